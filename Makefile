@@ -1,0 +1,38 @@
+# Thin wrapper over CMake and CTest. `make run` and `make test` install what a
+# fresh Debian 12 machine lacks, build, and then run the program or the tests.
+
+BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev
+JOBS := $(shell nproc)
+SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+
+.PHONY: deps build run test asan test-asan clean
+
+deps:
+	@missing=""; for p in $(BUILD_DEPS); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS)
+
+run: build
+	./build/app/tarnix
+
+test: build
+	ctest --preset default
+
+asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+
+test-asan: asan
+	ctest --preset asan
+
+clean:
+	rm -rf build build-asan

@@ -1,0 +1,8 @@
+#include "ui/mainwindow.h"
+
+void MainWindow::initEntityTable() {}
+
+QString MainWindow::decodeEntity(QStringView) const
+{
+    return {};
+}

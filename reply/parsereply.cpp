@@ -1,0 +1,3 @@
+#include "ui/mainwindow.h"
+
+void MainWindow::parseReply(QNetworkReply *) {}

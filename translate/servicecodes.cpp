@@ -1,0 +1,50 @@
+#include "translate/servicecodes.h"
+
+#include <array>
+#include <utility>
+
+#include "ui/mainwindow.h"
+
+namespace tarnix {
+
+namespace {
+
+// UI code and service code of every language whose spellings differ.
+constexpr std::array<std::pair<char16_t const *, char16_t const *>, 4> differing{{
+    {u"kr", u"ko"},
+    {u"po", u"pl"},
+    {u"zh_CN", u"zh-CN"},
+    {u"zh_TW", u"zh-TW"},
+}};
+
+} // namespace
+
+QString toServiceCode(const QString &uiCode)
+{
+    for (const auto &[ui, service] : differing) {
+        if (uiCode == QStringView(ui))
+            return QString::fromUtf16(service);
+    }
+    return uiCode;
+}
+
+QString toUiCode(const QString &serviceCode)
+{
+    for (const auto &[ui, service] : differing) {
+        if (serviceCode == QStringView(service))
+            return QString::fromUtf16(ui);
+    }
+    return serviceCode;
+}
+
+} // namespace tarnix
+
+QString MainWindow::toServiceCode(const QString &uiCode) const
+{
+    return tarnix::toServiceCode(uiCode);
+}
+
+QString MainWindow::toUiCode(const QString &serviceCode) const
+{
+    return tarnix::toUiCode(serviceCode);
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+namespace tarnix {
+
+// The service spells four catalogue languages differently (kr/ko, po/pl,
+// zh_CN/zh-CN, zh_TW/zh-TW). Exact, case-sensitive; anything else passes
+// through unchanged.
+QString toServiceCode(const QString &uiCode);
+QString toUiCode(const QString &serviceCode);
+
+} // namespace tarnix
