@@ -74,17 +74,29 @@ void ApertiumEngine::translate(const QString &source, const QString &target, con
 
 void ApertiumEngine::translateAlong(const QStringList &chain, qsizetype hop, const QString &text, const Callback &done)
 {
-    postToEngine(net, endpoint(apyUrl, u"/translate"_s), formType, apyTranslateBody(chain[hop], chain[hop + 1], text),
-        [this, chain, hop, done](const EngineAnswer &answer) {
-            if (answer.httpStatus == 0) {
-                done(transportFailure(answer));
-                return;
-            }
-            const EngineResult result = parseApyTranslation(answer.httpStatus, answer.body);
-            if (result.status != EngineResult::Status::Translated || hop + 2 >= chain.size())
-                done(result);
-            else
-                translateAlong(chain, hop + 1, result.text, done);
+    translateStep(chain[hop], chain[hop + 1], text, [this, chain, hop, done](const EngineResult &result) {
+        if (result.status != EngineResult::Status::Translated || hop + 2 >= chain.size())
+            done(result);
+        else
+            translateAlong(chain, hop + 1, result.text, done);
+    });
+}
+
+void ApertiumEngine::translateStep(const QString &from, const QString &to, const QString &text, const Callback &done)
+{
+    const QString key = from + u'|' + to + u'|' + text;
+    auto waiting = stepsInFlight.find(key);
+    if (waiting != stepsInFlight.end()) {
+        waiting->append(done);
+        return;
+    }
+    stepsInFlight.insert(key, {done});
+    postToEngine(net, endpoint(apyUrl, u"/translate"_s), formType, apyTranslateBody(from, to, text),
+        [this, key](const EngineAnswer &answer) {
+            const EngineResult result =
+                answer.httpStatus == 0 ? transportFailure(answer) : parseApyTranslation(answer.httpStatus, answer.body);
+            for (const Callback &waiter : stepsInFlight.take(key))
+                waiter(result);
         });
 }
 

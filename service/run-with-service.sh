@@ -2,9 +2,11 @@
 # Runs the program against its bundled translation service: starts
 # tarnix-service, waits until it accepts connections, runs tarnix, and stops
 # the service when the program closes (or when this script is interrupted).
+# Usage: run-with-service.sh [BUILD_DIR [SERVICE_OPTIONS...]]
 set -u
 
 build=${1:-build}
+shift $(( $# > 0 ? 1 : 0 ))
 port=7317
 service="$build/service/tarnix-service"
 program="$build/app/tarnix"
@@ -13,7 +15,7 @@ for file in "$service" "$program"; do
   [ -x "$file" ] || { echo "run-with-service: $file is not built" >&2; exit 1; }
 done
 
-"$service" --port "$port" &
+"$service" --port "$port" "$@" &
 service_pid=$!
 stop_service() {
   kill -TERM "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null
