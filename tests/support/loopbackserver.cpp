@@ -99,7 +99,11 @@ void LoopbackServer::incomingConnection(qintptr descriptor)
         return;
     }
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        // An answer still owed on a closed connection is never written.
+        settle(socket);
+        socket->deleteLater();
+    });
 }
 
 void LoopbackServer::readFrom(QTcpSocket *socket)
@@ -141,10 +145,18 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
     socket->setProperty(bufferProperty, buffer);
 }
 
+void LoopbackServer::settle(QTcpSocket *socket)
+{
+    if (socket->property(busyProperty).toBool()) {
+        socket->setProperty(busyProperty, false);
+        --unanswered;
+    }
+}
+
 void LoopbackServer::answer(QTcpSocket *socket, const Answer &planned)
 {
     if (planned.kind == Answer::Kind::Drop) {
-        --unanswered;
+        settle(socket);
         socket->disconnectFromHost();
         return;
     }
@@ -160,8 +172,7 @@ void LoopbackServer::answer(QTcpSocket *socket, const Answer &planned)
     switch (planned.kind) {
     case Answer::Kind::Complete:
         socket->write(planned.body);
-        --unanswered;
-        socket->setProperty(busyProperty, false);
+        settle(socket);
         // A request that arrived while this one was answered waits in the buffer.
         if (socket->bytesAvailable() > 0 || !socket->property(bufferProperty).toByteArray().isEmpty())
             QTimer::singleShot(0, socket, [this, socket] { readFrom(socket); });
@@ -172,8 +183,9 @@ void LoopbackServer::answer(QTcpSocket *socket, const Answer &planned)
         // Linger 0: close() sends a reset instead of an orderly end.
         const linger abortive {1, 0};
         ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-        --unanswered;
+        settle(socket);
         socket->abort();
+        socket->deleteLater();
         break;
     }
     case Answer::Kind::Stall:

@@ -67,7 +67,7 @@ public:
     void setResponder(Responder responder);
     const QList<RecordedRequest> &requests() const { return received; }
     void clearRequests() { received.clear(); }
-    // Requests whose answer has not been written completely yet.
+    // Requests whose answer is still to be written on an open connection.
     int openAnswers() const { return unanswered; }
 
 signals:
@@ -79,6 +79,8 @@ protected:
 private:
     void readFrom(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const Answer &answer);
+    // The answer owed on this connection is written or will never be.
+    void settle(QTcpSocket *socket);
 
     Responder responder;
     QList<RecordedRequest> received;
