@@ -27,7 +27,7 @@ QString cleanText(QStringView kept, const EntityTable &table)
     const QChar *text = kept.data();
 
     // The result never outgrows the kept text: a decoded reference is at least
-    // "&#;" long and gives at most two units.
+    // four units long ("&ne;") and gives at most two.
     QString result(length, Qt::Uninitialized);
     QChar *out = result.data();
     QChar *const outStart = out;
@@ -50,27 +50,29 @@ QString cleanText(QStringView kept, const EntityTable &table)
         } else if (inTag) {
             // Dropped with its tag.
         } else if (c == u'&') {
-            if (nextSemicolon != length && nextSemicolon <= i) {
+            if (nextSemicolon <= i) {
                 nextSemicolon = kept.indexOf(u';', i + 1);
                 if (nextSemicolon < 0)
-                    nextSemicolon = length;
+                    nextSemicolon = length; // none left: no later '&' searches again
             }
-            if (nextAmpersand != length && nextAmpersand <= i) {
-                nextAmpersand = kept.indexOf(u'&', i + 1);
-                if (nextAmpersand < 0)
-                    nextAmpersand = length;
-            }
-            if (nextSemicolon < length && nextSemicolon < nextAmpersand) {
-                const int codePoint = entityCodePoint(table, kept.sliced(i + 1, nextSemicolon - i - 1));
-                if (codePoint >= 0) {
-                    if (codePoint <= 0xFFFF) {
-                        *out++ = QChar(char16_t(codePoint));
-                    } else {
-                        *out++ = QChar::highSurrogate(char32_t(codePoint));
-                        *out++ = QChar::lowSurrogate(char32_t(codePoint));
+            if (nextSemicolon < length) {
+                if (nextAmpersand <= i) {
+                    nextAmpersand = kept.indexOf(u'&', i + 1);
+                    if (nextAmpersand < 0)
+                        nextAmpersand = length;
+                }
+                if (nextSemicolon < nextAmpersand) {
+                    const int codePoint = entityCodePoint(table, kept.sliced(i + 1, nextSemicolon - i - 1));
+                    if (codePoint >= 0) {
+                        if (codePoint <= 0xFFFF) {
+                            *out++ = QChar(char16_t(codePoint));
+                        } else {
+                            *out++ = QChar::highSurrogate(char32_t(codePoint));
+                            *out++ = QChar::lowSurrogate(char32_t(codePoint));
+                        }
+                        i = nextSemicolon;
+                        continue;
                     }
-                    i = nextSemicolon;
-                    continue;
                 }
             }
             *out++ = QChar(c);

@@ -63,8 +63,11 @@ void MainWindow::sendRequests(const QStringList &targets)
     const QString text = srcTextEdit->document()->toPlainText();
     const QString sourceService = toServiceCode(sourceUi);
 
+    // Always the service's root path, whatever the configured address holds.
     QUrl url = tarnix::serviceUrl();
     url.setPath(u"/"_s);
+    url.setQuery(QString());
+    url.setFragment(QString());
 
     for (const QString &target : targets) {
         const QString targetService = toServiceCode(target);
