@@ -55,7 +55,7 @@ void ApertiumEngine::translate(const QString &source, const QString &target, con
         });
         return;
     }
-    postToEngine(net, endpoint(apyUrl, u"/translateChain"_s), formType, apyPathBody(from, to),
+    postToEngine(net, endpoint(apyUrl, u"/translateChain"_s), formType, apyPathBody(from, to), engineTimeout,
         [this, key, text, done = std::move(done)](const EngineAnswer &answer) {
             if (answer.httpStatus == 0) {
                 done(transportFailure(answer));
@@ -91,7 +91,7 @@ void ApertiumEngine::translateStep(const QString &from, const QString &to, const
         return;
     }
     stepsInFlight.insert(key, {done});
-    postToEngine(net, endpoint(apyUrl, u"/translate"_s), formType, apyTranslateBody(from, to, text),
+    postToEngine(net, endpoint(apyUrl, u"/translate"_s), formType, apyTranslateBody(from, to, text), engineTimeout,
         [this, key](const EngineAnswer &answer) {
             const EngineResult result =
                 answer.httpStatus == 0 ? transportFailure(answer) : parseApyTranslation(answer.httpStatus, answer.body);

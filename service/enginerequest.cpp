@@ -8,12 +8,12 @@
 namespace tarnix::service {
 
 void postToEngine(QNetworkAccessManager &net, const QUrl &url, const QByteArray &contentType, const QByteArray &body,
-    std::function<void(const EngineAnswer &)> done)
+    std::chrono::milliseconds timeout, std::function<void(const EngineAnswer &)> done)
 {
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setTransferTimeout(int(std::chrono::milliseconds(engineTimeout).count()));
+    request.setTransferTimeout(int(timeout.count()));
     QNetworkReply *reply = net.post(request, body);
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done = std::move(done)]() {
         reply->deleteLater();

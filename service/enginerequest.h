@@ -13,7 +13,7 @@ class QUrl;
 namespace tarnix::service {
 
 // How long an engine may take for one request before it counts as unavailable.
-inline constexpr std::chrono::seconds engineTimeout {30};
+inline constexpr std::chrono::milliseconds engineTimeout {30000};
 
 // The outcome of one HTTP exchange with an engine: the status and body of its
 // answer, or a transport error (status 0, error set).
@@ -25,8 +25,8 @@ struct EngineAnswer
 };
 
 // Posts `body` to `url` and calls `done` once with the answer. Redirects are
-// not followed and the exchange is abandoned after engineTimeout.
+// not followed and the exchange is abandoned after `timeout` without progress.
 void postToEngine(QNetworkAccessManager &net, const QUrl &url, const QByteArray &contentType, const QByteArray &body,
-    std::function<void(const EngineAnswer &)> done);
+    std::chrono::milliseconds timeout, std::function<void(const EngineAnswer &)> done);
 
 } // namespace tarnix::service

@@ -10,10 +10,12 @@ using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
 
-LibreTranslateEngine::LibreTranslateEngine(const QUrl &serverUrl, const QString &apiKey, QObject *parent)
+LibreTranslateEngine::LibreTranslateEngine(
+    const QUrl &serverUrl, const QString &apiKey, std::chrono::milliseconds timeout, QObject *parent)
     : Engine(parent)
     , translateUrl(serverUrl)
     , apiKey(apiKey)
+    , timeout(timeout)
 {
     // The API lives under the server's address, which may itself carry a path
     // when the server sits behind a reverse proxy.
@@ -35,7 +37,7 @@ void LibreTranslateEngine::translate(const QString &source, const QString &targe
         return;
     }
     postToEngine(net, translateUrl, QByteArrayLiteral("application/json"), libreTranslateBody(from, to, text, apiKey),
-        [done = std::move(done)](const EngineAnswer &answer) {
+        timeout, [done = std::move(done)](const EngineAnswer &answer) {
             if (answer.httpStatus == 0) {
                 done(EngineResult {EngineResult::Status::Unavailable, QString(), u"LibreTranslate: "_s + answer.error});
                 return;

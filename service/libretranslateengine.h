@@ -4,6 +4,7 @@
 #include <QUrl>
 
 #include "service/engine.h"
+#include "service/enginerequest.h"
 
 namespace tarnix::service {
 
@@ -13,7 +14,8 @@ class LibreTranslateEngine : public Engine
     Q_OBJECT
 
 public:
-    LibreTranslateEngine(const QUrl &serverUrl, const QString &apiKey, QObject *parent = nullptr);
+    LibreTranslateEngine(const QUrl &serverUrl, const QString &apiKey,
+        std::chrono::milliseconds timeout = engineTimeout, QObject *parent = nullptr);
 
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
 
@@ -21,6 +23,7 @@ private:
     QNetworkAccessManager net;
     QUrl translateUrl;
     QString apiKey;
+    std::chrono::milliseconds timeout;
 };
 
 } // namespace tarnix::service

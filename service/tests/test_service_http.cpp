@@ -9,7 +9,9 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPointer>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include "httpclient.h"
@@ -40,7 +42,8 @@ public:
         server.route(u"/translate"_s, [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
             const QJsonObject query = QJsonDocument::fromJson(request.body()).object();
             received.append(query);
-            held.push_back({std::make_unique<QHttpServerResponder>(std::move(responder)), query});
+            QPointer<QTcpSocket> socket = responder.socket();
+            held.push_back({std::make_unique<QHttpServerResponder>(std::move(responder)), socket, query});
             if (mode != Mode::Hold || qsizetype(held.size()) >= holdUntil) {
                 if (mode == Mode::Hold)
                     mode = Mode::Translate;
@@ -55,7 +58,9 @@ public:
 private:
     void releaseAll()
     {
-        for (auto &[responder, query] : held) {
+        for (auto &[responder, socket, query] : held) {
+            if (!socket)
+                continue; // the client left
             const QString q = query.value("q"_L1).toString();
             if (mode == Mode::Fail) {
                 responder->write(QJsonDocument(QJsonObject {{"error"_L1, "refused"_L1}}),
@@ -71,7 +76,13 @@ private:
     }
 
     QHttpServer server;
-    std::vector<std::pair<std::unique_ptr<QHttpServerResponder>, QJsonObject>> held;
+    struct Held
+    {
+        std::unique_ptr<QHttpServerResponder> responder;
+        QPointer<QTcpSocket> socket;
+        QJsonObject query;
+    };
+    std::vector<Held> held;
 };
 
 quint16 closedPort()
@@ -215,6 +226,22 @@ private slots:
         const HttpAnswer answer =
             httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", programForm("en", "de", "Hi"));
         QCOMPARE(answer.status, 503);
+    }
+
+    void engineTooSlowIsUnavailable()
+    {
+        fake.mode = FakeLibreTranslate::Mode::Hold;
+        fake.holdUntil = 1000; // never answers within the test
+        LibreTranslateEngine slowEngine(fake.url(), QString(), std::chrono::milliseconds(300));
+        TranslationService slowService(&slowEngine);
+        const quint16 port = slowService.listen(0);
+        QVERIFY(port);
+        const HttpAnswer answer =
+            httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", programForm("en", "de", "Hi"));
+        QCOMPARE(answer.status, 503);
+        fake.holdUntil = 0;
+        fake.mode = FakeLibreTranslate::Mode::Translate;
+        QCOMPARE(post(programForm("en", "de", "Hi")).status, 200); // releases the held request too
     }
 
     void answersManyRequestsAtOnce()
