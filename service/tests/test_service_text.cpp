@@ -6,6 +6,7 @@
 #include "service/form.h"
 #include "service/languagecodes.h"
 #include "service/libretranslateprotocol.h"
+#include "service/options.h"
 #include "service/page.h"
 #include "service/placeholders.h"
 #include "service/requestlog.h"
@@ -266,6 +267,54 @@ private slots:
         QFETCH(QByteArray, json);
         QFETCH(Status, status);
         QCOMPARE(parseLibreTranslateReply(httpStatus, json).status, status);
+    }
+
+    void readsOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("apertium");
+        QTest::addColumn<QString>("engineUrl");
+        QTest::newRow("defaults") << QStringList {} << 7317 << true << QString();
+        QTest::newRow("port") << QStringList {u"--port"_s, u"8000"_s} << 8000 << true << QString();
+        QTest::newRow("running apy") << QStringList {u"--engine-url"_s, u"http://127.0.0.1:2737"_s} << 7317 << true
+                                     << u"http://127.0.0.1:2737"_s;
+        QTest::newRow("libretranslate on its usual port")
+            << QStringList {u"--engine"_s, u"libretranslate"_s} << 7317 << false << u"http://127.0.0.1:5000"_s;
+    }
+    void readsOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, port);
+        QFETCH(bool, apertium);
+        QFETCH(QString, engineUrl);
+        const auto parsed = parseServiceOptions(QStringList {u"tarnix-service"_s} + arguments);
+        const auto *options = std::get_if<ServiceOptions>(&parsed);
+        QVERIFY(options);
+        QCOMPARE(options->port, port);
+        QCOMPARE(options->engine == ServiceOptions::EngineKind::Apertium, apertium);
+        QCOMPARE(options->engineUrl.toString(), engineUrl);
+    }
+
+    void refusesBadOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("port zero") << QStringList {u"--port"_s, u"0"_s};
+        QTest::newRow("port too large") << QStringList {u"--port"_s, u"65536"_s};
+        QTest::newRow("port not a number") << QStringList {u"--port"_s, u"http"_s};
+        QTest::newRow("unknown engine") << QStringList {u"--engine"_s, u"google"_s};
+        QTest::newRow("engine url not http") << QStringList {u"--engine-url"_s, u"ftp://127.0.0.1/"_s};
+        QTest::newRow("engine url without host") << QStringList {u"--engine-url"_s, u"127.0.0.1:5000"_s};
+        QTest::newRow("unknown option") << QStringList {u"--verbose"_s};
+        QTest::newRow("stray argument") << QStringList {u"7317"_s};
+    }
+    void refusesBadOptions()
+    {
+        QFETCH(QStringList, arguments);
+        const auto parsed = parseServiceOptions(QStringList {u"tarnix-service"_s} + arguments);
+        const auto *exit = std::get_if<OptionsExit>(&parsed);
+        QVERIFY(exit);
+        QCOMPARE(exit->status, 2);
     }
 
     void logLineIsOneLine()
