@@ -47,20 +47,6 @@ private slots:
         QCOMPARE(decodeFormComponent(encoded), std::optional<QByteArray>(decoded));
     }
 
-    void refusesBrokenEscapes_data()
-    {
-        QTest::addColumn<QByteArray>("encoded");
-        QTest::newRow("percent at the end") << "abc%"_ba;
-        QTest::newRow("one digit at the end") << "abc%4"_ba;
-        QTest::newRow("not hex") << "%zz"_ba;
-        QTest::newRow("half hex") << "%4g"_ba;
-    }
-    void refusesBrokenEscapes()
-    {
-        QFETCH(QByteArray, encoded);
-        QVERIFY(!decodeFormComponent(encoded));
-    }
-
     void parsesTheProgramsForm()
     {
         const auto parsed = parseTranslationForm(
@@ -70,29 +56,6 @@ private slots:
         QCOMPARE(form->source, u"zh-CN"_s);
         QCOMPARE(form->target, u"ko"_s);
         QCOMPARE(form->text, u" a&b=c\n\u00e9% "_s);
-    }
-
-    void refusesMalformedForms_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QTest::newRow("empty body") << QByteArray();
-        QTest::newRow("no sl") << "tl=es&text=Hi"_ba;
-        QTest::newRow("no tl") << "sl=en&text=Hi"_ba;
-        QTest::newRow("no text") << "sl=en&tl=es"_ba;
-        QTest::newRow("empty sl") << "sl=&tl=es&text=Hi"_ba;
-        QTest::newRow("empty text") << "sl=en&tl=es&text="_ba;
-        QTest::newRow("text key without value") << "sl=en&tl=es&text"_ba;
-        QTest::newRow("bad escape in text") << "sl=en&tl=es&text=100%"_ba;
-        QTest::newRow("bad escape in a key") << "sl=en&tl=es&text=Hi&%zz=1"_ba;
-        QTest::newRow("text not UTF-8") << "sl=en&tl=es&text=%FF%FE"_ba;
-        QTest::newRow("text twice") << "sl=en&tl=es&text=a&text=b"_ba;
-    }
-    void refusesMalformedForms()
-    {
-        QFETCH(QByteArray, body);
-        const auto parsed = parseTranslationForm(body);
-        QVERIFY(std::holds_alternative<FormError>(parsed));
-        QVERIFY(!std::get<FormError>(parsed).message.isEmpty());
     }
 
     void pageHoldsTheTranslationBetweenTheMarkers()
@@ -267,33 +230,6 @@ private slots:
         QFETCH(QByteArray, json);
         QFETCH(Status, status);
         QCOMPARE(parseLibreTranslateReply(httpStatus, json).status, status);
-    }
-
-    void readsOptions_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<bool>("apertium");
-        QTest::addColumn<QString>("engineUrl");
-        QTest::newRow("defaults") << QStringList {} << 7317 << true << QString();
-        QTest::newRow("port") << QStringList {u"--port"_s, u"8000"_s} << 8000 << true << QString();
-        QTest::newRow("running apy") << QStringList {u"--engine-url"_s, u"http://127.0.0.1:2737"_s} << 7317 << true
-                                     << u"http://127.0.0.1:2737"_s;
-        QTest::newRow("libretranslate on its usual port")
-            << QStringList {u"--engine"_s, u"libretranslate"_s} << 7317 << false << u"http://127.0.0.1:5000"_s;
-    }
-    void readsOptions()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, port);
-        QFETCH(bool, apertium);
-        QFETCH(QString, engineUrl);
-        const auto parsed = parseServiceOptions(QStringList {u"tarnix-service"_s} + arguments);
-        const auto *options = std::get_if<ServiceOptions>(&parsed);
-        QVERIFY(options);
-        QCOMPARE(options->port, port);
-        QCOMPARE(options->engine == ServiceOptions::EngineKind::Apertium, apertium);
-        QCOMPARE(options->engineUrl.toString(), engineUrl);
     }
 
     void refusesBadOptions_data()
