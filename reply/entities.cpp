@@ -1,6 +1,6 @@
 #include "ui/mainwindow.h"
 
-void MainWindow::initEntityTable() {}
+void MainWindow::initEntityTable() { }
 
 QString MainWindow::decodeEntity(QStringView) const
 {

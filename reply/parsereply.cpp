@@ -1,3 +1,3 @@
 #include "ui/mainwindow.h"
 
-void MainWindow::parseReply(QNetworkReply *) {}
+void MainWindow::parseReply(QNetworkReply *) { }

@@ -1,3 +1,3 @@
 #include "ui/mainwindow.h"
 
-void MainWindow::sendRequests(const QStringList &) {}
+void MainWindow::sendRequests(const QStringList &) { }

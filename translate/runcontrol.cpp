@@ -1,7 +1,7 @@
 #include "ui/mainwindow.h"
 
-void MainWindow::translateClicked() {}
+void MainWindow::translateClicked() { }
 
-void MainWindow::abortPendingReplies() {}
+void MainWindow::abortPendingReplies() { }
 
-void MainWindow::finishTranslation() {}
+void MainWindow::finishTranslation() { }

@@ -33,8 +33,8 @@ MainWindow::MainWindow(QWidget *parent)
     resize(250, 550);
     setWindowTitle(u"Tarnix 1.0"_s);
     setWindowFlags(Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                   | Qt::WindowContextHelpButtonHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
-                   | Qt::WindowCloseButtonHint);
+        | Qt::WindowContextHelpButtonHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
+        | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(u":/image/logo"_s));
 
     auto *central = new QWidget(this);
