@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "ui/abouttext.h"
+#include "ui/access.h"
 #include "ui/catalogue.h"
 
 using namespace Qt::StringLiterals;
@@ -141,6 +142,7 @@ MainWindow::MainWindow(QWidget *parent)
     }
 
     clipboard = QApplication::clipboard();
+    tarnix::setUpAccess(this);
     initEntityTable();
 }
 
