@@ -20,7 +20,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-template <typename T> T *child(const QObject *parent, const QString &name)
+template <typename T>
+T *child(const QObject *parent, const QString &name)
 {
     T *found = parent->findChild<T *>(name);
     if (!found)
@@ -168,8 +169,8 @@ private slots:
         QCOMPARE(meta->className(), "MainWindow");
         QCOMPARE(meta->superClass(), &QMainWindow::staticMetaObject);
         QCOMPARE(meta->methodCount() - meta->methodOffset(), 5);
-        const char *expected[] = {
-            "reset()", "translateClicked()", "parseReply(QNetworkReply*)", "tgtBtnClicked()", "createI18N()"};
+        const char *expected[] = {"reset()", "translateClicked()", "parseReply(QNetworkReply*)", "tgtBtnClicked()",
+                                  "createI18N()"};
         for (int i = 0; i < 5; ++i) {
             const QMetaMethod method = meta->method(meta->methodOffset() + i);
             QCOMPARE(method.methodSignature(), QByteArray(expected[i]));
