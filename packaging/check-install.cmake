@@ -6,7 +6,19 @@
 file(REMOVE_RECURSE ${STAGE})
 set(CMAKE_INSTALL_PREFIX ${STAGE})
 set(CMAKE_INSTALL_CONFIG_NAME ${CONFIG})
+# The top-level install script rewrites the build's install_manifest.txt;
+# it keeps listing the last real installation, not this scratch one.
+cmake_path(GET INSTALL_SCRIPT PARENT_PATH build_dir)
+set(manifest ${build_dir}/install_manifest.txt)
+if(EXISTS ${manifest})
+  file(READ ${manifest} manifest_before)
+endif()
 include(${INSTALL_SCRIPT})
+if(DEFINED manifest_before)
+  file(WRITE ${manifest} "${manifest_before}")
+else()
+  file(REMOVE ${manifest})
+endif()
 
 set(failures "")
 macro(fail message)

@@ -19,7 +19,9 @@ for f in /usr/bin/tarnix /usr/share/applications/tarnix.desktop \
 done
 if [ -e /usr/lib/systemd/user/tarnix-service.service ]; then
     test -x /usr/bin/tarnix-service
-    systemd-analyze verify /usr/lib/systemd/user/tarnix-service.service
+    if command -v systemd-analyze >/dev/null; then
+        systemd-analyze verify /usr/lib/systemd/user/tarnix-service.service
+    fi
 fi
 
 # Start the installed program (no build-tree path on PATH) and wait up to
