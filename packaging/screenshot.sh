@@ -41,7 +41,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-text="Open the file and save your changes."
+text="Welcome to the new version of the program."
 # The target languages of the run; every other check box is cleared.
 keep="es fr it pt"
 hover=es
@@ -70,7 +70,8 @@ if [ -z "$start_only" ] && ! port_open; then
 fi
 
 "$build/app/tarnix" &
-pids+=($!)
+tarnix=$!
+pids+=($tarnix)
 window=""
 for _ in $(seq 1 40); do
     window=$(xdotool search --name "Tarnix 1.0" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
@@ -82,9 +83,24 @@ eval "$(xdotool getwindowgeometry --shell "$window")"
 
 click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; sleep 0.2; }
 hover_at() { xdotool mousemove $((X + $1)) $((Y + $2)); }
-# The window with a margin, and room below it for a tooltip.
-frame() {
-    import -window root -crop $((WIDTH + 32))x$((HEIGHT + 32))+$((X - 16))+$((Y - 16)) +repage "$1"
+# Each picture is taken of the whole screen first; in the end all are cut to
+# one box around every window the program showed (tooltips included).
+left=$X top=$Y right=$((X + WIDTH)) bottom=$((Y + HEIGHT))
+snap() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$tarnix" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$w" | sed 's/^/w_/')"
+        ((w_X < left)) && left=$w_X
+        ((w_Y < top)) && top=$w_Y
+        ((w_X + w_WIDTH > right)) && right=$((w_X + w_WIDTH))
+        ((w_Y + w_HEIGHT > bottom)) && bottom=$((w_Y + w_HEIGHT))
+    done
+    import -window root "$work/$1.png"
+}
+cut() {
+    local m=16
+    convert "$work/$1.png" -crop $((right - left + 2 * m))x$((bottom - top + 2 * m))+$((left - m))+$((top - m)) \
+        +repage "$2"
 }
 # Mean brightness of the "Generate i18n" label: its text turns from grey to
 # black when the run has finished and the button is enabled.
@@ -95,7 +111,8 @@ i18n_brightness() {
 
 mkdir -p "$docs"
 if [ -n "$start_only" ]; then
-    frame "$docs/screenshot.png"
+    snap 0
+    cut 0 "$docs/screenshot.png"
     echo "wrote $docs/screenshot.png (the starting window)"
     exit 0
 fi
@@ -108,13 +125,13 @@ for code in "${codes[@]}"; do
 done
 hover_at $translate_btn
 sleep 0.5
-frame "$work/1.png"
+snap 1
 
 # 2. Translate, and wait until the run has finished.
 idle=$(i18n_brightness)
 click $translate_btn
 sleep 0.3
-frame "$work/2.png"
+snap 2
 for _ in $(seq 1 240); do
     awk -v now="$(i18n_brightness)" -v idle="$idle" 'BEGIN { exit !(now < idle - 0.05) }' && break
     sleep 0.25
@@ -125,18 +142,21 @@ awk -v now="$(i18n_brightness)" -v idle="$idle" 'BEGIN { exit !(now < idle - 0.0
 # 3. Each language's translation in the tooltip of its button.
 hover_at ${button[$hover]}
 sleep 1.5
-frame "$docs/screenshot.png"
-cp "$docs/screenshot.png" "$work/3.png"
+snap 3
 n=4
 for code in $keep; do
     [ "$code" = "$hover" ] && continue
     hover_at ${button[$code]}
     sleep 1.5
-    frame "$work/$n.png"
+    snap $n
     n=$((n + 1))
 done
 
+cut 3 "$docs/screenshot.png"
 frames=()
-for ((i = 1; i < n; i++)); do frames+=("$work/$i.png"); done
+for ((i = 1; i < n; i++)); do
+    cut $i "$work/cut-$i.png"
+    frames+=("$work/cut-$i.png")
+done
 convert -delay 180 -loop 0 "${frames[@]}" -layers Optimize "$docs/run.gif"
 echo "wrote $docs/screenshot.png and $docs/run.gif"
