@@ -2,9 +2,10 @@
 # everything where it looks: the programs, the menu entry with the icon it
 # names, the metadata of this release and the service's user unit.
 # Arguments: INSTALL_SCRIPT, STAGE, CONFIG, BINDIR, DATADIR, VERSION, HAS_SERVICE,
-# UNIT_DIR.
+# UNIT_DIR. The tree is left in STAGE as a system root (prefix /usr) for the
+# AppStream check of the installed whole.
 file(REMOVE_RECURSE ${STAGE})
-set(CMAKE_INSTALL_PREFIX ${STAGE})
+set(CMAKE_INSTALL_PREFIX ${STAGE}/usr)
 set(CMAKE_INSTALL_CONFIG_NAME ${CONFIG})
 # The top-level install script rewrites the build's install_manifest.txt;
 # it keeps listing the last real installation, not this scratch one.
@@ -25,12 +26,12 @@ macro(fail message)
   string(APPEND failures "  ${message}\n")
 endmacro()
 
-set(apps ${STAGE}/${DATADIR}/applications)
+set(apps ${CMAKE_INSTALL_PREFIX}/${DATADIR}/applications)
 set(desktop ${apps}/tarnix.desktop)
-set(metainfo ${STAGE}/${DATADIR}/metainfo/org.tarnix.Tarnix.metainfo.xml)
-set(unit ${STAGE}/${UNIT_DIR}/tarnix-service.service)
+set(metainfo ${CMAKE_INSTALL_PREFIX}/${DATADIR}/metainfo/org.tarnix.Tarnix.metainfo.xml)
+set(unit ${CMAKE_INSTALL_PREFIX}/${UNIT_DIR}/tarnix-service.service)
 
-if(NOT EXISTS ${STAGE}/${BINDIR}/tarnix)
+if(NOT EXISTS ${CMAKE_INSTALL_PREFIX}/${BINDIR}/tarnix)
   fail("${BINDIR}/tarnix is missing")
 endif()
 if(NOT EXISTS ${desktop})
@@ -48,7 +49,7 @@ if(EXISTS ${desktop})
   endif()
   string(REGEX REPLACE "^Icon=" "" icon "${icon}")
   foreach(file 128x128/apps/${icon}.png scalable/apps/${icon}.svg)
-    if(NOT EXISTS ${STAGE}/${DATADIR}/icons/hicolor/${file})
+    if(NOT EXISTS ${CMAKE_INSTALL_PREFIX}/${DATADIR}/icons/hicolor/${file})
       fail("the icon the menu entry names is not installed as hicolor/${file}")
     endif()
   endforeach()
@@ -68,7 +69,7 @@ if(EXISTS ${metainfo})
 endif()
 
 if(HAS_SERVICE)
-  if(NOT EXISTS ${STAGE}/${BINDIR}/tarnix-service)
+  if(NOT EXISTS ${CMAKE_INSTALL_PREFIX}/${BINDIR}/tarnix-service)
     fail("${BINDIR}/tarnix-service is missing")
   endif()
   if(NOT EXISTS ${unit})
@@ -78,7 +79,6 @@ elseif(EXISTS ${unit})
   fail("the service's unit is installed without the service")
 endif()
 
-file(REMOVE_RECURSE ${STAGE})
 if(failures)
   message(FATAL_ERROR "Installation is incomplete:\n${failures}")
 endif()
