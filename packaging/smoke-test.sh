@@ -25,7 +25,7 @@ if [ -e /usr/lib/systemd/user/tarnix-service.service ]; then
     fi
 fi
 
-# Start the installed program (no build-tree path on PATH) and wait up to
+# Start the installed program by its installed path and wait up to
 # ten seconds for its window; then close it.
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     /usr/bin/tarnix &
