@@ -83,8 +83,9 @@ eval "$(xdotool getwindowgeometry --shell "$window")"
 
 click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; sleep 0.2; }
 hover_at() { xdotool mousemove $((X + $1)) $((Y + $2)); }
-# Each picture is taken of the whole screen first; in the end all are cut to
-# one box around every window the program showed (tooltips included).
+# Each picture is taken of the whole screen first, then cut to a box around
+# every window the program has shown until then (tooltips included): the
+# screenshot at once, the animation's frames at the end, all to one size.
 left=$X top=$Y right=$((X + WIDTH)) bottom=$((Y + HEIGHT))
 snap() {
     local w
@@ -143,6 +144,7 @@ awk -v now="$(i18n_brightness)" -v idle="$idle" 'BEGIN { exit !(now < idle - 0.0
 hover_at ${button[$hover]}
 sleep 1.5
 snap 3
+cut 3 "$docs/screenshot.png"
 n=4
 for code in $keep; do
     [ "$code" = "$hover" ] && continue
@@ -152,7 +154,6 @@ for code in $keep; do
     n=$((n + 1))
 done
 
-cut 3 "$docs/screenshot.png"
 frames=()
 for ((i = 1; i < n; i++)); do
     cut $i "$work/cut-$i.png"
