@@ -42,3 +42,12 @@ test-asan: asan
 
 clean:
 	rm -rf build build-asan
+
+# The Debian package build/tarnix_<version>_<arch>.deb (CPack); dpkg-shlibdeps
+# (dpkg-dev) and file work out its library dependencies.
+PACKAGE_DEPS := dpkg-dev file
+
+.PHONY: package
+package: build
+	@$(MAKE) --no-print-directory deps BUILD_DEPS="$(PACKAGE_DEPS)"
+	cmake --build --preset default --target package

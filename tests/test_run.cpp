@@ -1,10 +1,14 @@
 #include <QLabel>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
 #include <QProgressBar>
 #include <QTest>
 
 #include "tests/support/loopbackserver.h"
 #include "tests/support/serviceurlseam.h"
 #include "tests/support/windowdriver.h"
+#include "translate/request.h"
 #include "ui/catalogue.h"
 #include "ui/mainwindow.h"
 
@@ -231,6 +235,48 @@ private slots:
                 QVERIFY2(button->toolTip().startsWith(u'"'), qPrintable(code));
         }
         QCOMPARE(languageButton(window, u"po"_s)->toolTip(), u"\"pl\"!"_s);
+    }
+
+    // parseReply() is a public slot: a reply from elsewhere may reach it.
+    void foreignReplyIsReleasedAndChangesNothing_data()
+    {
+        QTest::addColumn<bool>("duringRun");
+        QTest::newRow("during a run") << true;
+        QTest::newRow("while idle") << false;
+    }
+
+    void foreignReplyIsReleasedAndChangesNothing()
+    {
+        QFETCH(bool, duringRun);
+        server.setResponder([](const RecordedRequest &request) {
+            if (request.formField("tl") == "fr")
+                return slowAnswer(request);
+            Answer answer;
+            answer.body = servicePage("own " + request.formField("tl"));
+            return answer;
+        });
+        MainWindow window;
+        setSource(window, u"English"_s, u"hello"_s);
+        tickOnly(window, duringRun ? QStringList {u"fr"_s, u"de"_s} : QStringList {u"de"_s});
+        translateButton(window)->click();
+        auto *progress = child<QProgressBar>(&window, u"progressBar"_s);
+        if (duringRun)
+            QTRY_COMPARE(progress->value(), 1);
+        else
+            QTRY_COMPARE(translateButton(window)->text(), u"Translate"_s);
+        const QString caption = translateButton(window)->text();
+
+        QNetworkAccessManager elsewhere;
+        QPointer<QNetworkReply> foreign =
+            elsewhere.post(tarnix::makeServiceRequest(server.url().resolved(QUrl(u"/"_s)), 6), "tl=de&"_ba);
+        QTRY_VERIFY(foreign->isFinished());
+        window.parseReply(foreign);
+
+        QCOMPARE(translateButton(window)->text(), caption);
+        QCOMPARE(progress->value(), 1);
+        QCOMPARE(languageButton(window, u"de"_s)->toolTip(), u"own de"_s);
+        QVERIFY(!languageButton(window, u"fr"_s)->isEnabled());
+        QTRY_VERIFY(foreign.isNull());
     }
 
 private:

@@ -10,7 +10,7 @@ namespace tarnix {
 namespace {
 
 // UI code and service code of every language whose spellings differ.
-constexpr std::array<std::pair<char16_t const *, char16_t const *>, 4> differing{{
+constexpr std::array<std::pair<char16_t const *, char16_t const *>, 4> differing {{
     {u"kr", u"ko"},
     {u"po", u"pl"},
     {u"zh_CN", u"zh-CN"},

@@ -11,7 +11,7 @@ QString aboutText()
     const QString publisher = QStringLiteral(TARNIX_PUBLISHER_URL);
     const QString translator = QStringLiteral(TARNIX_TRANSLATOR_SITE_URL);
     const QString product = QStringLiteral(TARNIX_PRODUCT_URL);
-    const QStringList pieces{
+    const QStringList pieces {
         u" <a href='"_s + publisher + u"'>Tarnix developers</a>."_s,
         QString(),
         QStringLiteral("\n"),

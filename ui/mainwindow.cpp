@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "ui/abouttext.h"
+#include "ui/access.h"
 #include "ui/catalogue.h"
 
 using namespace Qt::StringLiterals;
@@ -33,8 +34,8 @@ MainWindow::MainWindow(QWidget *parent)
     resize(250, 550);
     setWindowTitle(u"Tarnix 1.0"_s);
     setWindowFlags(Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                   | Qt::WindowContextHelpButtonHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
-                   | Qt::WindowCloseButtonHint);
+        | Qt::WindowContextHelpButtonHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
+        | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(u":/image/logo"_s));
 
     auto *central = new QWidget(this);
@@ -141,6 +142,7 @@ MainWindow::MainWindow(QWidget *parent)
     }
 
     clipboard = QApplication::clipboard();
+    tarnix::setUpAccess(this);
     initEntityTable();
 }
 

@@ -1,0 +1,85 @@
+# Installs the build into a scratch prefix and checks that a desktop finds
+# everything where it looks: the programs, the menu entry with the icon it
+# names, the metadata of this release and the service's user unit.
+# Arguments: INSTALL_SCRIPT, STAGE, CONFIG, BINDIR, DATADIR, VERSION, HAS_SERVICE,
+# UNIT_DIR. The tree is left in STAGE as a system root (prefix /usr) for the
+# AppStream check of the installed whole.
+file(REMOVE_RECURSE ${STAGE})
+set(CMAKE_INSTALL_PREFIX ${STAGE}/usr)
+set(CMAKE_INSTALL_CONFIG_NAME ${CONFIG})
+# The top-level install script rewrites the build's install_manifest.txt;
+# it keeps listing the last real installation, not this scratch one.
+cmake_path(GET INSTALL_SCRIPT PARENT_PATH build_dir)
+set(manifest ${build_dir}/install_manifest.txt)
+if(EXISTS ${manifest})
+  file(READ ${manifest} manifest_before)
+endif()
+include(${INSTALL_SCRIPT})
+if(DEFINED manifest_before)
+  file(WRITE ${manifest} "${manifest_before}")
+else()
+  file(REMOVE ${manifest})
+endif()
+
+set(failures "")
+macro(fail message)
+  string(APPEND failures "  ${message}\n")
+endmacro()
+
+set(apps ${CMAKE_INSTALL_PREFIX}/${DATADIR}/applications)
+set(desktop ${apps}/tarnix.desktop)
+set(metainfo ${CMAKE_INSTALL_PREFIX}/${DATADIR}/metainfo/org.tarnix.Tarnix.metainfo.xml)
+set(unit ${CMAKE_INSTALL_PREFIX}/${UNIT_DIR}/tarnix-service.service)
+
+if(NOT EXISTS ${CMAKE_INSTALL_PREFIX}/${BINDIR}/tarnix)
+  fail("${BINDIR}/tarnix is missing")
+endif()
+if(NOT EXISTS ${desktop})
+  fail("${DATADIR}/applications/tarnix.desktop is missing")
+endif()
+if(NOT EXISTS ${metainfo})
+  fail("${DATADIR}/metainfo/org.tarnix.Tarnix.metainfo.xml is missing")
+endif()
+
+if(EXISTS ${desktop})
+  file(STRINGS ${desktop} exec REGEX "^Exec=")
+  file(STRINGS ${desktop} icon REGEX "^Icon=")
+  if(NOT exec STREQUAL "Exec=tarnix")
+    fail("the menu entry does not start ${BINDIR}/tarnix: ${exec}")
+  endif()
+  string(REGEX REPLACE "^Icon=" "" icon "${icon}")
+  foreach(file 128x128/apps/${icon}.png scalable/apps/${icon}.svg)
+    if(NOT EXISTS ${CMAKE_INSTALL_PREFIX}/${DATADIR}/icons/hicolor/${file})
+      fail("the icon the menu entry names is not installed as hicolor/${file}")
+    endif()
+  endforeach()
+endif()
+
+if(EXISTS ${metainfo})
+  file(READ ${metainfo} text)
+  string(FIND "${text}" "<launchable type=\"desktop-id\">tarnix.desktop</launchable>" launchable)
+  if(launchable EQUAL -1)
+    fail("the metadata does not launch tarnix.desktop")
+  endif()
+  # The newest release comes first; it must be the version being installed.
+  string(REGEX MATCH "<release version=\"([^\"]*)\"" release "${text}")
+  if(NOT "${CMAKE_MATCH_1}" STREQUAL "${VERSION}")
+    fail("the metadata's newest release is '${CMAKE_MATCH_1}', the project is ${VERSION}")
+  endif()
+endif()
+
+if(HAS_SERVICE)
+  if(NOT EXISTS ${CMAKE_INSTALL_PREFIX}/${BINDIR}/tarnix-service)
+    fail("${BINDIR}/tarnix-service is missing")
+  endif()
+  if(NOT EXISTS ${unit})
+    fail("${UNIT_DIR}/tarnix-service.service is missing")
+  endif()
+elseif(EXISTS ${unit})
+  fail("the service's unit is installed without the service")
+endif()
+
+if(failures)
+  message(FATAL_ERROR "Installation is incomplete:\n${failures}")
+endif()
+message(STATUS "Installation layout is complete")

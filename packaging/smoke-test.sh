@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs the Debian package, starts the installed tarnix on a virtual X
+# display, checks that its window appears, and removes the package again.
+# Usage: packaging/smoke-test.sh path/to/tarnix_<version>_<arch>.deb
+# Needs root (apt-get) and the Debian packages xvfb, xauth and xdotool.
+set -euo pipefail
+
+deb=$(realpath "$1")
+export DEBIAN_FRONTEND=noninteractive
+
+apt-get install -y "$deb"
+trap 'apt-get remove -y tarnix' EXIT
+
+# The package's own files, where a desktop looks for them.
+for f in /usr/bin/tarnix /usr/share/applications/tarnix.desktop \
+         /usr/share/icons/hicolor/128x128/apps/tarnix.png \
+         /usr/share/metainfo/org.tarnix.Tarnix.metainfo.xml; do
+    dpkg -S "$f" >/dev/null
+done
+if [ -e /usr/lib/systemd/user/tarnix-service.service ]; then
+    # Starts at all: every library it links came with the package's Depends.
+    /usr/bin/tarnix-service --version
+    if command -v systemd-analyze >/dev/null; then
+        systemd-analyze verify /usr/lib/systemd/user/tarnix-service.service
+    fi
+fi
+
+# Start the installed program by its installed path and wait up to
+# ten seconds for its window; then close it.
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    /usr/bin/tarnix &
+    pid=$!
+    found=""
+    for _ in $(seq 1 40); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            echo "tarnix exited before showing its window" >&2
+            exit 1
+        fi
+        if found=$(xdotool search --name "Tarnix 1.0"); then
+            break
+        fi
+        sleep 0.25
+    done
+    kill "$pid"
+    wait "$pid" || true
+    if [ -z "$found" ]; then
+        echo "the window \"Tarnix 1.0\" did not appear" >&2
+        exit 1
+    fi
+    echo "the installed tarnix shows its window \"Tarnix 1.0\""
+'
