@@ -1,7 +1,11 @@
 #include "service/apyprocess.h"
 
 #include <csignal>
+
+#include <QtGlobal>
+#ifdef Q_OS_LINUX
 #include <sys/prctl.h>
+#endif
 
 #include <QFile>
 #include <QHostAddress>
@@ -73,8 +77,10 @@ ApyProcess::ApyProcess(QObject *parent)
     : QObject(parent)
 {
     process.setProcessChannelMode(QProcess::MergedChannels);
+#ifdef Q_OS_LINUX
     // APy dies with the service even when the service is killed outright.
     process.setChildProcessModifier([]() { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     connect(&process, &QProcess::readyRead, this, [this]() {
         outputTail.append(process.readAll());
         if (outputTail.size() > 4096)

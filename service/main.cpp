@@ -1,11 +1,13 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 #include "service/apertiumengine.h"
 #include "service/apyprocess.h"
@@ -18,6 +20,7 @@ using namespace tarnix::service;
 
 namespace {
 
+#ifdef Q_OS_UNIX
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int)
@@ -41,6 +44,10 @@ void quitOnSignals(QCoreApplication &app)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
+#else
+// Elsewhere the toolkit's default handling ends the process.
+void quitOnSignals(QCoreApplication &) { }
+#endif
 
 void say(const QString &text)
 {
