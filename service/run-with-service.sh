@@ -15,6 +15,19 @@ for file in "$service" "$program"; do
   [ -x "$file" ] || { echo "run-with-service: $file is not built" >&2; exit 1; }
 done
 
+port_open() { (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; }
+
+# A service already answering there (for example the packaged user unit) is
+# used as it is, unless other service options were asked for.
+if port_open; then
+  if [ $# -gt 0 ]; then
+    echo "run-with-service: 127.0.0.1:$port is taken; stop that service to start one with: $*" >&2
+    exit 1
+  fi
+  echo "run-with-service: using the service already listening on 127.0.0.1:$port" >&2
+  exec "$program"
+fi
+
 "$service" --port "$port" "$@" &
 service_pid=$!
 stop_service() {
@@ -30,7 +43,7 @@ for _ in $(seq 600); do
     echo "run-with-service: tarnix-service stopped before it was ready" >&2
     exit 1
   fi
-  if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+  if port_open; then
     "$program"
     exit $?
   fi
