@@ -1,5 +1,7 @@
 #include "service/translationservice.h"
 
+#include <optional>
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -24,9 +26,11 @@ using Status = QHttpServerResponder::StatusCode;
 
 const QByteArray htmlType = QByteArrayLiteral("text/html; charset=utf-8");
 
+} // namespace
+
 // Everything one answer needs once the engine is done; the request object
 // itself is gone by then.
-struct Exchange
+struct TranslationService::Exchange
 {
     QHttpServerResponder responder;
     QPointer<QTcpSocket> socket;
@@ -34,25 +38,37 @@ struct Exchange
     QString source;
     QString target;
     qsizetype characters = 0;
+    std::optional<Status> status; // set once the answer is known
+    QByteArray page;
+    std::function<void()> answered;
 
-    void answer(Status status, const QByteArray &page)
+    void answer(Status answerStatus, const QByteArray &answerPage)
+    {
+        status = answerStatus;
+        page = answerPage;
+        qInfo().noquote() << requestLogLine(
+            QDateTime::currentDateTimeUtc(), source, target, int(answerStatus), clock.elapsed(), characters);
+        answered();
+    }
+
+    void fail(Status answerStatus, const QString &reason, const QString &message)
+    {
+        answer(answerStatus, errorPage(int(answerStatus), reason, message));
+    }
+
+    void write()
     {
         // A client that gave up (a cancelled run) has closed its connection.
-        if (socket && socket->state() == QAbstractSocket::ConnectedState) {
-            if (status == Status::MethodNotAllowed)
-                responder.write(page, {{"Content-Type", htmlType}, {"Allow", "POST"}}, status);
-            else
-                responder.write(page, {{"Content-Type", htmlType}}, status);
-        }
-        qInfo().noquote() << requestLogLine(
-            QDateTime::currentDateTimeUtc(), source, target, int(status), clock.elapsed(), characters);
-    }
-
-    void fail(Status status, const QString &reason, const QString &message)
-    {
-        answer(status, errorPage(int(status), reason, message));
+        if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+            return;
+        if (*status == Status::MethodNotAllowed)
+            responder.write(page, {{"Content-Type", htmlType}, {"Allow", "POST"}}, *status);
+        else
+            responder.write(page, {{"Content-Type", htmlType}}, *status);
     }
 };
+
+namespace {
 
 bool isFormContentType(const QByteArray &contentType)
 {
@@ -69,12 +85,43 @@ TranslationService::TranslationService(Engine *engine, QObject *parent)
     server.route(u"/"_s, [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
         handle(request, std::move(responder));
     });
-    server.setMissingHandler([](const QHttpServerRequest &, QHttpServerResponder &&responder) {
-        QTcpSocket *socket = responder.socket();
-        Exchange exchange {std::move(responder), socket, {}, {}, {}, 0};
-        exchange.clock.start();
-        exchange.fail(Status::NotFound, u"Not Found"_s, u"Translation requests are posted to \"/\"."_s);
+    server.setMissingHandler([this](const QHttpServerRequest &, QHttpServerResponder &&responder) {
+        open(std::move(responder))
+            ->fail(Status::NotFound, u"Not Found"_s, u"Translation requests are posted to \"/\"."_s);
     });
+}
+
+TranslationService::~TranslationService() = default;
+
+std::shared_ptr<TranslationService::Exchange> TranslationService::open(QHttpServerResponder &&responder)
+{
+    QTcpSocket *socket = responder.socket();
+    auto exchange = std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}});
+    exchange->clock.start();
+    exchange->answered = [service = QPointer<TranslationService>(this), socket]() {
+        if (service)
+            service->writeAnswers(socket);
+    };
+    auto queue = queues.find(socket);
+    if (queue == queues.end()) {
+        queue = queues.insert(socket, {});
+        connect(socket, &QObject::destroyed, this, [this, socket]() { queues.remove(socket); });
+    }
+    queue->push_back(exchange);
+    return exchange;
+}
+
+void TranslationService::writeAnswers(QTcpSocket *socket)
+{
+    // A client may send its next request before the answer to the last one
+    // (HTTP pipelining): answers leave in the order of the requests.
+    auto queue = queues.find(socket);
+    if (queue == queues.end())
+        return;
+    while (!queue->empty() && queue->front()->status) {
+        queue->front()->write();
+        queue->pop_front();
+    }
 }
 
 quint16 TranslationService::listen(quint16 port)
@@ -84,9 +131,7 @@ quint16 TranslationService::listen(quint16 port)
 
 void TranslationService::handle(const QHttpServerRequest &request, QHttpServerResponder &&responder)
 {
-    QTcpSocket *socket = responder.socket();
-    auto exchange = std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0});
-    exchange->clock.start();
+    const std::shared_ptr<Exchange> exchange = open(std::move(responder));
 
     if (request.method() != QHttpServerRequest::Method::Post) {
         exchange->fail(Status::MethodNotAllowed, u"Method Not Allowed"_s, u"Translation requests use POST."_s);

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <deque>
+#include <memory>
+
+#include <QHash>
 #include <QHttpServer>
 #include <QObject>
 
 class QHttpServerRequest;
 class QHttpServerResponder;
+class QTcpSocket;
 
 namespace tarnix::service {
 
@@ -22,13 +27,21 @@ class TranslationService : public QObject
 
 public:
     explicit TranslationService(Engine *engine, QObject *parent = nullptr);
+    ~TranslationService() override;
 
     // Listens on 127.0.0.1:port (0 picks a free port); the port, or 0 on failure.
     quint16 listen(quint16 port);
 
 private:
-    void handle(const QHttpServerRequest &request, QHttpServerResponder &&responder);
+    struct Exchange;
 
+    void handle(const QHttpServerRequest &request, QHttpServerResponder &&responder);
+    std::shared_ptr<Exchange> open(QHttpServerResponder &&responder);
+    void writeAnswers(QTcpSocket *socket);
+
+    // Each connection's exchanges in the order of their requests. Declared
+    // before the server, so it outlives the server's sockets.
+    QHash<QTcpSocket *, std::deque<std::shared_ptr<Exchange>>> queues;
     QHttpServer server;
     Engine *engine;
 };

@@ -269,6 +269,30 @@ private slots:
         QCOMPARE(fake.received.size(), 20);
     }
 
+    void pipelinedRequestsAreAnsweredInOrder()
+    {
+        // Two requests on one connection before any answer: the first waits
+        // for the engine, the second (same language) needs none.
+        fake.mode = FakeLibreTranslate::Mode::Hold;
+        fake.holdUntil = 2;
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, quint16(serviceUrl.port()));
+        QVERIFY(client.waitForConnected(5000));
+        const auto request = [](const QByteArray &body) {
+            return "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                   "Content-Length: "
+                + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+        };
+        client.write(request(programForm("en", "de", "first")) + request(programForm("es", "es", "second")));
+        QTRY_COMPARE(fake.received.size(), 1);
+        QTest::qWait(100); // time enough for an early second answer to arrive
+        QCOMPARE(post(programForm("en", "fr", "third")).status, 200); // releases the first
+        QByteArray answers;
+        QTRY_VERIFY((answers += client.readAll()).count("</html>") == 2);
+        QVERIFY(answers.indexOf("[de] first") >= 0);
+        QVERIFY(answers.indexOf("[de] first") < answers.indexOf(">second<"));
+    }
+
     void clientThatLeavesDoesNotHurt()
     {
         fake.mode = FakeLibreTranslate::Mode::Hold;
