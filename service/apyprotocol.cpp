@@ -1,5 +1,7 @@
 #include "service/apyprotocol.h"
 
+#include <optional>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,6 +29,17 @@ EngineResult failure(EngineResult::Status status, const QString &detail)
     return EngineResult {status, QString(), detail};
 }
 
+// An answer other than 200 is APy's refusal (400: no such pair) or its failure.
+std::optional<EngineResult> refusal(int httpStatus, const QJsonObject &answer)
+{
+    if (httpStatus == 400)
+        return failure(EngineResult::Status::Unsupported, explanation(answer));
+    if (httpStatus != 200)
+        return failure(
+            EngineResult::Status::Unavailable, u"APy answered %1: %2"_s.arg(httpStatus).arg(explanation(answer)));
+    return std::nullopt;
+}
+
 } // namespace
 
 QByteArray apyPathBody(const QString &from, const QString &to)
@@ -37,11 +50,8 @@ QByteArray apyPathBody(const QString &from, const QString &to)
 std::variant<QStringList, EngineResult> parseApyPath(int httpStatus, const QByteArray &json)
 {
     const QJsonObject answer = QJsonDocument::fromJson(json).object();
-    if (httpStatus == 400)
-        return failure(EngineResult::Status::Unsupported, explanation(answer));
-    if (httpStatus != 200)
-        return failure(
-            EngineResult::Status::Unavailable, u"APy answered %1: %2"_s.arg(httpStatus).arg(explanation(answer)));
+    if (auto refused = refusal(httpStatus, answer))
+        return *refused;
     const QJsonArray chain = answer.value("responseData"_L1).toObject().value("translationChain"_L1).toArray();
     QStringList languages;
     for (const QJsonValue &language : chain)
@@ -59,11 +69,8 @@ QByteArray apyTranslateBody(const QString &from, const QString &to, const QStrin
 EngineResult parseApyTranslation(int httpStatus, const QByteArray &json)
 {
     const QJsonObject answer = QJsonDocument::fromJson(json).object();
-    if (httpStatus == 400)
-        return failure(EngineResult::Status::Unsupported, explanation(answer));
-    if (httpStatus != 200)
-        return failure(
-            EngineResult::Status::Unavailable, u"APy answered %1: %2"_s.arg(httpStatus).arg(explanation(answer)));
+    if (auto refused = refusal(httpStatus, answer))
+        return *refused;
     const QJsonValue text = answer.value("responseData"_L1).toObject().value("translatedText"_L1);
     if (!text.isString())
         return failure(EngineResult::Status::Unavailable, u"APy answered without a translation"_s);

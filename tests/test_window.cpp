@@ -12,23 +12,14 @@
 #include <QTest>
 #include <QTextEdit>
 
+#include "tests/support/windowdriver.h"
 #include "ui/abouttext.h"
 #include "ui/catalogue.h"
 #include "ui/mainwindow.h"
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-template <typename T> T *child(const QObject *parent, const QString &name)
-{
-    T *found = parent->findChild<T *>(name);
-    if (!found)
-        qFatal("no child %s", qPrintable(name));
-    return found;
-}
-
-} // namespace
+using tarnix::test::child;
 
 class TestWindow : public QObject
 {

@@ -21,6 +21,13 @@ const QString cancellingCaption = u"Cancelling"_s;
 
 constexpr qsizetype checkBoxPrefixLength = 3; // "CB_"
 
+void enableLanguageBoxes(const QGroupBox *targets, bool enabled)
+{
+    const auto boxes = targets->findChildren<QCheckBox *>();
+    for (QCheckBox *box : boxes)
+        box->setEnabled(enabled);
+}
+
 } // namespace
 
 // Starts a run when idle, cancels it when running; a press in any other state
@@ -76,9 +83,7 @@ void MainWindow::translateClicked()
         translateBtn->setText(cancellingCaption);
         srcLangCombo->setEnabled(true);
         srcTextEdit->setEnabled(true);
-        const auto boxes = tgtGroupBox->findChildren<QCheckBox *>();
-        for (QCheckBox *box : boxes)
-            box->setEnabled(true);
+        enableLanguageBoxes(tgtGroupBox, true);
         progressBar->hide();
         // Each aborted reply is reported inside abort(); the last one ends the
         // run through finishTranslation(), which enables i18nBtn again.
@@ -108,8 +113,6 @@ void MainWindow::finishTranslation()
     translateBtn->setText(idleCaption);
     resetBtn->setEnabled(true);
     i18nBtn->setEnabled(true);
-    const auto boxes = tgtGroupBox->findChildren<QCheckBox *>();
-    for (QCheckBox *box : boxes)
-        box->setEnabled(true);
+    enableLanguageBoxes(tgtGroupBox, true);
     pendingReplies.clear();
 }
