@@ -1,0 +1,243 @@
+// Measures tarnix-service against the APy it uses, in one run:
+//  - added latency: the same sequential requests sent to APy's /translate
+//    directly and to the service (which calls that same /translate), as a
+//    ratio of the service's extra time to APy's own time;
+//  - parallelism: the wall time of 20 different requests sent at once, each
+//    on its own connection, as a ratio of the wall time of one request, for
+//    APy directly (the engine's own limit) and through the service; and the
+//    same for a program run (one text to the 20 other languages).
+// Everything runs on 127.0.0.1; the service is the real binary, started with
+// --engine-url pointing at the APy this benchmark starts.
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+#include "service/apyprocess.h"
+#include "service/apyprotocol.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::service;
+
+namespace {
+
+const QStringList sentences {
+    u"Hello world"_s,
+    u"Save the file before closing the window."_s,
+    u"The connection to the server was lost."_s,
+    u"Do you want to delete these messages?"_s,
+    u"Open a new document"_s,
+};
+constexpr int sequentialRounds = 8; // of every sentence, each way
+constexpr int concurrent = 20;
+constexpr int concurrencyRounds = 5;
+
+struct Target
+{
+    QUrl url;
+    QByteArray contentType;
+    std::function<QByteArray(const QString &)> body;
+};
+
+// Sends one request and waits for its answer; false when it failed.
+bool exchange(QNetworkAccessManager &net, const Target &target, const QString &text)
+{
+    QNetworkRequest request(target.url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, target.contentType);
+    std::unique_ptr<QNetworkReply> reply(net.post(request, target.body(text)));
+    while (!reply->isFinished())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
+}
+
+struct Sequential
+{
+    double first = 0; // median time of one request, milliseconds
+    double second = 0;
+    double added = 0; // median of the second's extra time over the first's, request by request
+};
+
+double medianOf(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double timed(QNetworkAccessManager &net, const Target &target, const QString &text)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (!exchange(net, target, text))
+        qFatal("a request to %s failed", qPrintable(target.url.toString()));
+    return clock.nsecsElapsed() / 1e6;
+}
+
+// The same requests sent one after another to two targets, alternating, so
+// that both see the same load of the machine.
+Sequential compareSequential(QNetworkAccessManager &net, const Target &first, const Target &second)
+{
+    std::vector<double> firstTimes;
+    std::vector<double> secondTimes;
+    std::vector<double> differences;
+    for (int round = 0; round < sequentialRounds; ++round) {
+        for (const QString &text : sentences) {
+            firstTimes.push_back(timed(net, first, text));
+            secondTimes.push_back(timed(net, second, text));
+            differences.push_back(secondTimes.back() - firstTimes.back());
+        }
+    }
+    return Sequential {medianOf(firstTimes), medianOf(secondTimes), medianOf(differences)};
+}
+
+// Wall time in milliseconds of requests sent at once, each on its own
+// connection, so that no client-side connection limit queues them. Every
+// answer must have one of the expected statuses.
+double burst(
+    const QUrl &url, const QByteArray &contentType, const QList<QByteArray> &bodies, const QList<int> &accepted = {200})
+{
+    std::vector<std::unique_ptr<QNetworkAccessManager>> clients;
+    std::vector<std::unique_ptr<QNetworkReply>> replies;
+    QElapsedTimer clock;
+    clock.start();
+    for (const QByteArray &body : bodies) {
+        clients.push_back(std::make_unique<QNetworkAccessManager>());
+        QNetworkRequest request(url);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+        replies.emplace_back(clients.back()->post(request, body));
+    }
+    for (auto &reply : replies) {
+        while (!reply->isFinished())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (!accepted.contains(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()))
+            qFatal("a concurrent request failed: %s", reply->readAll().constData());
+    }
+    return clock.nsecsElapsed() / 1e6;
+}
+
+// `count` different texts (no two requests alike, so nothing can be shared).
+QList<QByteArray> bodies(const Target &target, int count, int round)
+{
+    QList<QByteArray> result;
+    for (int i = 0; i < count; ++i)
+        result.append(target.body(sentences[i % sentences.size()] + u" %1"_s.arg(round * 100 + i)));
+    return result;
+}
+
+QByteArray programBody(const QByteArray &target, const QString &text)
+{
+    return "js=n&prev=_t&hl=en&ie=UTF-8&layout=2&eotf=1&sl=en&tl=" + target
+        + "&text=" + text.toUtf8().toPercentEncoding();
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+
+    ApyProcess apy;
+    bool ready = false;
+    QString failure;
+    QObject::connect(&apy, &ApyProcess::ready, &app, [&ready]() { ready = true; });
+    QObject::connect(&apy, &ApyProcess::failed, &app, [&failure](const QString &why) { failure = why; });
+    apy.start();
+    while (!ready && failure.isEmpty())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!failure.isEmpty())
+        qFatal("APy did not start: %s", qPrintable(failure));
+
+    const quint16 port = freePort();
+    QProcess service;
+    service.setProcessChannelMode(QProcess::ForwardedOutputChannel); // keep the request log out of stderr
+    service.setStandardErrorFile(QProcess::nullDevice());
+    service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
+        {u"--port"_s, QString::number(port), u"--engine-url"_s, apy.url().toString()});
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        if (probe.waitForConnected(100))
+            break;
+        QThread::msleep(50);
+    }
+
+    const Target direct {apy.url().resolved(QUrl(u"/translate"_s)), "application/x-www-form-urlencoded",
+        [](const QString &text) { return apyTranslateBody(u"eng"_s, u"spa"_s, text); }};
+    const Target viaService {QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "application/x-www-form-urlencoded",
+        [](const QString &text) { return programBody("es", text); }};
+
+    QNetworkAccessManager net;
+    // Warm up: pipelines loaded, the service's path to Spanish known, connections open.
+    for (int i = 0; i < 3; ++i) {
+        exchange(net, direct, sentences[0]);
+        exchange(net, viaService, sentences[0]);
+    }
+    burst(viaService.url, viaService.contentType, bodies(viaService, concurrent, 0));
+
+    const Sequential sequential = compareSequential(net, direct, viaService);
+    std::printf(
+        "sequential en>es, %d requests each, alternating, medians:\n", int(sequentialRounds * sentences.size()));
+    std::printf("  APy directly     %8.2f ms\n  through service  %8.2f ms\n", sequential.first, sequential.second);
+    std::printf("  added latency    %8.2f ms = %.3f x APy's own time (target < 0.10)\n", sequential.added,
+        sequential.added / sequential.first);
+
+    for (const auto &[name, target] :
+        {std::pair {"APy directly", &direct}, std::pair {"through the service", &viaService}}) {
+        std::vector<double> ones;
+        std::vector<double> manys;
+        for (int round = 0; round < concurrencyRounds; ++round) {
+            ones.push_back(burst(target->url, target->contentType, bodies(*target, 1, round)));
+            manys.push_back(burst(target->url, target->contentType, bodies(*target, concurrent, round)));
+        }
+        const double one = medianOf(ones);
+        const double many = medianOf(manys);
+        std::printf("%s, median of %d rounds:\n", name, concurrencyRounds);
+        std::printf("  1 request        %8.2f ms\n  %d at once      %8.2f ms = %.2f x one request (target < 3)\n", one,
+            concurrent, many, many / one);
+    }
+
+    // What the program sends for one run: the same text to every other
+    // catalogue language. Apertium covers four of them; the rest are refused
+    // at once (422).
+    const QList<QByteArray> targets {"zh-CN", "zh-TW", "es", "fr", "ru", "uk", "de", "ja", "ko", "it", "pl", "ro", "pt",
+        "ar", "iw", "tr", "id", "hi", "vi", "fa"};
+    std::vector<double> ones;
+    std::vector<double> chained;
+    std::vector<double> runs;
+    for (int round = 0; round < concurrencyRounds; ++round) {
+        const QString text = sentences[1] + u" %1"_s.arg(round);
+        ones.push_back(burst(viaService.url, viaService.contentType, {programBody("es", text)}));
+        chained.push_back(burst(viaService.url, viaService.contentType, {programBody("it", text + u'!')}));
+        QList<QByteArray> run;
+        for (const QByteArray &target : targets)
+            run.append(programBody(target, text + u'.'));
+        runs.push_back(burst(viaService.url, viaService.contentType, run, {200, 422}));
+    }
+    std::printf("a run of the program (en to its 20 other languages) through the service, median of %d rounds:\n",
+        concurrencyRounds);
+    std::printf(
+        "  1 request (es)   %8.2f ms\n  1 request (it, two APy steps) %8.2f ms\n", medianOf(ones), medianOf(chained));
+    std::printf("  20 languages     %8.2f ms = %.2f x one es request (target < 3), %.2f x one it request\n",
+        medianOf(runs), medianOf(runs) / medianOf(ones), medianOf(runs) / medianOf(chained));
+
+    service.terminate();
+    service.waitForFinished(5000);
+    return 0;
+}

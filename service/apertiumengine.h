@@ -1,0 +1,42 @@
+#pragma once
+
+#include <variant>
+
+#include <QHash>
+#include <QNetworkAccessManager>
+#include <QStringList>
+#include <QUrl>
+
+#include "service/engine.h"
+
+namespace tarnix::service {
+
+// Apertium through its HTTP server APy. APy plans the chain of installed
+// pairs (/translateChain), so English reaches Italian through Spanish; each
+// pair of the chain is then translated with its own /translate call, because
+// APy's chained translation keeps the unknown-word marks ('*') of the middle
+// steps even with markUnknown=no. Identical steps in flight at the same time
+// are sent once: a run from English to Italian, Portuguese and French needs
+// the English-Spanish step of the same text three times.
+class ApertiumEngine : public Engine
+{
+    Q_OBJECT
+
+public:
+    explicit ApertiumEngine(const QUrl &apyUrl, QObject *parent = nullptr);
+
+    void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+
+private:
+    using Path = std::variant<QStringList, EngineResult>;
+
+    void translateAlong(const QStringList &chain, qsizetype hop, const QString &text, const Callback &done);
+    void translateStep(const QString &from, const QString &to, const QString &text, const Callback &done);
+
+    QNetworkAccessManager net;
+    QUrl apyUrl;
+    QHash<QString, Path> paths; // "eng|ita" -> chain or refusal; APy's pairs are fixed while it runs
+    QHash<QString, QList<Callback>> stepsInFlight; // "eng|spa|text" -> everyone waiting for that step
+};
+
+} // namespace tarnix::service

@@ -1,0 +1,73 @@
+#include "service/apyprotocol.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::service {
+
+namespace {
+
+QByteArray formField(const char *key, const QString &value)
+{
+    return QByteArray(key) + '=' + value.toUtf8().toPercentEncoding();
+}
+
+// APy answers errors as {"status": "error", "code": 400, "explanation": ...}.
+QString explanation(const QJsonObject &answer)
+{
+    const QString text = answer.value("explanation"_L1).toString();
+    return text.isEmpty() ? answer.value("message"_L1).toString() : text;
+}
+
+EngineResult failure(EngineResult::Status status, const QString &detail)
+{
+    return EngineResult {status, QString(), detail};
+}
+
+} // namespace
+
+QByteArray apyPathBody(const QString &from, const QString &to)
+{
+    return formField("langpairs", from + u'|' + to);
+}
+
+std::variant<QStringList, EngineResult> parseApyPath(int httpStatus, const QByteArray &json)
+{
+    const QJsonObject answer = QJsonDocument::fromJson(json).object();
+    if (httpStatus == 400)
+        return failure(EngineResult::Status::Unsupported, explanation(answer));
+    if (httpStatus != 200)
+        return failure(
+            EngineResult::Status::Unavailable, u"APy answered %1: %2"_s.arg(httpStatus).arg(explanation(answer)));
+    const QJsonArray chain = answer.value("responseData"_L1).toObject().value("translationChain"_L1).toArray();
+    QStringList languages;
+    for (const QJsonValue &language : chain)
+        languages.append(language.toString());
+    if (languages.size() < 2 || languages.contains(QString()))
+        return failure(EngineResult::Status::Unavailable, u"APy answered without a translation chain"_s);
+    return languages;
+}
+
+QByteArray apyTranslateBody(const QString &from, const QString &to, const QString &text)
+{
+    return formField("langpair", from + u'|' + to) + '&' + formField("q", text) + "&markUnknown=no&format=txt";
+}
+
+EngineResult parseApyTranslation(int httpStatus, const QByteArray &json)
+{
+    const QJsonObject answer = QJsonDocument::fromJson(json).object();
+    if (httpStatus == 400)
+        return failure(EngineResult::Status::Unsupported, explanation(answer));
+    if (httpStatus != 200)
+        return failure(
+            EngineResult::Status::Unavailable, u"APy answered %1: %2"_s.arg(httpStatus).arg(explanation(answer)));
+    const QJsonValue text = answer.value("responseData"_L1).toObject().value("translatedText"_L1);
+    if (!text.isString())
+        return failure(EngineResult::Status::Unavailable, u"APy answered without a translation"_s);
+    return EngineResult {EngineResult::Status::Translated, text.toString(), QString()};
+}
+
+} // namespace tarnix::service

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+
+#include <QObject>
+#include <QString>
+
+namespace tarnix::service {
+
+// What an engine made of one translation request.
+struct EngineResult
+{
+    enum class Status {
+        Translated, // text holds the translation
+        Unsupported, // the engine cannot translate this pair
+        Unavailable, // the engine did not answer, timed out or failed
+    };
+    Status status = Status::Unavailable;
+    QString text;
+    QString detail; // why, for the error page and the log
+};
+
+// A translation engine behind the service. Language codes are the service
+// codes of the program ("en", "zh-CN", "ko", …); each engine maps them itself.
+class Engine : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Callback = std::function<void(const EngineResult &)>;
+
+    using QObject::QObject;
+
+    // Translates `text` and calls `done` exactly once, always later from the
+    // event loop, never from inside this call.
+    virtual void translate(const QString &source, const QString &target, const QString &text, Callback done) = 0;
+};
+
+} // namespace tarnix::service

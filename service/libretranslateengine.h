@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QUrl>
+
+#include "service/engine.h"
+#include "service/enginerequest.h"
+
+namespace tarnix::service {
+
+// Any server that speaks LibreTranslate's HTTP API (POST /translate).
+class LibreTranslateEngine : public Engine
+{
+    Q_OBJECT
+
+public:
+    LibreTranslateEngine(const QUrl &serverUrl, const QString &apiKey,
+        std::chrono::milliseconds timeout = engineTimeout, QObject *parent = nullptr);
+
+    void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+
+private:
+    QNetworkAccessManager net;
+    QUrl translateUrl;
+    QString apiKey;
+    std::chrono::milliseconds timeout;
+};
+
+} // namespace tarnix::service

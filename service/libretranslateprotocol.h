@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "service/engine.h"
+
+namespace tarnix::service {
+
+// JSON body of LibreTranslate's POST /translate: q, source, target, format
+// "text", and api_key when one is given.
+QByteArray libreTranslateBody(const QString &from, const QString &to, const QString &text, const QString &apiKey);
+
+// The translation from a LibreTranslate answer. A 400 is the server refusing
+// the languages (the request itself is always well formed); any other failure
+// (403 bad key, 429 rate limit, 5xx) leaves the engine unavailable.
+EngineResult parseLibreTranslateReply(int httpStatus, const QByteArray &json);
+
+} // namespace tarnix::service

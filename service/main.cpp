@@ -1,0 +1,110 @@
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#include "service/apertiumengine.h"
+#include "service/apyprocess.h"
+#include "service/libretranslateengine.h"
+#include "service/options.h"
+#include "service/translationservice.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::service;
+
+namespace {
+
+#ifdef Q_OS_UNIX
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// SIGINT and SIGTERM end the event loop, so that everything (APy first of
+// all) is torn down in order.
+void quitOnSignals(QCoreApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app]() { app.quit(); });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+#else
+// Elsewhere the toolkit's default handling ends the process.
+void quitOnSignals(QCoreApplication &) { }
+#endif
+
+void say(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"tarnix-service"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNIX_VERSION));
+
+    const auto parsed = parseServiceOptions(QCoreApplication::arguments());
+    if (const auto *exit = std::get_if<OptionsExit>(&parsed)) {
+        std::fputs(exit->message.toLocal8Bit().constData(), exit->status == 0 ? stdout : stderr);
+        return exit->status;
+    }
+    const ServiceOptions &options = std::get<ServiceOptions>(parsed);
+    quitOnSignals(app);
+
+    std::unique_ptr<ApyProcess> apy;
+    std::unique_ptr<Engine> engine;
+    std::unique_ptr<TranslationService> service;
+    const auto serve = [&](Engine *chosen, const QString &engineName) {
+        engine.reset(chosen);
+        service = std::make_unique<TranslationService>(engine.get());
+        if (!service->listen(options.port)) {
+            say(u"tarnix-service: cannot listen on 127.0.0.1:%1 (in use?)\n"_s.arg(options.port));
+            app.exit(1);
+            return;
+        }
+        say(u"tarnix-service: listening on http://127.0.0.1:%1 with %2\n"_s.arg(options.port).arg(engineName));
+    };
+
+    if (options.engine == ServiceOptions::EngineKind::LibreTranslate) {
+        serve(new LibreTranslateEngine(options.engineUrl, options.apiKey),
+            u"LibreTranslate at "_s + options.engineUrl.toString());
+    } else if (!options.engineUrl.isEmpty()) {
+        serve(new ApertiumEngine(options.engineUrl), u"APy at "_s + options.engineUrl.toString());
+    } else {
+        // Listen only once APy answers: a client that finds the port open can
+        // translate at once.
+        apy = std::make_unique<ApyProcess>();
+        QObject::connect(apy.get(), &ApyProcess::ready, &app,
+            [&](const QUrl &url) { serve(new ApertiumEngine(url), u"Apertium (APy at "_s + url.toString() + u')'); });
+        QObject::connect(apy.get(), &ApyProcess::failed, &app, [&](const QString &why) {
+            say(u"tarnix-service: %1\n"_s.arg(why));
+            if (!service)
+                app.exit(1); // never ready; once serving, requests are answered 503
+        });
+        apy->start();
+    }
+    const int status = app.exec();
+    service.reset();
+    engine.reset();
+    apy.reset();
+    return status;
+}

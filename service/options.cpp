@@ -1,0 +1,69 @@
+#include "service/options.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::service {
+
+std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Translation service for Tarnix: answers the program's form requests on 127.0.0.1 with translations "
+        u"from Apertium (default) or a LibreTranslate server."_s);
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption portOption(
+        u"port"_s, u"Port on 127.0.0.1 to listen on (default %1)."_s.arg(defaultPort), u"port"_s);
+    const QCommandLineOption engineOption(u"engine"_s,
+        u"Translation engine: apertium (default; starts Debian's apertium-apy) or libretranslate."_s, u"engine"_s,
+        u"apertium"_s);
+    const QCommandLineOption urlOption(u"engine-url"_s,
+        u"Address of a running engine: an APy server for apertium (instead of starting one), the LibreTranslate "
+        u"server for libretranslate (default http://127.0.0.1:5000)."_s,
+        u"url"_s);
+    const QCommandLineOption keyOption(u"api-key"_s, u"API key sent to a LibreTranslate server."_s, u"key"_s);
+    parser.addOptions({portOption, engineOption, urlOption, keyOption});
+
+    if (!parser.parse(arguments))
+        return OptionsExit {parser.errorText() + u'\n', 2};
+    if (parser.isSet(helpOption))
+        return OptionsExit {parser.helpText(), 0};
+    if (parser.isSet(versionOption))
+        return OptionsExit {
+            QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n', 0};
+    if (!parser.positionalArguments().isEmpty())
+        return OptionsExit {u"Unexpected argument: %1\n"_s.arg(parser.positionalArguments().first()), 2};
+
+    ServiceOptions options;
+    if (parser.isSet(portOption)) {
+        bool ok = false;
+        const uint port = parser.value(portOption).toUInt(&ok);
+        if (!ok || port == 0 || port > 65535)
+            return OptionsExit {u"--port needs a number from 1 to 65535\n"_s, 2};
+        options.port = quint16(port);
+    }
+    const QString engine = parser.value(engineOption);
+    if (engine == u"apertium")
+        options.engine = ServiceOptions::EngineKind::Apertium;
+    else if (engine == u"libretranslate")
+        options.engine = ServiceOptions::EngineKind::LibreTranslate;
+    else
+        return OptionsExit {u"--engine is apertium or libretranslate, not %1\n"_s.arg(engine), 2};
+    if (parser.isSet(urlOption)) {
+        options.engineUrl = QUrl(parser.value(urlOption), QUrl::StrictMode);
+        const QString scheme = options.engineUrl.scheme();
+        if (!options.engineUrl.isValid() || options.engineUrl.host().isEmpty()
+            || (scheme != u"http" && scheme != u"https"))
+            return OptionsExit {
+                u"--engine-url needs an http or https address, not %1\n"_s.arg(parser.value(urlOption)), 2};
+    } else if (options.engine == ServiceOptions::EngineKind::LibreTranslate) {
+        options.engineUrl = QUrl(u"http://127.0.0.1:5000"_s);
+    }
+    options.apiKey = parser.value(keyOption);
+    return options;
+}
+
+} // namespace tarnix::service

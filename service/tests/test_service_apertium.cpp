@@ -1,0 +1,185 @@
+#include <memory>
+
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "httpclient.h"
+#include "service/apertiumengine.h"
+#include "service/apyprocess.h"
+#include "service/translationservice.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::service;
+
+namespace {
+
+// The text between the markers, with the service's three references undone:
+// enough to read a translation page without the program's own extraction.
+QString pageText(const QByteArray &page)
+{
+    const QString text = QString::fromUtf8(page);
+    const qsizetype start = text.indexOf(u'>', text.indexOf(u"<span id=result_box"_s)) + 1;
+    const qsizetype end = text.indexOf(u"</span></div><div id=gt-res-tools"_s);
+    return text.sliced(start, end - start)
+        .replace(u"&#60;"_s, u"<"_s)
+        .replace(u"&#62;"_s, u">"_s)
+        .replace(u"&#38;"_s, u"&"_s);
+}
+
+// Local addresses (hex, as /proc/net/tcp writes them) of the sockets listening on `port`.
+QStringList listeningAddresses(quint16 port)
+{
+    QStringList addresses;
+    for (const QString &table : {u"/proc/net/tcp"_s, u"/proc/net/tcp6"_s}) {
+        QFile file(table);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        file.readLine();
+        while (!file.atEnd()) {
+            const QList<QByteArray> fields = file.readLine().simplified().split(' ');
+            if (fields.size() < 4 || fields[3] != "0A")
+                continue;
+            const QList<QByteArray> local = fields[1].split(':');
+            if (local.size() == 2 && local[1].toUShort(nullptr, 16) == port)
+                addresses.append(QString::fromLatin1(local[0]));
+        }
+    }
+    return addresses;
+}
+
+} // namespace
+
+// The service on a real APy that it starts itself, with the Debian pairs
+// eng-spa, spa-ita, es-pt and fr-es installed.
+class TestServiceApertium : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ApyProcess> apy;
+    std::unique_ptr<ApertiumEngine> engine;
+    std::unique_ptr<TranslationService> service;
+    QNetworkAccessManager net;
+    QUrl serviceUrl;
+
+    HttpAnswer translate(const QByteArray &source, const QByteArray &target, const QString &text)
+    {
+        return httpExchange(net, serviceUrl, "POST", programForm(source, target, text.toUtf8().toPercentEncoding()));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(u"apertium-apy"_s).isEmpty()) {
+            if (!qEnvironmentVariableIsEmpty("CI"))
+                QFAIL("apertium-apy is not installed, and CI must test against it");
+            QSKIP("apertium-apy is not installed: apt-get install apertium-apy apertium-eng-spa apertium-spa-ita "
+                  "apertium-es-pt apertium-fr-es");
+        }
+        apy = std::make_unique<ApyProcess>();
+        QSignalSpy ready(apy.get(), &ApyProcess::ready);
+        QSignalSpy failed(apy.get(), &ApyProcess::failed);
+        apy->start();
+        QTRY_VERIFY_WITH_TIMEOUT(!ready.isEmpty() || !failed.isEmpty(), 90000);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
+        engine = std::make_unique<ApertiumEngine>(apy->url());
+        service = std::make_unique<TranslationService>(engine.get());
+        const quint16 port = service->listen(0);
+        QVERIFY(port);
+        serviceUrl = QUrl(u"http://127.0.0.1:%1/"_s.arg(port));
+    }
+
+    void apyListensOnLoopbackOnly()
+    {
+        const QStringList addresses = listeningAddresses(quint16(apy->url().port()));
+        QVERIFY(!addresses.isEmpty());
+        for (const QString &address : addresses)
+            QCOMPARE(address, u"0100007F"_s); // 127.0.0.1
+    }
+
+    void translates_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("spanish directly") << "es"_ba << u"Hola"_s;
+        QTest::newRow("italian through spanish") << "it"_ba << u"Ciao"_s;
+        QTest::newRow("portuguese through spanish") << "pt"_ba << u"Olá"_s;
+    }
+    void translates()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(QString, expected);
+        const HttpAnswer answer = translate("en", target, u"Hello world"_s);
+        QCOMPARE(answer.status, 200);
+        QVERIFY2(pageText(answer.body).startsWith(expected), answer.body.constData());
+    }
+
+    void unsupportedPairsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::newRow("german: no pair installed") << "de"_ba;
+        QTest::newRow("simplified chinese: no apertium code") << "zh-CN"_ba;
+    }
+    void unsupportedPairsAreRefused()
+    {
+        QFETCH(QByteArray, target);
+        const HttpAnswer answer = translate("en", target, u"Hello world"_s);
+        QCOMPARE(answer.status, 422);
+        QVERIFY(!answer.body.contains("<span id=result_box"));
+    }
+
+    void placeholdersSurvive_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("placeholders");
+        QTest::newRow("numbered and braces to spanish")
+            << "es"_ba << u"You have %1 new messages from {name}."_s << QStringList {u"%1"_s, u"{name}"_s};
+        QTest::newRow("markup and printf to italian") << "it"_ba << u"Save <b>%s</b> before closing ${app}."_s
+                                                      << QStringList {u"<b>"_s, u"%s"_s, u"</b>"_s, u"${app}"_s};
+        QTest::newRow("positional printf and double braces to portuguese")
+            << "pt"_ba << u"Delete %1$s and {{count}} other files?"_s << QStringList {u"%1$s"_s, u"{{count}}"_s};
+    }
+    void placeholdersSurvive()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(QString, text);
+        QFETCH(QStringList, placeholders);
+        const HttpAnswer answer = translate("en", target, text);
+        QCOMPARE(answer.status, 200);
+        const QString translation = pageText(answer.body);
+        for (const QString &placeholder : placeholders)
+            QVERIFY2(translation.count(placeholder) == 1, qPrintable(translation));
+        QVERIFY(!translation.contains(u'\u27E6'));
+    }
+
+    void chainLeavesNoUnknownWordMarks()
+    {
+        const HttpAnswer answer = translate("en", "it", u"Zorglub is here"_s);
+        QCOMPARE(answer.status, 200);
+        QVERIFY2(!pageText(answer.body).contains(u'*'), answer.body.constData());
+    }
+
+    void keepsLinesAndOuterSpace()
+    {
+        const HttpAnswer answer = translate("en", "es", u" Good morning\nGood night "_s);
+        QCOMPARE(answer.status, 200);
+        const QString translation = pageText(answer.body);
+        QVERIFY2(translation.startsWith(u' ') && translation.endsWith(u' '), qPrintable(translation));
+        QCOMPARE(translation.count(u'\n'), 1);
+    }
+
+    void apyStopsWithItsOwner()
+    {
+        const quint16 port = quint16(apy->url().port());
+        service.reset();
+        engine.reset();
+        apy.reset();
+        QVERIFY(listeningAddresses(port).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServiceApertium)
+#include "test_service_apertium.moc"

@@ -1,0 +1,314 @@
+#include <memory>
+#include <vector>
+
+#include <QHostAddress>
+#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include "httpclient.h"
+#include "service/libretranslateengine.h"
+#include "service/translationservice.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::service;
+
+namespace {
+
+// A loopback server speaking LibreTranslate's documented API: it records every
+// request and answers "[target] q", an error status, the text with its first
+// placeholder token lost, or holds its answers until several are waiting.
+class FakeLibreTranslate : public QObject
+{
+public:
+    enum class Mode { Translate, Fail, LoseToken, Hold };
+
+    Mode mode = Mode::Translate;
+    int failStatus = 500;
+    qsizetype holdUntil = 0;
+    QList<QJsonObject> received;
+    quint16 port = 0;
+
+    FakeLibreTranslate()
+    {
+        server.route(u"/translate"_s, [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+            const QJsonObject query = QJsonDocument::fromJson(request.body()).object();
+            received.append(query);
+            QPointer<QTcpSocket> socket = responder.socket();
+            held.push_back({std::make_unique<QHttpServerResponder>(std::move(responder)), socket, query});
+            if (mode != Mode::Hold || qsizetype(held.size()) >= holdUntil) {
+                if (mode == Mode::Hold)
+                    mode = Mode::Translate;
+                releaseAll();
+            }
+        });
+        port = server.listen(QHostAddress::LocalHost, 0);
+    }
+
+    QUrl url() const { return QUrl(u"http://127.0.0.1:%1"_s.arg(port)); }
+
+private:
+    void releaseAll()
+    {
+        for (auto &[responder, socket, query] : held) {
+            if (!socket)
+                continue; // the client left
+            const QString q = query.value("q"_L1).toString();
+            if (mode == Mode::Fail) {
+                responder->write(QJsonDocument(QJsonObject {{"error"_L1, "refused"_L1}}),
+                    QHttpServerResponder::StatusCode(failStatus));
+                continue;
+            }
+            QString text = u"[%1] %2"_s.arg(query.value("target"_L1).toString(), q);
+            if (mode == Mode::LoseToken)
+                text.remove(u"\u27E60\u27E7"_s);
+            responder->write(QJsonDocument(QJsonObject {{"translatedText"_L1, text}}));
+        }
+        held.clear();
+    }
+
+    QHttpServer server;
+    struct Held
+    {
+        std::unique_ptr<QHttpServerResponder> responder;
+        QPointer<QTcpSocket> socket;
+        QJsonObject query;
+    };
+    std::vector<Held> held;
+};
+
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+// The service's HTTP side against a LibreTranslate engine on loopback.
+class TestServiceHttp : public QObject
+{
+    Q_OBJECT
+
+    FakeLibreTranslate fake;
+    std::unique_ptr<LibreTranslateEngine> engine;
+    std::unique_ptr<TranslationService> service;
+    QNetworkAccessManager net;
+    QUrl serviceUrl;
+
+    HttpAnswer post(const QByteArray &body) { return httpExchange(net, serviceUrl, "POST", body); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(fake.port);
+        engine = std::make_unique<LibreTranslateEngine>(fake.url(), u"secret"_s);
+        service = std::make_unique<TranslationService>(engine.get());
+        const quint16 port = service->listen(0);
+        QVERIFY(port);
+        serviceUrl = QUrl(u"http://127.0.0.1:%1/"_s.arg(port));
+    }
+
+    void init()
+    {
+        fake.mode = FakeLibreTranslate::Mode::Translate;
+        fake.received.clear();
+    }
+
+    void translatesThroughTheEngine()
+    {
+        const HttpAnswer answer = post(programForm("en", "zh-TW", "Open%20%251%20%3Cb%3Enow%3C%2Fb%3E"));
+        QCOMPARE(answer.status, 200);
+        QCOMPARE(answer.contentType, "text/html; charset=utf-8"_ba);
+        QVERIFY(answer.body.contains("<span id=result_box"));
+        QVERIFY(answer.body.contains(">[zt] Open %1 &#60;b&#62;now&#60;/b&#62;</span>"));
+        QCOMPARE(fake.received.size(), 1);
+        const QJsonObject query = fake.received.first();
+        QCOMPARE(query.value("q"_L1).toString(), u"Open \u27E60\u27E7 \u27E61\u27E7now\u27E62\u27E7"_s);
+        QCOMPARE(query.value("source"_L1).toString(), u"en"_s);
+        QCOMPARE(query.value("format"_L1).toString(), u"text"_s);
+        QCOMPARE(query.value("api_key"_L1).toString(), u"secret"_s);
+    }
+
+    void sameLanguageGivesTheTextItself()
+    {
+        const HttpAnswer answer = post(programForm("es", "es", "Hola%20%26%20adi%C3%B3s"));
+        QCOMPARE(answer.status, 200);
+        QVERIFY(answer.body.contains(">Hola &#38; adiós</span>"));
+        QVERIFY(fake.received.isEmpty());
+    }
+
+    void refusesBadRequests_data()
+    {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        const QByteArray form = "application/x-www-form-urlencoded";
+        const QByteArray good = programForm("en", "es", "Hi");
+        QTest::newRow("GET") << "GET"_ba << u"/"_s << QByteArray() << QByteArray() << 405;
+        QTest::newRow("PUT") << "PUT"_ba << u"/"_s << form << good << 405;
+        QTest::newRow("other path") << "POST"_ba << u"/translate"_s << form << good << 404;
+        QTest::newRow("plain text body") << "POST"_ba << u"/"_s << "text/plain"_ba << good << 415;
+        QTest::newRow("json body") << "POST"_ba << u"/"_s << "application/json"_ba << good << 415;
+        QTest::newRow("body over 1 MiB") << "POST"_ba << u"/"_s << form
+                                         << programForm("en", "es", QByteArray(1024 * 1024, 'a')) << 413;
+        QTest::newRow("bad percent-escape") << "POST"_ba << u"/"_s << form << programForm("en", "es", "50%") << 400;
+        QTest::newRow("escape cut short") << "POST"_ba << u"/"_s << form << programForm("en", "es", "Hi%4") << 400;
+        QTest::newRow("escape not hex") << "POST"_ba << u"/"_s << form << programForm("en", "es", "%zz") << 400;
+        QTest::newRow("bad escape in a key") << "POST"_ba << u"/"_s << form << good + "&%g0=1" << 400;
+        QTest::newRow("text twice") << "POST"_ba << u"/"_s << form << good + "&text=again" << 400;
+        QTest::newRow("empty source") << "POST"_ba << u"/"_s << form << "sl=&tl=es&text=Hi"_ba << 400;
+        QTest::newRow("text not UTF-8") << "POST"_ba << u"/"_s << form << programForm("en", "es", "%C3%28") << 400;
+        QTest::newRow("missing text") << "POST"_ba << u"/"_s << form << "sl=en&tl=es"_ba << 400;
+        QTest::newRow("missing target") << "POST"_ba << u"/"_s << form << "sl=en&text=Hi"_ba << 400;
+        QTest::newRow("empty text") << "POST"_ba << u"/"_s << form << programForm("en", "es", "") << 400;
+        QTest::newRow("empty body") << "POST"_ba << u"/"_s << form << QByteArray() << 400;
+        QTest::newRow("unknown language") << "POST"_ba << u"/"_s << form << programForm("en", "xx", "Hi") << 422;
+        QTest::newRow("ui code instead of service code")
+            << "POST"_ba << u"/"_s << form << programForm("en", "kr", "Hi") << 422;
+    }
+    void refusesBadRequests()
+    {
+        QFETCH(QByteArray, method);
+        QFETCH(QString, path);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        const HttpAnswer answer = httpExchange(net, serviceUrl.resolved(QUrl(path)), method, body, contentType);
+        QCOMPARE(answer.status, status);
+        QCOMPARE(answer.contentType, "text/html; charset=utf-8"_ba);
+        QVERIFY(answer.body.contains(QByteArray::number(status)));
+        QVERIFY(!answer.body.contains("<span id=result_box"));
+        QVERIFY(fake.received.isEmpty());
+        // and the service goes on serving
+        QCOMPARE(post(programForm("en", "es", "Hi")).status, 200);
+    }
+
+    void engineFailuresBecomeErrors_data()
+    {
+        QTest::addColumn<int>("engineStatus");
+        QTest::addColumn<int>("status");
+        QTest::newRow("engine refuses the languages") << 400 << 422;
+        QTest::newRow("engine refuses the key") << 403 << 503;
+        QTest::newRow("engine fails") << 500 << 503;
+    }
+    void engineFailuresBecomeErrors()
+    {
+        QFETCH(int, engineStatus);
+        QFETCH(int, status);
+        fake.mode = FakeLibreTranslate::Mode::Fail;
+        fake.failStatus = engineStatus;
+        const HttpAnswer answer = post(programForm("en", "de", "Hi"));
+        QCOMPARE(answer.status, status);
+        QVERIFY(!answer.body.contains("<span id=result_box"));
+    }
+
+    void lostPlaceholderIsRefused()
+    {
+        fake.mode = FakeLibreTranslate::Mode::LoseToken;
+        const HttpAnswer answer = post(programForm("en", "de", "%251%20files"));
+        QCOMPARE(answer.status, 422);
+        QVERIFY(!answer.body.contains("<span id=result_box"));
+    }
+
+    void engineDownIsUnavailable()
+    {
+        LibreTranslateEngine downEngine(QUrl(u"http://127.0.0.1:%1"_s.arg(closedPort())), QString());
+        TranslationService downService(&downEngine);
+        const quint16 port = downService.listen(0);
+        QVERIFY(port);
+        const HttpAnswer answer =
+            httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", programForm("en", "de", "Hi"));
+        QCOMPARE(answer.status, 503);
+    }
+
+    void engineTooSlowIsUnavailable()
+    {
+        fake.mode = FakeLibreTranslate::Mode::Hold;
+        fake.holdUntil = 1000; // never answers within the test
+        LibreTranslateEngine slowEngine(fake.url(), QString(), std::chrono::milliseconds(300));
+        TranslationService slowService(&slowEngine);
+        const quint16 port = slowService.listen(0);
+        QVERIFY(port);
+        const HttpAnswer answer =
+            httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", programForm("en", "de", "Hi"));
+        QCOMPARE(answer.status, 503);
+        fake.holdUntil = 0;
+        fake.mode = FakeLibreTranslate::Mode::Translate;
+        QCOMPARE(post(programForm("en", "de", "Hi")).status, 200); // releases the held request too
+    }
+
+    void answersManyRequestsAtOnce()
+    {
+        // The engine answers nothing until six requests wait on it: a service
+        // that asked one request after another would never get an answer.
+        fake.mode = FakeLibreTranslate::Mode::Hold;
+        fake.holdUntil = 6;
+        std::vector<QNetworkReply *> replies;
+        for (int i = 0; i < 20; ++i) {
+            QNetworkRequest request(serviceUrl);
+            request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded"_ba);
+            replies.push_back(net.post(request, programForm("en", "fr", "text%20" + QByteArray::number(i))));
+        }
+        for (QNetworkReply *reply : replies) {
+            QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 30000);
+            QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+            reply->deleteLater();
+        }
+        QCOMPARE(fake.received.size(), 20);
+    }
+
+    void pipelinedRequestsAreAnsweredInOrder()
+    {
+        // Two requests on one connection before any answer: the first waits
+        // for the engine, the second (same language) needs none.
+        fake.mode = FakeLibreTranslate::Mode::Hold;
+        fake.holdUntil = 2;
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, quint16(serviceUrl.port()));
+        QVERIFY(client.waitForConnected(5000));
+        const auto request = [](const QByteArray &body) {
+            return "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                   "Content-Length: "
+                + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+        };
+        client.write(request(programForm("en", "de", "first")) + request(programForm("es", "es", "second")));
+        QTRY_COMPARE(fake.received.size(), 1);
+        QTest::qWait(100); // time enough for an early second answer to arrive
+        QCOMPARE(post(programForm("en", "fr", "third")).status, 200); // releases the first
+        QByteArray answers;
+        QTRY_VERIFY((answers += client.readAll()).count("</html>") == 2);
+        QVERIFY(answers.indexOf("[de] first") >= 0);
+        QVERIFY(answers.indexOf("[de] first") < answers.indexOf(">second<"));
+    }
+
+    void clientThatLeavesDoesNotHurt()
+    {
+        fake.mode = FakeLibreTranslate::Mode::Hold;
+        fake.holdUntil = 2;
+        QNetworkRequest request(serviceUrl);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded"_ba);
+        QNetworkReply *leaving = net.post(request, programForm("en", "fr", "gone"));
+        QTRY_COMPARE(fake.received.size(), 1);
+        leaving->abort();
+        leaving->deleteLater();
+        QTest::qWait(100); // the service sees its connection close
+        const HttpAnswer answer = post(programForm("en", "fr", "still%20here"));
+        QCOMPARE(answer.status, 200);
+        QVERIFY(answer.body.contains("[fr] still here"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServiceHttp)
+#include "test_service_http.moc"

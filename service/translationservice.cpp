@@ -1,0 +1,188 @@
+#include "service/translationservice.h"
+
+#include <optional>
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QPointer>
+#include <QTcpSocket>
+
+#include "service/engine.h"
+#include "service/form.h"
+#include "service/page.h"
+#include "service/requestlog.h"
+#include "service/translationtext.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::service {
+
+namespace {
+
+using Status = QHttpServerResponder::StatusCode;
+
+const QByteArray htmlType = QByteArrayLiteral("text/html; charset=utf-8");
+
+} // namespace
+
+// Everything one answer needs once the engine is done; the request object
+// itself is gone by then.
+struct TranslationService::Exchange
+{
+    QHttpServerResponder responder;
+    QPointer<QTcpSocket> socket;
+    QElapsedTimer clock;
+    QString source;
+    QString target;
+    qsizetype characters = 0;
+    std::optional<Status> status; // set once the answer is known
+    QByteArray page;
+    std::function<void()> answered;
+
+    void answer(Status answerStatus, const QByteArray &answerPage)
+    {
+        status = answerStatus;
+        page = answerPage;
+        qInfo().noquote() << requestLogLine(
+            QDateTime::currentDateTimeUtc(), source, target, int(answerStatus), clock.elapsed(), characters);
+        answered();
+    }
+
+    void fail(Status answerStatus, const QString &reason, const QString &message)
+    {
+        answer(answerStatus, errorPage(int(answerStatus), reason, message));
+    }
+
+    void write()
+    {
+        // A client that gave up (a cancelled run) has closed its connection.
+        if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+            return;
+        if (*status == Status::MethodNotAllowed)
+            responder.write(page, {{"Content-Type", htmlType}, {"Allow", "POST"}}, *status);
+        else
+            responder.write(page, {{"Content-Type", htmlType}}, *status);
+    }
+};
+
+namespace {
+
+bool isFormContentType(const QByteArray &contentType)
+{
+    const QByteArray type = contentType.split(';').first().trimmed().toLower();
+    return type == "application/x-www-form-urlencoded";
+}
+
+} // namespace
+
+TranslationService::TranslationService(Engine *engine, QObject *parent)
+    : QObject(parent)
+    , engine(engine)
+{
+    server.route(u"/"_s, [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+        handle(request, std::move(responder));
+    });
+    server.setMissingHandler([this](const QHttpServerRequest &, QHttpServerResponder &&responder) {
+        open(std::move(responder))
+            ->fail(Status::NotFound, u"Not Found"_s, u"Translation requests are posted to \"/\"."_s);
+    });
+}
+
+TranslationService::~TranslationService() = default;
+
+std::shared_ptr<TranslationService::Exchange> TranslationService::open(QHttpServerResponder &&responder)
+{
+    QTcpSocket *socket = responder.socket();
+    auto exchange = std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}});
+    exchange->clock.start();
+    exchange->answered = [service = QPointer<TranslationService>(this), socket]() {
+        if (service)
+            service->writeAnswers(socket);
+    };
+    auto queue = queues.find(socket);
+    if (queue == queues.end()) {
+        queue = queues.insert(socket, {});
+        connect(socket, &QObject::destroyed, this, [this, socket]() { queues.remove(socket); });
+    }
+    queue->push_back(exchange);
+    return exchange;
+}
+
+void TranslationService::writeAnswers(QTcpSocket *socket)
+{
+    // A client may send its next request before the answer to the last one
+    // (HTTP pipelining): answers leave in the order of the requests.
+    auto queue = queues.find(socket);
+    if (queue == queues.end())
+        return;
+    while (!queue->empty() && queue->front()->status) {
+        queue->front()->write();
+        queue->pop_front();
+    }
+}
+
+quint16 TranslationService::listen(quint16 port)
+{
+    return server.listen(QHostAddress::LocalHost, port);
+}
+
+void TranslationService::handle(const QHttpServerRequest &request, QHttpServerResponder &&responder)
+{
+    const std::shared_ptr<Exchange> exchange = open(std::move(responder));
+
+    if (request.method() != QHttpServerRequest::Method::Post) {
+        exchange->fail(Status::MethodNotAllowed, u"Method Not Allowed"_s, u"Translation requests use POST."_s);
+        return;
+    }
+    const QByteArray body = request.body();
+    if (body.size() > maxBodyBytes) {
+        exchange->fail(Status::PayloadTooLarge, u"Payload Too Large"_s,
+            u"The request body is larger than %1 bytes."_s.arg(maxBodyBytes));
+        return;
+    }
+    if (!isFormContentType(request.value("Content-Type"))) {
+        exchange->fail(Status::UnsupportedMediaType, u"Unsupported Media Type"_s,
+            u"The body must be application/x-www-form-urlencoded."_s);
+        return;
+    }
+    const auto parsed = parseTranslationForm(body);
+    if (const auto *error = std::get_if<FormError>(&parsed)) {
+        exchange->fail(Status::BadRequest, u"Bad Request"_s, error->message);
+        return;
+    }
+    const TranslationForm &form = std::get<TranslationForm>(parsed);
+    exchange->source = form.source;
+    exchange->target = form.target;
+    exchange->characters = form.text.size();
+
+    const PreparedText prepared = prepareForEngine(form.text);
+    if (form.source == form.target || prepared.masked.text.isEmpty()) {
+        exchange->answer(Status::Ok, translationPage(form.text));
+        return;
+    }
+    engine->translate(form.source, form.target, prepared.masked.text, [exchange, prepared](const EngineResult &result) {
+        switch (result.status) {
+        case EngineResult::Status::Translated:
+            if (const auto translation = finishTranslation(prepared, result.text))
+                exchange->answer(Status::Ok, translationPage(*translation));
+            else
+                exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
+                    u"The engine lost or repeated a placeholder of the text; its translation is not used."_s);
+            return;
+        case EngineResult::Status::Unsupported:
+            exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
+                u"The engine cannot translate from %1 to %2. %3"_s.arg(
+                    exchange->source, exchange->target, result.detail));
+            return;
+        case EngineResult::Status::Unavailable:
+            exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                u"The translation engine is unavailable. %1"_s.arg(result.detail));
+            return;
+        }
+    });
+}
+
+} // namespace tarnix::service
