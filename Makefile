@@ -82,3 +82,12 @@ soak: deps
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS) --target soak
 	QT_QPA_PLATFORM=offscreen ./build/soak/soak $(SOAK_RUNS) $(SOAK_BASELINE)
+
+# The load test of tarnix-service: LOAD_CONNECTIONS connections for
+# LOAD_SECONDS (at most 60), against an echoing engine stub on loopback.
+LOAD_SECONDS := 60
+LOAD_CONNECTIONS := 32
+
+.PHONY: load
+load: build
+	./build/load/loadtest build/service/tarnix-service $(LOAD_SECONDS) $(LOAD_CONNECTIONS)
