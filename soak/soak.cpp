@@ -130,6 +130,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // progress shows in CI logs as it comes
     const QStringList args = app.arguments();
     const int runs = args.size() > 1 ? args.at(1).toInt() : 1000;
     const int baselineRun = args.size() > 2 ? args.at(2).toInt() : 100;
