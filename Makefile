@@ -41,7 +41,7 @@ test-asan: asan
 	ctest --preset asan
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz
 
 # The Debian package build/tarnix_<version>_<arch>.deb (CPack); dpkg-shlibdeps
 # (dpkg-dev) and file work out its library dependencies.
@@ -51,3 +51,43 @@ PACKAGE_DEPS := dpkg-dev file
 package: build
 	@$(MAKE) --no-print-directory deps BUILD_DEPS="$(PACKAGE_DEPS)"
 	cmake --build --preset default --target package
+
+# libFuzzer targets (clang, address and undefined sanitizers, build-fuzz/):
+# each runs FUZZ_SECONDS from the seeds under fuzz/corpus/.
+FUZZ_DEPS := clang libclang-rt-14-dev
+FUZZ_SECONDS := 300
+
+.PHONY: fuzz
+fuzz:
+	@$(MAKE) --no-print-directory deps BUILD_DEPS="$(BUILD_DEPS) $(FUZZ_DEPS)"
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	fuzz/run.sh $(FUZZ_SECONDS)
+
+# The soak program: SOAK_RUNS runs under the sanitizers (leaks checked at
+# exit), then the same without them (resident memory at the last run against
+# run SOAK_BASELINE).
+SOAK_RUNS := 1000
+SOAK_BASELINE := 100
+SOAK_ENV := QT_QPA_PLATFORM=offscreen \
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+.PHONY: soak
+soak: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS) --target soak
+	env $(SOAK_ENV) ./build-asan/soak/soak $(SOAK_RUNS) $(SOAK_BASELINE)
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target soak
+	QT_QPA_PLATFORM=offscreen ./build/soak/soak $(SOAK_RUNS) $(SOAK_BASELINE)
+
+# The load test of tarnix-service: LOAD_CONNECTIONS connections for
+# LOAD_SECONDS (at most 60), against an echoing engine stub on loopback.
+LOAD_SECONDS := 60
+LOAD_CONNECTIONS := 32
+
+.PHONY: load
+load: build
+	./build/load/loadtest build/service/tarnix-service $(LOAD_SECONDS) $(LOAD_CONNECTIONS)

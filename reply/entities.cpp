@@ -92,6 +92,11 @@ int entityCodePoint(const EntityTable &table, QStringView body)
     if (body.isEmpty())
         return -1;
     if (body.front() == u'#') {
+        // Qt's conversion stops reading at a NUL and takes the digits before
+        // it for the whole number ("#65\0junk" would give 65): a body that
+        // holds a NUL is no number.
+        if (body.contains(QChar(u'\0')))
+            return -1;
         bool ok = false;
         const int number = body.sliced(1).toInt(&ok, 10);
         return ok && number >= 0 && number <= highestCodePoint ? number : -1;

@@ -22,7 +22,10 @@ int hexValue(char c)
 
 std::optional<QString> strictUtf8(const QByteArray &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A leading U+FEFF is part of the text (a zero-width no-break space), not
+    // a byte order mark: without ConvertInitialBom the decoder would drop it.
+    QStringDecoder decoder(
+        QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;

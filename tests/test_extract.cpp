@@ -107,6 +107,9 @@ private slots:
         QTest::newRow("negative number") << u"#-1"_s << QString();
         QTest::newRow("beyond 32 bits") << u"#4294967361"_s << QString();
         QTest::newRow("semicolon-free garbage") << u"no such name"_s << QString();
+        // Found by fuzz_reply: the number conversion stops at a NUL.
+        QTest::newRow("NUL after the digits") << u"#65\0junk"_s << QString();
+        QTest::newRow("NUL then an ampersand after the digits") << u"# 65\0&x"_s << QString();
     }
 
     void decode()
@@ -170,6 +173,10 @@ private slots:
         QTest::newRow("invalid UTF-8 becomes replacement characters")
             << "<span id=result_box>caf\xc3\xa9 \xff!<div id=gt-res-tools>"_ba << u"caf\u00e9 \ufffd!"_s;
         QTest::newRow("reference beyond 16 bits") << "<span id=result_box>&#128512;"_ba << u"\U0001F600"_s;
+        // Found by fuzz_reply: "&# 65" then a NUL, an '&' and a ';' later on
+        // once took the whole stretch for one reference to 'A'.
+        QTest::newRow("NUL inside a numeric reference body")
+            << "<span id=result_box>&# 65\0 a&#x;b"_ba << u"&# 65\0 a&#x;b"_s;
         QTest::newRow("whitespace untouched")
             << "<span id=result_box>  a\t b  <div id=gt-res-tools>"_ba << u"  a\t b  "_s;
     }

@@ -75,6 +75,10 @@ void MainWindow::translateClicked()
         progressBar->setMaximum(count);
         progressBar->setValue(0);
         progressBar->show();
+        // Each run starts on fresh connections: after connections were dropped
+        // or reset, Qt 6.4's HTTP client now and then fails a request it never
+        // sent or keeps one queued for good, more often the longer it runs.
+        netManager.clearConnectionCache();
         sendRequests(targets);
         resetBtn->setEnabled(false);
         i18nBtn->setEnabled(false);

@@ -67,6 +67,8 @@ private slots:
         QTest::newRow("non-latin and beyond 16 bits") << u"Привет 你好 \U0001F600"_s;
         QTest::newRow("placeholders") << u"%1 %s {name} ${x} {{y}}"_s;
         QTest::newRow("lone ampersand at the end") << u"Q&"_s;
+        // Found by fuzz_service_form: a leading U+FEFF was taken for a byte order mark.
+        QTest::newRow("leading zero-width no-break space") << u"\uFEFFstart"_s;
     }
 
     void texts()
