@@ -11,6 +11,7 @@
 
 #include "reply/entities.h"
 #include "reply/extract.h"
+#include "tests/support/slowclean.h"
 
 namespace {
 
@@ -57,36 +58,9 @@ std::u16string_view referenceCut(std::u16string_view page)
     return end == std::u16string_view::npos ? page : page.substr(0, end);
 }
 
-// The cleaning pass written the slow, obvious way: for every '&' outside a
-// tag the rest of the text is searched again for ';'.
 QString referenceClean(std::u16string_view kept)
 {
-    QString result;
-    bool inTag = false;
-    for (size_t i = 0; i < kept.size(); ++i) {
-        const char16_t c = kept[i];
-        if (c == u'<') {
-            inTag = true;
-        } else if (c == u'>') {
-            inTag = false;
-        } else if (inTag) {
-        } else if (c == u'&') {
-            const size_t j = kept.find(u';', i + 1);
-            if (j != std::u16string_view::npos) {
-                const std::u16string_view body = kept.substr(i + 1, j - i - 1);
-                const QString decoded = tarnix::decodeEntity(table(), QStringView(body.data(), qsizetype(body.size())));
-                if (!decoded.isEmpty()) {
-                    result += decoded;
-                    i = j;
-                    continue;
-                }
-            }
-            result += QChar(c);
-        } else {
-            result += QChar(c);
-        }
-    }
-    return result;
+    return tarnix::test::cleanSlowly(QStringView(kept.data(), qsizetype(kept.size())), table());
 }
 
 std::u16string_view viewOf(const QString &text)

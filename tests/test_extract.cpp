@@ -4,39 +4,12 @@
 
 #include "reply/entities.h"
 #include "reply/extract.h"
+#include "tests/support/slowclean.h"
 
 using namespace Qt::StringLiterals;
+using tarnix::test::cleanSlowly;
 
 namespace {
-
-// The cleaning pass written the slow, obvious way: for every '&' outside a
-// tag, search the rest of the text for ';'. The real pass must give exactly this.
-QString cleanSlowly(QStringView kept, const tarnix::EntityTable &table)
-{
-    QString result;
-    bool inTag = false;
-    for (qsizetype i = 0; i < kept.size(); ++i) {
-        const QChar c = kept[i];
-        if (c == u'<') {
-            inTag = true;
-        } else if (c == u'>') {
-            inTag = false;
-        } else if (inTag) {
-        } else if (c == u'&') {
-            const qsizetype j = kept.indexOf(u';', i + 1);
-            const QString decoded = j >= 0 ? tarnix::decodeEntity(table, kept.sliced(i + 1, j - i - 1)) : QString();
-            if (!decoded.isEmpty()) {
-                result += decoded;
-                i = j;
-            } else {
-                result += c;
-            }
-        } else {
-            result += c;
-        }
-    }
-    return result;
-}
 
 const QString start = u"<span id=result_box"_s;
 const QString end = u"<div id=gt-res-tools"_s;
