@@ -36,7 +36,8 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowFlags(Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
         | Qt::WindowContextHelpButtonHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
         | Qt::WindowCloseButtonHint);
-    setWindowIcon(QIcon(u":/image/logo"_s));
+    // A pixmap icon: a path icon would first search the icon engine plugins.
+    setWindowIcon(QIcon(QPixmap(u":/image/logo"_s)));
 
     auto *central = new QWidget(this);
     setCentralWidget(central);
