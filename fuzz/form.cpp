@@ -4,13 +4,12 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <QByteArray>
 #include <QString>
 #include <QStringDecoder>
 
 #include "fuzz/formdecoder.h"
+#include "fuzz/forminput.h"
 #include "translate/request.h"
 
 using namespace Qt::StringLiterals;
@@ -40,17 +39,7 @@ void expect(bool holds, const char *what)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    FuzzedDataProvider provider(data, size);
-    const std::string sourceBytes = provider.ConsumeRandomLengthString(16);
-    const std::string targetBytes = provider.ConsumeRandomLengthString(16);
-    const std::vector<uint8_t> rest = provider.ConsumeRemainingBytes<uint8_t>();
-
-    const QString source = QString::fromUtf8(sourceBytes.data(), qsizetype(sourceBytes.size()));
-    const QString target = QString::fromUtf8(targetBytes.data(), qsizetype(targetBytes.size()));
-    // The text as 16-bit units, so that unpaired surrogates come up too.
-    QString text(qsizetype(rest.size() / 2), Qt::Uninitialized);
-    for (qsizetype i = 0; i < text.size(); ++i)
-        text[i] = QChar(char16_t(rest[size_t(2 * i)] | rest[size_t(2 * i + 1)] << 8));
+    const auto [source, target, text] = tarnix::fuzz::formInput(data, size);
 
     const QByteArray body = tarnix::encodeFormBody(source, target, text);
 

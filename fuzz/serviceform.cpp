@@ -5,11 +5,10 @@
 #include <cstdlib>
 #include <variant>
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <QByteArray>
 #include <QString>
 
+#include "fuzz/forminput.h"
 #include "service/form.h"
 #include "translate/request.h"
 
@@ -47,15 +46,7 @@ void parseAnyBody(const uint8_t *data, size_t size)
 // What the program sends: codes and text as any 16-bit strings.
 void roundTrip(const uint8_t *data, size_t size)
 {
-    FuzzedDataProvider provider(data, size);
-    const std::string sourceBytes = provider.ConsumeRandomLengthString(16);
-    const std::string targetBytes = provider.ConsumeRandomLengthString(16);
-    const std::vector<uint8_t> rest = provider.ConsumeRemainingBytes<uint8_t>();
-    const QString source = QString::fromUtf8(sourceBytes.data(), qsizetype(sourceBytes.size()));
-    const QString target = QString::fromUtf8(targetBytes.data(), qsizetype(targetBytes.size()));
-    QString text(qsizetype(rest.size() / 2), Qt::Uninitialized);
-    for (qsizetype i = 0; i < text.size(); ++i)
-        text[i] = QChar(char16_t(rest[size_t(2 * i)] | rest[size_t(2 * i + 1)] << 8));
+    const auto [source, target, text] = tarnix::fuzz::formInput(data, size);
 
     const auto parsed = tarnix::service::parseTranslationForm(tarnix::encodeFormBody(source, target, text));
     const auto *form = std::get_if<tarnix::service::TranslationForm>(&parsed);

@@ -6,10 +6,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include "apyservice.h"
 #include "httpclient.h"
-#include "service/apertiumengine.h"
-#include "service/apyprocess.h"
-#include "service/translationservice.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;
@@ -58,9 +56,7 @@ class TestServiceApertium : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<ApyProcess> apy;
-    std::unique_ptr<ApertiumEngine> engine;
-    std::unique_ptr<TranslationService> service;
+    tarnix::service::test::ApyService running;
     QNetworkAccessManager net;
     QUrl serviceUrl;
 
@@ -78,22 +74,14 @@ private slots:
             QSKIP("apertium-apy is not installed: apt-get install apertium-apy apertium-eng-spa apertium-spa-ita "
                   "apertium-es-pt apertium-fr-es");
         }
-        apy = std::make_unique<ApyProcess>();
-        QSignalSpy ready(apy.get(), &ApyProcess::ready);
-        QSignalSpy failed(apy.get(), &ApyProcess::failed);
-        apy->start();
-        QTRY_VERIFY_WITH_TIMEOUT(!ready.isEmpty() || !failed.isEmpty(), 90000);
-        QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
-        engine = std::make_unique<ApertiumEngine>(apy->url());
-        service = std::make_unique<TranslationService>(engine.get());
-        const quint16 port = service->listen(0);
-        QVERIFY(port);
-        serviceUrl = QUrl(u"http://127.0.0.1:%1/"_s.arg(port));
+        const QString error = running.start();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        serviceUrl = QUrl(u"http://127.0.0.1:%1/"_s.arg(running.port));
     }
 
     void apyListensOnLoopbackOnly()
     {
-        const QStringList addresses = listeningAddresses(quint16(apy->url().port()));
+        const QStringList addresses = listeningAddresses(quint16(running.apy->url().port()));
         QVERIFY(!addresses.isEmpty());
         for (const QString &address : addresses)
             QCOMPARE(address, u"0100007F"_s); // 127.0.0.1
@@ -173,10 +161,8 @@ private slots:
 
     void apyStopsWithItsOwner()
     {
-        const quint16 port = quint16(apy->url().port());
-        service.reset();
-        engine.reset();
-        apy.reset();
+        const quint16 port = quint16(running.apy->url().port());
+        running.stop();
         QVERIFY(listeningAddresses(port).isEmpty());
     }
 };

@@ -4,9 +4,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include "service/apertiumengine.h"
-#include "service/apyprocess.h"
-#include "service/translationservice.h"
+#include "apyservice.h"
 #include "tests/support/serviceurlseam.h"
 #include "tests/support/windowdriver.h"
 #include "ui/catalogue.h"
@@ -22,9 +20,7 @@ class TestServiceWindow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<ApyProcess> apy;
-    std::unique_ptr<ApertiumEngine> engine;
-    std::unique_ptr<TranslationService> service;
+    tarnix::service::test::ApyService running;
 
 private slots:
     void initTestCase()
@@ -34,17 +30,9 @@ private slots:
                 QFAIL("apertium-apy is not installed, and CI must test against it");
             QSKIP("apertium-apy is not installed: apt-get install apertium-apy apertium-eng-spa");
         }
-        apy = std::make_unique<ApyProcess>();
-        QSignalSpy ready(apy.get(), &ApyProcess::ready);
-        QSignalSpy failed(apy.get(), &ApyProcess::failed);
-        apy->start();
-        QTRY_VERIFY_WITH_TIMEOUT(!ready.isEmpty() || !failed.isEmpty(), 90000);
-        QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
-        engine = std::make_unique<ApertiumEngine>(apy->url());
-        service = std::make_unique<TranslationService>(engine.get());
-        const quint16 port = service->listen(0);
-        QVERIFY(port);
-        setServiceUrl(QUrl(u"http://127.0.0.1:%1"_s.arg(port)));
+        const QString error = running.start();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        setServiceUrl(QUrl(u"http://127.0.0.1:%1"_s.arg(running.port)));
     }
 
     void translatesHelloWorldToSpanish()

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <memory>
+
+#include <QSignalSpy>
+#include <QString>
+#include <QTest>
+
+#include "service/apertiumengine.h"
+#include "service/apyprocess.h"
+#include "service/translationservice.h"
+
+namespace tarnix::service::test {
+
+// A real APy started for a test, the Apertium engine on it, and the service on
+// a free loopback port. Whether a missing APy skips or fails stays the test's
+// decision.
+struct ApyService
+{
+    std::unique_ptr<ApyProcess> apy;
+    std::unique_ptr<ApertiumEngine> engine;
+    std::unique_ptr<TranslationService> service;
+    quint16 port = 0;
+
+    // Empty when all three run; otherwise why they do not.
+    QString start()
+    {
+        apy = std::make_unique<ApyProcess>();
+        QSignalSpy ready(apy.get(), &ApyProcess::ready);
+        QSignalSpy failed(apy.get(), &ApyProcess::failed);
+        apy->start();
+        if (!QTest::qWaitFor([&] { return !ready.isEmpty() || !failed.isEmpty(); }, 90000))
+            return QStringLiteral("APy did not start within 90 s");
+        if (!failed.isEmpty())
+            return failed.value(0).value(0).toString();
+        engine = std::make_unique<ApertiumEngine>(apy->url());
+        service = std::make_unique<TranslationService>(engine.get());
+        port = service->listen(0);
+        return port ? QString() : QStringLiteral("the service could not listen on loopback");
+    }
+
+    // The service first, APy last: each depends on the one after it.
+    void stop()
+    {
+        service.reset();
+        engine.reset();
+        apy.reset();
+    }
+};
+
+} // namespace tarnix::service::test
