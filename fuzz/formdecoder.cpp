@@ -2,7 +2,7 @@
 
 #include <QByteArrayView>
 
-#include "service/form.h"
+#include "service/http/form.h"
 
 namespace tarnix::fuzz {
 

@@ -9,7 +9,7 @@
 #include <QString>
 
 #include "fuzz/forminput.h"
-#include "service/form.h"
+#include "service/http/form.h"
 #include "translate/request.h"
 
 namespace {

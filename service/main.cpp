@@ -9,11 +9,11 @@
 #include <unistd.h>
 #endif
 
-#include "service/apertiumengine.h"
-#include "service/apyprocess.h"
-#include "service/libretranslateengine.h"
+#include "service/engines/apertiumengine.h"
+#include "service/engines/apyprocess.h"
+#include "service/engines/libretranslateengine.h"
 #include "service/options.h"
-#include "service/translationservice.h"
+#include "service/http/translationservice.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;

@@ -24,8 +24,8 @@
 #include <QTcpSocket>
 #include <QThread>
 
-#include "service/apyprocess.h"
-#include "service/apyprotocol.h"
+#include "service/engines/apyprocess.h"
+#include "service/engines/apyprotocol.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;

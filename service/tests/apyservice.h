@@ -6,9 +6,9 @@
 #include <QString>
 #include <QTest>
 
-#include "service/apertiumengine.h"
-#include "service/apyprocess.h"
-#include "service/translationservice.h"
+#include "service/engines/apertiumengine.h"
+#include "service/engines/apyprocess.h"
+#include "service/http/translationservice.h"
 
 namespace tarnix::service::test {
 

@@ -15,8 +15,8 @@
 #include <QTest>
 
 #include "httpclient.h"
-#include "service/libretranslateengine.h"
-#include "service/translationservice.h"
+#include "service/engines/libretranslateengine.h"
+#include "service/http/translationservice.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;

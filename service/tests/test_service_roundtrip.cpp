@@ -7,9 +7,9 @@
 
 #include "reply/entities.h"
 #include "reply/extract.h"
-#include "service/engine.h"
-#include "service/page.h"
-#include "service/translationservice.h"
+#include "service/engines/engine.h"
+#include "service/http/page.h"
+#include "service/http/translationservice.h"
 #include "translate/request.h"
 
 using namespace Qt::StringLiterals;

@@ -2,15 +2,15 @@
 #include <QJsonObject>
 #include <QTest>
 
-#include "service/apyprotocol.h"
-#include "service/form.h"
-#include "service/languagecodes.h"
-#include "service/libretranslateprotocol.h"
+#include "service/engines/apyprotocol.h"
+#include "service/http/form.h"
+#include "service/text/languagecodes.h"
+#include "service/engines/libretranslateprotocol.h"
 #include "service/options.h"
-#include "service/page.h"
-#include "service/placeholders.h"
-#include "service/requestlog.h"
-#include "service/translationtext.h"
+#include "service/http/page.h"
+#include "service/text/placeholders.h"
+#include "service/http/requestlog.h"
+#include "service/text/translationtext.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;

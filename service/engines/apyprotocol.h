@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "service/engine.h"
+#include "service/engines/engine.h"
 
 namespace tarnix::service {
 

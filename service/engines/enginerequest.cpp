@@ -1,4 +1,4 @@
-#include "service/enginerequest.h"
+#include "service/engines/enginerequest.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -1,4 +1,4 @@
-#include "service/languagecodes.h"
+#include "service/text/languagecodes.h"
 
 #include <array>
 

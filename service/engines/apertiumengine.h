@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QUrl>
 
-#include "service/engine.h"
+#include "service/engines/engine.h"
 
 namespace tarnix::service {
 

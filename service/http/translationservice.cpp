@@ -1,4 +1,4 @@
-#include "service/translationservice.h"
+#include "service/http/translationservice.h"
 
 #include <optional>
 
@@ -10,11 +10,11 @@
 #include <QPointer>
 #include <QTcpSocket>
 
-#include "service/engine.h"
-#include "service/form.h"
-#include "service/page.h"
-#include "service/requestlog.h"
-#include "service/translationtext.h"
+#include "service/engines/engine.h"
+#include "service/http/form.h"
+#include "service/http/page.h"
+#include "service/http/requestlog.h"
+#include "service/text/translationtext.h"
 
 using namespace Qt::StringLiterals;
 

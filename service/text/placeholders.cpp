@@ -1,4 +1,4 @@
-#include "service/placeholders.h"
+#include "service/text/placeholders.h"
 
 #include <QList>
 #include <QRegularExpression>

@@ -1,10 +1,10 @@
-#include "service/apertiumengine.h"
+#include "service/engines/apertiumengine.h"
 
 #include <QTimer>
 
-#include "service/apyprotocol.h"
-#include "service/enginerequest.h"
-#include "service/languagecodes.h"
+#include "service/engines/apyprotocol.h"
+#include "service/engines/enginerequest.h"
+#include "service/text/languagecodes.h"
 
 using namespace Qt::StringLiterals;
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "service/placeholders.h"
+#include "service/text/placeholders.h"
 
 namespace tarnix::service {
 

@@ -1,4 +1,4 @@
-#include "service/libretranslateprotocol.h"
+#include "service/engines/libretranslateprotocol.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

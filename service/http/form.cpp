@@ -1,4 +1,4 @@
-#include "service/form.h"
+#include "service/http/form.h"
 
 #include <QHash>
 #include <QStringDecoder>

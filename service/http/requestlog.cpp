@@ -1,4 +1,4 @@
-#include "service/requestlog.h"
+#include "service/http/requestlog.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,10 +1,10 @@
-#include "service/libretranslateengine.h"
+#include "service/engines/libretranslateengine.h"
 
 #include <QTimer>
 
-#include "service/enginerequest.h"
-#include "service/languagecodes.h"
-#include "service/libretranslateprotocol.h"
+#include "service/engines/enginerequest.h"
+#include "service/text/languagecodes.h"
+#include "service/engines/libretranslateprotocol.h"
 
 using namespace Qt::StringLiterals;
 

@@ -3,8 +3,8 @@
 #include <QNetworkAccessManager>
 #include <QUrl>
 
-#include "service/engine.h"
-#include "service/enginerequest.h"
+#include "service/engines/engine.h"
+#include "service/engines/enginerequest.h"
 
 namespace tarnix::service {
 

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "service/engine.h"
+#include "service/engines/engine.h"
 
 namespace tarnix::service {
 

@@ -1,4 +1,4 @@
-#include "service/apyprotocol.h"
+#include "service/engines/apyprotocol.h"
 
 #include <optional>
 

@@ -1,4 +1,4 @@
-#include "service/page.h"
+#include "service/http/page.h"
 
 using namespace Qt::StringLiterals;
 

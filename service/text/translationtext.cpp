@@ -1,4 +1,4 @@
-#include "service/translationtext.h"
+#include "service/text/translationtext.h"
 
 namespace tarnix::service {
 

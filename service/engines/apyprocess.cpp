@@ -1,4 +1,4 @@
-#include "service/apyprocess.h"
+#include "service/engines/apyprocess.h"
 
 #include <csignal>
 
