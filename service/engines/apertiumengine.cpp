@@ -5,6 +5,7 @@
 #include "service/engines/apyprotocol.h"
 #include "service/engines/enginerequest.h"
 #include "service/text/languagecodes.h"
+#include "service/text/placeholders.h"
 
 using namespace Qt::StringLiterals;
 
@@ -26,6 +27,11 @@ EngineResult transportFailure(const EngineAnswer &answer)
 }
 
 } // namespace
+
+TokenForm ApertiumEngine::tokenForm() const
+{
+    return TokenForm::Natural;
+}
 
 ApertiumEngine::ApertiumEngine(const QUrl &apyUrl, QObject *parent)
     : Engine(parent)
@@ -92,9 +98,11 @@ void ApertiumEngine::translateStep(const QString &from, const QString &to, const
     }
     stepsInFlight.insert(key, {done});
     postToEngine(net, endpoint(apyUrl, u"/translate"_s), formType, apyTranslateBody(from, to, text), engineTimeout,
-        [this, key](const EngineAnswer &answer) {
-            const EngineResult result =
+        [this, key, text](const EngineAnswer &answer) {
+            EngineResult result =
                 answer.httpStatus == 0 ? transportFailure(answer) : parseApyTranslation(answer.httpStatus, answer.body);
+            if (result.status == EngineResult::Status::Translated)
+                result.text = withoutApertiumMarks(result.text, text);
             for (const Callback &waiter : stepsInFlight.take(key))
                 waiter(result);
         });

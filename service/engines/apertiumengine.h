@@ -26,6 +26,9 @@ public:
     explicit ApertiumEngine(const QUrl &apyUrl, QObject *parent = nullptr);
 
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // Apertium parses "⟦0⟧" as punctuation around a number and moves them
+    // apart; numbers and names it moves or keeps like any other.
+    TokenForm tokenForm() const override;
 
 private:
     using Path = std::variant<QStringList, EngineResult>;

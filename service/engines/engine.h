@@ -7,6 +7,8 @@
 
 namespace tarnix::service {
 
+enum class TokenForm : unsigned char; // service/text/placeholders.h
+
 // What an engine made of one translation request.
 struct EngineResult
 {
@@ -34,6 +36,10 @@ public:
     // Translates `text` and calls `done` exactly once, always later from the
     // event loop, never from inside this call.
     virtual void translate(const QString &source, const QString &target, const QString &text, Callback done) = 0;
+
+    // How this engine is shown the placeholders it must keep; by default
+    // bracketed numbers ("⟦0⟧"), which most engines copy untouched.
+    virtual TokenForm tokenForm() const { return TokenForm {}; }
 };
 
 } // namespace tarnix::service

@@ -14,6 +14,7 @@
 #include "service/http/form.h"
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
+#include "service/text/placeholders.h"
 #include "service/text/translationtext.h"
 
 using namespace Qt::StringLiterals;
@@ -25,6 +26,16 @@ namespace {
 using Status = QHttpServerResponder::StatusCode;
 
 const QByteArray htmlType = QByteArrayLiteral("text/html; charset=utf-8");
+
+// A placeholder named in a log line and an error page: on one line, short.
+QString oneLine(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = u' ';
+    }
+    return text.size() > 120 ? text.first(119) + u'…' : text;
+}
 
 } // namespace
 
@@ -42,18 +53,20 @@ struct TranslationService::Exchange
     QByteArray page;
     std::function<void()> answered;
 
-    void answer(Status answerStatus, const QByteArray &answerPage)
+    // `note` ends the log line: why a translation was refused, never its text.
+    void answer(Status answerStatus, const QByteArray &answerPage, const QString &note = {})
     {
         status = answerStatus;
         page = answerPage;
-        qInfo().noquote() << requestLogLine(
-            QDateTime::currentDateTimeUtc(), source, target, int(answerStatus), clock.elapsed(), characters);
+        qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, int(answerStatus),
+                                 clock.elapsed(), characters)
+                + note;
         answered();
     }
 
-    void fail(Status answerStatus, const QString &reason, const QString &message)
+    void fail(Status answerStatus, const QString &reason, const QString &message, const QString &note = {})
     {
-        answer(answerStatus, errorPage(int(answerStatus), reason, message));
+        answer(answerStatus, errorPage(int(answerStatus), reason, message), note);
     }
 
     void write()
@@ -158,20 +171,24 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
     exchange->target = form.target;
     exchange->characters = form.text.size();
 
-    const PreparedText prepared = prepareForEngine(form.text);
+    const PreparedText prepared = prepareForEngine(form.text, engine->tokenForm());
     if (form.source == form.target || prepared.masked.text.isEmpty()) {
         exchange->answer(Status::Ok, translationPage(form.text));
         return;
     }
     engine->translate(form.source, form.target, prepared.masked.text, [exchange, prepared](const EngineResult &result) {
         switch (result.status) {
-        case EngineResult::Status::Translated:
-            if (const auto translation = finishTranslation(prepared, result.text))
+        case EngineResult::Status::Translated: {
+            const auto finished = finishTranslation(prepared, result.text);
+            if (const auto *translation = std::get_if<QString>(&finished)) {
                 exchange->answer(Status::Ok, translationPage(*translation));
-            else
-                exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
-                    u"The engine lost or repeated a placeholder of the text; its translation is not used."_s);
+                return;
+            }
+            const QString fault = oneLine(std::get<PlaceholderFault>(finished).what);
+            exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
+                u"The translation is not used: %1."_s.arg(fault), u" refused: "_s + fault);
             return;
+        }
         case EngineResult::Status::Unsupported:
             exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
                 u"The engine cannot translate from %1 to %2. %3"_s.arg(

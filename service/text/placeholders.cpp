@@ -1,7 +1,10 @@
 #include "service/text/placeholders.h"
 
+#include <algorithm>
+
 #include <QList>
-#include <QRegularExpression>
+
+#include "service/text/placeholdergrammar.h"
 
 using namespace Qt::StringLiterals;
 
@@ -11,73 +14,171 @@ namespace {
 
 constexpr char16_t tokenOpen = u'\u27E6'; // ⟦
 constexpr char16_t tokenClose = u'\u27E7'; // ⟧
+constexpr int firstNumber = 201; // above 1, so that a noun after it stays plural
 
-const QRegularExpression &placeholderPattern()
+// First names the Apertium pairs copy unchanged from English through Spanish
+// into Italian and Portuguese, the ones they know as names first. None starts
+// with the letter of an English contraction ('m, 's, 'd, 't): after a quote
+// "'Mary'" reads as "'m ary'".
+const QStringList &names()
 {
-    // Alternatives are tried left to right at each position: longer forms
-    // ("{{name}}", "%1$s") come before the shorter ones they start with.
-    static const QRegularExpression pattern(uR"(
-          %% | %[1-9][0-9]?\$[-+#0]*[0-9]*(?:\.[0-9]+)?(?:hh|h|ll|l|L|z|j|t)?[diouxXeEfFgGaAcsp]
-        | %[-+#0]*[0-9]*(?:\.[0-9]+)?(?:hh|h|ll|l|L|z|j|t)?[diouxXeEfFgGaAcsp]
-        | %L?[1-9][0-9]?
-        | \$\{[^{}\s]*\} | \{\{[^{}]*\}\} | \{[^{}\s]*\}
-        | </?[A-Za-z][^<>]*> | <!--.*?-->
-        | &(?:[A-Za-z][A-Za-z0-9]*|\#[0-9]+|\#[xX][0-9A-Fa-f]+);
-        | [⟦⟧]
-    )"_s,
-        QRegularExpression::ExtendedPatternSyntaxOption | QRegularExpression::DotMatchesEverythingOption);
-    return pattern;
+    static const QStringList list {u"John"_s, u"Peter"_s, u"Paul"_s, u"Alice"_s, u"Kevin"_s, u"Laura"_s, u"Oscar"_s,
+        u"Victor"_s, u"Boris"_s, u"Olga"_s, u"Fred"_s, u"Kate"_s, u"Zoe"_s, u"Nina"_s, u"Hugo"_s, u"Otto"_s,
+        u"Emma"_s, u"Jones"_s, u"Elvis"_s, u"Bob"_s, u"Ringo"_s, u"Walter"_s, u"Frank"_s, u"Carl"_s, u"George"_s,
+        u"Henry"_s, u"Gary"_s, u"Bruce"_s, u"Chris"_s, u"Andy"_s, u"Eric"_s, u"Xavier"_s, u"Yvonne"_s, u"Quentin"_s};
+    return list;
 }
 
-QString token(qsizetype index)
+bool isLetterOrNumber(QChar c)
 {
-    return QChar(tokenOpen) + QString::number(index) + QChar(tokenClose);
+    return c.isLetterOrNumber();
+}
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+QChar at(QStringView text, qsizetype index)
+{
+    return index >= 0 && index < text.size() ? text[index] : QChar();
+}
+
+// A run of placeholders with nothing but white space and punctuation between
+// them ("%s  %s", "%s:%d: ", "%*s/%s"): one token keeps that layout and the
+// order of the placeholders in it.
+struct Group
+{
+    qsizetype start;
+    qsizetype end;
+    bool numeric;
+};
+
+QList<Group> groupsOf(const QString &text)
+{
+    QList<Group> groups;
+    for (const Placeholder &p : findPlaceholders(text)) {
+        const bool percent = QStringView(text).sliced(p.start, p.length) == u"%%";
+        const auto between = [&]() { return QStringView(text).sliced(groups.last().end, p.start - groups.last().end); };
+        if (!groups.isEmpty() && std::none_of(between().begin(), between().end(), isLetterOrNumber)) {
+            Group &last = groups.last();
+            last.end = p.start + p.length;
+            last.numeric = last.numeric && (p.numeric || percent);
+        } else {
+            groups.append(Group {p.start, p.start + p.length, p.numeric});
+        }
+    }
+    return groups;
+}
+
+// Picks each token so that the source cannot already hold it.
+class TokenMaker
+{
+public:
+    TokenMaker(const QString &source, TokenForm form)
+        : source(source)
+        , form(form)
+    { }
+
+    QString next(const Group &group, qsizetype index)
+    {
+        const QChar before = at(source, group.start - 1);
+        const QChar after = at(source, group.end);
+        if (form == TokenForm::Natural && group.numeric && !before.isDigit() && !after.isDigit()) {
+            while (source.contains(QString::number(number)))
+                ++number;
+            return QString::number(number++);
+        }
+        if (form == TokenForm::Natural && !isWordChar(before) && !isWordChar(after)) {
+            while (name < names().size() && source.contains(names()[name], Qt::CaseInsensitive))
+                ++name;
+            if (name < names().size())
+                return names()[name++];
+        }
+        return QChar(tokenOpen) + QString::number(index) + QChar(tokenClose);
+    }
+
+private:
+    const QString &source;
+    TokenForm form;
+    int number = firstNumber;
+    qsizetype name = 0;
+};
+
+// Where `token` stands in `text` as a whole token: a number not inside a
+// longer number, a name not inside a longer word.
+QList<qsizetype> occurrences(const QString &text, const QString &token)
+{
+    const bool number = token.front().isDigit();
+    const bool name = token.front().isLetter();
+    QList<qsizetype> found;
+    for (qsizetype i = text.indexOf(token); i >= 0; i = text.indexOf(token, i + 1)) {
+        const QChar before = at(text, i - 1);
+        const QChar after = at(text, i + token.size());
+        if (number && (before.isDigit() || after.isDigit()))
+            continue;
+        if (name && (isWordChar(before) || isWordChar(after)))
+            continue;
+        found.append(i);
+    }
+    return found;
 }
 
 } // namespace
 
-MaskedText maskPlaceholders(const QString &text)
+MaskedText maskPlaceholders(const QString &text, TokenForm form)
 {
     MaskedText masked;
+    TokenMaker maker(text, form);
     qsizetype last = 0;
-    auto it = placeholderPattern().globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        masked.text += QStringView(text).sliced(last, match.capturedStart() - last);
-        masked.text += token(masked.placeholders.size());
-        masked.placeholders.append(match.captured());
-        last = match.capturedEnd();
+    for (const Group &group : groupsOf(text)) {
+        const QString token = maker.next(group, masked.tokens.size());
+        masked.text += QStringView(text).sliced(last, group.start - last);
+        masked.text += token;
+        masked.tokens.append(token);
+        masked.originals.append(text.sliced(group.start, group.end - group.start));
+        last = group.end;
     }
     masked.text += QStringView(text).sliced(last);
     return masked;
 }
 
-std::optional<QString> unmaskPlaceholders(const QString &translated, const QStringList &placeholders)
+std::variant<QString, PlaceholderFault> unmaskPlaceholders(const QString &translated, const MaskedText &masked)
 {
-    static const QRegularExpression tokenPattern(u"\u27E6([0-9]{1,6})\u27E7"_s);
-    QList<bool> seen(placeholders.size(), false);
+    struct Found
+    {
+        qsizetype at;
+        qsizetype token;
+    };
+    QList<Found> found;
+    for (qsizetype i = 0; i < masked.tokens.size(); ++i) {
+        const QList<qsizetype> where = occurrences(translated, masked.tokens[i]);
+        if (where.size() != 1)
+            return PlaceholderFault {
+                (where.isEmpty() ? u"the engine lost the placeholder %1"_s : u"the engine repeated the placeholder %1"_s)
+                    .arg(masked.originals[i])};
+        found.append(Found {where.first(), i});
+    }
+    std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) { return a.at < b.at; });
     QString out;
     qsizetype last = 0;
-    auto it = tokenPattern.globalMatch(translated);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        const QStringView between = QStringView(translated).sliced(last, match.capturedStart() - last);
-        if (between.contains(QChar(tokenOpen)) || between.contains(QChar(tokenClose)))
-            return std::nullopt; // a token the engine broke apart
-        const qsizetype index = match.capturedView(1).toLongLong();
-        if (index >= placeholders.size() || seen[index])
-            return std::nullopt;
-        seen[index] = true;
-        out += between;
-        out += placeholders[index];
-        last = match.capturedEnd();
+    for (const Found &f : found) {
+        if (f.at < last)
+            return PlaceholderFault {u"the engine broke the placeholder %1 apart"_s.arg(masked.originals[f.token])};
+        out += QStringView(translated).sliced(last, f.at - last);
+        out += masked.originals[f.token];
+        last = f.at + masked.tokens[f.token].size();
     }
-    const QStringView rest = QStringView(translated).sliced(last);
-    if (rest.contains(QChar(tokenOpen)) || rest.contains(QChar(tokenClose)))
-        return std::nullopt;
-    if (seen.contains(false))
-        return std::nullopt;
-    out += rest;
+    out += QStringView(translated).sliced(last);
+    // A bracket left over is a token the engine broke apart or made up.
+    for (qsizetype i = 0; i < translated.size(); ++i) {
+        if (translated[i] != QChar(tokenOpen) && translated[i] != QChar(tokenClose))
+            continue;
+        const bool inToken = std::any_of(found.begin(), found.end(),
+            [&](const Found &f) { return i >= f.at && i < f.at + masked.tokens[f.token].size(); });
+        if (!inToken)
+            return PlaceholderFault {u"the engine broke a placeholder apart"_s};
+    }
     return out;
 }
 

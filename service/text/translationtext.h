@@ -1,6 +1,6 @@
 #pragma once
 
-#include <optional>
+#include <variant>
 
 #include <QString>
 
@@ -13,16 +13,18 @@ namespace tarnix::service {
 // it), its placeholders masked.
 struct PreparedText
 {
+    QString source;
     QString leading;
     QString trailing;
     MaskedText masked; // empty text: nothing for an engine to translate
 };
 
-PreparedText prepareForEngine(const QString &text);
+PreparedText prepareForEngine(const QString &text, TokenForm form = TokenForm::Bracketed);
 
-// The final translation from an engine's output: placeholders restored and
-// the source's outer white space put back. Empty when a placeholder was lost
-// or duplicated.
-std::optional<QString> finishTranslation(const PreparedText &prepared, const QString &engineText);
+// The final translation from an engine's output: placeholders restored, the
+// source's outer white space put back, a lowercase start kept lowercase. A
+// fault when the result's directives are not the source's
+// (service/text/placeholdercheck.h): such a translation is never answered.
+std::variant<QString, PlaceholderFault> finishTranslation(const PreparedText &prepared, const QString &engineText);
 
 } // namespace tarnix::service
