@@ -243,8 +243,8 @@ int main(int argc, char *argv[])
     const QStringList targets = parser.value(u"targets"_s).split(u',');
     const int inFlight = std::max(1, parser.value(u"in-flight"_s).toInt());
     const int show = parser.value(u"show"_s).toInt();
-    std::printf("%lld messages, %s, %d requests in flight\n", qlonglong(corpus.size()), qPrintable(url.toString()),
-        inFlight);
+    std::printf(
+        "%lld messages, %s, %d requests in flight\n", qlonglong(corpus.size()), qPrintable(url.toString()), inFlight);
     std::printf("%-6s %8s %16s %6s %9s %6s %20s %20s %10s\n", "target", "answered", "refused", "failed", "corrupted",
         "marks", "lowercase kept", "spaces kept", "median ms");
 
@@ -260,7 +260,8 @@ int main(int argc, char *argv[])
             const qsizetype index = waiting.front();
             waiting.pop_front();
             QNetworkRequest request(url);
-            request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+            request.setHeader(
+                QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
             const QByteArray body = "js=n&prev=_t&hl=en&ie=UTF-8&layout=2&eotf=1&sl=en&tl=" + target.toUtf8()
                 + "&text=" + corpus[index].text.toUtf8().toPercentEncoding();
             auto clock = std::make_shared<QElapsedTimer>();

@@ -19,7 +19,8 @@ using Role = Placeholder::Role;
 const QRegularExpression &grammar()
 {
     static const QRegularExpression pattern(uR"re(
-      (?(DEFINE) (?<nested> \{ (?: [^{}] | (?&nested) )* \} ) )
+      (?(DEFINE) (?<nested> \{ (?: [^{}] | (?&nested) )* \} )
+                 (?<code> [\w./:+=,@\#-]+ (?: \x20+ --?[\w=.-]+ )* ) )
       (?<percent> %% )
     | (?<printf> % (?<pos> [1-9][0-9]*\$ )? (?<flags> [-+\x20\#0'I]* )
         (?: \* (?:[1-9][0-9]*\$)? | [0-9]+ )? (?: \. (?: \* (?:[1-9][0-9]*\$)? | [0-9]* ) )?
@@ -28,6 +29,7 @@ const QRegularExpression &grammar()
     | (?<python> %\( [^()\s]* \) [-+\x20\#0]* (?:\*|[0-9]+)? (?:\.(?:\*|[0-9]+))? [hlL]? [diouxXeEfFgGcrsa%] )
     | (?<ruby> %\{ [A-Za-z_]\w* \} | %< [A-Za-z_]\w* > [-+\x20\#0]* [0-9]* (?:\.[0-9]+)? [bBdiouxXeEfgGaAcps] )
     | (?<qt> %L?[1-9][0-9]? )
+    | (?<strftime> %[-_0^\#]?[0-9]*[EO]?[aAbBcCdDeFgGhHIjklmMnpPrRsStTuUVwWxXyYzZ+] (?![A-Za-z]) )
     | (?<icu> \{ \s* (?:[0-9]+|[A-Za-z_]\w*) \s* , \s*
         (?<icutype> plural|selectordinal|select|choice|number|date|time|spellout|ordinal|duration )
         \s* (?: , (?: [^{}] | (?&nested) )* )? \} )
@@ -41,11 +43,10 @@ const QRegularExpression &grammar()
     | (?<escape> \\ (?: [nrtabfv0"'\\] | x[0-9A-Fa-f]{1,2} | u[0-9A-Fa-f]{4} | U[0-9A-Fa-f]{8} ) )
     | (?<url> (?: (?:https?|ftp|file):// | www\. ) [^\s<>"'`%{}$]* [^\s<>"'`%{}$.,;:!?)\]] )
     | (?<mail> [A-Za-z0-9][A-Za-z0-9._+-]* @ [A-Za-z0-9-]+ (?: \.[A-Za-z0-9-]+ )+ )
-    | (?<option> (?<!\w) -- [A-Za-z0-9][\w-]* (?: \[?=[\w|-]*\]? )? )
+    | (?<option> (?<!\w) -- [A-Za-z0-9][\w-]* (?: \[?=[\w|-]*\]? )? | (?<![\w-]) -[A-Za-z] (?![\w-]) )
     | (?<identifier> (?<![\w.-]) (?: [A-Za-z_]\w*\(\) | (?=\w*_)(?=\w*[A-Za-z])\w+ | [A-Za-z]*[a-z][A-Z][A-Za-z0-9]* ) (?![\w-]) )
     | (?<quoted> (?<![\p{L}\p{N}])
-        (?: '(?<q1>[\w./:+=,@\#-]+)' | `(?<q2>[\w./:+=,@\#-]+)['`] | ‘(?<q3>[\w./:+=,@\#-]+)’
-          | "(?<q4>[\w./:+=,@\#-]+)" | “(?<q5>[\w./:+=,@\#-]+)” ) (?![\p{L}\p{N}]) )
+        (?: '(?&code)' | `(?&code)['`] | ‘(?&code)’ | "(?&code)" | “(?&code)” ) (?![\p{L}\p{N}]) )
     | (?<bracket> [⟦⟧] )
     )re"_s,
         QRegularExpression::ExtendedPatternSyntaxOption | QRegularExpression::DotMatchesEverythingOption);
@@ -96,8 +97,8 @@ std::optional<Placeholder> classify(const QRegularExpressionMatch &match, QStrin
     } else if (has(u"qt")) {
         found.numeric = whole.startsWith(u"%L") || countsTheNextWord(text, end);
     } else if (has(u"icu")) {
-        found.numeric = QStringList {u"number"_s, u"ordinal"_s, u"spellout"_s, u"duration"_s}.contains(
-            match.captured(u"icutype"));
+        found.numeric =
+            QStringList {u"number"_s, u"ordinal"_s, u"spellout"_s, u"duration"_s}.contains(match.captured(u"icutype"));
     } else if (has(u"brace")) {
         const QStringView field = match.capturedView(u"field");
         const qsizetype colon = whole.indexOf(u':');
@@ -105,6 +106,8 @@ std::optional<Placeholder> classify(const QRegularExpressionMatch &match, QStrin
         found.role = field.isEmpty() ? Role::Sequential : Role::Positional;
         found.numeric = u"bdnfFeEgGoxX%"_s.contains(conversion) && !conversion.isNull();
         found.numeric = found.numeric || isNumberName(field) || countsTheNextWord(text, end);
+    } else if (has(u"strftime")) {
+        found.numeric = u"CdeGgHIjklmMsSuUVwWyY"_s.contains(last);
     } else if (has(u"quoted")) {
         // A capitalised plain word in quotes is a label to translate ('Cancel').
         static const QRegularExpression label(u"^.[A-Z][a-z]+.$"_s);

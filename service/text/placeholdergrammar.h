@@ -38,12 +38,13 @@ struct Placeholder
 //  - Python %(name)s and {} {0} {name!r:>10}; ICU/Java {0}, {0, number} and
 //    whole {n, plural|select|…, …} arguments, branches included;
 //  - Qt %1…%99, %L1, %n, %Ln; Ruby %{name}, %<name>d; shell $VAR, ${VAR};
-//    {{name}};
+//    {{name}}; strftime's %H %b %Y … (no letter after them);
 //  - markup tags and comments, character references, backslash escapes as
 //    written in resource files (\n \t \" \\ \xNN \uNNNN), URLs, e-mail
-//    addresses, --long-options;
+//    addresses, --long-options and -x short ones;
 //  - identifiers (a word with an underscore or an inner capital, "name()")
-//    and quoted code-like words ('markdown', `apt-mark`; not 'Cancel').
+//    and quoted code-like words or command lines ('markdown', `apt-mark
+//    --help`; not 'Cancel').
 QList<Placeholder> findPlaceholders(QStringView text);
 
 } // namespace tarnix::service

@@ -23,9 +23,9 @@ constexpr int firstNumber = 201; // above 1, so that a noun after it stays plura
 const QStringList &names()
 {
     static const QStringList list {u"John"_s, u"Peter"_s, u"Paul"_s, u"Alice"_s, u"Kevin"_s, u"Laura"_s, u"Oscar"_s,
-        u"Victor"_s, u"Boris"_s, u"Olga"_s, u"Fred"_s, u"Kate"_s, u"Zoe"_s, u"Nina"_s, u"Hugo"_s, u"Otto"_s,
-        u"Emma"_s, u"Jones"_s, u"Elvis"_s, u"Bob"_s, u"Ringo"_s, u"Walter"_s, u"Frank"_s, u"Carl"_s, u"George"_s,
-        u"Henry"_s, u"Gary"_s, u"Bruce"_s, u"Chris"_s, u"Andy"_s, u"Eric"_s, u"Xavier"_s, u"Yvonne"_s, u"Quentin"_s};
+        u"Victor"_s, u"Boris"_s, u"Olga"_s, u"Fred"_s, u"Kate"_s, u"Zoe"_s, u"Nina"_s, u"Hugo"_s, u"Otto"_s, u"Emma"_s,
+        u"Jones"_s, u"Elvis"_s, u"Bob"_s, u"Ringo"_s, u"Walter"_s, u"Frank"_s, u"Carl"_s, u"George"_s, u"Henry"_s,
+        u"Gary"_s, u"Bruce"_s, u"Chris"_s, u"Andy"_s, u"Eric"_s, u"Xavier"_s, u"Yvonne"_s, u"Quentin"_s};
     return list;
 }
 
@@ -45,27 +45,48 @@ QChar at(QStringView text, qsizetype index)
 }
 
 // A run of placeholders with nothing but white space and punctuation between
-// them ("%s  %s", "%s:%d: ", "%*s/%s"): one token keeps that layout and the
-// order of the placeholders in it.
+// them ("%s  %s", "%s:%d: ", "%*s/%s"), with the quotes or brackets right
+// around it ("'%s'", "<%s>"): one token keeps that layout, the order of the
+// placeholders in it, and quotes an engine would take for a contraction.
 struct Group
 {
     qsizetype start;
     qsizetype end;
-    bool numeric;
+    bool numeric; // every placeholder in it numeric or "%%"
+    bool counts; // one of them numeric
 };
+
+// Widens `group` over the pairs of quotes and brackets around it, never back
+// into the group before it.
+void enclose(QStringView text, Group &group, qsizetype floor)
+{
+    static const QList<std::pair<QChar, QChar>> pairs {{u'\'', u'\''}, {u'"', u'"'}, {u'`', u'\''}, {u'`', u'`'},
+        {u'\u2018', u'\u2019'}, {u'\u201C', u'\u201D'}, {u'<', u'>'}, {u'(', u')'}, {u'[', u']'}};
+    while (group.start > floor && group.end < text.size()) {
+        const std::pair around {text[group.start - 1], text[group.end]};
+        if (!pairs.contains(around))
+            return;
+        --group.start;
+        ++group.end;
+    }
+}
 
 QList<Group> groupsOf(const QString &text)
 {
     QList<Group> groups;
     for (const Placeholder &p : findPlaceholders(text)) {
         const bool percent = QStringView(text).sliced(p.start, p.length) == u"%%";
-        const auto between = [&]() { return QStringView(text).sliced(groups.last().end, p.start - groups.last().end); };
-        if (!groups.isEmpty() && std::none_of(between().begin(), between().end(), isLetterOrNumber)) {
-            Group &last = groups.last();
-            last.end = p.start + p.length;
-            last.numeric = last.numeric && (p.numeric || percent);
+        Group next {p.start, p.start + p.length, p.numeric || percent, p.numeric};
+        const qsizetype floor = groups.isEmpty() ? 0 : groups.last().end;
+        enclose(text, next, floor);
+        const QStringView between = QStringView(text).sliced(floor, next.start - floor);
+        if (!groups.isEmpty() && std::none_of(between.begin(), between.end(), isLetterOrNumber)) {
+            groups.last().end = next.end;
+            groups.last().numeric = groups.last().numeric && next.numeric;
+            groups.last().counts = groups.last().counts || next.counts;
+            enclose(text, groups.last(), groups.size() > 1 ? groups[groups.size() - 2].end : 0);
         } else {
-            groups.append(Group {p.start, p.start + p.length, p.numeric});
+            groups.append(next);
         }
     }
     return groups;
@@ -84,7 +105,7 @@ public:
     {
         const QChar before = at(source, group.start - 1);
         const QChar after = at(source, group.end);
-        if (form == TokenForm::Natural && group.numeric && !before.isDigit() && !after.isDigit()) {
+        if (form == TokenForm::Natural && group.numeric && group.counts && !before.isDigit() && !after.isDigit()) {
             while (source.contains(QString::number(number)))
                 ++number;
             return QString::number(number++);
@@ -112,7 +133,9 @@ QList<qsizetype> occurrences(const QString &text, const QString &token)
     const bool number = token.front().isDigit();
     const bool name = token.front().isLetter();
     QList<qsizetype> found;
-    for (qsizetype i = text.indexOf(token); i >= 0; i = text.indexOf(token, i + 1)) {
+    // Engines may lowercase a name ("john"); the source holds none of them.
+    const Qt::CaseSensitivity matchCase = name ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    for (qsizetype i = text.indexOf(token, 0, matchCase); i >= 0; i = text.indexOf(token, i + 1, matchCase)) {
         const QChar before = at(text, i - 1);
         const QChar after = at(text, i + token.size());
         if (number && (before.isDigit() || after.isDigit()))
@@ -154,9 +177,9 @@ std::variant<QString, PlaceholderFault> unmaskPlaceholders(const QString &transl
     for (qsizetype i = 0; i < masked.tokens.size(); ++i) {
         const QList<qsizetype> where = occurrences(translated, masked.tokens[i]);
         if (where.size() != 1)
-            return PlaceholderFault {
-                (where.isEmpty() ? u"the engine lost the placeholder %1"_s : u"the engine repeated the placeholder %1"_s)
-                    .arg(masked.originals[i])};
+            return PlaceholderFault {(
+                where.isEmpty() ? u"the engine lost the placeholder %1"_s : u"the engine repeated the placeholder %1"_s)
+                                         .arg(masked.originals[i])};
         found.append(Found {where.first(), i});
     }
     std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) { return a.at < b.at; });

@@ -6,6 +6,8 @@
 #include "service/text/placeholdercheck.h"
 #include "service/text/placeholdergrammar.h"
 
+using namespace Qt::StringLiterals;
+
 namespace tarnix::service {
 
 namespace {
@@ -41,63 +43,79 @@ void keepLowercaseStart(QStringView source, QString &translation)
     translation[letter] = translation[letter].toLower();
 }
 
-// Runs of white space that carry layout: two or more characters, or a tab
-// or a line break.
+// Runs of white space that carry layout: two or more characters, or a tab or
+// a line break.
 QList<std::pair<qsizetype, qsizetype>> layoutRuns(QStringView text)
 {
     QList<std::pair<qsizetype, qsizetype>> runs;
     for (qsizetype i = 0; i < text.size();) {
         qsizetype end = i;
-        bool layout = false;
+        bool special = false;
         for (; end < text.size() && text[end].isSpace(); ++end)
-            layout = layout || text[end] != u' ';
-        if (end - i >= 2 || layout)
+            special = special || text[end] != u' ';
+        if (end - i >= 2 || special)
             runs.append({i, end - i});
         i = std::max(end, i + 1);
     }
     return runs;
 }
 
-// Engines pad or join the source's column gaps and sentence gaps; where the
-// translation has as many such runs as the source, they become the source's.
-void keepLayout(QStringView source, QString &translation)
+// Replaces the runs from the last to the first, so positions stay valid.
+template <typename Replacement>
+void replaceRuns(QString &text, const QList<std::pair<qsizetype, qsizetype>> &runs, Replacement replacement)
 {
-    const auto wanted = layoutRuns(source);
-    const auto found = layoutRuns(translation);
-    if (wanted.size() != found.size())
-        return;
-    for (qsizetype i = found.size() - 1; i >= 0; --i)
-        translation.replace(found[i].first, found[i].second, source.sliced(wanted[i].first, wanted[i].second).toString());
+    for (qsizetype i = runs.size() - 1; i >= 0; --i)
+        text.replace(runs[i].first, runs[i].second, replacement(i));
 }
 
 } // namespace
 
 PreparedText prepareForEngine(const QString &text, TokenForm form)
 {
+    // White space at the ends, and line breaks and tabs written as escapes
+    // ("…options.\\n"), are layout: kept aside, never shown to an engine.
+    const auto escapeAt = [&text](qsizetype i) {
+        return i >= 0 && i + 1 < text.size() && text[i] == u'\\' && QStringView(u"ntr").contains(text[i + 1]);
+    };
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && text.at(begin).isSpace())
-        ++begin;
-    while (end > begin && text.at(end - 1).isSpace())
-        --end;
-    return PreparedText {
-        text, text.first(begin), text.sliced(end), maskPlaceholders(text.sliced(begin, end - begin), form)};
+    while (begin < end && (text[begin].isSpace() || escapeAt(begin)))
+        begin += text[begin].isSpace() ? 1 : 2;
+    while (end > begin && (text[end - 1].isSpace() || (end - 2 >= begin && escapeAt(end - 2))))
+        end -= text[end - 1].isSpace() ? 1 : 2;
+    PreparedText prepared {
+        text, text.first(begin), text.sliced(end), {}, maskPlaceholders(text.sliced(begin, end - begin), form)};
+    // Engines drop and join blanks around the words they move or leave out,
+    // but keep line breaks: each layout run goes to the engine as one line
+    // break and comes back as it was.
+    const auto runs = layoutRuns(prepared.masked.text);
+    for (const auto &[start, length] : runs)
+        prepared.layout.append(prepared.masked.text.sliced(start, length));
+    replaceRuns(prepared.masked.text, runs, [](qsizetype) { return u"\n"_s; });
+    return prepared;
 }
 
 std::variant<QString, PlaceholderFault> finishTranslation(const PreparedText &prepared, const QString &engineText)
 {
-    auto restored = unmaskPlaceholders(engineText.trimmed(), prepared.masked);
-    auto *text = std::get_if<QString>(&restored);
-    if (!text)
+    QString text = engineText.trimmed();
+    const auto runs = layoutRuns(text);
+    const auto isBreak = [&text](const std::pair<qsizetype, qsizetype> &run) {
+        return QStringView(text).sliced(run.first, run.second).contains(u'\n');
+    };
+    qsizetype breaks = std::count_if(runs.begin(), runs.end(), isBreak);
+    if (breaks == prepared.layout.size()) {
+        // Other runs are blanks the engine joined: one space each.
+        replaceRuns(text, runs, [&](qsizetype i) { return isBreak(runs[i]) ? prepared.layout[--breaks] : u" "_s; });
+    }
+    auto restored = unmaskPlaceholders(text, prepared.masked);
+    auto *translation = std::get_if<QString>(&restored);
+    if (!translation)
         return restored;
-    keepLowercaseStart(prepared.source, *text);
-    keepLayout(QStringView(prepared.source).sliced(prepared.leading.size(),
-                   prepared.source.size() - prepared.leading.size() - prepared.trailing.size()),
-        *text);
-    const QString translation = prepared.leading + *text + prepared.trailing;
-    if (const auto mismatch = placeholderMismatch(prepared.source, translation))
+    keepLowercaseStart(prepared.source, *translation);
+    const QString result = prepared.leading + *translation + prepared.trailing;
+    if (const auto mismatch = placeholderMismatch(prepared.source, result))
         return PlaceholderFault {*mismatch};
-    return translation;
+    return result;
 }
 
 } // namespace tarnix::service

@@ -3,6 +3,7 @@
 #include <variant>
 
 #include <QString>
+#include <QStringList>
 
 #include "service/text/placeholders.h"
 
@@ -10,12 +11,13 @@ namespace tarnix::service {
 
 // A source text made ready for an engine: its leading and trailing white
 // space kept aside (engines trim or pad it, but a resource string must keep
-// it), its placeholders masked.
+// it), its placeholders masked, its column and sentence gaps as line breaks.
 struct PreparedText
 {
     QString source;
     QString leading;
     QString trailing;
+    QStringList layout; // the runs of white space that stand as line breaks in `masked`
     MaskedText masked; // empty text: nothing for an engine to translate
 };
 
