@@ -107,17 +107,18 @@ private slots:
                              << QStringList {u"{n, plural, one {# file} other {# files}}"_s, u"{0, number}"_s}
                              << u"pP"_s;
         QTest::newRow("ruby, shell, double braces, strftime")
-            << u"%{name} %<total>d $HOME ${XDG_DIR:-x} {{name}} %H:%M"_s
+            << u"%{name} %<total>d $HOME ${XDG_DIR:-x} {{name}} %H:%M %+4Y"_s
             << QStringList {u"%{name}"_s, u"%<total>d"_s, u"$HOME"_s, u"${XDG_DIR:-x}"_s, u"{{name}}"_s, u"%H"_s,
-                   u"%M"_s}
-            << u"pPpppPP"_s;
+                   u"%M"_s, u"%+4Y"_s}
+            << u"pPpppPPP"_s;
         QTest::newRow("markup, references, escapes")
             << u"<b class=\"x\">a</b><br/> &amp; &#39; \\n \\\""_s
             << QStringList {u"<b class=\"x\">"_s, u"</b>"_s, u"<br/>"_s, u"&amp;"_s, u"&#39;"_s, u"\\n"_s, u"\\\""_s}
             << u"ppppppp"_s;
         QTest::newRow("urls, mail, options")
-            << u"see https://example.org/a?b=1. or bugs@example.org --color[=WHEN]"_s
-            << QStringList {u"https://example.org/a?b=1"_s, u"bugs@example.org"_s, u"--color[=WHEN]"_s} << u"ppp"_s;
+            << u"see https://example.org/a?b=1. or bugs@example.org --color[=WHEN] -EL e-mail"_s
+            << QStringList {u"https://example.org/a?b=1"_s, u"bugs@example.org"_s, u"--color[=WHEN]"_s, u"-EL"_s}
+            << u"pppp"_s;
         QTest::newRow("identifiers and quoted code")
             << u"_GLOBAL_OFFSET_TABLE_ setValue() 'markdown' `apt-mark --help` 'Cancel' apt-mark"_s
             << QStringList {u"_GLOBAL_OFFSET_TABLE_"_s, u"setValue()"_s, u"'markdown'"_s, u"`apt-mark --help`"_s}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QHash>
 #include <QStringList>
 
 #include "service/text/placeholdergrammar.h"
@@ -33,11 +34,16 @@ Directives directivesOf(QStringView text)
 }
 
 // What `from` holds beyond `other`, counting repeats, in the order of `from`.
-QStringList beyond(const QStringList &from, QStringList other)
+QStringList beyond(const QStringList &from, const QStringList &other)
 {
+    QHash<QString, qsizetype> left;
+    for (const QString &item : other)
+        ++left[item];
     QStringList extra;
     for (const QString &item : from) {
-        if (!other.removeOne(item))
+        if (left.value(item) > 0)
+            --left[item];
+        else
             extra.append(item);
     }
     return extra;

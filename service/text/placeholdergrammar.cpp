@@ -1,7 +1,5 @@
 #include "service/text/placeholdergrammar.h"
 
-#include <optional>
-
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -20,16 +18,17 @@ const QRegularExpression &grammar()
 {
     static const QRegularExpression pattern(uR"re(
       (?(DEFINE) (?<nested> \{ (?: [^{}] | (?&nested) )* \} )
-                 (?<code> [\w./:+=,@\#-]+ (?: \x20+ --?[\w=.-]+ )* ) )
+                 (?<code> [\w./:+=,@\#-]+ (?: \x20+ --?[\w=.-]+ )* )
+                 (?<conversion> (?: \* (?:[1-9][0-9]*\$)? | [0-9]+ )? (?: \. (?: \* (?:[1-9][0-9]*\$)? | [0-9]* ) )?
+                   (?: <PRI[diouxX](?:(?:LEAST|FAST)?(?:8|16|32|64)|MAX|PTR)>
+                     | (?:hh|h|ll|l|L|q|j|z|Z|t|I64|I32)? [diouxXeEfFgGaAcCsSpnm] ) ) )
       (?<percent> %% )
-    | (?<printf> % (?<pos> [1-9][0-9]*\$ )? (?<flags> [-+\x20\#0'I]* )
-        (?: \* (?:[1-9][0-9]*\$)? | [0-9]+ )? (?: \. (?: \* (?:[1-9][0-9]*\$)? | [0-9]* ) )?
-        (?: <PRI[diouxX](?:(?:LEAST|FAST)?(?:8|16|32|64)|MAX|PTR)>
-          | (?:hh|h|ll|l|L|q|j|z|Z|t|I64|I32)? [diouxXeEfFgGaAcCsSpnm] ) )
+    | (?<printf> % (?<pos> [1-9][0-9]*\$ )?
+        (?: [-+\#0'I]* (?&conversion) | [-+\#0'I]* \x20 [-+\x20\#0'I]* (?&conversion) (?![A-Za-z]) ) )
     | (?<python> %\( [^()\s]* \) [-+\x20\#0]* (?:\*|[0-9]+)? (?:\.(?:\*|[0-9]+))? [hlL]? [diouxXeEfFgGcrsa%] )
     | (?<ruby> %\{ [A-Za-z_]\w* \} | %< [A-Za-z_]\w* > [-+\x20\#0]* [0-9]* (?:\.[0-9]+)? [bBdiouxXeEfgGaAcps] )
     | (?<qt> %L?[1-9][0-9]? )
-    | (?<strftime> %[-_0^\#]?[0-9]*[EO]?[aAbBcCdDeFgGhHIjklmMnpPrRsStTuUVwWxXyYzZ+] (?![A-Za-z]) )
+    | (?<strftime> %[-_0^\#+]?[0-9]*[EO]?[aAbBcCdDeFgGhHIjklmMnpPrRsStTuUVwWxXyYzZ+] (?![A-Za-z]) )
     | (?<icu> \{ \s* (?:[0-9]+|[A-Za-z_]\w*) \s* , \s*
         (?<icutype> plural|selectordinal|select|choice|number|date|time|spellout|ordinal|duration )
         \s* (?: , (?: [^{}] | (?&nested) )* )? \} )
@@ -43,9 +42,9 @@ const QRegularExpression &grammar()
     | (?<escape> \\ (?: [nrtabfv0"'\\] | x[0-9A-Fa-f]{1,2} | u[0-9A-Fa-f]{4} | U[0-9A-Fa-f]{8} ) )
     | (?<url> (?: (?:https?|ftp|file):// | www\. ) [^\s<>"'`%{}$]* [^\s<>"'`%{}$.,;:!?)\]] )
     | (?<mail> [A-Za-z0-9][A-Za-z0-9._+-]* @ [A-Za-z0-9-]+ (?: \.[A-Za-z0-9-]+ )+ )
-    | (?<option> (?<!\w) -- [A-Za-z0-9][\w-]* (?: \[?=[\w|-]*\]? )? | (?<![\w-]) -[A-Za-z] (?![\w-]) )
+    | (?<option> (?<!\w) -- [A-Za-z0-9][\w-]* (?: \[?=[\w|-]*\]? )? | (?<![\w-]) -[A-Za-z][\w-]* (?: =[\w|-]* )? )
     | (?<identifier> (?<![\w.-]) (?: [A-Za-z_]\w*\(\) | (?=\w*_)(?=\w*[A-Za-z])\w+ | [A-Za-z]*[a-z][A-Z][A-Za-z0-9]* ) (?![\w-]) )
-    | (?<quoted> (?<![\p{L}\p{N}])
+    | (?<quoted> (?<![\p{L}\p{N}]) (?! [`'"‘“] [A-Z][a-z]+ [`'"’”] )
         (?: '(?&code)' | `(?&code)['`] | ‘(?&code)’ | "(?&code)" | “(?&code)” ) (?![\p{L}\p{N}]) )
     | (?<bracket> [⟦⟧] )
     )re"_s,
@@ -65,56 +64,71 @@ bool isNumberName(QStringView name)
 // "%1 minutes", "{0} files": a field before a plural noun counts something.
 bool countsTheNextWord(QStringView text, qsizetype end)
 {
-    static const QRegularExpression pluralNoun(
-        uR"(\G\x20(?!(?:does|this|thus|plus|less|unless|always|across|perhaps|besides)\b)(?:[a-z]{3,}s|[a-z]+\(s\))\b)"_s);
-    return pluralNoun.match(text, end).hasMatch();
+    static const QStringList notNouns {
+        u"does"_s, u"this"_s, u"thus"_s, u"plus"_s, u"less"_s, u"unless"_s, u"always"_s, u"across"_s, u"perhaps"_s};
+    if (end >= text.size() || text[end] != u' ')
+        return false;
+    qsizetype wordEnd = end + 1;
+    while (wordEnd < text.size() && text[wordEnd] >= u'a' && text[wordEnd] <= u'z')
+        ++wordEnd;
+    const QStringView word = text.sliced(end + 1, wordEnd - end - 1);
+    const QStringView rest = text.sliced(wordEnd);
+    if (rest.startsWith(u"(s)"))
+        return !word.isEmpty();
+    const bool wordEnds = rest.isEmpty() || !rest.front().isLetterOrNumber();
+    return wordEnds && word.size() >= 4 && word.endsWith(u's') && !notNouns.contains(word);
 }
 
-bool isLetterAt(QStringView text, qsizetype index)
+// The numbers of the grammar's named groups, looked up once.
+struct Groups
 {
-    return index < text.size() && text[index].isLetter();
+    int printf, pos, python, ruby, qt, icu, icutype, brace, field, strftime, quoted, identifier, bracket;
+};
+
+const Groups &groups()
+{
+    static const Groups numbers = [] {
+        const QStringList names = grammar().namedCaptureGroups();
+        const auto number = [&names](QStringView name) { return int(names.indexOf(name.toString())); };
+        return Groups {number(u"printf"), number(u"pos"), number(u"python"), number(u"ruby"), number(u"qt"),
+            number(u"icu"), number(u"icutype"), number(u"brace"), number(u"field"), number(u"strftime"),
+            number(u"quoted"), number(u"identifier"), number(u"bracket")};
+    }();
+    return numbers;
 }
 
-// A match the grammar's classes accept, with its role and kind; empty for a
-// match that only looks like one ("50% done", 'Cancel').
-std::optional<Placeholder> classify(const QRegularExpressionMatch &match, QStringView text)
+// The role and kind of one match of the grammar.
+Placeholder classify(const QRegularExpressionMatch &match, QStringView text)
 {
     Placeholder found {match.capturedStart(), match.capturedLength(), Role::Positional, false};
     const QStringView whole = match.capturedView();
     const qsizetype end = match.capturedEnd();
-    const auto has = [&match](QStringView group) { return match.capturedStart(group) >= 0; };
+    const Groups &g = groups();
+    const auto has = [&match](int group) { return match.capturedStart(group) >= 0; };
     const QChar last = whole.back();
-    if (has(u"printf")) {
-        if (match.capturedView(u"flags").contains(u' ') && isLetterAt(text, end))
-            return std::nullopt;
+    if (has(g.printf)) {
         const bool takesArgument = last != u'm';
-        found.role = has(u"pos") || !takesArgument ? Role::Positional : Role::Sequential;
+        found.role = has(g.pos) || !takesArgument ? Role::Positional : Role::Sequential;
         found.numeric = last == u'>' || u"diouxXeEfFgGaAn"_s.contains(last);
-    } else if (has(u"python") || (has(u"ruby") && last != u'}')) {
+    } else if (has(g.python) || (has(g.ruby) && last != u'}')) {
         found.numeric = u"diouxXeEfFgGbB"_s.contains(last);
-    } else if (has(u"ruby")) {
+    } else if (has(g.ruby)) {
         found.numeric = isNumberName(whole.sliced(2).chopped(1)) || countsTheNextWord(text, end);
-    } else if (has(u"qt")) {
+    } else if (has(g.qt)) {
         found.numeric = whole.startsWith(u"%L") || countsTheNextWord(text, end);
-    } else if (has(u"icu")) {
+    } else if (has(g.icu)) {
         found.numeric =
-            QStringList {u"number"_s, u"ordinal"_s, u"spellout"_s, u"duration"_s}.contains(match.captured(u"icutype"));
-    } else if (has(u"brace")) {
-        const QStringView field = match.capturedView(u"field");
+            QStringList {u"number"_s, u"ordinal"_s, u"spellout"_s, u"duration"_s}.contains(match.captured(g.icutype));
+    } else if (has(g.brace)) {
+        const QStringView field = match.capturedView(g.field);
         const qsizetype colon = whole.indexOf(u':');
         const QChar conversion = colon >= 0 && whole.size() > colon + 2 ? whole[whole.size() - 2] : QChar();
         found.role = field.isEmpty() ? Role::Sequential : Role::Positional;
         found.numeric = u"bdnfFeEgGoxX%"_s.contains(conversion) && !conversion.isNull();
         found.numeric = found.numeric || isNumberName(field) || countsTheNextWord(text, end);
-    } else if (has(u"strftime")) {
+    } else if (has(g.strftime)) {
         found.numeric = u"CdeGgHIjklmMsSuUVwWyY"_s.contains(last);
-    } else if (has(u"quoted")) {
-        // A capitalised plain word in quotes is a label to translate ('Cancel').
-        static const QRegularExpression label(u"^.[A-Z][a-z]+.$"_s);
-        if (label.match(whole).hasMatch())
-            return std::nullopt;
-        found.role = Role::Kept;
-    } else if (has(u"identifier") || has(u"bracket")) {
+    } else if (has(g.quoted) || has(g.identifier) || has(g.bracket)) {
         found.role = Role::Kept;
     }
     return found;
@@ -124,19 +138,12 @@ std::optional<Placeholder> classify(const QRegularExpressionMatch &match, QStrin
 
 QList<Placeholder> findPlaceholders(QStringView text)
 {
+    // One global match: each separate match would check the whole text's
+    // encoding again.
     QList<Placeholder> found;
-    qsizetype from = 0;
-    while (from < text.size()) {
-        const QRegularExpressionMatch match = grammar().match(text, from);
-        if (!match.hasMatch())
-            break;
-        if (const auto placeholder = classify(match, text)) {
-            found.append(*placeholder);
-            from = match.capturedEnd();
-        } else {
-            from = match.capturedStart() + 1;
-        }
-    }
+    auto it = grammar().globalMatch(text);
+    while (it.hasNext())
+        found.append(classify(it.next(), text));
     return found;
 }
 

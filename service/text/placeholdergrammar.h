@@ -41,7 +41,7 @@ struct Placeholder
 //    {{name}}; strftime's %H %b %Y … (no letter after them);
 //  - markup tags and comments, character references, backslash escapes as
 //    written in resource files (\n \t \" \\ \xNN \uNNNN), URLs, e-mail
-//    addresses, --long-options and -x short ones;
+//    addresses, --long-options and -x, -EB short ones;
 //  - identifiers (a word with an underscore or an inner capital, "name()")
 //    and quoted code-like words or command lines ('markdown', `apt-mark
 //    --help`; not 'Cancel').

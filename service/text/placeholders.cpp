@@ -1,8 +1,11 @@
 #include "service/text/placeholders.h"
 
 #include <algorithm>
+#include <optional>
 
+#include <QHash>
 #include <QList>
+#include <QSet>
 
 #include "service/text/placeholdergrammar.h"
 
@@ -92,26 +95,53 @@ QList<Group> groupsOf(const QString &text)
     return groups;
 }
 
-// Picks each token so that the source cannot already hold it.
+// The maximal runs of word characters in `text`.
+template <typename Visit> void forEachWord(QStringView text, Visit visit)
+{
+    for (qsizetype i = 0; i < text.size();) {
+        qsizetype end = i;
+        while (end < text.size() && isWordChar(text[end]))
+            ++end;
+        if (end > i)
+            visit(i, end);
+        i = std::max(end, i + 1);
+    }
+}
+
+// Picks each token so that the source cannot already hold it: no number token
+// is a run of digits of the source, no name token one of its words.
 class TokenMaker
 {
 public:
     TokenMaker(const QString &source, TokenForm form)
         : source(source)
         , form(form)
-    { }
+    {
+        forEachWord(source, [this, &source](qsizetype start, qsizetype end) {
+            const QStringView word = QStringView(source).sliced(start, end - start);
+            words.insert(word.toString().toLower());
+            for (qsizetype i = 0; i < word.size(); ++i) {
+                qsizetype digits = i;
+                while (digits < word.size() && word[digits].isDigit())
+                    ++digits;
+                if (digits > i)
+                    numbers.insert(word.sliced(i, digits - i).toString());
+                i = digits;
+            }
+        });
+    }
 
     QString next(const Group &group, qsizetype index)
     {
         const QChar before = at(source, group.start - 1);
         const QChar after = at(source, group.end);
         if (form == TokenForm::Natural && group.numeric && group.counts && !before.isDigit() && !after.isDigit()) {
-            while (source.contains(QString::number(number)))
+            while (numbers.contains(QString::number(number)))
                 ++number;
             return QString::number(number++);
         }
         if (form == TokenForm::Natural && !isWordChar(before) && !isWordChar(after)) {
-            while (name < names().size() && source.contains(names()[name], Qt::CaseInsensitive))
+            while (name < names().size() && words.contains(names()[name].toLower()))
                 ++name;
             if (name < names().size())
                 return names()[name++];
@@ -122,27 +152,67 @@ public:
 private:
     const QString &source;
     TokenForm form;
+    QSet<QString> words; // lowercase
+    QSet<QString> numbers;
     int number = firstNumber;
     qsizetype name = 0;
 };
 
-// Where `token` stands in `text` as a whole token: a number not inside a
-// longer number, a name not inside a longer word.
-QList<qsizetype> occurrences(const QString &text, const QString &token)
+struct Found
 {
-    const bool number = token.front().isDigit();
-    const bool name = token.front().isLetter();
-    QList<qsizetype> found;
-    // Engines may lowercase a name ("john"); the source holds none of them.
-    const Qt::CaseSensitivity matchCase = name ? Qt::CaseInsensitive : Qt::CaseSensitive;
-    for (qsizetype i = text.indexOf(token, 0, matchCase); i >= 0; i = text.indexOf(token, i + 1, matchCase)) {
-        const QChar before = at(text, i - 1);
-        const QChar after = at(text, i + token.size());
-        if (number && (before.isDigit() || after.isDigit()))
-            continue;
-        if (name && (isWordChar(before) || isWordChar(after)))
-            continue;
-        found.append(i);
+    qsizetype at;
+    qsizetype length;
+    qsizetype token;
+};
+
+// Every token in an engine's text, left to right, in one pass: a bracketed
+// token, a name as a whole word (engines may lowercase it, "john"), a number
+// as a whole run of digits, even inside a word the engine glued it to. Empty
+// when a bracket stands outside a known token.
+std::optional<QList<Found>> findTokens(const QString &text, const MaskedText &masked)
+{
+    QHash<QString, qsizetype> tokens;
+    for (qsizetype i = 0; i < masked.tokens.size(); ++i)
+        tokens.insert(masked.tokens[i].toLower(), i);
+    const auto lookUp = [&tokens](QStringView candidate) { return tokens.value(candidate.toString().toLower(), -1); };
+    QList<Found> found;
+    for (qsizetype i = 0; i < text.size();) {
+        if (text[i] == QChar(tokenOpen)) {
+            qsizetype end = i + 1;
+            while (end < text.size() && text[end].isDigit())
+                ++end;
+            const qsizetype token = end < text.size() && text[end] == QChar(tokenClose)
+                ? lookUp(QStringView(text).sliced(i, end + 1 - i))
+                : -1;
+            if (token < 0)
+                return std::nullopt;
+            found.append(Found {i, end + 1 - i, token});
+            i = end + 1;
+        } else if (text[i] == QChar(tokenClose)) {
+            return std::nullopt;
+        } else if (isWordChar(text[i])) {
+            qsizetype end = i;
+            while (end < text.size() && isWordChar(text[end]))
+                ++end;
+            const qsizetype name = lookUp(QStringView(text).sliced(i, end - i));
+            if (name >= 0 && masked.tokens[name].front().isLetter()) {
+                found.append(Found {i, end - i, name});
+            } else {
+                for (qsizetype digit = i; digit < end; ++digit) {
+                    qsizetype digitsEnd = digit;
+                    while (digitsEnd < end && text[digitsEnd].isDigit())
+                        ++digitsEnd;
+                    const qsizetype number =
+                        digitsEnd > digit ? lookUp(QStringView(text).sliced(digit, digitsEnd - digit)) : -1;
+                    if (number >= 0)
+                        found.append(Found {digit, digitsEnd - digit, number});
+                    digit = digitsEnd;
+                }
+            }
+            i = end;
+        } else {
+            ++i;
+        }
     }
     return found;
 }
@@ -168,40 +238,26 @@ MaskedText maskPlaceholders(const QString &text, TokenForm form)
 
 std::variant<QString, PlaceholderFault> unmaskPlaceholders(const QString &translated, const MaskedText &masked)
 {
-    struct Found
-    {
-        qsizetype at;
-        qsizetype token;
-    };
-    QList<Found> found;
-    for (qsizetype i = 0; i < masked.tokens.size(); ++i) {
-        const QList<qsizetype> where = occurrences(translated, masked.tokens[i]);
-        if (where.size() != 1)
-            return PlaceholderFault {(
-                where.isEmpty() ? u"the engine lost the placeholder %1"_s : u"the engine repeated the placeholder %1"_s)
-                                         .arg(masked.originals[i])};
-        found.append(Found {where.first(), i});
+    const auto found = findTokens(translated, masked);
+    if (!found)
+        return PlaceholderFault {u"the engine broke a placeholder apart"_s};
+    QList<int> seen(masked.tokens.size(), 0);
+    for (const Found &token : *found)
+        ++seen[token.token];
+    for (qsizetype i = 0; i < seen.size(); ++i) {
+        if (seen[i] != 1)
+            return PlaceholderFault {
+                (seen[i] ? u"the engine repeated the placeholder %1"_s : u"the engine lost the placeholder %1"_s)
+                    .arg(masked.originals[i])};
     }
-    std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) { return a.at < b.at; });
     QString out;
     qsizetype last = 0;
-    for (const Found &f : found) {
-        if (f.at < last)
-            return PlaceholderFault {u"the engine broke the placeholder %1 apart"_s.arg(masked.originals[f.token])};
-        out += QStringView(translated).sliced(last, f.at - last);
-        out += masked.originals[f.token];
-        last = f.at + masked.tokens[f.token].size();
+    for (const Found &token : *found) {
+        out += QStringView(translated).sliced(last, token.at - last);
+        out += masked.originals[token.token];
+        last = token.at + token.length;
     }
     out += QStringView(translated).sliced(last);
-    // A bracket left over is a token the engine broke apart or made up.
-    for (qsizetype i = 0; i < translated.size(); ++i) {
-        if (translated[i] != QChar(tokenOpen) && translated[i] != QChar(tokenClose))
-            continue;
-        const bool inToken = std::any_of(found.begin(), found.end(),
-            [&](const Found &f) { return i >= f.at && i < f.at + masked.tokens[f.token].size(); });
-        if (!inToken)
-            return PlaceholderFault {u"the engine broke a placeholder apart"_s};
-    }
     return out;
 }
 

@@ -60,12 +60,20 @@ QList<std::pair<qsizetype, qsizetype>> layoutRuns(QStringView text)
     return runs;
 }
 
-// Replaces the runs from the last to the first, so positions stay valid.
+// `text` with each run replaced, built in one pass.
 template <typename Replacement>
 void replaceRuns(QString &text, const QList<std::pair<qsizetype, qsizetype>> &runs, Replacement replacement)
 {
-    for (qsizetype i = runs.size() - 1; i >= 0; --i)
-        text.replace(runs[i].first, runs[i].second, replacement(i));
+    QString out;
+    out.reserve(text.size());
+    qsizetype last = 0;
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        out += QStringView(text).sliced(last, runs[i].first - last);
+        out += replacement(i);
+        last = runs[i].first + runs[i].second;
+    }
+    out += QStringView(text).sliced(last);
+    text = out;
 }
 
 } // namespace
@@ -102,10 +110,10 @@ std::variant<QString, PlaceholderFault> finishTranslation(const PreparedText &pr
     const auto isBreak = [&text](const std::pair<qsizetype, qsizetype> &run) {
         return QStringView(text).sliced(run.first, run.second).contains(u'\n');
     };
-    qsizetype breaks = std::count_if(runs.begin(), runs.end(), isBreak);
-    if (breaks == prepared.layout.size()) {
+    if (std::count_if(runs.begin(), runs.end(), isBreak) == prepared.layout.size()) {
         // Other runs are blanks the engine joined: one space each.
-        replaceRuns(text, runs, [&](qsizetype i) { return isBreak(runs[i]) ? prepared.layout[--breaks] : u" "_s; });
+        qsizetype next = 0;
+        replaceRuns(text, runs, [&](qsizetype i) { return isBreak(runs[i]) ? prepared.layout[next++] : u" "_s; });
     }
     auto restored = unmaskPlaceholders(text, prepared.masked);
     auto *translation = std::get_if<QString>(&restored);
