@@ -47,10 +47,11 @@ QChar at(QStringView text, qsizetype index)
     return index >= 0 && index < text.size() ? text[index] : QChar();
 }
 
-// A run of placeholders with nothing but white space and punctuation between
-// them ("%s  %s", "%s:%d: ", "%*s/%s"), with the quotes or brackets right
-// around it ("'%s'", "<%s>"): one token keeps that layout, the order of the
-// placeholders in it, and quotes an engine would take for a contraction.
+// A placeholder, or for natural tokens a run of placeholders with nothing but
+// white space and punctuation between them ("%s  %s", "%s:%d: ", "%*s/%s"),
+// with the quotes or brackets right around it ("'%s'", "<%s>"): one token
+// keeps that layout, the order of the placeholders in it, and quotes an
+// engine would take for a contraction.
 struct Group
 {
     qsizetype start;
@@ -74,12 +75,18 @@ void enclose(QStringView text, Group &group, qsizetype floor)
     }
 }
 
-QList<Group> groupsOf(const QString &text)
+// Natural tokens stand for groups; bracketed ones, which engines copy as they
+// are, for single placeholders.
+QList<Group> groupsOf(const QString &text, TokenForm form)
 {
     QList<Group> groups;
     for (const Placeholder &p : findPlaceholders(text)) {
         const bool percent = QStringView(text).sliced(p.start, p.length) == u"%%";
         Group next {p.start, p.start + p.length, p.numeric || percent, p.numeric};
+        if (form == TokenForm::Bracketed) {
+            groups.append(next);
+            continue;
+        }
         const qsizetype floor = groups.isEmpty() ? 0 : groups.last().end;
         enclose(text, next, floor);
         const QStringView between = QStringView(text).sliced(floor, next.start - floor);
@@ -224,7 +231,7 @@ MaskedText maskPlaceholders(const QString &text, TokenForm form)
     MaskedText masked;
     TokenMaker maker(text, form);
     qsizetype last = 0;
-    for (const Group &group : groupsOf(text)) {
+    for (const Group &group : groupsOf(text, form)) {
         const QString token = maker.next(group, masked.tokens.size());
         masked.text += QStringView(text).sliced(last, group.start - last);
         masked.text += token;

@@ -19,8 +19,9 @@ enum class TokenForm : unsigned char {
 };
 
 // A text whose placeholders (service/text/placeholdergrammar.h) are replaced
-// by tokens; placeholders next to each other, or apart only by white space,
-// share one token, which keeps that white space as it was.
+// by tokens. A natural token stands for the placeholders next to each other,
+// or apart only by white space and punctuation, with the quotes or brackets
+// around them: that layout and their order stay as they were.
 struct MaskedText
 {
     QString text;
