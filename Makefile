@@ -64,30 +64,31 @@ fuzz:
 	cmake --build --preset fuzz -j $(JOBS)
 	fuzz/run.sh $(FUZZ_SECONDS)
 
-# The soak program: SOAK_RUNS runs under the sanitizers (leaks checked at
-# exit), then the same without them (resident memory at the last run against
-# run SOAK_BASELINE).
+# The soak: SOAK_RUNS runs of the window against rotating faults (the fault
+# rounds of test_run), under the sanitizers (leaks checked at exit), then the
+# same without them (resident memory at the last run against run SOAK_BASELINE).
 SOAK_RUNS := 1000
 SOAK_BASELINE := 100
-SOAK_ENV := QT_QPA_PLATFORM=offscreen \
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+SOAK_ENV := QT_QPA_PLATFORM=offscreen SOAK_RUNS=$(SOAK_RUNS) SOAK_BASELINE=$(SOAK_BASELINE)
 
 .PHONY: soak
 soak: deps
 	cmake --preset asan
-	cmake --build --preset asan -j $(JOBS) --target soak
-	env $(SOAK_ENV) ./build-asan/soak/soak $(SOAK_RUNS) $(SOAK_BASELINE)
+	cmake --build --preset asan -j $(JOBS) --target test_run
+	env $(SOAK_ENV) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ./build-asan/tests/test_run faults
 	cmake --preset default
-	cmake --build --preset default -j $(JOBS) --target soak
-	QT_QPA_PLATFORM=offscreen ./build/soak/soak $(SOAK_RUNS) $(SOAK_BASELINE)
+	cmake --build --preset default -j $(JOBS) --target test_run
+	env $(SOAK_ENV) ./build/tests/test_run faults
 
-# The load test of tarnix-service: LOAD_CONNECTIONS connections for
-# LOAD_SECONDS (at most 60), against an echoing engine stub on loopback.
+# The load test of tarnix-service: wrk (load/mix.lua) over LOAD_CONNECTIONS
+# connections for LOAD_SECONDS (at most 60), against an echoing engine stand-in
+# on loopback (load/run.sh).
 LOAD_SECONDS := 60
 LOAD_CONNECTIONS := 32
 
 .PHONY: load
 load: build
-	./build/load/loadtest build/service/tarnix-service $(LOAD_SECONDS) $(LOAD_CONNECTIONS)
+	@$(MAKE) --no-print-directory deps BUILD_DEPS="wrk python3"
+	load/run.sh build $(LOAD_SECONDS) $(LOAD_CONNECTIONS)
