@@ -2,17 +2,22 @@
 # fresh Debian 12 machine lacks, build, and then run the program (with its
 # translation service) or the tests.
 
-BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev qt6-httpserver-dev qt6-websockets-dev
+BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-httpserver-dev \
+  qt6-websockets-dev
+# The validators of the desktop entry and the AppStream metadata, which tests run.
+TEST_DEPS := desktop-file-utils appstream
 # The service's default engine: Apertium's HTTP server and the language pairs
 # that take English to Spanish, Italian, Portuguese and French.
 ENGINE_DEPS := apertium-apy apertium-eng-spa apertium-spa-ita apertium-es-pt apertium-fr-es
 JOBS := $(shell nproc)
+# The build's inner make calls would otherwise announce every directory.
+MAKEFLAGS += --no-print-directory
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 .PHONY: deps build run test asan test-asan clean
 
 deps:
-	@missing=""; for p in $(BUILD_DEPS) $(ENGINE_DEPS); do \
+	@missing=""; for p in $(BUILD_DEPS) $(ENGINE_DEPS) $(TEST_DEPS); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \

@@ -10,14 +10,21 @@ build=$1 seconds=${2:-60} connections=${3:-32}
 [ "$seconds" -le 60 ] || seconds=60
 rss() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
 
-exec 3< <(python3 load/echo-engine.py)
-read -r enginePort <&3
+ready() { # waits up to 10 s for COMMAND to succeed
+  for _ in $(seq 100); do "$@" 2>/dev/null && return 0; sleep 0.1; done
+  echo "load: not ready: $*" >&2
+  return 1
+}
+portFile=$(mktemp) service=
+python3 load/echo-engine.py > "$portFile" &
+engine=$!
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+trap 'kill $engine $service 2>/dev/null; rm -f "$portFile"' EXIT
+ready test -s "$portFile"
 "$build/service/tarnix-service" --port "$port" --engine libretranslate \
-  --engine-url "http://127.0.0.1:$enginePort" 2>/dev/null &
+  --engine-url "http://127.0.0.1:$(cat "$portFile")" 2>/dev/null &
 service=$!
-trap 'kill $service 2>/dev/null; pkill -f load/echo-engine.py || true' EXIT
-until (exec 4<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do sleep 0.1; done
+ready bash -c "exec 4<>/dev/tcp/127.0.0.1/$port"
 
 wrk -t"$connections" -c"$connections" -d"${seconds}s" --latency -s load/mix.lua "http://127.0.0.1:$port/" &
 load=$!
