@@ -12,6 +12,7 @@ LANGUAGES = ["en", "es", "fr", "de", "it", "pt"]
 
 class Echo(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    disable_nagle_algorithm = True  # headers and body go out in two writes
 
     def answer(self, payload):
         body = json.dumps(payload).encode()
