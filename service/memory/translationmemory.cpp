@@ -14,6 +14,8 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 
+#include "service/memory/walcheckpointer.h"
+
 using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
@@ -25,6 +27,11 @@ namespace {
 // it must not wait on the memory for longer than a moment.
 constexpr int busyTimeoutMilliseconds = 100;
 constexpr qint64 pauseMilliseconds = 10000;
+// Commits between two checkpoints (a few hundred KiB of log), and the log
+// size in pages at which a commit checkpoints itself, should the checkpoint
+// thread fall behind.
+constexpr int commitsPerCheckpoint = 300;
+constexpr int selfCheckpointPages = 10000;
 
 // SQLite's primary result codes that decide what a failure means.
 constexpr int sqliteBusy = 5;
@@ -131,6 +138,7 @@ void TranslationMemory::open()
     // which for a memory of answers costs at most a few repeated requests.
     QSqlQuery query(db);
     if (!query.exec(u"PRAGMA journal_mode=WAL"_s) || !query.exec(u"PRAGMA synchronous=NORMAL"_s)
+        || !query.exec(u"PRAGMA wal_autocheckpoint=%1"_s.arg(selfCheckpointPages))
         || !query.exec(u"PRAGMA quick_check"_s))
         return failed(query.lastError(), u"open"_s);
     if (!query.next() || query.value(0).toString() != u"ok")
@@ -157,6 +165,7 @@ void TranslationMemory::open()
             return failed(statement->lastError(), u"open"_s);
     }
     statements = std::move(prepared);
+    checkpointer = std::make_unique<WalCheckpointer>(filePath);
     corruptOnce = false;
     entriesAtMost = std::numeric_limits<qint64>::max(); // counted by trim()
     trim();
@@ -164,6 +173,7 @@ void TranslationMemory::open()
 
 void TranslationMemory::close()
 {
+    checkpointer.reset();
     statements.reset();
     if (QSqlDatabase::contains(connection))
         QSqlDatabase::database(connection, false).close();
@@ -195,7 +205,7 @@ void TranslationMemory::failed(const QSqlError &error, const QString &what)
     if (!locked || !statements)
         close(); // opened again after the pause
     pause.start();
-    qWarning().noquote() << u"translation memory: cannot %1 %2 (%3%4); translating without it for %5 s"_s
+    qWarning().noquote() << u"translation memory: cannot %1 %2 (%3%4); going on without it for %5 s"_s
                                 .arg(
                                     what, filePath, locked ? u"locked by another process: "_s : QString(), error.text())
                                 .arg(pauseMilliseconds / 1000);
@@ -266,6 +276,10 @@ bool TranslationMemory::store(const MemoryKey &key, const QString &translation)
     used.clear();
     ++entriesAtMost;
     trim();
+    if (++commitsSinceCheckpoint >= commitsPerCheckpoint) {
+        commitsSinceCheckpoint = 0;
+        checkpointer->request();
+    }
     return true;
 }
 

@@ -11,6 +11,8 @@ class QSqlError;
 
 namespace tarnix::service {
 
+class WalCheckpointer;
+
 // The [memory] section of the service's configuration.
 struct MemorySettings
 {
@@ -71,6 +73,8 @@ private:
     qint64 entriesAtMost = 0; // an upper bound of the row count, to count only when it may be over
     QSet<qint64> used; // rows answered from since the last store: their time of use is written with it
     std::unique_ptr<Statements> statements; // non-null while the database is open
+    std::unique_ptr<WalCheckpointer> checkpointer; // with the statements
+    int commitsSinceCheckpoint = 0;
     QElapsedTimer pause; // running while the memory is left alone after a failure
     bool corruptOnce = false;
 };
