@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -272,6 +273,11 @@ int main(int argc, char **argv)
 
     const quint16 port = freePort();
     QProcess service;
+    // The service's translation memory goes in a scratch folder, not the user's.
+    QTemporaryDir data;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_DATA_HOME"_s, data.path());
+    service.setProcessEnvironment(environment);
     service.setStandardOutputFile(QProcess::nullDevice());
     service.setStandardErrorFile(QProcess::nullDevice());
     service.start(args.at(1),

@@ -248,7 +248,9 @@ std::optional<QString> TranslationMemory::lookup(const MemoryKey &key)
 
 bool TranslationMemory::store(const MemoryKey &key, const QString &translation)
 {
-    if (!usable() || !execute(u"BEGIN IMMEDIATE"_s))
+    // One statement is a transaction of its own.
+    const bool transaction = !used.isEmpty();
+    if (!usable() || (transaction && !execute(u"BEGIN IMMEDIATE"_s)))
         return false;
     Statements &s = *statements;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -271,7 +273,7 @@ bool TranslationMemory::store(const MemoryKey &key, const QString &translation)
             return false;
         }
     }
-    if (!execute(u"COMMIT"_s))
+    if (transaction && !execute(u"COMMIT"_s))
         return false;
     used.clear();
     ++entriesAtMost;
