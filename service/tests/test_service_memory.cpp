@@ -106,8 +106,7 @@ private slots:
     // again on its file, with an engine that only fails.
     void killedServiceKeepsEveryAnswerItGave()
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"XDG_DATA_HOME"_s, dir.path());
+        qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit()); // for the services this test starts
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
         const QString port = QString::number(probe.serverPort());
@@ -115,7 +114,6 @@ private slots:
         const QUrl serviceUrl(u"http://127.0.0.1:"_s + port);
         QByteArray log;
         const auto start = [&](QProcess &service) {
-            service.setProcessEnvironment(environment);
             service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
                 {u"--port"_s, port, u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s, engineUrl()});
             return QTest::qWaitFor([&] { return (log = service.readAllStandardError()).contains("listening"); });
@@ -126,11 +124,10 @@ private slots:
         QVERIFY(start(first));
         step = 100;
         std::vector<std::unique_ptr<QNetworkReply>> run;
-        for (const QByteArray &target : targets) {
-            QNetworkRequest request(serviceUrl);
-            request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded"_ba);
+        QNetworkRequest request(serviceUrl);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded"_ba);
+        for (const QByteArray &target : targets)
             run.emplace_back(net.post(request, programForm("en", target, "Open%20the%20file")));
-        }
         const auto finished = [&] {
             return std::count_if(run.begin(), run.end(), [](auto &r) { return r->isFinished(); });
         };
@@ -158,7 +155,6 @@ private slots:
         }
         QCOMPARE(engine.requests().size(), asked);
         QTRY_COMPARE((log += second.readAllStandardError()).count(" from memory"), received.size());
-        status = 200;
         second.terminate();
         QVERIFY(second.waitForFinished());
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"check"_s);
@@ -185,10 +181,9 @@ private slots:
                 QVERIFY(memory.store({key.engine, key.source, key.target, QString::number(i).repeated(20)}, key.text));
         }
         QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(offset) && file.write(QByteArray(4096, 'U')) == 4096);
-        file.seek(0);
+        QVERIFY(
+            file.open(QIODevice::ReadWrite) && file.seek(offset) && file.write(QByteArray(4096, 'U')) && file.seek(0));
         const QByteArray broken = file.readAll();
-        file.close();
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"is (corrupt|not an SQLite database); moved aside"_s));
         TranslationMemory memory(path, 1000);
