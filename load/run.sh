@@ -21,7 +21,8 @@ engine=$!
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 trap 'kill $engine $service 2>/dev/null; rm -f "$portFile"' EXIT
 ready test -s "$portFile"
-"$build/service/tarnix-service" --port "$port" --engine libretranslate \
+# The service's translation memory goes in a scratch folder, not the user's.
+XDG_DATA_HOME=$(dirname "$portFile") "$build/service/tarnix-service" --port "$port" --engine libretranslate \
   --engine-url "http://127.0.0.1:$(cat "$portFile")" 2>/dev/null &
 service=$!
 ready bash -c "exec 4<>/dev/tcp/127.0.0.1/$port"

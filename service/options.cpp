@@ -25,7 +25,9 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
         u"server for libretranslate (default http://127.0.0.1:5000)."_s,
         u"url"_s);
     const QCommandLineOption keyOption(u"api-key"_s, u"API key sent to a LibreTranslate server."_s, u"key"_s);
-    parser.addOptions({portOption, engineOption, urlOption, keyOption});
+    const QCommandLineOption forgetOption(
+        u"forget"_s, u"Empty the translation memory (every translation the service keeps) and exit."_s);
+    parser.addOptions({portOption, engineOption, urlOption, keyOption, forgetOption});
 
     if (!parser.parse(arguments))
         return OptionsExit {parser.errorText() + u'\n', 2};
@@ -63,6 +65,7 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
         options.engineUrl = QUrl(u"http://127.0.0.1:5000"_s);
     }
     options.apiKey = parser.value(keyOption);
+    options.forget = parser.isSet(forgetOption);
     return options;
 }
 

@@ -17,6 +17,7 @@ struct ServiceOptions
     EngineKind engine = EngineKind::Apertium;
     QUrl engineUrl; // empty with Apertium: the service starts its own APy
     QString apiKey;
+    bool forget = false; // empty the translation memory and exit
 };
 
 // What the command line asks for: options to run with, or a message to print

@@ -5,9 +5,13 @@
 //  - parallelism: the wall time of 20 different requests sent at once, each
 //    on its own connection, as a ratio of the wall time of one request, for
 //    APy directly (the engine's own limit) and through the service; and the
-//    same for a program run (one text to the 20 other languages).
+//    same for a program run (one text to the 20 other languages);
+//  - the translation memory: a program run against an engine that takes
+//    400 ms per request, then the same run again, answered from the memory;
+//    and what committing one translation to the memory costs.
 // Everything runs on 127.0.0.1; the service is the real binary, started with
-// --engine-url pointing at the APy this benchmark starts.
+// --engine-url pointing at the APy this benchmark starts (or, for the memory,
+// at a loopback server speaking LibreTranslate's API).
 
 #include <algorithm>
 #include <cstdio>
@@ -17,15 +21,20 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
+#include "service/memory/translationmemory.h"
+#include "tests/support/loopbackserver.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;
@@ -42,6 +51,11 @@ const QStringList sentences {
 constexpr int sequentialRounds = 8; // of every sentence, each way
 constexpr int concurrent = 20;
 constexpr int concurrencyRounds = 5;
+// Every measured request has a text of its own, which the service's
+// translation memory has not seen: these rounds number the texts of the
+// warm-up and of the single requests apart from the concurrent ones.
+constexpr int warmUpRound = 20;
+constexpr int singleRound = 10;
 
 struct Target
 {
@@ -91,7 +105,8 @@ Sequential compareSequential(QNetworkAccessManager &net, const Target &first, co
     std::vector<double> secondTimes;
     std::vector<double> differences;
     for (int round = 0; round < sequentialRounds; ++round) {
-        for (const QString &text : sentences) {
+        for (const QString &sentence : sentences) {
+            const QString text = sentence + u" (%1)"_s.arg(round);
             firstTimes.push_back(timed(net, first, text));
             secondTimes.push_back(timed(net, second, text));
             differences.push_back(secondTimes.back() - firstTimes.back());
@@ -147,11 +162,104 @@ quint16 freePort()
     return probe.serverPort();
 }
 
+// What the program sends for one run: the same text to every other catalogue
+// language.
+const QList<QByteArray> runTargets {"zh-CN", "zh-TW", "es", "fr", "ru", "uk", "de", "ja", "ko", "it", "pl", "ro", "pt",
+    "ar", "iw", "tr", "id", "hi", "vi", "fa"};
+
+// Starts the service binary with these options and waits until it listens.
+void startService(QProcess &service, quint16 port, const QStringList &options,
+    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    service.setProcessEnvironment(environment);
+    service.setProcessChannelMode(QProcess::ForwardedOutputChannel); // keep the request log out of stderr
+    service.setStandardErrorFile(QProcess::nullDevice());
+    service.start(QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--port"_s, QString::number(port)} + options);
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        if (probe.waitForConnected(100))
+            return;
+        QThread::msleep(50);
+    }
+    qFatal("tarnix-service did not listen on %d", port);
+}
+
+// A run against an engine with 400 ms per request, then the same run again;
+// and the cost of one commit to a memory file, taken in this process.
+void benchMemory()
+{
+    constexpr int engineDelayMs = 400;
+    tarnix::test::LoopbackServer engine;
+    if (!engine.start())
+        qFatal("the engine stand-in cannot listen");
+    engine.setResponder([](const tarnix::test::RecordedRequest &request) {
+        const QJsonObject query = QJsonDocument::fromJson(request.body).object();
+        tarnix::test::Answer answer;
+        answer.body = QJsonDocument(QJsonObject {{u"translatedText"_s,
+                                        u"[%1] %2"_s.arg(query[u"target"_s].toString(), query[u"q"_s].toString())}})
+                          .toJson();
+        answer.delayMs = engineDelayMs;
+        return answer;
+    });
+    QTemporaryDir data;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_DATA_HOME"_s, data.path());
+    const quint16 port = freePort();
+    QProcess service;
+    startService(
+        service, port, {u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s, engine.url().toString()}, environment);
+
+    const QUrl url(u"http://127.0.0.1:%1/"_s.arg(port));
+    const QByteArray formType = "application/x-www-form-urlencoded";
+    std::vector<double> firsts;
+    std::vector<double> seconds;
+    for (int round = 0; round < concurrencyRounds; ++round) {
+        QList<QByteArray> run;
+        for (const QByteArray &target : runTargets)
+            run.append(programBody(target, sentences[2] + u" %1"_s.arg(round)));
+        firsts.push_back(burst(url, formType, run));
+        seconds.push_back(burst(url, formType, run));
+    }
+    service.terminate();
+    service.waitForFinished(5000);
+    const double first = medianOf(firsts);
+    const double second = medianOf(seconds);
+    std::printf("translation memory, a run of 20 languages against an engine taking %d ms, median of %d rounds:\n",
+        engineDelayMs, concurrencyRounds);
+    std::printf("  first run        %8.2f ms\n  same run again   %8.2f ms = %.4f x the first (target <= 0.05)\n", first,
+        second, second / first);
+
+    // Each store is a commit of its own, as in the service: into a memory
+    // below its limit, and into a full one (a limit of 1,000 entries), where
+    // the least recently used are dropped along the way.
+    constexpr int stores = 3000;
+    for (const int limit : {100000, 1000}) {
+        tarnix::service::TranslationMemory memory(data.filePath(u"commit-%1.sqlite"_s.arg(limit)), limit);
+        std::vector<double> commits;
+        for (int i = 0; i < stores; ++i) {
+            const tarnix::service::MemoryKey key {u"libretranslate http://127.0.0.1:5000"_s, u"en"_s, u"es"_s,
+                sentences[i % sentences.size()] + u" %1"_s.arg(i)};
+            QElapsedTimer clock;
+            clock.start();
+            if (!memory.store(key, key.text))
+                qFatal("a commit to the memory failed");
+            commits.push_back(clock.nsecsElapsed() / 1e6);
+        }
+        std::sort(commits.begin(), commits.end());
+        std::printf("  one commit, %d into a memory %s: median %.3f ms, 99th percentile %.3f ms, largest %.2f ms "
+                    "(target: median well under 1 ms)\n",
+            stores, limit == 1000 ? "that is full" : "below its limit", commits[commits.size() / 2],
+            commits[commits.size() * 99 / 100], commits.back());
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    benchMemory();
 
     ApyProcess apy;
     bool ready = false;
@@ -164,19 +272,13 @@ int main(int argc, char *argv[])
     if (!failure.isEmpty())
         qFatal("APy did not start: %s", qPrintable(failure));
 
+    // Its memory off the user's data folder: every request here must reach APy.
+    QTemporaryDir data;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_DATA_HOME"_s, data.path());
     const quint16 port = freePort();
     QProcess service;
-    service.setProcessChannelMode(QProcess::ForwardedOutputChannel); // keep the request log out of stderr
-    service.setStandardErrorFile(QProcess::nullDevice());
-    service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
-        {u"--port"_s, QString::number(port), u"--engine-url"_s, apy.url().toString()});
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port);
-        if (probe.waitForConnected(100))
-            break;
-        QThread::msleep(50);
-    }
+    startService(service, port, {u"--engine-url"_s, apy.url().toString()}, environment);
 
     const Target direct {apy.url().resolved(QUrl(u"/translate"_s)), "application/x-www-form-urlencoded",
         [](const QString &text) { return apyTranslateBody(u"eng"_s, u"spa"_s, text); }};
@@ -189,7 +291,7 @@ int main(int argc, char *argv[])
         exchange(net, direct, sentences[0]);
         exchange(net, viaService, sentences[0]);
     }
-    burst(viaService.url, viaService.contentType, bodies(viaService, concurrent, 0));
+    burst(viaService.url, viaService.contentType, bodies(viaService, concurrent, warmUpRound));
 
     const Sequential sequential = compareSequential(net, direct, viaService);
     std::printf(
@@ -203,7 +305,7 @@ int main(int argc, char *argv[])
         std::vector<double> ones;
         std::vector<double> manys;
         for (int round = 0; round < concurrencyRounds; ++round) {
-            ones.push_back(burst(target->url, target->contentType, bodies(*target, 1, round)));
+            ones.push_back(burst(target->url, target->contentType, bodies(*target, 1, singleRound + round)));
             manys.push_back(burst(target->url, target->contentType, bodies(*target, concurrent, round)));
         }
         const double one = medianOf(ones);
@@ -213,11 +315,8 @@ int main(int argc, char *argv[])
             concurrent, many, many / one);
     }
 
-    // What the program sends for one run: the same text to every other
-    // catalogue language. Apertium covers four of them; the rest are refused
-    // at once (422).
-    const QList<QByteArray> targets {"zh-CN", "zh-TW", "es", "fr", "ru", "uk", "de", "ja", "ko", "it", "pl", "ro", "pt",
-        "ar", "iw", "tr", "id", "hi", "vi", "fa"};
+    // A program run: Apertium covers four of the languages; the rest are
+    // refused at once (422).
     std::vector<double> ones;
     std::vector<double> chained;
     std::vector<double> runs;
@@ -226,7 +325,7 @@ int main(int argc, char *argv[])
         ones.push_back(burst(viaService.url, viaService.contentType, {programBody("es", text)}));
         chained.push_back(burst(viaService.url, viaService.contentType, {programBody("it", text + u'!')}));
         QList<QByteArray> run;
-        for (const QByteArray &target : targets)
+        for (const QByteArray &target : runTargets)
             run.append(programBody(target, text + u'.'));
         runs.push_back(burst(viaService.url, viaService.contentType, run, {200, 422}));
     }

@@ -27,10 +27,17 @@ EngineResult transportFailure(const EngineAnswer &answer)
 
 } // namespace
 
-ApertiumEngine::ApertiumEngine(const QUrl &apyUrl, QObject *parent)
+ApertiumEngine::ApertiumEngine(const QUrl &apyUrl, Apy apy, QObject *parent)
     : Engine(parent)
     , apyUrl(apyUrl)
+    , apy(apy)
 { }
+
+QString ApertiumEngine::identity() const
+{
+    return apy == Apy::Started ? u"apertium installed pairs"_s
+                               : u"apertium "_s + apyUrl.adjusted(QUrl::RemoveUserInfo).toString();
+}
 
 void ApertiumEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {

@@ -23,8 +23,13 @@ class ApertiumEngine : public Engine
     Q_OBJECT
 
 public:
-    explicit ApertiumEngine(const QUrl &apyUrl, QObject *parent = nullptr);
+    // An APy this service started translates with the pairs installed here,
+    // wherever it listens; a given APy is known by its address.
+    enum class Apy { Given, Started };
 
+    explicit ApertiumEngine(const QUrl &apyUrl, Apy apy = Apy::Given, QObject *parent = nullptr);
+
+    QString identity() const override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
 
 private:
@@ -35,6 +40,7 @@ private:
 
     QNetworkAccessManager net;
     QUrl apyUrl;
+    Apy apy;
     QHash<QString, Path> paths; // "eng|ita" -> chain or refusal; APy's pairs are fixed while it runs
     QHash<QString, QList<Callback>> stepsInFlight; // "eng|spa|text" -> everyone waiting for that step
 };

@@ -18,6 +18,12 @@ struct EngineResult
     Status status = Status::Unavailable;
     QString text;
     QString detail; // why, for the error page and the log
+    bool fromMemory = false; // answered by the translation memory without asking an engine
+    // Set by the translation memory on a translated result. The HTTP side
+    // calls it with true right before it answers with this translation (the
+    // memory commits it then, before any client can have read it) and with
+    // false when its checks refuse the translation.
+    std::function<void(bool accepted)> checked = nullptr;
 };
 
 // A translation engine behind the service. Language codes are the service
@@ -30,6 +36,11 @@ public:
     using Callback = std::function<void(const EngineResult &)>;
 
     using QObject::QObject;
+
+    // What the translation memory keys this engine's answers by: its kind,
+    // its address and its model, so that another engine or model is never
+    // answered with this one's translations. Never a secret.
+    virtual QString identity() const { return QString::fromLatin1(metaObject()->className()); }
 
     // Translates `text` and calls `done` exactly once, always later from the
     // event loop, never from inside this call.

@@ -3,8 +3,8 @@
 #include <QTimer>
 
 #include "service/engines/enginerequest.h"
-#include "service/text/languagecodes.h"
 #include "service/engines/libretranslateprotocol.h"
+#include "service/text/languagecodes.h"
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +23,13 @@ LibreTranslateEngine::LibreTranslateEngine(
     if (!path.endsWith(u'/'))
         path += u'/';
     translateUrl.setPath(path + u"translate"_s);
+}
+
+QString LibreTranslateEngine::identity() const
+{
+    QUrl server = translateUrl.adjusted(QUrl::RemoveUserInfo);
+    server.setPath(server.path().chopped(QStringView(u"translate").size()));
+    return u"libretranslate "_s + server.toString();
 }
 
 void LibreTranslateEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)

@@ -17,6 +17,7 @@ public:
     LibreTranslateEngine(const QUrl &serverUrl, const QString &apiKey,
         std::chrono::milliseconds timeout = engineTimeout, QObject *parent = nullptr);
 
+    QString identity() const override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
 
 private:

@@ -41,13 +41,14 @@ struct TranslationService::Exchange
     std::optional<Status> status; // set once the answer is known
     QByteArray page;
     std::function<void()> answered;
+    bool fromMemory = false;
 
     void answer(Status answerStatus, const QByteArray &answerPage)
     {
         status = answerStatus;
         page = answerPage;
-        qInfo().noquote() << requestLogLine(
-            QDateTime::currentDateTimeUtc(), source, target, int(answerStatus), clock.elapsed(), characters);
+        qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, int(answerStatus),
+            clock.elapsed(), characters, fromMemory);
         answered();
     }
 
@@ -96,7 +97,8 @@ TranslationService::~TranslationService() = default;
 std::shared_ptr<TranslationService::Exchange> TranslationService::open(QHttpServerResponder &&responder)
 {
     QTcpSocket *socket = responder.socket();
-    auto exchange = std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}});
+    auto exchange =
+        std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}, false});
     exchange->clock.start();
     exchange->answered = [service = QPointer<TranslationService>(this), socket]() {
         if (service)
@@ -166,11 +168,19 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
     engine->translate(form.source, form.target, prepared.masked.text, [exchange, prepared](const EngineResult &result) {
         switch (result.status) {
         case EngineResult::Status::Translated:
-            if (const auto translation = finishTranslation(prepared, result.text))
+            if (const auto translation = finishTranslation(prepared, result.text)) {
+                // The translation memory commits the translation here, before
+                // the page can reach the client.
+                if (result.checked)
+                    result.checked(true);
+                exchange->fromMemory = result.fromMemory;
                 exchange->answer(Status::Ok, translationPage(*translation));
-            else
+            } else {
+                if (result.checked)
+                    result.checked(false);
                 exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
                     u"The engine lost or repeated a placeholder of the text; its translation is not used."_s);
+            }
             return;
         case EngineResult::Status::Unsupported:
             exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
