@@ -15,14 +15,15 @@ ready() { # waits up to 10 s for COMMAND to succeed
   echo "load: not ready: $*" >&2
   return 1
 }
-portFile=$(mktemp) service=
+scratch=$(mktemp -d) service=
+portFile=$scratch/port
 python3 load/echo-engine.py > "$portFile" &
 engine=$!
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-trap 'kill $engine $service 2>/dev/null; rm -f "$portFile"' EXIT
+trap 'kill $engine $service 2>/dev/null; rm -rf "$scratch"' EXIT
 ready test -s "$portFile"
 # The service's translation memory goes in a scratch folder, not the user's.
-XDG_DATA_HOME=$(dirname "$portFile") "$build/service/tarnix-service" --port "$port" --engine libretranslate \
+XDG_DATA_HOME=$scratch "$build/service/tarnix-service" --port "$port" --engine libretranslate \
   --engine-url "http://127.0.0.1:$(cat "$portFile")" 2>/dev/null &
 service=$!
 ready bash -c "exec 4<>/dev/tcp/127.0.0.1/$port"
