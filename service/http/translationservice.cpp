@@ -38,6 +38,7 @@ struct TranslationService::Exchange
     QString source;
     QString target;
     qsizetype characters = 0;
+    QString engine; // the engine that answered, for the log
     std::optional<Status> status; // set once the answer is known
     QByteArray page;
     std::function<void()> answered;
@@ -47,7 +48,7 @@ struct TranslationService::Exchange
         status = answerStatus;
         page = answerPage;
         qInfo().noquote() << requestLogLine(
-            QDateTime::currentDateTimeUtc(), source, target, int(answerStatus), clock.elapsed(), characters);
+            QDateTime::currentDateTimeUtc(), source, target, int(answerStatus), clock.elapsed(), characters, engine);
         answered();
     }
 
@@ -96,7 +97,7 @@ TranslationService::~TranslationService() = default;
 std::shared_ptr<TranslationService::Exchange> TranslationService::open(QHttpServerResponder &&responder)
 {
     QTcpSocket *socket = responder.socket();
-    auto exchange = std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}});
+    auto exchange = std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}, {}});
     exchange->clock.start();
     exchange->answered = [service = QPointer<TranslationService>(this), socket]() {
         if (service)
@@ -164,6 +165,7 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
         return;
     }
     engine->translate(form.source, form.target, prepared.masked.text, [exchange, prepared](const EngineResult &result) {
+        exchange->engine = result.engine;
         switch (result.status) {
         case EngineResult::Status::Translated:
             if (const auto translation = finishTranslation(prepared, result.text))
