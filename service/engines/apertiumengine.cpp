@@ -28,7 +28,7 @@ EngineResult transportFailure(const EngineAnswer &answer)
 
 ApertiumEngine::ApertiumEngine(const QUrl &apyUrl, int limit, std::chrono::milliseconds timeout, QObject *parent)
     : Engine(parent)
-    , client(u"apertium"_s, limit, timeout)
+    , client(this, limit, timeout)
     , apyUrl(apyUrl)
 {
     setObjectName(u"apertium"_s);

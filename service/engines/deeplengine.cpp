@@ -12,7 +12,7 @@ namespace tarnix::service {
 DeepLEngine::DeepLEngine(
     const QUrl &apiUrl, const QString &apiKey, std::chrono::milliseconds timeout, int limit, QObject *parent)
     : Engine(parent)
-    , client(u"deepl"_s, limit, timeout)
+    , client(this, limit, timeout)
     , pairs([this](auto loaded) { loadLanguages(std::move(loaded)); })
     , apiUrl(apiUrl.isEmpty() ? deepLDefaultUrl(apiKey) : apiUrl)
     , authorization("DeepL-Auth-Key " + apiKey.toUtf8())

@@ -3,10 +3,24 @@
 #include <algorithm>
 
 #include <QDateTime>
+#include <QLocale>
+#include <QTimeZone>
 
 using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
+
+namespace {
+
+// An HTTP date ("Fri, 02 Jan 2026 03:04:10 GMT", RFC 9110's preferred form).
+QDateTime httpDate(const QByteArray &value)
+{
+    QDateTime at = QLocale::c().toDateTime(QString::fromLatin1(value), u"ddd, dd MMM yyyy HH:mm:ss 'GMT'"_s);
+    at.setTimeZone(QTimeZone::utc());
+    return at;
+}
+
+} // namespace
 
 std::chrono::milliseconds retryDelay(const QByteArray &retryAfter, int attempt, const QDateTime &now)
 {
@@ -17,7 +31,7 @@ std::chrono::milliseconds retryDelay(const QByteArray &retryAfter, int attempt, 
     milliseconds wait {0};
     if (isNumber && seconds >= 0) {
         wait = milliseconds(std::min<qint64>(seconds, maxRetryWait.count() / 1000) * 1000);
-    } else if (const QDateTime at = QDateTime::fromString(QString::fromLatin1(value), Qt::RFC2822Date); at.isValid()) {
+    } else if (const QDateTime at = httpDate(value); at.isValid()) {
         wait = milliseconds(std::max<qint64>(now.msecsTo(at), 0));
     } else {
         wait = milliseconds(1000LL << std::clamp(attempt - 1, 0, 10));
@@ -25,9 +39,9 @@ std::chrono::milliseconds retryDelay(const QByteArray &retryAfter, int attempt, 
     return std::min(wait, maxRetryWait);
 }
 
-EngineClient::EngineClient(const QString &engineName, int limit, std::chrono::milliseconds budget, QObject *parent)
+EngineClient::EngineClient(const QObject *engine, int limit, std::chrono::milliseconds budget, QObject *parent)
     : QObject(parent)
-    , engineName(engineName)
+    , engine(engine)
     , limit(std::max(limit, 1))
     , budget(budget)
 {
@@ -105,7 +119,7 @@ void EngineClient::finished(Pending pending, const EngineAnswer &answer)
         if (!keyRefused)
             qWarning().noquote()
                 << u"%1 refused its API key (HTTP %2): check the key-file or key-env of its section in "
-                   u"service.conf"_s.arg(engineName)
+                   u"service.conf"_s.arg(engine->objectName())
                        .arg(answer.httpStatus);
         keyRefused = true;
     } else if (answer.httpStatus >= 200 && answer.httpStatus < 300) {

@@ -36,7 +36,8 @@ class EngineClient : public QObject
 public:
     static constexpr int maxAttempts = 4;
 
-    EngineClient(const QString &engineName, int limit, std::chrono::milliseconds budget, QObject *parent = nullptr);
+    // `engine` names the engine in the log (its objectName).
+    EngineClient(const QObject *engine, int limit, std::chrono::milliseconds budget, QObject *parent = nullptr);
 
     void send(const EngineCall &call, std::function<void(const EngineAnswer &)> done);
 
@@ -57,7 +58,7 @@ private:
     static void fail(const Pending &pending, const QString &why);
 
     QNetworkAccessManager net;
-    QString engineName;
+    const QObject *engine;
     int limit;
     std::chrono::milliseconds budget;
     std::deque<Pending> queue;

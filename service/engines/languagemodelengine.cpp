@@ -21,7 +21,7 @@ bool inCatalogue(const QString &source, const QString &target)
 LanguageModelEngine::LanguageModelEngine(const QUrl &apiUrl, const QString &model, const QString &apiKey,
     std::chrono::milliseconds timeout, int limit, QObject *parent)
     : Engine(parent)
-    , client(u"language model"_s, limit, timeout)
+    , client(this, limit, timeout)
     , completionsUrl(apiUrl)
     , model(model)
     , apiKey(apiKey)

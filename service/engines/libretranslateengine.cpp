@@ -12,7 +12,7 @@ namespace tarnix::service {
 LibreTranslateEngine::LibreTranslateEngine(
     const QUrl &serverUrl, const QString &apiKey, std::chrono::milliseconds timeout, int limit, QObject *parent)
     : Engine(parent)
-    , client(u"libretranslate"_s, limit, timeout)
+    , client(this, limit, timeout)
     , pairs([this](auto loaded) {
         client.send(EngineCall {QByteArrayLiteral("GET"), endpoint(u"languages"_s), {}, {}, {}},
             [loaded = std::move(loaded)](const EngineAnswer &answer) {
