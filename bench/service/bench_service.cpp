@@ -5,9 +5,13 @@
 //  - parallelism: the wall time of 20 different requests sent at once, each
 //    on its own connection, as a ratio of the wall time of one request, for
 //    APy directly (the engine's own limit) and through the service; and the
-//    same for a program run (one text to the 20 other languages).
+//    same for a program run (one text to the 20 other languages);
+//  - routing: the same run through a service configured with Apertium and a
+//    language model (a stand-in answering after 400 ms, at most 4 requests in
+//    flight), against the ideal of the stand-in's 16 answers in 4 waves.
 // Everything runs on 127.0.0.1; the service is the real binary, started with
-// --engine-url pointing at the APy this benchmark starts.
+// --engine-url pointing at the APy this benchmark starts, and for routing
+// with a configuration file naming that APy and the stand-in.
 
 #include <algorithm>
 #include <cstdio>
@@ -17,15 +21,20 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
+#include "tests/support/loopbackserver.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;
@@ -147,6 +156,42 @@ quint16 freePort()
     return probe.serverPort();
 }
 
+// Starts the service binary with these options and waits until it accepts
+// connections; its port.
+quint16 startService(QProcess &service, const QStringList &options)
+{
+    const quint16 port = freePort();
+    service.setProcessChannelMode(QProcess::ForwardedOutputChannel); // keep the request log out of stderr
+    service.setStandardErrorFile(QProcess::nullDevice());
+    service.start(QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--port"_s, QString::number(port)} + options);
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        if (probe.waitForConnected(100))
+            break;
+        QThread::msleep(50);
+    }
+    return port;
+}
+
+constexpr int modelLatencyMs = 400;
+constexpr int modelLimit = 4;
+
+// A language model's chat-completions API that answers every request after
+// `modelLatencyMs`, with the user's text marked.
+void serveAsModel(tarnix::test::LoopbackServer &model)
+{
+    model.setResponder([](const tarnix::test::RecordedRequest &request) {
+        const QJsonArray messages = QJsonDocument::fromJson(request.body).object().value("messages"_L1).toArray();
+        const QJsonObject message {{"role"_L1, "assistant"_L1},
+            {"content"_L1, u"[model] "_s + messages.at(1).toObject().value("content"_L1).toString()}};
+        const QJsonObject answer {
+            {"choices"_L1, QJsonArray {QJsonObject {{"message"_L1, message}, {"finish_reason"_L1, "stop"_L1}}}}};
+        using tarnix::test::Answer;
+        return Answer {Answer::Kind::Complete, 200, QJsonDocument(answer).toJson(), {}, modelLatencyMs};
+    });
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -164,19 +209,8 @@ int main(int argc, char *argv[])
     if (!failure.isEmpty())
         qFatal("APy did not start: %s", qPrintable(failure));
 
-    const quint16 port = freePort();
     QProcess service;
-    service.setProcessChannelMode(QProcess::ForwardedOutputChannel); // keep the request log out of stderr
-    service.setStandardErrorFile(QProcess::nullDevice());
-    service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
-        {u"--port"_s, QString::number(port), u"--engine-url"_s, apy.url().toString()});
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port);
-        if (probe.waitForConnected(100))
-            break;
-        QThread::msleep(50);
-    }
+    const quint16 port = startService(service, {u"--engine-url"_s, apy.url().toString()});
 
     const Target direct {apy.url().resolved(QUrl(u"/translate"_s)), "application/x-www-form-urlencoded",
         [](const QString &text) { return apyTranslateBody(u"eng"_s, u"spa"_s, text); }};
@@ -239,5 +273,42 @@ int main(int argc, char *argv[])
 
     service.terminate();
     service.waitForFinished(5000);
+
+    // Routed: Apertium answers its four languages, the language model the
+    // other 16, at most `modelLimit` at a time.
+    tarnix::test::LoopbackServer model;
+    if (!model.start())
+        qFatal("the language-model stand-in cannot listen on loopback");
+    serveAsModel(model);
+    QTemporaryDir dir;
+    QFile conf(dir.filePath(u"service.conf"_s));
+    if (!conf.open(QIODevice::WriteOnly))
+        qFatal("cannot write the benchmark's configuration");
+    conf.write(u"[engines]\norder = apertium, llm\n[apertium]\nurl = %1\n[llm]\ntype = language-model\nurl = %2\n"
+               u"model = bench\nlimit = %3\n"_s.arg(apy.url().toString(), model.url().toString())
+                   .arg(modelLimit)
+                   .toUtf8());
+    conf.close();
+    QProcess routedService;
+    const quint16 routedPort = startService(routedService, {u"--config"_s, conf.fileName()});
+    const QUrl routedUrl(u"http://127.0.0.1:%1/"_s.arg(routedPort));
+    const auto routedRun = [&](const QString &text) {
+        QList<QByteArray> run;
+        for (const QByteArray &target : targets)
+            run.append(programBody(target, text));
+        return burst(routedUrl, viaService.contentType, run);
+    };
+    routedRun(sentences[0]); // warm up: the language lists and APy's paths known
+    std::vector<double> routed;
+    for (int round = 0; round < concurrencyRounds; ++round)
+        routed.push_back(routedRun(sentences[2] + u" %1"_s.arg(round)));
+    const double ideal = double((targets.size() - 4 + modelLimit - 1) / modelLimit) * modelLatencyMs;
+    std::printf("a routed run (en to 20 languages: Apertium 4, a language model with %d ms latency and a limit of "
+                "%d the other 16), median of %d rounds:\n",
+        modelLatencyMs, modelLimit, concurrencyRounds);
+    std::printf("  20 languages     %8.2f ms = %.3f x the ideal %.0f ms (4 waves; target <= 1.15)\n", medianOf(routed),
+        medianOf(routed) / ideal, ideal);
+    routedService.terminate();
+    routedService.waitForFinished(5000);
     return 0;
 }
