@@ -254,12 +254,17 @@ int main(int argc, char **argv)
     const int seconds = std::clamp(args.size() > 2 ? args.at(2).toInt() : 30, 1, 60);
     const int connections = std::clamp(args.size() > 3 ? args.at(3).toInt() : 32, 1, 256);
 
-    // The engine stub: LibreTranslate's POST /translate, echoing q.
+    // The engine stub: LibreTranslate's POST /translate, echoing q, and its
+    // GET /languages, which the service asks once for the pairs offered.
     LoopbackServer engine;
     if (!engine.start())
         return 1;
     engine.setResponder([](const RecordedRequest &request) {
         Answer answer;
+        if (request.path == "/languages") {
+            answer.body = R"([{"code":"en","targets":["es"]},{"code":"es","targets":["en"]}])";
+            return answer;
+        }
         const QJsonObject asked = QJsonDocument::fromJson(request.body).object();
         answer.body = QJsonDocument(QJsonObject {{u"translatedText"_s, asked.value(u"q"_s)}}).toJson();
         return answer;
