@@ -31,6 +31,11 @@ struct Section
 
 using Error = QString;
 
+// Sections that configure a concern of the service rather than an engine;
+// every other section is an engine. A new concern adds its section here and
+// reads it into its own member of ServiceConfig.
+const QStringList concernSections {u"engines"_s};
+
 // The text as sections of settings, in the order of the file.
 std::variant<QList<Section>, Error> readSections(const QString &text)
 {
@@ -166,7 +171,7 @@ std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text)
     for (const Section &section : sections) {
         if (section.name == u"engines")
             engines = section;
-        else
+        else if (!concernSections.contains(section.name))
             order.append(section.name);
     }
     if (engines) {
@@ -182,8 +187,9 @@ std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text)
                 if (trimmed.isEmpty() || order.contains(trimmed))
                     return u"line %1: order is a list of different section names, separated by commas"_s.arg(
                         listed.line);
-                const bool defined = std::any_of(sections.cbegin(), sections.cend(),
-                    [&](const Section &section) { return section.name == trimmed && trimmed != u"engines"; });
+                const bool defined = std::any_of(sections.cbegin(), sections.cend(), [&](const Section &section) {
+                    return section.name == trimmed && !concernSections.contains(trimmed);
+                });
                 if (!defined)
                     return u"line %1: order names [%2], which is not in the file"_s.arg(listed.line).arg(trimmed);
                 order.append(trimmed);
@@ -195,7 +201,7 @@ std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text)
 
     ServiceConfig config;
     for (const Section &section : sections) {
-        if (section.name == u"engines")
+        if (concernSections.contains(section.name))
             continue;
         auto engine = readEngine(section);
         if (const auto *error = std::get_if<Error>(&engine))
