@@ -1,6 +1,7 @@
 #include "service/engines/engineclient.h"
 
 #include <algorithm>
+#include <vector>
 
 #include <QDateTime>
 #include <QLocale>
@@ -65,19 +66,22 @@ void EngineClient::fail(const Pending &pending, const QString &why)
 
 void EngineClient::pump()
 {
-    // Requests that cannot be sent before their time is up leave now.
+    // Requests that cannot be sent before their time is up leave now (told
+    // after the queue is settled: a callback may send again).
     const QDeadlineTimer sendable = pausedUntil.hasExpired() ? QDeadlineTimer(0) : pausedUntil;
+    std::vector<Pending> expired;
     for (auto it = queue.begin(); it != queue.end();) {
         if (it->deadline.deadline() <= sendable.deadline()) {
-            const Pending expired = std::move(*it);
+            expired.push_back(std::move(*it));
             it = queue.erase(it);
-            fail(expired,
-                pausedUntil.hasExpired() ? u"no answer in time: every request slot stayed busy"_s
-                                         : u"rate limited: the engine asked to wait longer than the time left"_s);
         } else {
             ++it;
         }
     }
+    for (const Pending &late : expired)
+        fail(late,
+            pausedUntil.hasExpired() ? u"no answer in time: every request slot stayed busy"_s
+                                     : u"rate limited: the engine asked to wait longer than the time left"_s);
     if (!pausedUntil.hasExpired()) {
         wake.start(int(std::max<qint64>(pausedUntil.remainingTime(), 1)));
         return;
