@@ -6,12 +6,17 @@
 //    on its own connection, as a ratio of the wall time of one request, for
 //    APy directly (the engine's own limit) and through the service; and the
 //    same for a program run (one text to the 20 other languages);
+//  - routing: the same run through a service configured with Apertium and a
+//    language model (a stand-in answering after 400 ms, at most 4 requests in
+//    flight), against the ideal of the stand-in's 16 answers in 4 waves;
 //  - the translation memory: a program run against an engine that takes
 //    400 ms per request, then the same run again, answered from the memory;
 //    and what committing one translation to the memory costs.
+// The services keep their memory in a scratch folder, and only the memory's
+// own rows have it on: the other rows repeat their texts.
 // Everything runs on 127.0.0.1; the service is the real binary, started with
-// --engine-url pointing at the APy this benchmark starts (or, for the memory,
-// at a loopback server speaking LibreTranslate's API).
+// --engine-url pointing at the APy this benchmark starts, and for routing
+// with a configuration file naming that APy and the stand-in.
 
 #include <algorithm>
 #include <cstdio>
@@ -19,8 +24,11 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -51,11 +59,6 @@ const QStringList sentences {
 constexpr int sequentialRounds = 8; // of every sentence, each way
 constexpr int concurrent = 20;
 constexpr int concurrencyRounds = 5;
-// Every measured request has a text of its own, which the service's
-// translation memory has not seen: these rounds number the texts of the
-// warm-up and of the single requests apart from the concurrent ones.
-constexpr int warmUpRound = 20;
-constexpr int singleRound = 10;
 
 struct Target
 {
@@ -105,8 +108,7 @@ Sequential compareSequential(QNetworkAccessManager &net, const Target &first, co
     std::vector<double> secondTimes;
     std::vector<double> differences;
     for (int round = 0; round < sequentialRounds; ++round) {
-        for (const QString &sentence : sentences) {
-            const QString text = sentence + u" (%1)"_s.arg(round);
+        for (const QString &text : sentences) {
             firstTimes.push_back(timed(net, first, text));
             secondTimes.push_back(timed(net, second, text));
             differences.push_back(secondTimes.back() - firstTimes.back());
@@ -162,16 +164,11 @@ quint16 freePort()
     return probe.serverPort();
 }
 
-// What the program sends for one run: the same text to every other catalogue
-// language.
-const QList<QByteArray> runTargets {"zh-CN", "zh-TW", "es", "fr", "ru", "uk", "de", "ja", "ko", "it", "pl", "ro", "pt",
-    "ar", "iw", "tr", "id", "hi", "vi", "fa"};
-
-// Starts the service binary with these options and waits until it listens.
-void startService(QProcess &service, quint16 port, const QStringList &options,
-    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+// Starts the service binary with these options and waits until it accepts
+// connections; its port.
+quint16 startService(QProcess &service, const QStringList &options)
 {
-    service.setProcessEnvironment(environment);
+    const quint16 port = freePort();
     service.setProcessChannelMode(QProcess::ForwardedOutputChannel); // keep the request log out of stderr
     service.setStandardErrorFile(QProcess::nullDevice());
     service.start(QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--port"_s, QString::number(port)} + options);
@@ -179,11 +176,34 @@ void startService(QProcess &service, quint16 port, const QStringList &options,
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, port);
         if (probe.waitForConnected(100))
-            return;
+            break;
         QThread::msleep(50);
     }
-    qFatal("tarnix-service did not listen on %d", port);
+    return port;
 }
+
+constexpr int modelLatencyMs = 400;
+constexpr int modelLimit = 4;
+
+// A language model's chat-completions API that answers every request after
+// `modelLatencyMs`, with the user's text marked.
+void serveAsModel(tarnix::test::LoopbackServer &model)
+{
+    model.setResponder([](const tarnix::test::RecordedRequest &request) {
+        const QJsonArray messages = QJsonDocument::fromJson(request.body).object().value("messages"_L1).toArray();
+        const QJsonObject message {{"role"_L1, "assistant"_L1},
+            {"content"_L1, u"[model] "_s + messages.at(1).toObject().value("content"_L1).toString()}};
+        const QJsonObject answer {
+            {"choices"_L1, QJsonArray {QJsonObject {{"message"_L1, message}, {"finish_reason"_L1, "stop"_L1}}}}};
+        using tarnix::test::Answer;
+        return Answer {Answer::Kind::Complete, 200, QJsonDocument(answer).toJson(), {}, modelLatencyMs};
+    });
+}
+
+// What the program sends for one run: the same text to every other catalogue
+// language.
+const QList<QByteArray> runTargets {"zh-CN", "zh-TW", "es", "fr", "ru", "uk", "de", "ja", "ko", "it", "pl", "ro", "pt",
+    "ar", "iw", "tr", "id", "hi", "vi", "fa"};
 
 // A run against an engine with 400 ms per request, then the same run again;
 // and the cost of one commit to a memory file, taken in this process.
@@ -203,12 +223,14 @@ void benchMemory()
         return answer;
     });
     QTemporaryDir data;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_DATA_HOME"_s, data.path());
-    const quint16 port = freePort();
+    QFile conf(data.filePath(u"memory.conf"_s));
+    if (!conf.open(QIODevice::WriteOnly) || conf.write("[memory]\nmemory = on\n") < 0)
+        qFatal("cannot write the memory benchmark's configuration");
+    conf.close();
     QProcess service;
-    startService(
-        service, port, {u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s, engine.url().toString()}, environment);
+    const quint16 port = startService(service,
+        {u"--config"_s, conf.fileName(), u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s,
+            engine.url().toString()});
 
     const QUrl url(u"http://127.0.0.1:%1/"_s.arg(port));
     const QByteArray formType = "application/x-www-form-urlencoded";
@@ -259,6 +281,16 @@ void benchMemory()
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // Every service started here keeps its memory in a scratch folder, off
+    // unless a row's own configuration turns it on.
+    QTemporaryDir scratch;
+    QDir(scratch.path()).mkpath(u"config/tarnix"_s);
+    QFile defaults(scratch.filePath(u"config/tarnix/service.conf"_s));
+    if (!defaults.open(QIODevice::WriteOnly) || defaults.write("[memory]\nmemory = off\n") < 0)
+        qFatal("cannot write the benchmark's default configuration");
+    defaults.close();
+    qputenv("XDG_CONFIG_HOME", scratch.filePath(u"config"_s).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", scratch.filePath(u"data"_s).toLocal8Bit());
     benchMemory();
 
     ApyProcess apy;
@@ -272,13 +304,8 @@ int main(int argc, char *argv[])
     if (!failure.isEmpty())
         qFatal("APy did not start: %s", qPrintable(failure));
 
-    // Its memory off the user's data folder: every request here must reach APy.
-    QTemporaryDir data;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_DATA_HOME"_s, data.path());
-    const quint16 port = freePort();
     QProcess service;
-    startService(service, port, {u"--engine-url"_s, apy.url().toString()}, environment);
+    const quint16 port = startService(service, {u"--engine-url"_s, apy.url().toString()});
 
     const Target direct {apy.url().resolved(QUrl(u"/translate"_s)), "application/x-www-form-urlencoded",
         [](const QString &text) { return apyTranslateBody(u"eng"_s, u"spa"_s, text); }};
@@ -291,7 +318,7 @@ int main(int argc, char *argv[])
         exchange(net, direct, sentences[0]);
         exchange(net, viaService, sentences[0]);
     }
-    burst(viaService.url, viaService.contentType, bodies(viaService, concurrent, warmUpRound));
+    burst(viaService.url, viaService.contentType, bodies(viaService, concurrent, 0));
 
     const Sequential sequential = compareSequential(net, direct, viaService);
     std::printf(
@@ -305,7 +332,7 @@ int main(int argc, char *argv[])
         std::vector<double> ones;
         std::vector<double> manys;
         for (int round = 0; round < concurrencyRounds; ++round) {
-            ones.push_back(burst(target->url, target->contentType, bodies(*target, 1, singleRound + round)));
+            ones.push_back(burst(target->url, target->contentType, bodies(*target, 1, round)));
             manys.push_back(burst(target->url, target->contentType, bodies(*target, concurrent, round)));
         }
         const double one = medianOf(ones);
@@ -315,8 +342,9 @@ int main(int argc, char *argv[])
             concurrent, many, many / one);
     }
 
-    // A program run: Apertium covers four of the languages; the rest are
-    // refused at once (422).
+    // What the program sends for one run: the same text to every other
+    // catalogue language. Apertium covers four of them; the rest are refused
+    // at once (422).
     std::vector<double> ones;
     std::vector<double> chained;
     std::vector<double> runs;
@@ -338,5 +366,42 @@ int main(int argc, char *argv[])
 
     service.terminate();
     service.waitForFinished(5000);
+
+    // Routed: Apertium answers its four languages, the language model the
+    // other 16, at most `modelLimit` at a time.
+    tarnix::test::LoopbackServer model;
+    if (!model.start())
+        qFatal("the language-model stand-in cannot listen on loopback");
+    serveAsModel(model);
+    QTemporaryDir dir;
+    QFile conf(dir.filePath(u"service.conf"_s));
+    if (!conf.open(QIODevice::WriteOnly))
+        qFatal("cannot write the benchmark's configuration");
+    conf.write(u"[memory]\nmemory = off\n[engines]\norder = apertium, llm\n[apertium]\nurl = %1\n[llm]\ntype = language-model\nurl = %2\n"
+               u"model = bench\nlimit = %3\n"_s.arg(apy.url().toString(), model.url().toString())
+                   .arg(modelLimit)
+                   .toUtf8());
+    conf.close();
+    QProcess routedService;
+    const quint16 routedPort = startService(routedService, {u"--config"_s, conf.fileName()});
+    const QUrl routedUrl(u"http://127.0.0.1:%1/"_s.arg(routedPort));
+    const auto routedRun = [&](const QString &text) {
+        QList<QByteArray> run;
+        for (const QByteArray &target : runTargets)
+            run.append(programBody(target, text));
+        return burst(routedUrl, viaService.contentType, run);
+    };
+    routedRun(sentences[0]); // warm up: the language lists and APy's paths known
+    std::vector<double> routed;
+    for (int round = 0; round < concurrencyRounds; ++round)
+        routed.push_back(routedRun(sentences[2] + u" %1"_s.arg(round)));
+    const double ideal = double((runTargets.size() - 4 + modelLimit - 1) / modelLimit) * modelLatencyMs;
+    std::printf("a routed run (en to 20 languages: Apertium 4, a language model with %d ms latency and a limit of "
+                "%d the other 16), median of %d rounds:\n",
+        modelLatencyMs, modelLimit, concurrencyRounds);
+    std::printf("  20 languages     %8.2f ms = %.3f x the ideal %.0f ms (4 waves; target <= 1.15)\n", medianOf(routed),
+        medianOf(routed) / ideal, ideal);
+    routedService.terminate();
+    routedService.waitForFinished(5000);
     return 0;
 }

@@ -13,17 +13,30 @@ struct EngineResult
     enum class Status {
         Translated, // text holds the translation
         Unsupported, // the engine cannot translate this pair
-        Unavailable, // the engine did not answer, timed out or failed
+        Unavailable, // the engine did not answer, timed out, refused the key or answered nonsense
     };
     Status status = Status::Unavailable;
     QString text;
     QString detail; // why, for the error page and the log
+    QString engine; // the name of the engine that answered, for the log; empty when none did
     bool fromMemory = false; // answered by the translation memory without asking an engine
     // Set by the translation memory on a translated result. The HTTP side
     // calls it with true right before it answers with this translation (the
     // memory commits it then, before any client can have read it) and with
     // false when its checks refuse the translation.
     std::function<void(bool accepted)> checked = nullptr;
+};
+
+// Whether an engine can translate a language pair, as far as it knows.
+struct PairOffer
+{
+    enum class Answer {
+        Offered,
+        NotOffered,
+        Unknown, // the engine could not be asked (detail says why)
+    };
+    Answer answer = Answer::Offered;
+    QString detail;
 };
 
 // A translation engine behind the service. Language codes are the service
@@ -34,6 +47,7 @@ class Engine : public QObject
 
 public:
     using Callback = std::function<void(const EngineResult &)>;
+    using OfferCallback = std::function<void(const PairOffer &)>;
 
     using QObject::QObject;
 
@@ -41,6 +55,13 @@ public:
     // its address and its model, so that another engine or model is never
     // answered with this one's translations. Never a secret.
     virtual QString identity() const { return QString::fromLatin1(metaObject()->className()); }
+    // The name the log shows for this engine.
+    virtual QString name() const { return objectName(); }
+
+    // Tells `done` once, always later from the event loop, whether this engine
+    // translates from `source` to `target`. An engine that cannot tell in
+    // advance offers every pair and answers Unsupported from translate().
+    virtual void offers(const QString &source, const QString &target, OfferCallback done);
 
     // Translates `text` and calls `done` exactly once, always later from the
     // event loop, never from inside this call.

@@ -38,6 +38,7 @@ struct TranslationService::Exchange
     QString source;
     QString target;
     qsizetype characters = 0;
+    QString engine; // the engine that answered, for the log
     std::optional<Status> status; // set once the answer is known
     QByteArray page;
     std::function<void()> answered;
@@ -48,7 +49,7 @@ struct TranslationService::Exchange
         status = answerStatus;
         page = answerPage;
         qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, int(answerStatus),
-            clock.elapsed(), characters, fromMemory);
+            clock.elapsed(), characters, engine, fromMemory);
         answered();
     }
 
@@ -98,7 +99,7 @@ std::shared_ptr<TranslationService::Exchange> TranslationService::open(QHttpServ
 {
     QTcpSocket *socket = responder.socket();
     auto exchange =
-        std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}, false});
+        std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}, {}, false});
     exchange->clock.start();
     exchange->answered = [service = QPointer<TranslationService>(this), socket]() {
         if (service)
@@ -166,6 +167,7 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
         return;
     }
     engine->translate(form.source, form.target, prepared.masked.text, [exchange, prepared](const EngineResult &result) {
+        exchange->engine = result.engine;
         switch (result.status) {
         case EngineResult::Status::Translated:
             if (const auto translation = finishTranslation(prepared, result.text)) {

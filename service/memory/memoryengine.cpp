@@ -20,13 +20,28 @@ QString MemoryEngine::identity() const
     return engine->identity();
 }
 
+QString MemoryEngine::name() const
+{
+    return engine->name();
+}
+
+void MemoryEngine::offers(const QString &source, const QString &target, OfferCallback done)
+{
+    engine->offers(source, target, std::move(done));
+}
+
 void MemoryEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {
     MemoryKey key {engine->identity(), source, target, text};
     QPointer<MemoryEngine> self(this);
     if (std::optional<QString> remembered = memory->lookup(key)) {
         QTimer::singleShot(0, this, [self, key = std::move(key), remembered, done = std::move(done)]() {
-            EngineResult result {EngineResult::Status::Translated, *remembered, QString(), true, {}};
+            EngineResult result;
+            result.status = EngineResult::Status::Translated;
+            result.text = *remembered;
+            result.fromMemory = true;
+            if (self)
+                result.engine = self->name();
             // An entry the HTTP side's checks now refuse is not served again.
             result.checked = [self, key](bool accepted) {
                 if (self && !accepted)

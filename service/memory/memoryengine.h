@@ -21,6 +21,8 @@ public:
     ~MemoryEngine() override;
 
     QString identity() const override;
+    QString name() const override;
+    void offers(const QString &source, const QString &target, OfferCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
 
 private:

@@ -24,7 +24,7 @@ class NoEngine : public Engine
 public:
     void translate(const QString &, const QString &, const QString &, Callback done) override
     {
-        done(EngineResult {EngineResult::Status::Unavailable, QString(), u"no engine in this test"_s});
+        done(EngineResult {EngineResult::Status::Unavailable, QString(), u"no engine in this test"_s, {}});
     }
 };
 
