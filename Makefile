@@ -2,17 +2,27 @@
 # fresh Debian 12 machine lacks, build, and then run the program (with its
 # translation service) or the tests.
 
-BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev qt6-httpserver-dev qt6-websockets-dev
+# qt6-base-dev also holds the CMake package of Qt SQL (Qt6Sql), which the
+# service's translation memory is built with.
+BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-httpserver-dev \
+  qt6-websockets-dev
+# The validators of the desktop entry and the AppStream metadata, which tests run.
+TEST_DEPS := desktop-file-utils appstream
+# What the service needs at run time beyond the libraries it links: Qt's
+# SQLite driver (a plugin), for the translation memory.
+SERVICE_DEPS := libqt6sql6-sqlite
 # The service's default engine: Apertium's HTTP server and the language pairs
 # that take English to Spanish, Italian, Portuguese and French.
 ENGINE_DEPS := apertium-apy apertium-eng-spa apertium-spa-ita apertium-es-pt apertium-fr-es
 JOBS := $(shell nproc)
+# The build's inner make calls would otherwise announce every directory.
+MAKEFLAGS += --no-print-directory
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 .PHONY: deps build run test asan test-asan clean
 
 deps:
-	@missing=""; for p in $(BUILD_DEPS) $(ENGINE_DEPS); do \
+	@missing=""; for p in $(BUILD_DEPS) $(SERVICE_DEPS) $(ENGINE_DEPS) $(TEST_DEPS); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -64,30 +74,31 @@ fuzz:
 	cmake --build --preset fuzz -j $(JOBS)
 	fuzz/run.sh $(FUZZ_SECONDS)
 
-# The soak program: SOAK_RUNS runs under the sanitizers (leaks checked at
-# exit), then the same without them (resident memory at the last run against
-# run SOAK_BASELINE).
+# The soak: SOAK_RUNS runs of the window against rotating faults (the fault
+# rounds of test_run), under the sanitizers (leaks checked at exit), then the
+# same without them (resident memory at the last run against run SOAK_BASELINE).
 SOAK_RUNS := 1000
 SOAK_BASELINE := 100
-SOAK_ENV := QT_QPA_PLATFORM=offscreen \
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+SOAK_ENV := QT_QPA_PLATFORM=offscreen SOAK_RUNS=$(SOAK_RUNS) SOAK_BASELINE=$(SOAK_BASELINE)
 
 .PHONY: soak
 soak: deps
 	cmake --preset asan
-	cmake --build --preset asan -j $(JOBS) --target soak
-	env $(SOAK_ENV) ./build-asan/soak/soak $(SOAK_RUNS) $(SOAK_BASELINE)
+	cmake --build --preset asan -j $(JOBS) --target test_run
+	env $(SOAK_ENV) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ./build-asan/tests/test_run faults
 	cmake --preset default
-	cmake --build --preset default -j $(JOBS) --target soak
-	QT_QPA_PLATFORM=offscreen ./build/soak/soak $(SOAK_RUNS) $(SOAK_BASELINE)
+	cmake --build --preset default -j $(JOBS) --target test_run
+	env $(SOAK_ENV) ./build/tests/test_run faults
 
-# The load test of tarnix-service: LOAD_CONNECTIONS connections for
-# LOAD_SECONDS (at most 60), against an echoing engine stub on loopback.
+# The load test of tarnix-service: wrk (load/mix.lua) over LOAD_CONNECTIONS
+# connections for LOAD_SECONDS (at most 60), against an echoing engine stand-in
+# on loopback (load/run.sh).
 LOAD_SECONDS := 60
 LOAD_CONNECTIONS := 32
 
 .PHONY: load
 load: build
-	./build/load/loadtest build/service/tarnix-service $(LOAD_SECONDS) $(LOAD_CONNECTIONS)
+	@$(MAKE) --no-print-directory deps BUILD_DEPS="wrk python3"
+	load/run.sh build $(LOAD_SECONDS) $(LOAD_CONNECTIONS)

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-300}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_reply fuzz_entity fuzz_form fuzz_service_form)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_reply fuzz_form)
 
 mkdir -p build-fuzz/artifacts
 summary=()

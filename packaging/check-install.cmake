@@ -1,8 +1,8 @@
 # Installs the build into a scratch prefix and checks that a desktop finds
 # everything where it looks: the programs, the menu entry with the icon it
 # names, the metadata of this release and the service's user unit.
-# Arguments: INSTALL_SCRIPT, STAGE, CONFIG, BINDIR, DATADIR, VERSION, HAS_SERVICE,
-# UNIT_DIR. The tree is left in STAGE as a system root (prefix /usr) for the
+# Arguments: INSTALL_SCRIPT, STAGE, CONFIG, BINDIR, DATADIR, DOCDIR, VERSION,
+# HAS_SERVICE, UNIT_DIR. The tree is left in STAGE as a system root (prefix /usr) for the
 # AppStream check of the installed whole.
 file(REMOVE_RECURSE ${STAGE})
 set(CMAKE_INSTALL_PREFIX ${STAGE}/usr)
@@ -74,6 +74,9 @@ if(HAS_SERVICE)
   endif()
   if(NOT EXISTS ${unit})
     fail("${UNIT_DIR}/tarnix-service.service is missing")
+  endif()
+  if(NOT EXISTS ${CMAKE_INSTALL_PREFIX}/${DOCDIR}/service.conf.example)
+    fail("${DOCDIR}/service.conf.example is missing")
   endif()
 elseif(EXISTS ${unit})
   fail("the service's unit is installed without the service")

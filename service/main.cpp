@@ -9,11 +9,13 @@
 #include <unistd.h>
 #endif
 
-#include "service/engines/apertiumengine.h"
+#include "service/config.h"
 #include "service/engines/apyprocess.h"
-#include "service/engines/libretranslateengine.h"
-#include "service/options.h"
+#include "service/engines/enginelist.h"
+#include "service/engines/router.h"
 #include "service/http/translationservice.h"
+#include "service/memory/translationmemory.h"
+#include "service/options.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;
@@ -68,33 +70,57 @@ int main(int argc, char *argv[])
         return exit->status;
     }
     const ServiceOptions &options = std::get<ServiceOptions>(parsed);
+    // A malformed configuration or an exposed key file stops the service
+    // before it listens, with one line that says why.
+    auto loaded = loadServiceConfig(
+        options.configPath.isEmpty() ? defaultConfigPath() : options.configPath, !options.configPath.isEmpty());
+    if (const auto *error = std::get_if<QString>(&loaded)) {
+        say(u"tarnix-service: %1\n"_s.arg(*error));
+        return 2;
+    }
+    const ServiceConfig config = applyEngineShortcut(std::get<ServiceConfig>(std::move(loaded)), options);
+
+    const MemorySettings &memorySettings = config.memory;
+    const QString memoryPath = memorySettings.path.isEmpty() ? defaultMemoryPath() : memorySettings.path;
+    if (options.forget) {
+        TranslationMemory memory(memoryPath, memorySettings.maxEntries);
+        if (!memory.clear()) {
+            say(u"tarnix-service: could not empty the translation memory %1\n"_s.arg(memoryPath));
+            return 1;
+        }
+        say(u"tarnix-service: the translation memory %1 is empty\n"_s.arg(memoryPath));
+        return 0;
+    }
     quitOnSignals(app);
 
+    std::unique_ptr<TranslationMemory> memory;
+    if (memorySettings.enabled && memorySettings.maxEntries > 0)
+        memory = std::make_unique<TranslationMemory>(memoryPath, memorySettings.maxEntries);
     std::unique_ptr<ApyProcess> apy;
     std::unique_ptr<Engine> engine;
     std::unique_ptr<TranslationService> service;
-    const auto serve = [&](Engine *chosen, const QString &engineName) {
-        engine.reset(chosen);
+    const auto serve = [&](const QUrl &ownApy) -> bool {
+        engine = makeRouter(config.engines, ownApy, memory.get());
         service = std::make_unique<TranslationService>(engine.get());
         if (!service->listen(options.port)) {
             say(u"tarnix-service: cannot listen on 127.0.0.1:%1 (in use?)\n"_s.arg(options.port));
             app.exit(1);
-            return;
+            return false;
         }
-        say(u"tarnix-service: listening on http://127.0.0.1:%1 with %2\n"_s.arg(options.port).arg(engineName));
+        say(u"tarnix-service: listening on http://127.0.0.1:%1 with %2; %3\n"_s.arg(options.port)
+                .arg(describeEngines(config.engines, ownApy),
+                    memory ? u"translation memory %1"_s.arg(memory->path()) : u"no translation memory"_s));
+        return true;
     };
 
-    if (options.engine == ServiceOptions::EngineKind::LibreTranslate) {
-        serve(new LibreTranslateEngine(options.engineUrl, options.apiKey),
-            u"LibreTranslate at "_s + options.engineUrl.toString());
-    } else if (!options.engineUrl.isEmpty()) {
-        serve(new ApertiumEngine(options.engineUrl), u"APy at "_s + options.engineUrl.toString());
+    if (!needsOwnApy(config.engines)) {
+        if (!serve(QUrl()))
+            return 1;
     } else {
         // Listen only once APy answers: a client that finds the port open can
         // translate at once.
         apy = std::make_unique<ApyProcess>();
-        QObject::connect(apy.get(), &ApyProcess::ready, &app,
-            [&](const QUrl &url) { serve(new ApertiumEngine(url), u"Apertium (APy at "_s + url.toString() + u')'); });
+        QObject::connect(apy.get(), &ApyProcess::ready, &app, [&](const QUrl &url) { serve(url); });
         QObject::connect(apy.get(), &ApyProcess::failed, &app, [&](const QString &why) {
             say(u"tarnix-service: %1\n"_s.arg(why));
             if (!service)
@@ -106,5 +132,6 @@ int main(int argc, char *argv[])
     service.reset();
     engine.reset();
     apy.reset();
+    memory.reset();
     return status;
 }

@@ -12,20 +12,24 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         u"Translation service for Tarnix: answers the program's form requests on 127.0.0.1 with translations "
-        u"from Apertium (default) or a LibreTranslate server."_s);
+        u"from the engines of its configuration file (default: Apertium alone)."_s);
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption portOption(
         u"port"_s, u"Port on 127.0.0.1 to listen on (default %1)."_s.arg(defaultPort), u"port"_s);
+    const QCommandLineOption configOption(u"config"_s,
+        u"Configuration file (default %1; without it, Apertium alone)."_s.arg(defaultConfigPath()), u"file"_s);
     const QCommandLineOption engineOption(u"engine"_s,
-        u"Translation engine: apertium (default; starts Debian's apertium-apy) or libretranslate."_s, u"engine"_s,
-        u"apertium"_s);
+        u"Use this one engine instead of the configured ones: apertium (starts Debian's apertium-apy) or "
+        u"libretranslate."_s,
+        u"engine"_s);
     const QCommandLineOption urlOption(u"engine-url"_s,
         u"Address of a running engine: an APy server for apertium (instead of starting one), the LibreTranslate "
         u"server for libretranslate (default http://127.0.0.1:5000)."_s,
         u"url"_s);
-    const QCommandLineOption keyOption(u"api-key"_s, u"API key sent to a LibreTranslate server."_s, u"key"_s);
-    parser.addOptions({portOption, engineOption, urlOption, keyOption});
+    const QCommandLineOption forgetOption(
+        u"forget"_s, u"Empty the translation memory (every translation the service keeps) and exit."_s);
+    parser.addOptions({portOption, configOption, engineOption, urlOption, forgetOption});
 
     if (!parser.parse(arguments))
         return OptionsExit {parser.errorText() + u'\n', 2};
@@ -45,13 +49,16 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
             return OptionsExit {u"--port needs a number from 1 to 65535\n"_s, 2};
         options.port = quint16(port);
     }
-    const QString engine = parser.value(engineOption);
-    if (engine == u"apertium")
-        options.engine = ServiceOptions::EngineKind::Apertium;
-    else if (engine == u"libretranslate")
-        options.engine = ServiceOptions::EngineKind::LibreTranslate;
-    else
-        return OptionsExit {u"--engine is apertium or libretranslate, not %1\n"_s.arg(engine), 2};
+    options.configPath = parser.value(configOption);
+    if (parser.isSet(engineOption)) {
+        const QString engine = parser.value(engineOption);
+        if (engine == u"apertium")
+            options.engine = EngineConfig::Kind::Apertium;
+        else if (engine == u"libretranslate")
+            options.engine = EngineConfig::Kind::LibreTranslate;
+        else
+            return OptionsExit {u"--engine is apertium or libretranslate, not %1\n"_s.arg(engine), 2};
+    }
     if (parser.isSet(urlOption)) {
         options.engineUrl = QUrl(parser.value(urlOption), QUrl::StrictMode);
         const QString scheme = options.engineUrl.scheme();
@@ -59,11 +66,25 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
             || (scheme != u"http" && scheme != u"https"))
             return OptionsExit {
                 u"--engine-url needs an http or https address, not %1\n"_s.arg(parser.value(urlOption)), 2};
-    } else if (options.engine == ServiceOptions::EngineKind::LibreTranslate) {
+        if (!options.engine)
+            options.engine = EngineConfig::Kind::Apertium;
+    } else if (options.engine == EngineConfig::Kind::LibreTranslate) {
         options.engineUrl = QUrl(u"http://127.0.0.1:5000"_s);
     }
-    options.apiKey = parser.value(keyOption);
+    options.forget = parser.isSet(forgetOption);
     return options;
+}
+
+ServiceConfig applyEngineShortcut(ServiceConfig config, const ServiceOptions &options)
+{
+    if (!options.engine)
+        return config;
+    EngineConfig engine;
+    engine.kind = *options.engine;
+    engine.name = engine.kind == EngineConfig::Kind::Apertium ? u"apertium"_s : u"libretranslate"_s;
+    engine.url = options.engineUrl;
+    config.engines = {engine};
+    return config;
 }
 
 } // namespace tarnix::service

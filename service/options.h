@@ -1,10 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <variant>
 
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+
+#include "service/config.h"
 
 namespace tarnix::service {
 
@@ -12,11 +15,13 @@ inline constexpr quint16 defaultPort = 7317;
 
 struct ServiceOptions
 {
-    enum class EngineKind { Apertium, LibreTranslate };
     quint16 port = defaultPort;
-    EngineKind engine = EngineKind::Apertium;
+    QString configPath; // empty: the default path, which may be missing
+    // A shortcut for one engine instead of the configured ones (keys only
+    // ever come from the configuration or the environment).
+    std::optional<EngineConfig::Kind> engine;
     QUrl engineUrl; // empty with Apertium: the service starts its own APy
-    QString apiKey;
+    bool forget = false; // empty the translation memory and exit
 };
 
 // What the command line asks for: options to run with, or a message to print
@@ -28,5 +33,8 @@ struct OptionsExit
 };
 
 std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList &arguments);
+
+// The configuration with the command line's engine shortcut applied.
+ServiceConfig applyEngineShortcut(ServiceConfig config, const ServiceOptions &options);
 
 } // namespace tarnix::service

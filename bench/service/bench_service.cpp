@@ -5,9 +5,18 @@
 //  - parallelism: the wall time of 20 different requests sent at once, each
 //    on its own connection, as a ratio of the wall time of one request, for
 //    APy directly (the engine's own limit) and through the service; and the
-//    same for a program run (one text to the 20 other languages).
+//    same for a program run (one text to the 20 other languages);
+//  - routing: the same run through a service configured with Apertium and a
+//    language model (a stand-in answering after 400 ms, at most 4 requests in
+//    flight), against the ideal of the stand-in's 16 answers in 4 waves;
+//  - the translation memory: a program run against an engine that takes
+//    400 ms per request, then the same run again, answered from the memory;
+//    and what committing one translation to the memory costs.
+// The services keep their memory in a scratch folder, and only the memory's
+// own rows have it on: the other rows repeat their texts.
 // Everything runs on 127.0.0.1; the service is the real binary, started with
-// --engine-url pointing at the APy this benchmark starts.
+// --engine-url pointing at the APy this benchmark starts, and for routing
+// with a configuration file naming that APy and the stand-in.
 
 #include <algorithm>
 #include <cstdio>
@@ -15,17 +24,25 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
+#include "service/memory/translationmemory.h"
+#include "tests/support/loopbackserver.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;
@@ -147,11 +164,134 @@ quint16 freePort()
     return probe.serverPort();
 }
 
+// Starts the service binary with these options and waits until it accepts
+// connections; its port.
+quint16 startService(QProcess &service, const QStringList &options)
+{
+    const quint16 port = freePort();
+    service.setProcessChannelMode(QProcess::ForwardedOutputChannel); // keep the request log out of stderr
+    service.setStandardErrorFile(QProcess::nullDevice());
+    service.start(QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--port"_s, QString::number(port)} + options);
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        if (probe.waitForConnected(100))
+            break;
+        QThread::msleep(50);
+    }
+    return port;
+}
+
+constexpr int modelLatencyMs = 400;
+constexpr int modelLimit = 4;
+
+// A language model's chat-completions API that answers every request after
+// `modelLatencyMs`, with the user's text marked.
+void serveAsModel(tarnix::test::LoopbackServer &model)
+{
+    model.setResponder([](const tarnix::test::RecordedRequest &request) {
+        const QJsonArray messages = QJsonDocument::fromJson(request.body).object().value("messages"_L1).toArray();
+        const QJsonObject message {{"role"_L1, "assistant"_L1},
+            {"content"_L1, u"[model] "_s + messages.at(1).toObject().value("content"_L1).toString()}};
+        const QJsonObject answer {
+            {"choices"_L1, QJsonArray {QJsonObject {{"message"_L1, message}, {"finish_reason"_L1, "stop"_L1}}}}};
+        using tarnix::test::Answer;
+        return Answer {Answer::Kind::Complete, 200, QJsonDocument(answer).toJson(), {}, modelLatencyMs};
+    });
+}
+
+// What the program sends for one run: the same text to every other catalogue
+// language.
+const QList<QByteArray> runTargets {"zh-CN", "zh-TW", "es", "fr", "ru", "uk", "de", "ja", "ko", "it", "pl", "ro", "pt",
+    "ar", "iw", "tr", "id", "hi", "vi", "fa"};
+
+// A run against an engine with 400 ms per request, then the same run again;
+// and the cost of one commit to a memory file, taken in this process.
+void benchMemory()
+{
+    constexpr int engineDelayMs = 400;
+    tarnix::test::LoopbackServer engine;
+    if (!engine.start())
+        qFatal("the engine stand-in cannot listen");
+    engine.setResponder([](const tarnix::test::RecordedRequest &request) {
+        const QJsonObject query = QJsonDocument::fromJson(request.body).object();
+        tarnix::test::Answer answer;
+        answer.body = QJsonDocument(QJsonObject {{u"translatedText"_s,
+                                        u"[%1] %2"_s.arg(query[u"target"_s].toString(), query[u"q"_s].toString())}})
+                          .toJson();
+        answer.delayMs = engineDelayMs;
+        return answer;
+    });
+    QTemporaryDir data;
+    QFile conf(data.filePath(u"memory.conf"_s));
+    if (!conf.open(QIODevice::WriteOnly) || conf.write("[memory]\nmemory = on\n") < 0)
+        qFatal("cannot write the memory benchmark's configuration");
+    conf.close();
+    QProcess service;
+    const quint16 port = startService(service,
+        {u"--config"_s, conf.fileName(), u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s,
+            engine.url().toString()});
+
+    const QUrl url(u"http://127.0.0.1:%1/"_s.arg(port));
+    const QByteArray formType = "application/x-www-form-urlencoded";
+    std::vector<double> firsts;
+    std::vector<double> seconds;
+    for (int round = 0; round < concurrencyRounds; ++round) {
+        QList<QByteArray> run;
+        for (const QByteArray &target : runTargets)
+            run.append(programBody(target, sentences[2] + u" %1"_s.arg(round)));
+        firsts.push_back(burst(url, formType, run));
+        seconds.push_back(burst(url, formType, run));
+    }
+    service.terminate();
+    service.waitForFinished(5000);
+    const double first = medianOf(firsts);
+    const double second = medianOf(seconds);
+    std::printf("translation memory, a run of 20 languages against an engine taking %d ms, median of %d rounds:\n",
+        engineDelayMs, concurrencyRounds);
+    std::printf("  first run        %8.2f ms\n  same run again   %8.2f ms = %.4f x the first (target <= 0.05)\n", first,
+        second, second / first);
+
+    // Each store is a commit of its own, as in the service: into a memory
+    // below its limit, and into a full one (a limit of 1,000 entries), where
+    // the least recently used are dropped along the way.
+    constexpr int stores = 3000;
+    for (const int limit : {100000, 1000}) {
+        tarnix::service::TranslationMemory memory(data.filePath(u"commit-%1.sqlite"_s.arg(limit)), limit);
+        std::vector<double> commits;
+        for (int i = 0; i < stores; ++i) {
+            const tarnix::service::MemoryKey key {u"libretranslate http://127.0.0.1:5000"_s, u"en"_s, u"es"_s,
+                sentences[i % sentences.size()] + u" %1"_s.arg(i)};
+            QElapsedTimer clock;
+            clock.start();
+            if (!memory.store(key, key.text))
+                qFatal("a commit to the memory failed");
+            commits.push_back(clock.nsecsElapsed() / 1e6);
+        }
+        std::sort(commits.begin(), commits.end());
+        std::printf("  one commit, %d into a memory %s: median %.3f ms, 99th percentile %.3f ms, largest %.2f ms "
+                    "(target: median well under 1 ms)\n",
+            stores, limit == 1000 ? "that is full" : "below its limit", commits[commits.size() / 2],
+            commits[commits.size() * 99 / 100], commits.back());
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // Every service started here keeps its memory in a scratch folder, off
+    // unless a row's own configuration turns it on.
+    QTemporaryDir scratch;
+    QDir(scratch.path()).mkpath(u"config/tarnix"_s);
+    QFile defaults(scratch.filePath(u"config/tarnix/service.conf"_s));
+    if (!defaults.open(QIODevice::WriteOnly) || defaults.write("[memory]\nmemory = off\n") < 0)
+        qFatal("cannot write the benchmark's default configuration");
+    defaults.close();
+    qputenv("XDG_CONFIG_HOME", scratch.filePath(u"config"_s).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", scratch.filePath(u"data"_s).toLocal8Bit());
+    benchMemory();
 
     ApyProcess apy;
     bool ready = false;
@@ -164,19 +304,8 @@ int main(int argc, char *argv[])
     if (!failure.isEmpty())
         qFatal("APy did not start: %s", qPrintable(failure));
 
-    const quint16 port = freePort();
     QProcess service;
-    service.setProcessChannelMode(QProcess::ForwardedOutputChannel); // keep the request log out of stderr
-    service.setStandardErrorFile(QProcess::nullDevice());
-    service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
-        {u"--port"_s, QString::number(port), u"--engine-url"_s, apy.url().toString()});
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port);
-        if (probe.waitForConnected(100))
-            break;
-        QThread::msleep(50);
-    }
+    const quint16 port = startService(service, {u"--engine-url"_s, apy.url().toString()});
 
     const Target direct {apy.url().resolved(QUrl(u"/translate"_s)), "application/x-www-form-urlencoded",
         [](const QString &text) { return apyTranslateBody(u"eng"_s, u"spa"_s, text); }};
@@ -216,8 +345,6 @@ int main(int argc, char *argv[])
     // What the program sends for one run: the same text to every other
     // catalogue language. Apertium covers four of them; the rest are refused
     // at once (422).
-    const QList<QByteArray> targets {"zh-CN", "zh-TW", "es", "fr", "ru", "uk", "de", "ja", "ko", "it", "pl", "ro", "pt",
-        "ar", "iw", "tr", "id", "hi", "vi", "fa"};
     std::vector<double> ones;
     std::vector<double> chained;
     std::vector<double> runs;
@@ -226,7 +353,7 @@ int main(int argc, char *argv[])
         ones.push_back(burst(viaService.url, viaService.contentType, {programBody("es", text)}));
         chained.push_back(burst(viaService.url, viaService.contentType, {programBody("it", text + u'!')}));
         QList<QByteArray> run;
-        for (const QByteArray &target : targets)
+        for (const QByteArray &target : runTargets)
             run.append(programBody(target, text + u'.'));
         runs.push_back(burst(viaService.url, viaService.contentType, run, {200, 422}));
     }
@@ -239,5 +366,42 @@ int main(int argc, char *argv[])
 
     service.terminate();
     service.waitForFinished(5000);
+
+    // Routed: Apertium answers its four languages, the language model the
+    // other 16, at most `modelLimit` at a time.
+    tarnix::test::LoopbackServer model;
+    if (!model.start())
+        qFatal("the language-model stand-in cannot listen on loopback");
+    serveAsModel(model);
+    QTemporaryDir dir;
+    QFile conf(dir.filePath(u"service.conf"_s));
+    if (!conf.open(QIODevice::WriteOnly))
+        qFatal("cannot write the benchmark's configuration");
+    conf.write(u"[memory]\nmemory = off\n[engines]\norder = apertium, llm\n[apertium]\nurl = %1\n[llm]\ntype = language-model\nurl = %2\n"
+               u"model = bench\nlimit = %3\n"_s.arg(apy.url().toString(), model.url().toString())
+                   .arg(modelLimit)
+                   .toUtf8());
+    conf.close();
+    QProcess routedService;
+    const quint16 routedPort = startService(routedService, {u"--config"_s, conf.fileName()});
+    const QUrl routedUrl(u"http://127.0.0.1:%1/"_s.arg(routedPort));
+    const auto routedRun = [&](const QString &text) {
+        QList<QByteArray> run;
+        for (const QByteArray &target : runTargets)
+            run.append(programBody(target, text));
+        return burst(routedUrl, viaService.contentType, run);
+    };
+    routedRun(sentences[0]); // warm up: the language lists and APy's paths known
+    std::vector<double> routed;
+    for (int round = 0; round < concurrencyRounds; ++round)
+        routed.push_back(routedRun(sentences[2] + u" %1"_s.arg(round)));
+    const double ideal = double((runTargets.size() - 4 + modelLimit - 1) / modelLimit) * modelLatencyMs;
+    std::printf("a routed run (en to 20 languages: Apertium 4, a language model with %d ms latency and a limit of "
+                "%d the other 16), median of %d rounds:\n",
+        modelLatencyMs, modelLimit, concurrencyRounds);
+    std::printf("  20 languages     %8.2f ms = %.3f x the ideal %.0f ms (4 waves; target <= 1.15)\n", medianOf(routed),
+        medianOf(routed) / ideal, ideal);
+    routedService.terminate();
+    routedService.waitForFinished(5000);
     return 0;
 }

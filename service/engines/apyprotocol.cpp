@@ -26,7 +26,7 @@ QString explanation(const QJsonObject &answer)
 
 EngineResult failure(EngineResult::Status status, const QString &detail)
 {
-    return EngineResult {status, QString(), detail};
+    return EngineResult {status, QString(), detail, {}};
 }
 
 // An answer other than 200 is APy's refusal (400: no such pair) or its failure.
@@ -74,7 +74,7 @@ EngineResult parseApyTranslation(int httpStatus, const QByteArray &json)
     const QJsonValue text = answer.value("responseData"_L1).toObject().value("translatedText"_L1);
     if (!text.isString())
         return failure(EngineResult::Status::Unavailable, u"APy answered without a translation"_s);
-    return EngineResult {EngineResult::Status::Translated, text.toString(), QString()};
+    return EngineResult {EngineResult::Status::Translated, text.toString(), QString(), {}};
 }
 
 QString withoutApertiumMarks(const QString &output, const QString &input)

@@ -3,18 +3,38 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QUrl>
+
+#include "service/engines/engine.h"
+
+using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
 
-void postToEngine(QNetworkAccessManager &net, const QUrl &url, const QByteArray &contentType, const QByteArray &body,
-    std::chrono::milliseconds timeout, std::function<void(const EngineAnswer &)> done)
+EngineResult httpFailure(const QString &engine, int httpStatus, const QString &message)
 {
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+    QString why;
+    if (httpStatus == 401 || httpStatus == 403)
+        why = u"%1 refused the API key (HTTP %2)"_s.arg(engine).arg(httpStatus);
+    else if (httpStatus == 429)
+        why = u"%1 is rate limited (HTTP 429) for longer than a request may wait"_s.arg(engine);
+    else
+        why = u"%1 answered HTTP %2"_s.arg(engine).arg(httpStatus);
+    if (!message.isEmpty())
+        why += u": "_s + message.left(200);
+    return EngineResult {EngineResult::Status::Unavailable, QString(), why, {}};
+}
+
+void sendToEngine(QNetworkAccessManager &net, const EngineCall &call, std::chrono::milliseconds timeout,
+    std::function<void(const EngineAnswer &)> done)
+{
+    QNetworkRequest request(call.url);
+    if (!call.contentType.isEmpty())
+        request.setHeader(QNetworkRequest::ContentTypeHeader, call.contentType);
+    for (const auto &[name, value] : call.headers)
+        request.setRawHeader(name, value);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setTransferTimeout(int(timeout.count()));
-    QNetworkReply *reply = net.post(request, body);
+    request.setTransferTimeout(int(std::max<qint64>(timeout.count(), 1)));
+    QNetworkReply *reply = net.sendCustomRequest(request, call.method, call.body);
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done = std::move(done)]() {
         reply->deleteLater();
         EngineAnswer answer;
@@ -23,6 +43,7 @@ void postToEngine(QNetworkAccessManager &net, const QUrl &url, const QByteArray 
             answer.error = reply->errorString();
         } else {
             answer.body = reply->readAll();
+            answer.retryAfter = reply->rawHeader("Retry-After");
         }
         done(answer);
     });

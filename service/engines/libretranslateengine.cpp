@@ -2,27 +2,61 @@
 
 #include <QTimer>
 
-#include "service/engines/enginerequest.h"
-#include "service/text/languagecodes.h"
 #include "service/engines/libretranslateprotocol.h"
+#include "service/text/languagecodes.h"
 
 using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
 
 LibreTranslateEngine::LibreTranslateEngine(
-    const QUrl &serverUrl, const QString &apiKey, std::chrono::milliseconds timeout, QObject *parent)
+    const QUrl &serverUrl, const QString &apiKey, std::chrono::milliseconds timeout, int limit, QObject *parent)
     : Engine(parent)
-    , translateUrl(serverUrl)
+    , client(this, limit, timeout)
+    , pairs([this](auto loaded) {
+        client.send(EngineCall {QByteArrayLiteral("GET"), endpoint(u"languages"_s), {}, {}, {}},
+            [loaded = std::move(loaded)](const EngineAnswer &answer) {
+                if (answer.httpStatus == 0) {
+                    loaded(u"LibreTranslate: "_s + answer.error);
+                    return;
+                }
+                auto parsed = parseLibreTranslateLanguages(answer.httpStatus, answer.body);
+                if (const auto *why = std::get_if<QString>(&parsed)) {
+                    loaded(*why);
+                    return;
+                }
+                loaded(OfferCache::Table(
+                    [known = std::get<QSet<QString>>(std::move(parsed))](const QString &source, const QString &target) {
+                        return known.contains(libreTranslateCode(source) + u'|' + libreTranslateCode(target));
+                    }));
+            });
+    })
+    , serverUrl(serverUrl)
     , apiKey(apiKey)
-    , timeout(timeout)
+{
+    setObjectName(u"libretranslate"_s);
+}
+
+QUrl LibreTranslateEngine::endpoint(const QString &name) const
 {
     // The API lives under the server's address, which may itself carry a path
     // when the server sits behind a reverse proxy.
-    QString path = translateUrl.path();
+    QUrl url = serverUrl;
+    QString path = url.path();
     if (!path.endsWith(u'/'))
         path += u'/';
-    translateUrl.setPath(path + u"translate"_s);
+    url.setPath(path + name);
+    return url;
+}
+
+void LibreTranslateEngine::offers(const QString &source, const QString &target, OfferCallback done)
+{
+    pairs.offers(source, target, std::move(done));
+}
+
+QString LibreTranslateEngine::identity() const
+{
+    return u"libretranslate "_s + serverUrl.adjusted(QUrl::RemoveUserInfo).toString();
 }
 
 void LibreTranslateEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
@@ -32,18 +66,18 @@ void LibreTranslateEngine::translate(const QString &source, const QString &targe
     if (from.isEmpty() || to.isEmpty()) {
         QTimer::singleShot(0, this, [done = std::move(done), source, target]() {
             done(EngineResult {EngineResult::Status::Unsupported, QString(),
-                u"LibreTranslate has no code for %1 or %2"_s.arg(source, target)});
+                u"LibreTranslate has no code for %1 or %2"_s.arg(source, target), {}});
         });
         return;
     }
-    postToEngine(net, translateUrl, QByteArrayLiteral("application/json"), libreTranslateBody(from, to, text, apiKey),
-        timeout, [done = std::move(done)](const EngineAnswer &answer) {
-            if (answer.httpStatus == 0) {
-                done(EngineResult {EngineResult::Status::Unavailable, QString(), u"LibreTranslate: "_s + answer.error});
-                return;
-            }
+    const EngineCall call {QByteArrayLiteral("POST"), endpoint(u"translate"_s), QByteArrayLiteral("application/json"),
+        libreTranslateBody(from, to, text, apiKey), {}};
+    client.send(call, [done = std::move(done)](const EngineAnswer &answer) {
+        if (answer.httpStatus == 0)
+            done(EngineResult {EngineResult::Status::Unavailable, QString(), u"LibreTranslate: "_s + answer.error, {}});
+        else
             done(parseLibreTranslateReply(answer.httpStatus, answer.body));
-        });
+    });
 }
 
 } // namespace tarnix::service

@@ -1,29 +1,34 @@
 #pragma once
 
-#include <QNetworkAccessManager>
 #include <QUrl>
 
 #include "service/engines/engine.h"
-#include "service/engines/enginerequest.h"
+#include "service/engines/engineclient.h"
+#include "service/engines/offercache.h"
 
 namespace tarnix::service {
 
-// Any server that speaks LibreTranslate's HTTP API (POST /translate).
+// Any server that speaks LibreTranslate's HTTP API: POST /translate, and
+// GET /languages for the pairs it offers.
 class LibreTranslateEngine : public Engine
 {
     Q_OBJECT
 
 public:
     LibreTranslateEngine(const QUrl &serverUrl, const QString &apiKey,
-        std::chrono::milliseconds timeout = engineTimeout, QObject *parent = nullptr);
+        std::chrono::milliseconds timeout = engineTimeout, int limit = 8, QObject *parent = nullptr);
 
+    QString identity() const override;
+    void offers(const QString &source, const QString &target, OfferCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
 
 private:
-    QNetworkAccessManager net;
-    QUrl translateUrl;
+    QUrl endpoint(const QString &name) const;
+
+    EngineClient client;
+    OfferCache pairs;
+    QUrl serverUrl;
     QString apiKey;
-    std::chrono::milliseconds timeout;
 };
 
 } // namespace tarnix::service

@@ -1,7 +1,10 @@
 #include "service/engines/libretranslateprotocol.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include "service/engines/enginerequest.h"
 
 using namespace Qt::StringLiterals;
 
@@ -25,15 +28,37 @@ EngineResult parseLibreTranslateReply(int httpStatus, const QByteArray &json)
     const QJsonObject answer = QJsonDocument::fromJson(json).object();
     const QString error = answer.value("error"_L1).toString();
     if (httpStatus == 400)
-        return EngineResult {EngineResult::Status::Unsupported, QString(), error};
+        return EngineResult {EngineResult::Status::Unsupported, QString(), error, {}};
     if (httpStatus != 200)
-        return EngineResult {EngineResult::Status::Unavailable, QString(),
-            u"LibreTranslate answered %1: %2"_s.arg(httpStatus).arg(error)};
+        return httpFailure(u"LibreTranslate"_s, httpStatus, error);
     const QJsonValue text = answer.value("translatedText"_L1);
     if (!text.isString())
         return EngineResult {
-            EngineResult::Status::Unavailable, QString(), u"LibreTranslate answered without a translation"_s};
-    return EngineResult {EngineResult::Status::Translated, text.toString(), QString()};
+            EngineResult::Status::Unavailable, QString(), u"LibreTranslate answered without a translation"_s, {}};
+    return EngineResult {EngineResult::Status::Translated, text.toString(), QString(), {}};
+}
+
+std::variant<QSet<QString>, QString> parseLibreTranslateLanguages(int httpStatus, const QByteArray &json)
+{
+    if (httpStatus != 200)
+        return httpFailure(u"LibreTranslate"_s, httpStatus, QString()).detail;
+    const QJsonDocument document = QJsonDocument::fromJson(json);
+    if (!document.isArray())
+        return u"LibreTranslate answered /languages without a list"_s;
+    QStringList all;
+    for (const QJsonValue &language : document.array())
+        all.append(language.toObject().value("code"_L1).toString());
+    QSet<QString> pairs;
+    for (const QJsonValue &language : document.array()) {
+        const QString from = language.toObject().value("code"_L1).toString();
+        const QJsonValue targets = language.toObject().value("targets"_L1);
+        const QStringList to = targets.isArray() ? targets.toVariant().toStringList() : all;
+        for (const QString &target : to) {
+            if (!from.isEmpty() && !target.isEmpty() && target != from)
+                pairs.insert(from + u'|' + target);
+        }
+    }
+    return pairs;
 }
 
 } // namespace tarnix::service

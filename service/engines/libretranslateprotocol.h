@@ -1,6 +1,9 @@
 #pragma once
 
+#include <variant>
+
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 
 #include "service/engines/engine.h"
@@ -15,5 +18,10 @@ QByteArray libreTranslateBody(const QString &from, const QString &to, const QStr
 // the languages (the request itself is always well formed); any other failure
 // (403 bad key, 429 rate limit, 5xx) leaves the engine unavailable.
 EngineResult parseLibreTranslateReply(int httpStatus, const QByteArray &json);
+
+// The pairs ("en|de", in LibreTranslate's codes) of a GET /languages answer:
+// every source language with its "targets", or with every listed language
+// when the server (an older version) gives no targets. Otherwise why not.
+std::variant<QSet<QString>, QString> parseLibreTranslateLanguages(int httpStatus, const QByteArray &json);
 
 } // namespace tarnix::service

@@ -49,9 +49,11 @@ struct TranslationService::Exchange
     QString source;
     QString target;
     qsizetype characters = 0;
+    QString engine; // the engine that answered, for the log
     std::optional<Status> status; // set once the answer is known
     QByteArray page;
     std::function<void()> answered;
+    bool fromMemory = false;
 
     // `note` ends the log line: why a translation was refused, never its text.
     void answer(Status answerStatus, const QByteArray &answerPage, const QString &note = {})
@@ -59,7 +61,7 @@ struct TranslationService::Exchange
         status = answerStatus;
         page = answerPage;
         qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, int(answerStatus),
-                                 clock.elapsed(), characters)
+                                 clock.elapsed(), characters, engine, fromMemory)
                 + note;
         answered();
     }
@@ -109,7 +111,8 @@ TranslationService::~TranslationService() = default;
 std::shared_ptr<TranslationService::Exchange> TranslationService::open(QHttpServerResponder &&responder)
 {
     QTcpSocket *socket = responder.socket();
-    auto exchange = std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}});
+    auto exchange =
+        std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}, {}, false});
     exchange->clock.start();
     exchange->answered = [service = QPointer<TranslationService>(this), socket]() {
         if (service)
@@ -171,16 +174,22 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
     exchange->target = form.target;
     exchange->characters = form.text.size();
 
-    const PreparedText prepared = prepareForEngine(form.text, engine->tokenForm());
+    const PreparedText prepared = prepareForEngine(form.text, engine->tokenForm(form.source, form.target));
     if (form.source == form.target || prepared.masked.text.isEmpty()) {
         exchange->answer(Status::Ok, translationPage(form.text));
         return;
     }
     engine->translate(form.source, form.target, prepared.masked.text, [exchange, prepared](const EngineResult &result) {
+        exchange->engine = result.engine;
         switch (result.status) {
         case EngineResult::Status::Translated: {
             const auto finished = finishTranslation(prepared, result.text);
+            // The translation memory commits the translation before the page
+            // can reach the client, and forgets a refused one.
+            if (result.checked)
+                result.checked(std::holds_alternative<QString>(finished));
             if (const auto *translation = std::get_if<QString>(&finished)) {
+                exchange->fromMemory = result.fromMemory;
                 exchange->answer(Status::Ok, translationPage(*translation));
                 return;
             }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tarnix::service {
 
@@ -9,5 +10,11 @@ namespace tarnix::service {
 // not one of the program's 21 languages.
 QString apertiumCode(const QString &serviceCode); // ISO 639-3: "eng", "spa"
 QString libreTranslateCode(const QString &serviceCode); // "en", "zh", "zt", "he"
+QString deepLSourceCode(const QString &serviceCode); // "EN", "ZH", "PT"
+QStringList deepLTargetCodes(const QString &serviceCode); // {"ZH-HANS", "ZH"}: the first DeepL lists is used
+QString languageName(const QString &serviceCode); // "Simplified Chinese"
+
+// The service codes of the program's 21 languages.
+QStringList serviceCodes();
 
 } // namespace tarnix::service

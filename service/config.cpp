@@ -1,0 +1,301 @@
+#include "service/config.h"
+
+#include <algorithm>
+#include <optional>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::service {
+
+namespace {
+
+struct Setting
+{
+    QString value;
+    int line = 0;
+};
+
+struct Section
+{
+    QString name;
+    int line = 0;
+    QHash<QString, Setting> settings;
+};
+
+using Error = QString;
+
+// Sections that configure a concern of the service rather than an engine;
+// every other section is an engine. A new concern adds its section here and
+// reads it into its own member of ServiceConfig.
+const QStringList concernSections {u"engines"_s, u"memory"_s};
+
+// Every key of the section is one of `known`.
+std::optional<Error> unknownKey(const Section &section, const QStringList &known)
+{
+    for (auto it = section.settings.cbegin(); it != section.settings.cend(); ++it) {
+        if (!known.contains(it.key()))
+            return u"line %1: [%2] has no setting \"%3\""_s.arg(it.value().line).arg(section.name, it.key());
+    }
+    return std::nullopt;
+}
+
+std::variant<MemorySettings, Error> readMemory(const Section &section)
+{
+    if (auto error = unknownKey(section, {u"memory"_s, u"path"_s, u"max-entries"_s}))
+        return *error;
+    MemorySettings memory;
+    if (section.settings.contains(u"memory"_s)) {
+        const Setting on = section.settings.value(u"memory"_s);
+        if (on.value != u"on" && on.value != u"off")
+            return u"line %1: memory is on or off"_s.arg(on.line);
+        memory.enabled = on.value == u"on";
+    }
+    memory.path = section.settings.value(u"path"_s).value;
+    if (section.settings.contains(u"max-entries"_s)) {
+        const Setting entries = section.settings.value(u"max-entries"_s);
+        bool ok = false;
+        memory.maxEntries = entries.value.toInt(&ok);
+        if (!ok || memory.maxEntries < 1)
+            return u"line %1: max-entries is a whole number from 1"_s.arg(entries.line);
+    }
+    return memory;
+}
+
+// The text as sections of settings, in the order of the file.
+std::variant<QList<Section>, Error> readSections(const QString &text)
+{
+    static const QRegularExpression sectionName(u"^[A-Za-z0-9_.-]+$"_s);
+    QList<Section> sections;
+    const QStringList lines = text.split(u'\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int number = int(i) + 1;
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(u'#') || line.startsWith(u';'))
+            continue;
+        if (line.startsWith(u'[')) {
+            const QString name = line.endsWith(u']') ? line.sliced(1, line.size() - 2).trimmed() : QString();
+            if (!sectionName.match(name).hasMatch())
+                return u"line %1: a section is a name in brackets, like [apertium]"_s.arg(number);
+            for (const Section &seen : sections) {
+                if (seen.name == name)
+                    return u"line %1: section [%2] appears twice (first on line %3)"_s.arg(number).arg(name).arg(
+                        seen.line);
+            }
+            sections.append(Section {name, number, {}});
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals <= 0)
+            return u"line %1: expected \"key = value\""_s.arg(number);
+        if (sections.isEmpty())
+            return u"line %1: a setting before the first [section]"_s.arg(number);
+        const QString key = line.left(equals).trimmed().toLower();
+        if (sections.last().settings.contains(key))
+            return u"line %1: %2 is set twice in [%3]"_s.arg(number).arg(key, sections.last().name);
+        sections.last().settings.insert(key, Setting {line.sliced(equals + 1).trimmed(), number});
+    }
+    return sections;
+}
+
+std::optional<EngineConfig::Kind> kindNamed(const QString &type)
+{
+    if (type == u"apertium")
+        return EngineConfig::Kind::Apertium;
+    if (type == u"libretranslate")
+        return EngineConfig::Kind::LibreTranslate;
+    if (type == u"deepl")
+        return EngineConfig::Kind::DeepL;
+    if (type == u"language-model")
+        return EngineConfig::Kind::LanguageModel;
+    return std::nullopt;
+}
+
+std::variant<EngineConfig, Error> readEngine(const Section &section)
+{
+    static const QStringList known {
+        u"type"_s, u"url"_s, u"model"_s, u"limit"_s, u"timeout"_s, u"key-file"_s, u"key-env"_s};
+    const auto where = [&](const QString &key) { return u"line %1: "_s.arg(section.settings.value(key).line); };
+    for (auto it = section.settings.cbegin(); it != section.settings.cend(); ++it) {
+        if (!known.contains(it.key()))
+            return where(it.key())
+                + u"[%1] has no setting \"%2\" (keys go in a key-file or key-env, never here)"_s.arg(
+                    section.name, it.key());
+    }
+    EngineConfig engine;
+    engine.name = section.name;
+    const QString type = section.settings.value(u"type"_s, Setting {section.name, section.line}).value;
+    const auto kind = kindNamed(type);
+    if (!kind)
+        return u"line %1: [%2] needs a type: apertium, libretranslate, deepl or language-model, not \"%3\""_s
+            .arg(section.settings.value(u"type"_s, Setting {{}, section.line}).line)
+            .arg(section.name, type);
+    engine.kind = *kind;
+    engine.limit = engine.kind == EngineConfig::Kind::LanguageModel ? 4 : 8;
+
+    if (section.settings.contains(u"url"_s)) {
+        engine.url = QUrl(section.settings.value(u"url"_s).value, QUrl::StrictMode);
+        if (!engine.url.isValid() || engine.url.host().isEmpty()
+            || (engine.url.scheme() != u"http" && engine.url.scheme() != u"https"))
+            return where(u"url"_s) + u"url needs an http or https address"_s;
+    } else if (engine.kind == EngineConfig::Kind::LibreTranslate) {
+        engine.url = QUrl(u"http://127.0.0.1:5000"_s);
+    } else if (engine.kind == EngineConfig::Kind::LanguageModel) {
+        return u"line %1: [%2] needs the url of its chat-completions API, like http://127.0.0.1:11434/v1"_s
+            .arg(section.line)
+            .arg(section.name);
+    }
+    engine.model = section.settings.value(u"model"_s).value;
+    if (engine.kind == EngineConfig::Kind::LanguageModel && engine.model.isEmpty())
+        return u"line %1: [%2] needs a model"_s.arg(section.line).arg(section.name);
+    // A whole number from 1 to `most`, when set.
+    const auto number = [&](const QString &key, int most, int fallback) -> std::variant<int, Error> {
+        if (!section.settings.contains(key))
+            return fallback;
+        bool ok = false;
+        const int value = section.settings.value(key).value.toInt(&ok);
+        if (!ok || value < 1 || value > most)
+            return where(key) + u"%1 is a whole number from 1 to %2"_s.arg(key).arg(most);
+        return value;
+    };
+    const auto limit = number(u"limit"_s, 64, engine.limit);
+    const auto timeout = number(u"timeout"_s, 600, int(engine.timeout.count() / 1000));
+    for (const auto *checked : {&limit, &timeout}) {
+        if (const auto *error = std::get_if<Error>(checked))
+            return *error;
+    }
+    engine.limit = std::get<int>(limit);
+    engine.timeout = std::chrono::seconds(std::get<int>(timeout));
+    engine.keyFile = section.settings.value(u"key-file"_s).value;
+    engine.keyVariable = section.settings.value(u"key-env"_s).value;
+    if (!engine.keyFile.isEmpty() && !engine.keyVariable.isEmpty())
+        return where(u"key-env"_s) + u"[%1] has both key-file and key-env; keep one"_s.arg(section.name);
+    if (engine.kind == EngineConfig::Kind::DeepL && engine.keyFile.isEmpty() && engine.keyVariable.isEmpty())
+        return u"line %1: [%2] needs its key: key-file = a file holding it, or key-env = a variable"_s.arg(section.line)
+            .arg(section.name);
+    return engine;
+}
+
+} // namespace
+
+ServiceConfig defaultServiceConfig()
+{
+    EngineConfig apertium;
+    apertium.name = u"apertium"_s;
+    return ServiceConfig {{apertium}, {}};
+}
+
+std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text)
+{
+    auto read = readSections(text);
+    if (const auto *error = std::get_if<Error>(&read))
+        return *error;
+    const QList<Section> sections = std::get<QList<Section>>(std::move(read));
+
+    QStringList order;
+    std::optional<Section> engines;
+    for (const Section &section : sections) {
+        if (section.name == u"engines")
+            engines = section;
+        else if (!concernSections.contains(section.name))
+            order.append(section.name);
+    }
+    if (engines) {
+        for (auto it = engines->settings.cbegin(); it != engines->settings.cend(); ++it) {
+            if (it.key() != u"order")
+                return u"line %1: [engines] has only \"order\""_s.arg(it.value().line);
+        }
+        if (engines->settings.contains(u"order"_s)) {
+            const Setting listed = engines->settings.value(u"order"_s);
+            order.clear();
+            for (const QString &name : listed.value.split(u',')) {
+                const QString trimmed = name.trimmed();
+                if (trimmed.isEmpty() || order.contains(trimmed))
+                    return u"line %1: order is a list of different section names, separated by commas"_s.arg(
+                        listed.line);
+                const bool defined = std::any_of(sections.cbegin(), sections.cend(), [&](const Section &section) {
+                    return section.name == trimmed && !concernSections.contains(trimmed);
+                });
+                if (!defined)
+                    return u"line %1: order names [%2], which is not in the file"_s.arg(listed.line).arg(trimmed);
+                order.append(trimmed);
+            }
+        }
+    }
+    ServiceConfig config = defaultServiceConfig();
+    for (const Section &section : sections) {
+        if (section.name != u"memory")
+            continue;
+        auto memory = readMemory(section);
+        if (const auto *error = std::get_if<Error>(&memory))
+            return *error;
+        config.memory = std::get<MemorySettings>(memory);
+    }
+    if (order.isEmpty())
+        return config;
+
+    config.engines.clear();
+    for (const Section &section : sections) {
+        if (concernSections.contains(section.name))
+            continue;
+        auto engine = readEngine(section);
+        if (const auto *error = std::get_if<Error>(&engine))
+            return *error;
+        if (order.contains(section.name))
+            config.engines.append(std::get<EngineConfig>(engine));
+    }
+    std::sort(config.engines.begin(), config.engines.end(),
+        [&](const EngineConfig &a, const EngineConfig &b) { return order.indexOf(a.name) < order.indexOf(b.name); });
+    return config;
+}
+
+QString defaultConfigPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/tarnix/service.conf"_s;
+}
+
+std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool mustExist)
+{
+    QFile file(path);
+    if (!file.exists() && !mustExist)
+        return defaultServiceConfig();
+    if (!file.open(QIODevice::ReadOnly))
+        return u"cannot read %1: %2"_s.arg(path, file.errorString());
+    auto parsed = parseServiceConfig(QString::fromUtf8(file.readAll()));
+    if (const auto *error = std::get_if<QString>(&parsed))
+        return path + u", "_s + *error;
+    ServiceConfig config = std::get<ServiceConfig>(std::move(parsed));
+
+    const QDir folder = QFileInfo(path).absoluteDir();
+    for (EngineConfig &engine : config.engines) {
+        if (!engine.keyVariable.isEmpty()) {
+            engine.key = qEnvironmentVariable(engine.keyVariable.toLocal8Bit().constData()).trimmed();
+            if (engine.key.isEmpty())
+                return u"%1: [%2] takes its key from the environment variable %3, which is not set"_s.arg(
+                    path, engine.name, engine.keyVariable);
+        }
+        if (engine.keyFile.isEmpty())
+            continue;
+        const QString keyPath = engine.keyFile.startsWith(u"~/"_s) ? QDir::homePath() + engine.keyFile.sliced(1)
+                                                                   : folder.absoluteFilePath(engine.keyFile);
+        QFile keyFile(keyPath);
+        if (!keyFile.open(QIODevice::ReadOnly))
+            return u"%1: cannot read the key file of [%2], %3: %4"_s.arg(
+                path, engine.name, keyPath, keyFile.errorString());
+        if (keyFile.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther))
+            return u"%1: the key file of [%2], %3, can be read by other users; chmod 600 it"_s.arg(
+                path, engine.name, keyPath);
+        engine.key = QString::fromUtf8(keyFile.readAll()).trimmed();
+        if (engine.key.isEmpty())
+            return u"%1: the key file of [%2], %3, is empty"_s.arg(path, engine.name, keyPath);
+    }
+    return config;
+}
+
+} // namespace tarnix::service

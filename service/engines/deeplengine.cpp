@@ -1,0 +1,108 @@
+#include "service/engines/deeplengine.h"
+
+#include <QTimer>
+
+#include "service/engines/deeplprotocol.h"
+#include "service/text/languagecodes.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::service {
+
+DeepLEngine::DeepLEngine(
+    const QUrl &apiUrl, const QString &apiKey, std::chrono::milliseconds timeout, int limit, QObject *parent)
+    : Engine(parent)
+    , client(this, limit, timeout)
+    , pairs([this](auto loaded) { loadLanguages(std::move(loaded)); })
+    , apiUrl(apiUrl.isEmpty() ? deepLDefaultUrl(apiKey) : apiUrl)
+    , authorization("DeepL-Auth-Key " + apiKey.toUtf8())
+{
+    setObjectName(u"deepl"_s);
+}
+
+EngineCall DeepLEngine::call(const QByteArray &method, const QString &path, const QByteArray &body) const
+{
+    QUrl url = apiUrl;
+    QString base = url.path();
+    if (base.endsWith(u'/'))
+        base.chop(1);
+    const qsizetype query = path.indexOf(u'?');
+    url.setPath(base + path.left(query));
+    if (query >= 0)
+        url.setQuery(path.sliced(query + 1));
+    return EngineCall {method, url, body.isEmpty() ? QByteArray() : QByteArrayLiteral("application/json"), body,
+        {{QByteArrayLiteral("Authorization"), authorization}}};
+}
+
+// Both lists, one after the other: the pairs are known once both are.
+void DeepLEngine::loadLanguages(std::function<void(const OfferCache::Loaded &)> loaded)
+{
+    const auto list = [this](const QString &type, auto next) {
+        client.send(call("GET", u"/v2/languages?type="_s + type), [next](const EngineAnswer &answer) {
+            if (answer.httpStatus == 0)
+                next(std::variant<QSet<QString>, QString>(u"DeepL: "_s + answer.error));
+            else
+                next(parseDeepLLanguages(answer.httpStatus, answer.body));
+        });
+    };
+    list(u"source"_s, [this, list, loaded](const std::variant<QSet<QString>, QString> &sourceList) {
+        if (const auto *why = std::get_if<QString>(&sourceList)) {
+            loaded(*why);
+            return;
+        }
+        sources = std::get<QSet<QString>>(sourceList);
+        list(u"target"_s, [this, loaded](const std::variant<QSet<QString>, QString> &targetList) {
+            if (const auto *why = std::get_if<QString>(&targetList)) {
+                loaded(*why);
+                return;
+            }
+            targets = std::get<QSet<QString>>(targetList);
+            loaded(OfferCache::Table([this](const QString &source, const QString &target) {
+                return source != target && sources.contains(deepLSourceCode(source)) && !targetCode(target).isEmpty();
+            }));
+        });
+    });
+}
+
+QString DeepLEngine::targetCode(const QString &serviceCode) const
+{
+    for (const QString &code : deepLTargetCodes(serviceCode)) {
+        if (targets.contains(code))
+            return code;
+    }
+    return QString();
+}
+
+QString DeepLEngine::identity() const
+{
+    return u"deepl "_s + apiUrl.adjusted(QUrl::RemoveUserInfo).toString();
+}
+
+void DeepLEngine::offers(const QString &source, const QString &target, OfferCallback done)
+{
+    pairs.offers(source, target, std::move(done));
+}
+
+void DeepLEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
+{
+    // Before the lists are known (a caller that did not ask for offers),
+    // DeepL's preferred code is sent and DeepL itself refuses what it lacks.
+    const QString from = deepLSourceCode(source);
+    const QString to = targets.isEmpty() ? deepLTargetCodes(target).value(0) : targetCode(target);
+    if (from.isEmpty() || to.isEmpty()) {
+        QTimer::singleShot(0, this, [done = std::move(done), source, target]() {
+            done(EngineResult {EngineResult::Status::Unsupported, QString(),
+                u"DeepL does not translate from %1 to %2"_s.arg(source, target), {}});
+        });
+        return;
+    }
+    client.send(call("POST", u"/v2/translate"_s, deepLTranslateBody(from, to, text)),
+        [done = std::move(done)](const EngineAnswer &answer) {
+            if (answer.httpStatus == 0)
+                done(EngineResult {EngineResult::Status::Unavailable, QString(), u"DeepL: "_s + answer.error, {}});
+            else
+                done(parseDeepLTranslation(answer.httpStatus, answer.body));
+        });
+}
+
+} // namespace tarnix::service

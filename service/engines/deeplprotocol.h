@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <variant>
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+
+#include "service/engines/engine.h"
+
+namespace tarnix::service {
+
+// DeepL's API address for a key: free accounts' keys end in ":fx" and are
+// served at api-free.deepl.com, all others at api.deepl.com.
+QUrl deepLDefaultUrl(const QString &apiKey);
+
+// Masked text as the XML DeepL's tag handling reads: the placeholder tokens
+// ("⟦0⟧") become empty <x i="0"/> elements, which DeepL keeps and moves with
+// the words around them, and the rest is escaped text.
+QString toDeepLXml(const QString &maskedText);
+// DeepL's XML answer back as masked text; empty when it is not well formed or
+// holds markup other than the tokens' elements.
+std::optional<QString> fromDeepLXml(const QString &xml);
+
+// The JSON body of POST /v2/translate: one text, XML tag handling with the
+// token element ignored, formatting preserved.
+QByteArray deepLTranslateBody(const QString &sourceLang, const QString &targetLang, const QString &maskedText);
+
+// The translation from a /v2/translate answer, as masked text. 456 (the
+// account's character quota is used up) and every other failure leave the
+// engine unavailable with a reason that names it; 400 is a refusal of the
+// request's languages.
+EngineResult parseDeepLTranslation(int httpStatus, const QByteArray &json);
+
+// The language codes of a GET /v2/languages answer ("EN", "PT-PT"), or why not.
+std::variant<QSet<QString>, QString> parseDeepLLanguages(int httpStatus, const QByteArray &json);
+
+} // namespace tarnix::service

@@ -1,0 +1,70 @@
+#include "service/engines/languagemodelengine.h"
+
+#include <QTimer>
+
+#include "service/engines/languagemodelprotocol.h"
+#include "service/text/languagecodes.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::service {
+
+namespace {
+
+bool inCatalogue(const QString &source, const QString &target)
+{
+    return source != target && !languageName(source).isEmpty() && !languageName(target).isEmpty();
+}
+
+} // namespace
+
+LanguageModelEngine::LanguageModelEngine(const QUrl &apiUrl, const QString &model, const QString &apiKey,
+    std::chrono::milliseconds timeout, int limit, QObject *parent)
+    : Engine(parent)
+    , client(this, limit, timeout)
+    , completionsUrl(apiUrl)
+    , model(model)
+    , apiKey(apiKey)
+{
+    setObjectName(u"language-model"_s);
+    QString path = completionsUrl.path();
+    if (!path.endsWith(u'/'))
+        path += u'/';
+    completionsUrl.setPath(path + u"chat/completions"_s);
+}
+
+QString LanguageModelEngine::identity() const
+{
+    return u"language-model "_s + completionsUrl.adjusted(QUrl::RemoveUserInfo).toString() + u' ' + model;
+}
+
+void LanguageModelEngine::offers(const QString &source, const QString &target, OfferCallback done)
+{
+    const bool offered = inCatalogue(source, target);
+    QTimer::singleShot(0, this, [offered, done = std::move(done)]() {
+        done(PairOffer {offered ? PairOffer::Answer::Offered : PairOffer::Answer::NotOffered, {}});
+    });
+}
+
+void LanguageModelEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
+{
+    if (!inCatalogue(source, target)) {
+        QTimer::singleShot(0, this, [done = std::move(done), source, target]() {
+            done(EngineResult {EngineResult::Status::Unsupported, QString(),
+                u"The language model is not asked from %1 to %2"_s.arg(source, target), {}});
+        });
+        return;
+    }
+    EngineCall call {QByteArrayLiteral("POST"), completionsUrl, QByteArrayLiteral("application/json"),
+        chatCompletionBody(model, languageName(source), languageName(target), text), {}};
+    if (!apiKey.isEmpty())
+        call.headers.append({QByteArrayLiteral("Authorization"), "Bearer " + apiKey.toUtf8()});
+    client.send(call, [text, target, done = std::move(done)](const EngineAnswer &answer) {
+        if (answer.httpStatus == 0)
+            done(EngineResult {EngineResult::Status::Unavailable, QString(), u"Language model: "_s + answer.error, {}});
+        else
+            done(parseChatCompletion(answer.httpStatus, answer.body, text, target));
+    });
+}
+
+} // namespace tarnix::service

@@ -1,0 +1,42 @@
+#include "service/engines/offercache.h"
+
+#include <QTimer>
+
+namespace tarnix::service {
+
+OfferCache::OfferCache(Loader loader, QObject *parent)
+    : QObject(parent)
+    , loader(std::move(loader))
+{ }
+
+PairOffer OfferCache::answer(const Table &table, const QString &source, const QString &target)
+{
+    return PairOffer {table(source, target) ? PairOffer::Answer::Offered : PairOffer::Answer::NotOffered, {}};
+}
+
+void OfferCache::offers(const QString &source, const QString &target, Engine::OfferCallback done)
+{
+    if (table || (!failure.isEmpty() && !askAgain.hasExpired())) {
+        QTimer::singleShot(0, this, [this, source, target, done = std::move(done)]() {
+            done(table ? answer(*table, source, target) : PairOffer {PairOffer::Answer::Unknown, failure});
+        });
+        return;
+    }
+    waiting.append(Question {source, target, std::move(done)});
+    if (waiting.size() > 1)
+        return; // already asking
+    loader([this](const Loaded &loaded) {
+        if (const auto *loadedTable = std::get_if<Table>(&loaded)) {
+            table = *loadedTable;
+        } else {
+            failure = std::get<QString>(loaded);
+            askAgain = QDeadlineTimer(retryInterval);
+        }
+        for (const Question &question : std::exchange(waiting, {})) {
+            question.done(table ? answer(*table, question.source, question.target)
+                                : PairOffer {PairOffer::Answer::Unknown, failure});
+        }
+    });
+}
+
+} // namespace tarnix::service

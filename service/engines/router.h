@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "service/engines/engine.h"
+
+namespace tarnix::service {
+
+// The engines of the service in the order of the configuration, seen as one
+// engine. A request goes to the first engine that offers its language pair;
+// when that engine fails for reasons of its own (unavailable, timed out, its
+// key refused, an answer that is no translation) the next one that offers
+// the pair is asked. A pair that no engine offers is refused without asking
+// any engine to translate. Each result names the engine that gave it.
+class Router : public Engine
+{
+    Q_OBJECT
+
+public:
+    explicit Router(std::vector<std::unique_ptr<Engine>> engines, QObject *parent = nullptr);
+    ~Router() override;
+
+    const std::vector<std::unique_ptr<Engine>> &engines() const { return chain; }
+
+    void offers(const QString &source, const QString &target, OfferCallback done) override;
+    // The first engine's: the one that translates the pair whenever it can.
+    TokenForm tokenForm(const QString &source, const QString &target) const override;
+    void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+
+private:
+    struct Attempt;
+    void tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index);
+    void finish(const std::shared_ptr<Attempt> &attempt);
+
+    std::vector<std::unique_ptr<Engine>> chain;
+};
+
+} // namespace tarnix::service

@@ -1,0 +1,70 @@
+#include "service/memory/memoryengine.h"
+
+#include <QPointer>
+#include <QTimer>
+
+#include "service/memory/translationmemory.h"
+
+namespace tarnix::service {
+
+MemoryEngine::MemoryEngine(std::unique_ptr<Engine> engine, TranslationMemory *memory, QObject *parent)
+    : Engine(parent)
+    , engine(std::move(engine))
+    , memory(memory)
+{ }
+
+MemoryEngine::~MemoryEngine() = default;
+
+QString MemoryEngine::identity() const
+{
+    return engine->identity();
+}
+
+QString MemoryEngine::name() const
+{
+    return engine->name();
+}
+
+TokenForm MemoryEngine::tokenForm(const QString &source, const QString &target) const
+{
+    return engine->tokenForm(source, target);
+}
+
+void MemoryEngine::offers(const QString &source, const QString &target, OfferCallback done)
+{
+    engine->offers(source, target, std::move(done));
+}
+
+void MemoryEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
+{
+    MemoryKey key {engine->identity(), source, target, text};
+    QPointer<MemoryEngine> self(this);
+    if (std::optional<QString> remembered = memory->lookup(key)) {
+        QTimer::singleShot(0, this, [self, key = std::move(key), remembered, done = std::move(done)]() {
+            EngineResult result;
+            result.status = EngineResult::Status::Translated;
+            result.text = *remembered;
+            result.fromMemory = true;
+            if (self)
+                result.engine = self->name();
+            // An entry the HTTP side's checks now refuse is not served again.
+            result.checked = [self, key](bool accepted) {
+                if (self && !accepted)
+                    self->memory->remove(key);
+            };
+            done(result);
+        });
+        return;
+    }
+    engine->translate(source, target, text, [self, key = std::move(key), done = std::move(done)](EngineResult result) {
+        if (result.status == EngineResult::Status::Translated) {
+            result.checked = [self, key, translation = result.text](bool accepted) {
+                if (self && accepted)
+                    self->memory->store(key, translation);
+            };
+        }
+        done(result);
+    });
+}
+
+} // namespace tarnix::service

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+
+#include "service/engines/engine.h"
+
+namespace tarnix::service {
+
+class TranslationMemory;
+
+// An engine in front of another: answers what the memory holds for the same
+// engine, pair and text without asking the engine, and has the memory keep
+// each translation of the engine once the HTTP side accepts it (its result's
+// `checked`), so that only what a client is answered with is remembered.
+class MemoryEngine : public Engine
+{
+    Q_OBJECT
+
+public:
+    MemoryEngine(std::unique_ptr<Engine> engine, TranslationMemory *memory, QObject *parent = nullptr);
+    ~MemoryEngine() override;
+
+    QString identity() const override;
+    QString name() const override;
+    void offers(const QString &source, const QString &target, OfferCallback done) override;
+    TokenForm tokenForm(const QString &source, const QString &target) const override;
+    void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+
+private:
+    std::unique_ptr<Engine> engine;
+    TranslationMemory *memory;
+};
+
+} // namespace tarnix::service

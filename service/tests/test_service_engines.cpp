@@ -1,0 +1,338 @@
+#include <memory>
+#include <optional>
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "service/config.h"
+#include "service/engines/deeplengine.h"
+#include "service/engines/deeplprotocol.h"
+#include "service/engines/engineclient.h"
+#include "service/engines/languagemodelengine.h"
+#include "service/engines/languagemodelprotocol.h"
+#include "service/engines/libretranslateengine.h"
+#include "service/options.h"
+#include "tests/support/loopbackserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::service;
+using tarnix::test::Answer;
+using tarnix::test::LoopbackServer;
+using tarnix::test::RecordedRequest;
+
+namespace {
+
+const QString token = u"\u27E60\u27E7"_s;
+constexpr int budgetMs = 1500; // each engine's time for one request in these tests
+
+QJsonObject jsonOf(const RecordedRequest &request)
+{
+    return QJsonDocument::fromJson(request.body).object();
+}
+
+EngineResult translateWith(Engine &engine, const QString &target, const QString &text)
+{
+    std::optional<EngineResult> result;
+    engine.translate(u"en"_s, target, text, [&result](const EngineResult &answer) { result = answer; });
+    [[maybe_unused]] const bool answered = QTest::qWaitFor([&result] { return result.has_value(); }, 10000);
+    return result.value_or(EngineResult {EngineResult::Status::Unavailable, {}, u"no callback"_s, {}});
+}
+
+} // namespace
+
+// Each engine against a loopback stand-in that speaks its documented API, and
+// the pure functions of their protocols and of the configuration.
+class TestServiceEngines : public QObject
+{
+    Q_OBJECT
+
+    LoopbackServer standIn;
+    QByteArray good; // the engine's good answer, set by its _data function
+
+    // The stand-in's first answer is the row's; any later one is the good one.
+    void addRows(const QByteArray &goodAnswer, const QString &translation)
+    {
+        good = goodAnswer;
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("retryAfter");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<QString>("expected"); // the translation, or a word of the reason
+        QTest::addColumn<int>("requests");
+        QTest::newRow("good") << 200 << good << QByteArray() << 0 << translation << 1;
+        QTest::newRow("slow") << 200 << good << QByteArray() << budgetMs + 500 << u"no answer|timed out|canceled"_s
+                              << 1;
+        QTest::newRow("429 then good") << 429 << "{}"_ba
+                                       << "1"_ba << 0 << translation << 2;
+        QTest::newRow("429 longer than the budget") << 429 << "{}"_ba
+                                                    << "5"_ba << 0 << u"rate limited"_s << 1;
+        QTest::newRow("401") << 401 << "{\"message\":\"bad key\",\"error\":\"bad key\"}"_ba << QByteArray() << 0
+                             << u"API key"_s << 1;
+        QTest::newRow("503") << 503 << "{}"_ba << QByteArray() << 0 << u"HTTP 503"_s << 1;
+        QTest::newRow("malformed JSON") << 200 << "{\"choices\": [ {"_ba << QByteArray() << 0 << u"without"_s << 1;
+    }
+
+    void runRow(Engine &engine, const std::function<void(const RecordedRequest &)> &checkRequest)
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, retryAfter);
+        QFETCH(int, delayMs);
+        QFETCH(QString, expected);
+        QFETCH(int, requests);
+        standIn.clearRequests();
+        standIn.setResponder([=, this](const RecordedRequest &) {
+            if (standIn.requests().size() > 1)
+                return Answer {Answer::Kind::Complete, 200, good, {}, 0};
+            Answer answer {Answer::Kind::Complete, status, body, {}, delayMs};
+            if (!retryAfter.isEmpty())
+                answer.extraHeaders.append({"Retry-After", retryAfter});
+            return answer;
+        });
+        const EngineResult result = translateWith(engine, u"de"_s, u"Hello "_s + token);
+        QCOMPARE(standIn.requests().size(), requests);
+        checkRequest(standIn.requests().first());
+        if (result.status == EngineResult::Status::Translated)
+            QCOMPARE(result.text, expected);
+        else
+            QVERIFY2(result.detail.contains(QRegularExpression(expected)), qPrintable(result.detail));
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(standIn.start()); }
+
+    void languageModel_data()
+    {
+        const auto answer = [](const QString &content) {
+            return QJsonDocument(
+                QJsonObject {{"choices"_L1,
+                    QJsonArray {QJsonObject {{"finish_reason"_L1, "stop"_L1},
+                        {"message"_L1, QJsonObject {{"role"_L1, "assistant"_L1}, {"content"_L1, content}}}}}}})
+                .toJson();
+        };
+        addRows(answer(u"\"Hallo "_s + token + u'"'), u"Hallo "_s + token);
+        QTest::newRow("chatty") << 200 << answer(u"Sure! Here is the translation:\n\nHallo "_s + token) << QByteArray()
+                                << 0 << u"other than a translation"_s << 1;
+    }
+    void languageModel()
+    {
+        LanguageModelEngine engine(
+            standIn.url().resolved(QUrl(u"/v1"_s)), u"tiny"_s, u"k"_s, std::chrono::milliseconds(budgetMs));
+        runRow(engine, [](const RecordedRequest &request) {
+            QCOMPARE(request.path, "/v1/chat/completions"_ba);
+            QCOMPARE(request.header("Authorization"), "Bearer k"_ba);
+            const QJsonObject body = jsonOf(request);
+            QCOMPARE(body.value("model"_L1).toString(), u"tiny"_s);
+            QCOMPARE(body.value("temperature"_L1).toInt(-1), 0);
+            const QJsonArray messages = body.value("messages"_L1).toArray();
+            const QString prompt = messages.at(0).toObject().value("content"_L1).toString();
+            QVERIFY(prompt.contains(u"from English to German"_s) && prompt.contains(u"interface"_s));
+            QCOMPARE(messages.at(1).toObject().value("content"_L1).toString(), u"Hello "_s + token);
+        });
+    }
+
+    void deepL_data()
+    {
+        const QByteArray good =
+            "{\"translations\":[{\"detected_source_language\":\"EN\",\"text\":\"Hallo <x i=\\\"0\\\"/>\"}]}";
+        addRows(good, u"Hallo "_s + token);
+        QTest::newRow("456 quota") << 456 << "{}"_ba << QByteArray() << 0 << u"quota"_s << 1;
+    }
+    void deepL()
+    {
+        DeepLEngine engine(standIn.url(), u"k:fx"_s, std::chrono::milliseconds(budgetMs));
+        runRow(engine, [](const RecordedRequest &request) {
+            QCOMPARE(request.path, "/v2/translate"_ba);
+            QCOMPARE(request.header("Authorization"), "DeepL-Auth-Key k:fx"_ba);
+            const QJsonObject body = jsonOf(request);
+            QCOMPARE(body.value("text"_L1).toArray().at(0).toString(), u"Hello <x i=\"0\"/>"_s);
+            QCOMPARE(body.value("target_lang"_L1).toString(), u"DE"_s);
+            QCOMPARE(body.value("tag_handling"_L1).toString(), u"xml"_s);
+            QCOMPARE(body.value("ignore_tags"_L1).toArray().at(0).toString(), u"x"_s);
+        });
+    }
+
+    void libreTranslate_data()
+    {
+        addRows("{\"translatedText\":\"Hallo " + token.toUtf8() + "\"}", u"Hallo "_s + token);
+    }
+    void libreTranslate()
+    {
+        LibreTranslateEngine engine(standIn.url(), u"k"_s, std::chrono::milliseconds(budgetMs));
+        runRow(engine, [](const RecordedRequest &request) {
+            QCOMPARE(request.path, "/translate"_ba);
+            QCOMPARE(jsonOf(request).value("api_key"_L1).toString(), u"k"_s);
+        });
+    }
+
+    void offersWhatTheServerLists()
+    {
+        standIn.setResponder([](const RecordedRequest &request) {
+            const QByteArray body = request.path.startsWith("/v2/languages?type=source")
+                ? "[{\"language\":\"EN\",\"name\":\"English\"}]"
+                : "[{\"language\":\"DE\"},{\"language\":\"ZH-HANS\"},{\"language\":\"PT-BR\"}]";
+            return Answer {Answer::Kind::Complete, 200, body, {}, 0};
+        });
+        DeepLEngine engine(standIn.url(), u"k"_s);
+        QStringList offered;
+        for (const QString &target : {u"de"_s, u"zh-CN"_s, u"zh-TW"_s, u"pt"_s, u"fa"_s})
+            engine.offers(u"en"_s, target, [&offered, target](const PairOffer &offer) {
+                if (offer.answer == PairOffer::Answer::Offered)
+                    offered.append(target);
+            });
+        QTRY_COMPARE(offered, (QStringList {u"de"_s, u"zh-CN"_s, u"pt"_s}));
+    }
+
+    void languageModelKeepsToItsLimit()
+    {
+        int most = 0;
+        standIn.setResponder([&](const RecordedRequest &) {
+            most = std::max(most, standIn.openAnswers());
+            return Answer {Answer::Kind::Complete, 200,
+                "{\"choices\":[{\"message\":{\"content\":\"Hallo\"},\"finish_reason\":\"stop\"}]}", {}, 100};
+        });
+        LanguageModelEngine engine(standIn.url(), u"m"_s, QString(), std::chrono::milliseconds(5000), 3);
+        int answered = 0;
+        for (int i = 0; i < 9; ++i)
+            engine.translate(u"en"_s, u"de"_s, u"Hello"_s, [&answered](const EngineResult &) { ++answered; });
+        QTRY_COMPARE(answered, 9);
+        QCOMPARE(most, 3);
+    }
+
+    void cleansModelAnswers_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("expected"); // empty: refused
+        QTest::newRow("plain") << u"Hola mundo"_s << u"Hello world"_s << u"es"_s << u"Hola mundo"_s;
+        QTest::newRow("quoted") << u"\u00ABBonjour\u00BB"_s << u"Hello"_s << u"fr"_s << u"Bonjour"_s;
+        QTest::newRow("quoted source keeps quotes") << u"\"Hola\""_s << u"\"Hello\""_s << u"es"_s << u"\"Hola\""_s;
+        QTest::newRow("code fence") << u"```text\nHallo Welt\n```"_s << u"Hello world"_s << u"de"_s << u"Hallo Welt"_s;
+        QTest::newRow("reasoning first") << u"<think>short</think>\nCiao"_s << u"Hello"_s << u"it"_s << u"Ciao"_s;
+        QTest::newRow("keeps OK") << u"\u041D\u0430\u0436\u043C\u0438\u0442\u0435 OK"_s << u"Press OK"_s << u"ru"_s
+                                  << u"\u041D\u0430\u0436\u043C\u0438\u0442\u0435 OK"_s;
+        QTest::newRow("keeps Wi-Fi") << u"Wi-Fi\u306B\u63A5\u7D9A"_s << u"Connect to Wi-Fi"_s << u"ja"_s
+                                     << u"Wi-Fi\u306B\u63A5\u7D9A"_s;
+        QTest::newRow("English sorry is a translation")
+            << u"Sorry, the file is gone."_s << u"Lo siento, el archivo no existe."_s << u"en"_s
+            << u"Sorry, the file is gone."_s;
+        QTest::newRow("empty") << u"  "_s << u"Hello"_s << u"es"_s << QString();
+        QTest::newRow("lead-in line") << u"Here is the translation:\nHola"_s << u"Hello"_s << u"es"_s << QString();
+        QTest::newRow("lead-in same line") << u"Translation: Hola"_s << u"Hello"_s << u"es"_s << QString();
+        QTest::newRow("note after") << u"Hola\n\nNote: informal."_s << u"Hello"_s << u"es"_s << QString();
+        QTest::newRow("source quoted in a sentence")
+            << u"\"Open file\" se traduce como Abrir archivo"_s << u"Open file"_s << u"es"_s << QString();
+        QTest::newRow("English lead-in into English")
+            << u"Here is the translation: Hello"_s << u"Hola"_s << u"en"_s << QString();
+    }
+    void cleansModelAnswers()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, source);
+        QFETCH(QString, target);
+        QFETCH(QString, expected);
+        QCOMPARE(cleanModelAnswer(answer, source, target).value_or(QString()), expected);
+    }
+
+    void deepLXmlKeepsTextAndTokens()
+    {
+        const QString masked = u"a < b & \"c\" "_s + token + u" d"_s;
+        QCOMPARE(fromDeepLXml(toDeepLXml(masked)), std::optional<QString>(masked));
+        QCOMPARE(fromDeepLXml(u"<b>bold</b>"_s), std::nullopt);
+    }
+
+    void retryWaits_data()
+    {
+        QTest::addColumn<QByteArray>("retryAfter");
+        QTest::addColumn<int>("attempt");
+        QTest::addColumn<int>("milliseconds");
+        QTest::newRow("seconds") << "2"_ba << 1 << 2000;
+        QTest::newRow("HTTP date") << "Fri, 02 Jan 2026 03:04:10 GMT"_ba << 1 << 5000;
+        QTest::newRow("none, third attempt") << QByteArray() << 3 << 4000;
+    }
+    void retryWaits()
+    {
+        QFETCH(QByteArray, retryAfter);
+        QFETCH(int, attempt);
+        QFETCH(int, milliseconds);
+        const QDateTime now(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC);
+        QCOMPARE(retryDelay(retryAfter, attempt, now).count(), milliseconds);
+    }
+
+    void readsConfigurations_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected"); // "name:type:limit:timeout" per engine, or a word of the error
+        QTest::newRow("empty: Apertium alone") << u"# nothing\n"_s << u"apertium:0:8:30"_s;
+        QTest::newRow("order and defaults")
+            << u"[engines]\norder = llm, apertium\n[apertium]\n[llm]\ntype = language-model\nurl = "
+               u"http://127.0.0.1:11434/v1\nmodel = m\ntimeout = 90\n[deepl]\nkey-env = K\n"_s
+            << u"llm:3:4:90 apertium:0:8:30"_s;
+        QTest::newRow("file order without [engines]")
+            << u"[deepl]\nkey-file = k\nlimit = 2\n[apertium]\n"_s << u"deepl:2:2:30 apertium:0:8:30"_s;
+        QTest::newRow("key in the file") << u"[deepl]\nkey = secret\n"_s << u"line 2.*key-file or key-env"_s;
+        QTest::newRow("DeepL without key") << u"[deepl]\n"_s << u"line 1.*needs its key"_s;
+        QTest::newRow("model without model")
+            << u"[m]\ntype = language-model\nurl = http://h/v1\n"_s << u"needs a model"_s;
+        QTest::newRow("unknown type") << u"[google]\n"_s << u"line 1.*needs a type"_s;
+        QTest::newRow("order names nothing")
+            << u"[engines]\norder = apertium, x\n[apertium]\n"_s << u"line 2.*\\[x\\]"_s;
+        QTest::newRow("bad limit") << u"[apertium]\nlimit = many\n"_s << u"line 2: limit"_s;
+    }
+    void readsConfigurations()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        const auto parsed = parseServiceConfig(text);
+        if (const auto *error = std::get_if<QString>(&parsed)) {
+            QVERIFY2(!error->contains(u'\n') && error->contains(QRegularExpression(expected)), qPrintable(*error));
+        } else {
+            QStringList engines;
+            for (const EngineConfig &engine : std::get<ServiceConfig>(parsed).engines)
+                engines.append(u"%1:%2:%3:%4"_s.arg(engine.name)
+                                   .arg(int(engine.kind))
+                                   .arg(engine.limit)
+                                   .arg(engine.timeout.count() / 1000));
+            QCOMPARE(engines.join(u' '), expected);
+        }
+    }
+
+    void keyFileMustBePrivate_data()
+    {
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("owner only") << true;
+        QTest::newRow("others can read") << false;
+    }
+    void keyFileMustBePrivate()
+    {
+        QFETCH(bool, accepted);
+        QTemporaryDir dir;
+        QFile key(dir.filePath(u"deepl.key"_s));
+        QVERIFY(key.open(QIODevice::WriteOnly));
+        key.write("s3cret:fx\n");
+        key.close();
+        const auto shared = accepted ? QFileDevice::Permissions() : QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        QVERIFY(key.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | shared));
+        QFile conf(dir.filePath(u"service.conf"_s));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("[deepl]\nkey-file = deepl.key\n");
+        conf.close();
+        const auto loaded = loadServiceConfig(conf.fileName(), true);
+        QCOMPARE(std::holds_alternative<ServiceConfig>(loaded), accepted);
+        if (accepted)
+            QCOMPARE(std::get<ServiceConfig>(loaded).engines.first().key, u"s3cret:fx"_s);
+        else
+            QVERIFY(!std::get<QString>(loaded).contains(u"s3cret"_s));
+        // and never from the command line
+        QVERIFY(std::holds_alternative<OptionsExit>(
+            parseServiceOptions({u"tarnix-service"_s, u"--api-key"_s, u"s3cret"_s})));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServiceEngines)
+#include "test_service_engines.moc"

@@ -1,0 +1,213 @@
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "httpclient.h"
+#include "service/engines/libretranslateengine.h"
+#include "service/http/translationservice.h"
+#include "service/memory/memoryengine.h"
+#include "service/memory/translationmemory.h"
+#include "tests/support/loopbackserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::service;
+using namespace tarnix::test;
+
+class TestServiceMemory : public QObject
+{
+    Q_OBJECT
+
+    // LibreTranslate's documented POST /translate: "[target] q" with `status`,
+    // the n-th request n x `step` ms late, or with the first placeholder lost.
+    LoopbackServer engine;
+    int status = 200;
+    int step = 0;
+    bool losePlaceholder = false;
+    QNetworkAccessManager net;
+    QTemporaryDir dir;
+
+    // Translations asked of the engine (its language list aside).
+    qsizetype translationsAsked() const
+    {
+        return std::count_if(engine.requests().cbegin(), engine.requests().cend(),
+            [](const RecordedRequest &request) { return request.method == "POST"; });
+    }
+
+    QString engineUrl(const char *host = "127.0.0.1") const
+    {
+        return u"http://%1:%2"_s.arg(QLatin1StringView(host)).arg(engine.serverPort());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(engine.start());
+        engine.setResponder([this](const RecordedRequest &request) {
+            if (request.method == "GET") { // GET /languages: every language of a run
+                QByteArray languages = "[";
+                for (const QByteArray &code : "en zh zt es fr ru uk de ja ko it pl ro pt ar he tr id hi vi fa"_ba.split(' '))
+                    languages += (languages.size() > 1 ? ",{\"code\":\"" : "{\"code\":\"") + code + "\"}";
+                return Answer {Answer::Kind::Complete, 200, languages + ']', {}, 0};
+            }
+            const QJsonObject query = QJsonDocument::fromJson(request.body).object();
+            QString text = u"[%1] %2"_s.arg(query["target"_L1].toString(), query["q"_L1].toString());
+            if (losePlaceholder)
+                text.remove(u"\u27E60\u27E7"_s);
+            const QByteArray body = QJsonDocument(QJsonObject {{"translatedText"_L1, text}}).toJson();
+            return Answer {Answer::Kind::Complete, status, body, {}, int(engine.requests().size()) * step};
+        });
+    }
+
+    // After a first request "Save %1 now" en>es answered with firstStatus.
+    void hitsAndMissesByKey_data()
+    {
+        QTest::addColumn<int>("firstStatus");
+        QTest::addColumn<QByteArray>("host");
+        QTest::addColumn<QByteArray>("form");
+        QTest::addColumn<bool>("hit");
+        QTest::addColumn<QByteArray>("answer");
+        const auto row = [](const char *name, int first, const char *host, const QByteArray &form, bool hit,
+                             const QByteArray &answer) {
+            QTest::newRow(name) << first << QByteArray(host) << form << hit << answer;
+        };
+        const QByteArray es = "sl=en&tl=es&text=", save = "Save%20%251%20now";
+        row("same key", 200, "127.0.0.1", es + save, true, "[es] Save %1 now");
+        row("same text for the engine", 200, "127.0.0.1", es + "Save%20%7Bn%7D%20now", true, "[es] Save {n} now");
+        row("outer white space", 200, "127.0.0.1", es + "%20" + save + "%0A", true, "> [es] Save %1 now\n<");
+        row("other engine address", 200, "localhost", es + save, false, "[es] Save %1 now");
+        row("other source", 200, "127.0.0.1", "sl=fr&tl=es&text=" + save, false, "[es] Save %1 now");
+        row("other target", 200, "127.0.0.1", "sl=en&tl=it&text=" + save, false, "[it] Save %1 now");
+        row("other text", 200, "127.0.0.1", es + "save%20%251%20now", false, "[es] save %1 now");
+        row("after a 503", 503, "127.0.0.1", es + save, false, "[es] Save %1 now");
+        row("after a 422 (placeholder lost)", 422, "127.0.0.1", es + save, false, "[es] Save %1 now");
+    }
+    void hitsAndMissesByKey()
+    {
+        QFETCH(int, firstStatus);
+        QFETCH(QByteArray, host);
+        QFETCH(QByteArray, form);
+        QFETCH(bool, hit);
+        QFETCH(QByteArray, answer);
+        TranslationMemory memory(dir.filePath(QString::fromLatin1(QTest::currentDataTag())), 100);
+        const auto post = [&](const char *engineHost, const QByteArray &body) {
+            MemoryEngine withMemory(std::make_unique<LibreTranslateEngine>(engineUrl(engineHost), QString()), &memory);
+            TranslationService service(&withMemory);
+            return httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(service.listen(0))), "POST", body);
+        };
+        status = firstStatus == 503 ? 500 : 200;
+        losePlaceholder = firstStatus == 422;
+        QCOMPARE(post("127.0.0.1", "sl=en&tl=es&text=Save%20%251%20now").status, firstStatus);
+        status = 200;
+        losePlaceholder = false;
+        const qsizetype asked = translationsAsked();
+        const HttpAnswer reply = post(host.constData(), form);
+        QCOMPARE(reply.status, 200);
+        QCOMPARE(translationsAsked() == asked, hit);
+        QVERIFY2(reply.body.contains(answer), reply.body.constData());
+    }
+
+    // SIGKILL in the middle of a 20-language run; then the service is started
+    // again on its file, with an engine that only fails.
+    void killedServiceKeepsEveryAnswerItGave()
+    {
+        qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit()); // for the services this test starts
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const QString port = QString::number(probe.serverPort());
+        probe.close();
+        const QUrl serviceUrl(u"http://127.0.0.1:"_s + port);
+        QByteArray log;
+        const auto start = [&](QProcess &service) {
+            service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
+                {u"--port"_s, port, u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s, engineUrl()});
+            return QTest::qWaitFor([&] { return (log = service.readAllStandardError()).contains("listening"); });
+        };
+        const QList<QByteArray> targets =
+            "zh-CN zh-TW es fr ru uk de ja ko it pl ro pt ar iw tr id hi vi fa"_ba.split(' ');
+        QProcess first;
+        QVERIFY(start(first));
+        step = 100;
+        std::vector<std::unique_ptr<QNetworkReply>> run;
+        QNetworkRequest request(serviceUrl);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded"_ba);
+        for (const QByteArray &target : targets)
+            run.emplace_back(net.post(request, programForm("en", target, "Open%20the%20file")));
+        const auto finished = [&] {
+            return std::count_if(run.begin(), run.end(), [](auto &r) { return r->isFinished(); });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(finished() >= 5, 20000);
+        first.kill();
+        QVERIFY(first.waitForFinished());
+        QTRY_COMPARE(finished(), qsizetype(targets.size()));
+        QHash<QByteArray, QByteArray> received;
+        for (qsizetype i = 0; i < targets.size(); ++i) {
+            if (run[i]->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200)
+                received.insert(targets[i], run[i]->readAll());
+        }
+        QVERIFY2(received.size() >= 5 && received.size() < targets.size(), QByteArray::number(received.size()));
+
+        status = 500;
+        step = 0;
+        const qsizetype asked = translationsAsked();
+        QProcess second;
+        QVERIFY(start(second));
+        for (auto answer = received.cbegin(); answer != received.cend(); ++answer) {
+            const HttpAnswer again =
+                httpExchange(net, serviceUrl, "POST", programForm("en", answer.key(), "Open%20the%20file"));
+            QCOMPARE(again.status, 200);
+            QCOMPARE(again.body, answer.value());
+        }
+        QCOMPARE(translationsAsked(), asked);
+        QTRY_COMPARE((log += second.readAllStandardError()).count(" from memory"), received.size());
+        second.terminate();
+        QVERIFY(second.waitForFinished());
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"check"_s);
+        db.setDatabaseName(dir.filePath(u"tarnix/memory.sqlite"_s));
+        QSqlQuery check(db.open() ? db : QSqlDatabase());
+        QVERIFY(check.exec(u"PRAGMA integrity_check"_s) && check.next());
+        QCOMPARE(check.value(0).toString(), u"ok"_s);
+    }
+
+    void brokenFileIsMovedAside_data()
+    {
+        QTest::addColumn<qint64>("offset"); // of the 4 KiB overwritten
+        QTest::newRow("not an SQLite database") << qint64(0);
+        QTest::newRow("corrupt page") << qint64(4096);
+    }
+    void brokenFileIsMovedAside()
+    {
+        QFETCH(qint64, offset);
+        const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        const MemoryKey key {u"libretranslate x"_s, u"en"_s, u"es"_s, u"Hello"_s};
+        {
+            TranslationMemory memory(path, 1000);
+            for (int i = 0; i < 300; ++i)
+                QVERIFY(memory.store({key.engine, key.source, key.target, QString::number(i).repeated(20)}, key.text));
+        }
+        QFile file(path);
+        QVERIFY(
+            file.open(QIODevice::ReadWrite) && file.seek(offset) && file.write(QByteArray(4096, 'U')) && file.seek(0));
+        const QByteArray broken = file.readAll();
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"is (corrupt|not an SQLite database); moved aside"_s));
+        TranslationMemory memory(path, 1000);
+        QCOMPARE(memory.lookup(key), std::nullopt);
+        QVERIFY(memory.store(key, u"Hola"_s));
+        QCOMPARE(memory.lookup(key), u"Hola"_s);
+        QFile moved(dir.filePath(QDir(dir.path()).entryList({QFileInfo(path).fileName() + u".broken-*"_s}).value(0)));
+        QVERIFY(moved.open(QIODevice::ReadOnly));
+        QCOMPARE(moved.readAll(), broken);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServiceMemory)
+#include "test_service_memory.moc"
