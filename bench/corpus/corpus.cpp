@@ -7,7 +7,8 @@
 //   corpus CORPUS.jsonl [--service URL] [--targets es,it,pt] [--in-flight N] [--show N]
 //
 // Without --service it starts the built tarnix-service (which starts APy) on
-// a free loopback port and stops it at the end.
+// a free loopback port, with Apertium alone and no translation memory, and
+// stops it at the end.
 
 #include <algorithm>
 #include <cstdio>
@@ -30,6 +31,7 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include "service/text/placeholdercheck.h"
@@ -228,11 +230,20 @@ int main(int argc, char *argv[])
     const QList<Message> corpus = readCorpus(parser.positionalArguments().first());
 
     QProcess service;
+    QTemporaryDir scratch;
     QUrl url(parser.value(u"service"_s));
     if (url.isEmpty()) {
+        // Apertium alone and no translation memory: every request reaches the
+        // engine, and the user's memory is left alone.
+        QFile config(scratch.filePath(u"service.conf"_s));
+        if (!config.open(QIODevice::WriteOnly)
+            || config.write("[engines]\norder = apertium\n[apertium]\n[memory]\nmemory = off\n") < 0)
+            qFatal("cannot write %s", qPrintable(config.fileName()));
+        config.close();
         const quint16 port = freePort();
         service.setStandardErrorFile(QProcess::nullDevice()); // its request log
-        service.start(QStringLiteral(TARNIX_SERVICE_BINARY), {u"--port"_s, QString::number(port)});
+        service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
+            {u"--port"_s, QString::number(port), u"--config"_s, config.fileName()});
         QElapsedTimer waited;
         waited.start();
         while (!answers(port) && waited.elapsed() < 120000)
