@@ -283,6 +283,9 @@ private slots:
         QTest::newRow("order names nothing")
             << u"[engines]\norder = apertium, x\n[apertium]\n"_s << u"line 2.*\\[x\\]"_s;
         QTest::newRow("bad limit") << u"[apertium]\nlimit = many\n"_s << u"line 2: limit"_s;
+        QTest::newRow("memory settings alone")
+            << u"[memory]\nmemory = off\nmax-entries = 5\n"_s << u"apertium:0:8:30 memory:0:5"_s;
+        QTest::newRow("memory neither on nor off") << u"[memory]\nmemory = no\n"_s << u"line 2: memory is on or off"_s;
     }
     void readsConfigurations()
     {
@@ -298,6 +301,9 @@ private slots:
                                    .arg(int(engine.kind))
                                    .arg(engine.limit)
                                    .arg(engine.timeout.count() / 1000));
+            const MemorySettings &memory = std::get<ServiceConfig>(parsed).memory;
+            if (!memory.enabled || memory.maxEntries != MemorySettings().maxEntries)
+                engines.append(u"memory:%1:%2"_s.arg(int(memory.enabled)).arg(memory.maxEntries));
             QCOMPARE(engines.join(u' '), expected);
         }
     }

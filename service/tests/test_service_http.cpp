@@ -85,13 +85,6 @@ private:
     std::vector<Held> held;
 };
 
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 } // namespace
 
 // The service's HTTP side against a LibreTranslate engine on loopback.
@@ -213,33 +206,6 @@ private slots:
         const HttpAnswer answer = post(programForm("en", "de", "%251%20files"));
         QCOMPARE(answer.status, 422);
         QVERIFY(!answer.body.contains("<span id=result_box"));
-    }
-
-    void engineDownIsUnavailable()
-    {
-        LibreTranslateEngine downEngine(QUrl(u"http://127.0.0.1:%1"_s.arg(closedPort())), QString());
-        TranslationService downService(&downEngine);
-        const quint16 port = downService.listen(0);
-        QVERIFY(port);
-        const HttpAnswer answer =
-            httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", programForm("en", "de", "Hi"));
-        QCOMPARE(answer.status, 503);
-    }
-
-    void engineTooSlowIsUnavailable()
-    {
-        fake.mode = FakeLibreTranslate::Mode::Hold;
-        fake.holdUntil = 1000; // never answers within the test
-        LibreTranslateEngine slowEngine(fake.url(), QString(), std::chrono::milliseconds(300));
-        TranslationService slowService(&slowEngine);
-        const quint16 port = slowService.listen(0);
-        QVERIFY(port);
-        const HttpAnswer answer =
-            httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", programForm("en", "de", "Hi"));
-        QCOMPARE(answer.status, 503);
-        fake.holdUntil = 0;
-        fake.mode = FakeLibreTranslate::Mode::Translate;
-        QCOMPARE(post(programForm("en", "de", "Hi")).status, 200); // releases the held request too
     }
 
     void answersManyRequestsAtOnce()
