@@ -12,8 +12,10 @@
 #include "service/engines/apertiumengine.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/libretranslateengine.h"
-#include "service/options.h"
+#include "service/http/httplimits.h"
 #include "service/http/translationservice.h"
+#include "service/options.h"
+#include "service/socketactivation.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;
@@ -70,18 +72,42 @@ int main(int argc, char *argv[])
     const ServiceOptions &options = std::get<ServiceOptions>(parsed);
     quitOnSignals(app);
 
+    // Started by systemd's socket unit, the service serves on the socket it
+    // passed and exits when no client came for a while; the socket stays
+    // open in systemd, which starts the service again at the next connection.
+    const int systemdSocket = takeSystemdSocket();
+    HttpLimits limits;
+    if (systemdSocket < 0)
+        limits.idleExit = {};
+
     std::unique_ptr<ApyProcess> apy;
     std::unique_ptr<Engine> engine;
     std::unique_ptr<TranslationService> service;
     const auto serve = [&](Engine *chosen, const QString &engineName) {
         engine.reset(chosen);
-        service = std::make_unique<TranslationService>(engine.get());
-        if (!service->listen(options.port)) {
+        service = std::make_unique<TranslationService>(engine.get(), limits);
+        if (systemdSocket >= 0) {
+            const quint16 port = service->listenOn(systemdSocket);
+            if (!port) {
+                say(u"tarnix-service: descriptor %1 from systemd is not a socket listening on loopback\n"_s.arg(
+                    systemdSocket));
+                app.exit(1);
+                return;
+            }
+            say(u"tarnix-service: listening on port %1 (the socket from systemd) with %2\n"_s.arg(port).arg(
+                engineName));
+        } else if (service->listen(options.port)) {
+            say(u"tarnix-service: listening on http://127.0.0.1:%1 with %2\n"_s.arg(options.port).arg(engineName));
+        } else {
             say(u"tarnix-service: cannot listen on 127.0.0.1:%1 (in use?)\n"_s.arg(options.port));
             app.exit(1);
             return;
         }
-        say(u"tarnix-service: listening on http://127.0.0.1:%1 with %2\n"_s.arg(options.port).arg(engineName));
+        QObject::connect(service.get(), &TranslationService::idle, &app, [&]() {
+            say(u"tarnix-service: no client for %1 s, exiting (systemd starts it again at the next connection)\n"_s.arg(
+                limits.idleExit.count() / 1000));
+            app.quit();
+        });
     };
 
     if (options.engine == ServiceOptions::EngineKind::LibreTranslate) {
@@ -91,14 +117,18 @@ int main(int argc, char *argv[])
         serve(new ApertiumEngine(options.engineUrl), u"APy at "_s + options.engineUrl.toString());
     } else {
         // Listen only once APy answers: a client that finds the port open can
-        // translate at once.
+        // translate at once. Later restarts of APy only reach the engine.
         apy = std::make_unique<ApyProcess>();
-        QObject::connect(apy.get(), &ApyProcess::ready, &app,
-            [&](const QUrl &url) { serve(new ApertiumEngine(url), u"Apertium (APy at "_s + url.toString() + u')'); });
+        QObject::connect(apy.get(), &ApyProcess::ready, &app, [&](const QUrl &url) {
+            if (service)
+                return;
+            auto *apertium = new ApertiumEngine(url);
+            apertium->followApy(apy.get());
+            serve(apertium, u"Apertium (APy at "_s + url.toString() + u')');
+        });
         QObject::connect(apy.get(), &ApyProcess::failed, &app, [&](const QString &why) {
             say(u"tarnix-service: %1\n"_s.arg(why));
-            if (!service)
-                app.exit(1); // never ready; once serving, requests are answered 503
+            app.exit(1);
         });
         apy->start();
     }

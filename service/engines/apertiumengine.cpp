@@ -1,9 +1,11 @@
 #include "service/engines/apertiumengine.h"
 
+#include <algorithm>
+
 #include <QTimer>
 
+#include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
-#include "service/engines/enginerequest.h"
 #include "service/text/languagecodes.h"
 
 using namespace Qt::StringLiterals;
@@ -25,12 +27,87 @@ EngineResult transportFailure(const EngineAnswer &answer)
     return EngineResult {EngineResult::Status::Unavailable, QString(), u"APy: "_s + answer.error};
 }
 
+std::chrono::milliseconds remaining(QDeadlineTimer deadline)
+{
+    return std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime()));
+}
+
+// How long a request cut off by a connection error waits for APy to be
+// reported gone before it is sent once more anyway.
+constexpr int graceMs = 500;
+
 } // namespace
 
 ApertiumEngine::ApertiumEngine(const QUrl &apyUrl, QObject *parent)
     : Engine(parent)
     , apyUrl(apyUrl)
 { }
+
+void ApertiumEngine::followApy(ApyProcess *process)
+{
+    apy = process;
+    connect(process, &ApyProcess::down, this, [this]() { up = false; });
+    connect(process, &ApyProcess::ready, this, &ApertiumEngine::apyUp);
+}
+
+void ApertiumEngine::apyUp(const QUrl &url)
+{
+    if (url != apyUrl)
+        paths.clear(); // another APy may have other pairs installed
+    apyUrl = url;
+    up = true;
+    timeoutsInARow = 0;
+    for (const auto &resume : std::exchange(held, {}))
+        resume();
+}
+
+void ApertiumEngine::hold(
+    QDeadlineTimer deadline, std::function<void()> resume, std::function<void()> expire, bool grace)
+{
+    const quint64 id = ++lastHeld;
+    held.insert(id, std::move(resume));
+    QTimer::singleShot(remaining(deadline), this, [this, id, expire = std::move(expire)]() {
+        if (held.remove(id))
+            expire();
+    });
+    if (grace) {
+        QTimer::singleShot(graceMs, this, [this, id]() {
+            if (up && held.contains(id))
+                held.take(id)();
+        });
+    }
+}
+
+void ApertiumEngine::post(
+    const QString &path, const QByteArray &body, QDeadlineTimer deadline, bool retried, Answered done)
+{
+    if (!up) {
+        hold(
+            deadline, [=, this]() { post(path, body, deadline, retried, done); },
+            [done]() {
+                done(EngineAnswer {0, {}, u"APy is restarting and did not answer in time"_s, false});
+            },
+            false);
+        return;
+    }
+    postToEngine(
+        net, endpoint(apyUrl, path), formType, body, remaining(deadline), [=, this](const EngineAnswer &answer) {
+            if (answer.httpStatus != 0) {
+                timeoutsInARow = 0;
+            } else if (answer.timedOut) {
+                if (++timeoutsInARow >= 3 && apy) {
+                    timeoutsInARow = 0;
+                    apy->restart(u"three requests in a row timed out"_s);
+                }
+            } else if (apy && !retried && !deadline.hasExpired()) {
+                // Refused or cut off: APy has most likely just ended.
+                hold(
+                    deadline, [=, this]() { post(path, body, deadline, true, done); }, [=]() { done(answer); }, true);
+                return;
+            }
+            done(answer);
+        });
+}
 
 void ApertiumEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {
@@ -44,19 +121,20 @@ void ApertiumEngine::translate(const QString &source, const QString &target, con
         return;
     }
     const QString key = from + u'|' + to;
+    const QDeadlineTimer deadline(engineTimeout);
     const auto known = paths.constFind(key);
     if (known != paths.constEnd()) {
         const Path path = *known;
-        QTimer::singleShot(0, this, [this, path, text, done = std::move(done)]() {
+        QTimer::singleShot(0, this, [this, path, text, deadline, done = std::move(done)]() {
             if (const auto *chain = std::get_if<QStringList>(&path))
-                translateAlong(*chain, 0, text, done);
+                translateAlong(*chain, 0, text, deadline, done);
             else
                 done(std::get<EngineResult>(path));
         });
         return;
     }
-    postToEngine(net, endpoint(apyUrl, u"/translateChain"_s), formType, apyPathBody(from, to), engineTimeout,
-        [this, key, text, done = std::move(done)](const EngineAnswer &answer) {
+    post(u"/translateChain"_s, apyPathBody(from, to), deadline, false,
+        [this, key, text, deadline, done = std::move(done)](const EngineAnswer &answer) {
             if (answer.httpStatus == 0) {
                 done(transportFailure(answer));
                 return;
@@ -68,21 +146,24 @@ void ApertiumEngine::translate(const QString &source, const QString &target, con
             if (refusal)
                 done(*refusal);
             else
-                translateAlong(std::get<QStringList>(path), 0, text, done);
+                translateAlong(std::get<QStringList>(path), 0, text, deadline, done);
         });
 }
 
-void ApertiumEngine::translateAlong(const QStringList &chain, qsizetype hop, const QString &text, const Callback &done)
+void ApertiumEngine::translateAlong(
+    const QStringList &chain, qsizetype hop, const QString &text, QDeadlineTimer deadline, const Callback &done)
 {
-    translateStep(chain[hop], chain[hop + 1], text, [this, chain, hop, done](const EngineResult &result) {
-        if (result.status != EngineResult::Status::Translated || hop + 2 >= chain.size())
-            done(result);
-        else
-            translateAlong(chain, hop + 1, result.text, done);
-    });
+    translateStep(
+        chain[hop], chain[hop + 1], text, deadline, [this, chain, hop, deadline, done](const EngineResult &result) {
+            if (result.status != EngineResult::Status::Translated || hop + 2 >= chain.size())
+                done(result);
+            else
+                translateAlong(chain, hop + 1, result.text, deadline, done);
+        });
 }
 
-void ApertiumEngine::translateStep(const QString &from, const QString &to, const QString &text, const Callback &done)
+void ApertiumEngine::translateStep(
+    const QString &from, const QString &to, const QString &text, QDeadlineTimer deadline, const Callback &done)
 {
     const QString key = from + u'|' + to + u'|' + text;
     auto waiting = stepsInFlight.find(key);
@@ -91,13 +172,12 @@ void ApertiumEngine::translateStep(const QString &from, const QString &to, const
         return;
     }
     stepsInFlight.insert(key, {done});
-    postToEngine(net, endpoint(apyUrl, u"/translate"_s), formType, apyTranslateBody(from, to, text), engineTimeout,
-        [this, key](const EngineAnswer &answer) {
-            const EngineResult result =
-                answer.httpStatus == 0 ? transportFailure(answer) : parseApyTranslation(answer.httpStatus, answer.body);
-            for (const Callback &waiter : stepsInFlight.take(key))
-                waiter(result);
-        });
+    post(u"/translate"_s, apyTranslateBody(from, to, text), deadline, false, [this, key](const EngineAnswer &answer) {
+        const EngineResult result =
+            answer.httpStatus == 0 ? transportFailure(answer) : parseApyTranslation(answer.httpStatus, answer.body);
+        for (const Callback &waiter : stepsInFlight.take(key))
+            waiter(result);
+    });
 }
 
 } // namespace tarnix::service

@@ -2,14 +2,19 @@
 
 #include <variant>
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QNetworkAccessManager>
+#include <QPointer>
 #include <QStringList>
 #include <QUrl>
 
 #include "service/engines/engine.h"
+#include "service/engines/enginerequest.h"
 
 namespace tarnix::service {
+
+class ApyProcess;
 
 // Apertium through its HTTP server APy. APy plans the chain of installed
 // pairs (/translateChain), so English reaches Italian through Spanish; each
@@ -25,16 +30,33 @@ class ApertiumEngine : public Engine
 public:
     explicit ApertiumEngine(const QUrl &apyUrl, QObject *parent = nullptr);
 
+    // Works with the APy that `apy` supervises: while it restarts, requests
+    // wait for it within their time limit (one cut off by its end waits too,
+    // and is sent once more), and three requests in a row that time out have
+    // it killed and started again.
+    void followApy(ApyProcess *apy);
+
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
 
 private:
     using Path = std::variant<QStringList, EngineResult>;
+    using Answered = std::function<void(const EngineAnswer &)>;
 
-    void translateAlong(const QStringList &chain, qsizetype hop, const QString &text, const Callback &done);
-    void translateStep(const QString &from, const QString &to, const QString &text, const Callback &done);
+    void translateAlong(
+        const QStringList &chain, qsizetype hop, const QString &text, QDeadlineTimer deadline, const Callback &done);
+    void translateStep(
+        const QString &from, const QString &to, const QString &text, QDeadlineTimer deadline, const Callback &done);
+    void post(const QString &path, const QByteArray &body, QDeadlineTimer deadline, bool retried, Answered done);
+    void hold(QDeadlineTimer deadline, std::function<void()> resume, std::function<void()> expire, bool grace);
+    void apyUp(const QUrl &url);
 
     QNetworkAccessManager net;
     QUrl apyUrl;
+    QPointer<ApyProcess> apy;
+    bool up = true;
+    int timeoutsInARow = 0;
+    quint64 lastHeld = 0;
+    QHash<quint64, std::function<void()>> held; // requests waiting for APy to answer again
     QHash<QString, Path> paths; // "eng|ita" -> chain or refusal; APy's pairs are fixed while it runs
     QHash<QString, QList<Callback>> stepsInFlight; // "eng|spa|text" -> everyone waiting for that step
 };

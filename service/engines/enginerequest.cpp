@@ -21,6 +21,9 @@ void postToEngine(QNetworkAccessManager &net, const QUrl &url, const QByteArray 
         answer.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (answer.httpStatus == 0) {
             answer.error = reply->errorString();
+            // The transfer timeout aborts the reply.
+            answer.timedOut = reply->error() == QNetworkReply::OperationCanceledError
+                || reply->error() == QNetworkReply::TimeoutError;
         } else {
             answer.body = reply->readAll();
         }

@@ -16,12 +16,14 @@ namespace tarnix::service {
 inline constexpr std::chrono::milliseconds engineTimeout {30000};
 
 // The outcome of one HTTP exchange with an engine: the status and body of its
-// answer, or a transport error (status 0, error set).
+// answer, or a transport error (status 0, error set; timedOut when the engine
+// was reached but gave nothing within the time limit).
 struct EngineAnswer
 {
     int httpStatus = 0;
     QByteArray body;
     QString error;
+    bool timedOut = false;
 };
 
 // Posts `body` to `url` and calls `done` once with the answer. Redirects are

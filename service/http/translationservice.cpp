@@ -147,7 +147,11 @@ quint16 TranslationService::listen(quint16 port)
 
 quint16 TranslationService::listenOn(qintptr descriptor)
 {
-    return listener->setSocketDescriptor(descriptor) && listener->isListening() ? serve() : 0;
+    // Clients reach this socket from wherever its unit lets them; it must be loopback only.
+    return listener->setSocketDescriptor(descriptor) && listener->isListening()
+            && listener->serverAddress().isLoopback()
+        ? serve()
+        : 0;
 }
 
 quint16 TranslationService::serve()
