@@ -48,6 +48,8 @@ ClientListener::ClientListener(const HttpLimits &limits, QObject *parent)
     : QTcpServer(parent)
     , limits(limits)
 {
+    // A burst of connections waits in the kernel rather than being refused there.
+    setListenBacklogSize(std::max(128, limits.maxConnections));
     idleTimer.setSingleShot(true);
     connect(&idleTimer, &QTimer::timeout, this, &ClientListener::idle);
     if (limits.idleExit.count() > 0)
@@ -73,6 +75,7 @@ void ClientListener::incomingConnection(qintptr descriptor)
         return;
     }
     Client client;
+    client.active.start();
     client.timer = new QTimer(socket);
     client.timer->setSingleShot(true);
     connect(client.timer, &QTimer::timeout, this, [this, socket]() { expired(socket); });
@@ -93,6 +96,7 @@ void ClientListener::received(QTcpSocket *socket)
     if (found == clients.end() || fresh <= 0)
         return;
     Client &client = *found;
+    client.active.start();
     if (!client.receiving) {
         client.receiving = true;
         client.lineChecked = false;
@@ -136,6 +140,7 @@ void ClientListener::answerSent(QTcpSocket *socket)
     if (found == clients.end() || found->owed == 0)
         return;
     --found->owed;
+    found->active.start();
     rearm(*found);
 }
 
@@ -172,26 +177,27 @@ bool ClientListener::makeRoom()
 {
     if (clients.size() < limits.maxConnections)
         return true;
-    // Idle ones first, then unfinished requests; each time the one waiting longest.
+    // The one quiet longest goes; a connection just accepted, whose request
+    // may be on its way, goes last.
     QTcpSocket *victim = nullptr;
-    qint64 longest = -1;
+    qint64 quietest = -1;
     bool victimIdle = false;
     for (auto it = clients.cbegin(); it != clients.cend(); ++it) {
-        const bool idle = !it->receiving && it->owed == 0;
-        if (!idle && !it->receiving)
+        if (it->owed > 0)
             continue;
-        const qint64 waited = it->since.elapsed();
-        if ((idle && !victimIdle) || (idle == victimIdle && waited > longest)) {
+        const bool idle = !it->receiving;
+        const qint64 quiet = it->active.elapsed();
+        if (quiet > quietest || (quiet == quietest && idle && !victimIdle)) {
             victim = it.key();
-            longest = waited;
+            quietest = quiet;
             victimIdle = idle;
         }
     }
     if (!victim)
         return false;
-    logNote(u"closed the %1 connection of the longest wait (%2 ms): %3 connections open"_s
+    logNote(u"closed the %1 connection quiet longest (%2 ms): %3 connections open"_s
                 .arg(victimIdle ? u"idle"_s : u"unfinished"_s)
-                .arg(longest)
+                .arg(quietest)
                 .arg(clients.size()));
     forget(victim);
     victim->abort();

@@ -16,9 +16,10 @@ namespace tarnix::service {
 // hands it:
 // - a request not complete `requestTimeout` after its first byte is answered
 //   408 and closed; a connection idle for `keepAliveTimeout` is closed;
-// - at `maxConnections` open, a new connection closes the one idle longest,
-//   else the one whose unfinished request began first; one that owes answers
-//   only is never closed (the new one is refused with 503 instead);
+// - at `maxConnections` open, a new connection closes the one quiet longest
+//   (an idle keep-alive connection before a stalled request when both were
+//   quiet as long); one that is owed an answer is never closed (the new
+//   one is refused with 503 instead);
 // - a first line that is not an HTTP request line, or a request growing past
 //   the largest body the service reads, is answered (400, 413) and closed.
 // Qt's own parser would close such a connection without a word, and would
@@ -50,6 +51,7 @@ private:
     {
         QTimer *timer = nullptr; // a child of the socket
         QElapsedTimer since; // the first byte of the request being received, or the start of idleness
+        QElapsedTimer active; // since the last bytes in or out (or the connection itself)
         bool receiving = false;
         bool lineChecked = false;
         int owed = 0;
