@@ -10,7 +10,7 @@ deb=$(realpath "$1")
 export DEBIAN_FRONTEND=noninteractive
 
 apt-get install -y "$deb"
-trap 'apt-get remove -y tarnix' EXIT
+trap 'apt-get purge -y tarnix' EXIT
 
 # The package's own files, where a desktop looks for them.
 for f in /usr/bin/tarnix /usr/share/applications/tarnix.desktop \
