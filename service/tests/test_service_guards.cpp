@@ -97,8 +97,8 @@ private slots:
     void dropsStalledAndIdleClients()
     {
         HttpLimits limits;
-        limits.requestTimeout = std::chrono::milliseconds(600);
-        limits.keepAliveTimeout = std::chrono::milliseconds(900);
+        limits.requestTimeout = std::chrono::milliseconds(1500);
+        limits.keepAliveTimeout = std::chrono::milliseconds(1000);
         limits.maxConnections = 6;
         limits.idleExit = std::chrono::milliseconds(300);
         const int descriptorsBefore = openDescriptors();
@@ -113,7 +113,7 @@ private slots:
             stalled.back()->connectToHost(QHostAddress::LocalHost, port);
             QVERIFY(stalled.back()->waitForConnected(5000));
             stalled.back()->write(sameLanguagePost("127.0.0.1", {}).chopped(10));
-            QTest::qWait(20);
+            QTest::qWait(10); // each quiet for a different time
         }
         const auto connected = [&] {
             return std::count_if(stalled.begin(), stalled.end(),
