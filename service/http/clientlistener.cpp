@@ -100,8 +100,7 @@ void ClientListener::received(QTcpSocket *socket)
     if (!client.receiving) {
         client.receiving = true;
         client.lineChecked = false;
-        client.requestBytes = 0;
-        client.head.clear();
+        client.requestBytes = 0; // `head` was emptied when the last request's line was judged
         client.since.start();
         rearm(client);
     }
