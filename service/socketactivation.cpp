@@ -20,12 +20,16 @@ bool passedSockets(const QByteArray &listenPid, const QByteArray &listenFds, qin
 int takeSystemdSocket()
 {
 #ifdef Q_OS_UNIX
-    const bool passed = passedSockets(qgetenv("LISTEN_PID"), qgetenv("LISTEN_FDS"), ::getpid());
+    const QByteArray count = qgetenv("LISTEN_FDS");
+    const bool passed = passedSockets(qgetenv("LISTEN_PID"), count, ::getpid());
     qunsetenv("LISTEN_PID");
     qunsetenv("LISTEN_FDS");
     qunsetenv("LISTEN_FDNAMES");
-    if (!passed || ::fcntl(firstListenDescriptor, F_SETFD, FD_CLOEXEC) != 0)
+    if (!passed)
         return -1;
+    // Only the first is served; any others the unit lists stay out of APy too.
+    for (int descriptor = firstListenDescriptor; descriptor < firstListenDescriptor + count.toInt(); ++descriptor)
+        ::fcntl(descriptor, F_SETFD, FD_CLOEXEC);
     return firstListenDescriptor;
 #else
     return -1;

@@ -11,9 +11,10 @@ inline constexpr int firstListenDescriptor = 3;
 // (`ownPid`) at least one socket (sd_listen_fds(3)).
 bool passedSockets(const QByteArray &listenPid, const QByteArray &listenFds, qint64 ownPid);
 
-// The listening socket systemd passed this process, or -1 when it was started
-// otherwise. The variables are removed and the descriptor marked close-on-exec
-// either way, so that APy, a child, takes neither as its own.
+// The listening socket systemd passed this process (the first, if the unit
+// lists several), or -1 when it was started otherwise. The variables are
+// removed either way and the passed descriptors marked close-on-exec, so that
+// APy, a child, takes none of them as its own.
 int takeSystemdSocket();
 
 } // namespace tarnix::service
