@@ -151,7 +151,7 @@ private slots:
         }
         QVERIFY(!languageButton(window, u"de"_s)->isEnabled());
         QVERIFY(progress->isHidden() && edit->isEnabled() && german->isEnabled() && reset->isEnabled());
-        QVERIFY(i18n->isEnabled());
+        QVERIFY(i18n->isEnabled() && child<QComboBox>(&window, u"srcLangCombo"_s)->isEnabled());
         QCOMPARE(info->text(), u"The translation source text is empty, nothing to be translated."_s);
 
         // What went on the wire.
