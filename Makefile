@@ -12,7 +12,10 @@ TEST_DEPS := desktop-file-utils appstream
 # SQLite driver (a plugin), for the translation memory.
 SERVICE_DEPS := libqt6sql6-sqlite
 # The service's default engine: Apertium's HTTP server and the language pairs
-# that take English to Spanish, Italian, Portuguese and French.
+# that take English to Spanish, Italian, Portuguese and French. Debian's
+# apertium-apy enables a system-wide APy on every interface; when `make deps`
+# installs it, it disables that unit again (one the user had enabled before
+# is left alone, since then the package was already installed).
 ENGINE_DEPS := apertium-apy apertium-eng-spa apertium-spa-ita apertium-es-pt apertium-fr-es
 JOBS := $(shell nproc)
 # The build's inner make calls would otherwise announce every directory.
@@ -28,8 +31,15 @@ deps:
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
 	  $(SUDO) apt-get update && \
-	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
-	fi
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing || exit 1; \
+	fi; \
+	case " $$missing " in *" apertium-apy "*) \
+	  if systemctl --quiet is-enabled apertium-apy.service 2>/dev/null; then \
+	    $(SUDO) systemctl disable --now apertium-apy.service >/dev/null 2>&1 || \
+	      $(SUDO) systemctl disable apertium-apy.service >/dev/null 2>&1; \
+	    echo "Stopped and disabled apertium-apy.service, which its package enabled (an APy on every interface, port 2737); Tarnix starts its own on 127.0.0.1"; \
+	  fi;; \
+	esac
 
 build: deps
 	cmake --preset default

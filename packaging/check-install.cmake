@@ -1,6 +1,6 @@
 # Installs the build into a scratch prefix and checks that a desktop finds
 # everything where it looks: the programs, the menu entry with the icon it
-# names, the metadata of this release and the service's user unit.
+# names, the metadata of this release and the service's user units.
 # Arguments: INSTALL_SCRIPT, STAGE, CONFIG, BINDIR, DATADIR, DOCDIR, VERSION,
 # HAS_SERVICE, UNIT_DIR. The tree is left in STAGE as a system root (prefix /usr) for the
 # AppStream check of the installed whole.
@@ -30,6 +30,7 @@ set(apps ${CMAKE_INSTALL_PREFIX}/${DATADIR}/applications)
 set(desktop ${apps}/tarnix.desktop)
 set(metainfo ${CMAKE_INSTALL_PREFIX}/${DATADIR}/metainfo/org.tarnix.Tarnix.metainfo.xml)
 set(unit ${CMAKE_INSTALL_PREFIX}/${UNIT_DIR}/tarnix-service.service)
+set(socket ${CMAKE_INSTALL_PREFIX}/${UNIT_DIR}/tarnix-service.socket)
 
 if(NOT EXISTS ${CMAKE_INSTALL_PREFIX}/${BINDIR}/tarnix)
   fail("${BINDIR}/tarnix is missing")
@@ -72,9 +73,12 @@ if(HAS_SERVICE)
   if(NOT EXISTS ${CMAKE_INSTALL_PREFIX}/${BINDIR}/tarnix-service)
     fail("${BINDIR}/tarnix-service is missing")
   endif()
-  if(NOT EXISTS ${unit})
-    fail("${UNIT_DIR}/tarnix-service.service is missing")
-  endif()
+  foreach(file ${unit} ${socket})
+    if(NOT EXISTS ${file})
+      cmake_path(GET file FILENAME name)
+      fail("${UNIT_DIR}/${name} is missing")
+    endif()
+  endforeach()
   if(NOT EXISTS ${CMAKE_INSTALL_PREFIX}/${DOCDIR}/service.conf.example)
     fail("${DOCDIR}/service.conf.example is missing")
   endif()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian package, starts the installed tarnix on a virtual X
+# Installs the Debian package, checks that its service answers through the
+# socket the package enabled, starts the installed tarnix on a virtual X
 # display, checks that its window appears, and removes the package again.
 # Usage: packaging/smoke-test.sh path/to/tarnix_<version>_<arch>.deb
 # Needs root (apt-get) and the Debian packages xvfb, xauth and xdotool.
@@ -9,7 +10,7 @@ deb=$(realpath "$1")
 export DEBIAN_FRONTEND=noninteractive
 
 apt-get install -y "$deb"
-trap 'apt-get remove -y tarnix' EXIT
+trap 'apt-get purge -y tarnix' EXIT
 
 # The package's own files, where a desktop looks for them.
 for f in /usr/bin/tarnix /usr/share/applications/tarnix.desktop \
@@ -17,11 +18,26 @@ for f in /usr/bin/tarnix /usr/share/applications/tarnix.desktop \
          /usr/share/metainfo/org.tarnix.Tarnix.metainfo.xml; do
     dpkg -S "$f" >/dev/null
 done
-if [ -e /usr/lib/systemd/user/tarnix-service.service ]; then
+units=/usr/lib/systemd/user
+if [ -e $units/tarnix-service.service ]; then
     # Starts at all: every library it links came with the package's Depends.
     /usr/bin/tarnix-service --version
     if command -v systemd-analyze >/dev/null; then
-        systemd-analyze verify /usr/lib/systemd/user/tarnix-service.service
+        systemd-analyze verify $units/tarnix-service.service $units/tarnix-service.socket
+    fi
+    # Enabled for every user by the package, with nothing done by hand.
+    if [ "$(readlink -f /etc/systemd/user/sockets.target.wants/tarnix-service.socket)" != $units/tarnix-service.socket ]; then
+        echo "the package did not enable tarnix-service.socket for every user" >&2
+        exit 1
+    fi
+    # The first connection to the socket's address gets a translation: from
+    # the user's systemd if one runs here, else from the installed service
+    # handed a listening socket as systemd hands it.
+    address=$(sed -n 's/^ListenStream=//p' $units/tarnix-service.socket)
+    if systemctl --user --quiet is-active tarnix-service.socket 2>/dev/null; then
+        python3 "$(dirname "$0")/first-answer.py" "$address"
+    else
+        python3 "$(dirname "$0")/first-answer.py" "$address" --hand-over /usr/bin/tarnix-service
     fi
 fi
 

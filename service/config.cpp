@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include <QDir>
 #include <QFile>
@@ -34,7 +35,7 @@ using Error = QString;
 // Sections that configure a concern of the service rather than an engine;
 // every other section is an engine. A new concern adds its section here and
 // reads it into its own member of ServiceConfig.
-const QStringList concernSections {u"engines"_s, u"memory"_s};
+const QStringList concernSections {u"engines"_s, u"memory"_s, u"http"_s};
 
 // Every key of the section is one of `known`.
 std::optional<Error> unknownKey(const Section &section, const QStringList &known)
@@ -44,6 +45,43 @@ std::optional<Error> unknownKey(const Section &section, const QStringList &known
             return u"line %1: [%2] has no setting \"%3\""_s.arg(it.value().line).arg(section.name, it.key());
     }
     return std::nullopt;
+}
+
+// A whole number of the section from `least` to `most`, when set.
+std::variant<int, Error> wholeNumber(const Section &section, const QString &key, int least, int most, int fallback)
+{
+    if (!section.settings.contains(key))
+        return fallback;
+    const Setting setting = section.settings.value(key);
+    bool ok = false;
+    const int value = setting.value.toInt(&ok);
+    if (!ok || value < least || value > most)
+        return u"line %1: %2 is a whole number from %3 to %4"_s.arg(setting.line).arg(key).arg(least).arg(most);
+    return value;
+}
+
+std::variant<HttpLimits, Error> readHttp(const Section &section)
+{
+    const QStringList keys {u"request-timeout-seconds"_s, u"keep-alive-timeout-seconds"_s, u"max-connections"_s,
+        u"idle-exit-minutes"_s};
+    if (auto error = unknownKey(section, keys))
+        return *error;
+    HttpLimits limits;
+    const auto values = {wholeNumber(section, keys[0], 1, 3600, int(limits.requestTimeout.count() / 1000)),
+        wholeNumber(section, keys[1], 1, 3600, int(limits.keepAliveTimeout.count() / 1000)),
+        wholeNumber(section, keys[2], 1, 100000, limits.maxConnections),
+        wholeNumber(section, keys[3], 0, 10080, int(limits.idleExit.count() / 60000))};
+    std::vector<int> numbers;
+    for (const auto &value : values) {
+        if (const auto *error = std::get_if<Error>(&value))
+            return *error;
+        numbers.push_back(std::get<int>(value));
+    }
+    limits.requestTimeout = std::chrono::seconds(numbers[0]);
+    limits.keepAliveTimeout = std::chrono::seconds(numbers[1]);
+    limits.maxConnections = numbers[2];
+    limits.idleExit = std::chrono::minutes(numbers[3]);
+    return limits;
 }
 
 std::variant<MemorySettings, Error> readMemory(const Section &section)
@@ -58,13 +96,10 @@ std::variant<MemorySettings, Error> readMemory(const Section &section)
         memory.enabled = on.value == u"on";
     }
     memory.path = section.settings.value(u"path"_s).value;
-    if (section.settings.contains(u"max-entries"_s)) {
-        const Setting entries = section.settings.value(u"max-entries"_s);
-        bool ok = false;
-        memory.maxEntries = entries.value.toInt(&ok);
-        if (!ok || memory.maxEntries < 1)
-            return u"line %1: max-entries is a whole number from 1"_s.arg(entries.line);
-    }
+    const auto entries = wholeNumber(section, u"max-entries"_s, 1, 100000000, memory.maxEntries);
+    if (const auto *error = std::get_if<Error>(&entries))
+        return *error;
+    memory.maxEntries = std::get<int>(entries);
     return memory;
 }
 
@@ -188,7 +223,7 @@ ServiceConfig defaultServiceConfig()
 {
     EngineConfig apertium;
     apertium.name = u"apertium"_s;
-    return ServiceConfig {{apertium}, {}};
+    return ServiceConfig {{apertium}, {}, {}};
 }
 
 std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text)
@@ -230,12 +265,17 @@ std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text)
     }
     ServiceConfig config = defaultServiceConfig();
     for (const Section &section : sections) {
-        if (section.name != u"memory")
-            continue;
-        auto memory = readMemory(section);
-        if (const auto *error = std::get_if<Error>(&memory))
-            return *error;
-        config.memory = std::get<MemorySettings>(memory);
+        if (section.name == u"memory") {
+            auto memory = readMemory(section);
+            if (const auto *error = std::get_if<Error>(&memory))
+                return *error;
+            config.memory = std::get<MemorySettings>(memory);
+        } else if (section.name == u"http") {
+            auto http = readHttp(section);
+            if (const auto *error = std::get_if<Error>(&http))
+                return *error;
+            config.http = std::get<HttpLimits>(http);
+        }
     }
     if (order.isEmpty())
         return config;

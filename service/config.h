@@ -7,6 +7,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "service/http/httplimits.h"
 #include "service/memory/translationmemory.h"
 
 namespace tarnix::service {
@@ -33,6 +34,9 @@ struct ServiceConfig
 {
     QList<EngineConfig> engines; // in the order they are asked
     MemorySettings memory; // [memory]: "memory = on|off", "path", "max-entries"
+    // [http]: "request-timeout-seconds", "keep-alive-timeout-seconds",
+    // "max-connections", "idle-exit-minutes" (0: never)
+    HttpLimits http;
 };
 
 // The configuration without a file: Apertium alone, through an APy the

@@ -13,9 +13,11 @@
 #include "service/engines/apyprocess.h"
 #include "service/engines/enginelist.h"
 #include "service/engines/router.h"
+#include "service/http/httplimits.h"
 #include "service/http/translationservice.h"
 #include "service/memory/translationmemory.h"
 #include "service/options.h"
+#include "service/socketactivation.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;
@@ -93,6 +95,14 @@ int main(int argc, char *argv[])
     }
     quitOnSignals(app);
 
+    // Started by systemd's socket unit, the service serves on the socket it
+    // passed and exits when no client came for a while; the socket stays
+    // open in systemd, which starts the service again at the next connection.
+    const int systemdSocket = takeSystemdSocket();
+    HttpLimits limits = config.http;
+    if (systemdSocket < 0)
+        limits.idleExit = {};
+
     std::unique_ptr<TranslationMemory> memory;
     if (memorySettings.enabled && memorySettings.maxEntries > 0)
         memory = std::make_unique<TranslationMemory>(memoryPath, memorySettings.maxEntries);
@@ -100,16 +110,31 @@ int main(int argc, char *argv[])
     std::unique_ptr<Engine> engine;
     std::unique_ptr<TranslationService> service;
     const auto serve = [&](const QUrl &ownApy) -> bool {
-        engine = makeRouter(config.engines, ownApy, memory.get());
-        service = std::make_unique<TranslationService>(engine.get());
-        if (!service->listen(options.port)) {
+        engine = makeRouter(config.engines, ownApy, memory.get(), apy.get());
+        service = std::make_unique<TranslationService>(engine.get(), limits);
+        const QString engines = describeEngines(config.engines, ownApy) + u"; "_s
+            + (memory ? u"translation memory %1"_s.arg(memory->path()) : u"no translation memory"_s);
+        if (systemdSocket >= 0) {
+            const quint16 port = service->listenOn(systemdSocket);
+            if (!port) {
+                say(u"tarnix-service: descriptor %1 from systemd is not a socket listening on loopback\n"_s.arg(
+                    systemdSocket));
+                app.exit(1);
+                return false;
+            }
+            say(u"tarnix-service: listening on port %1 (the socket from systemd) with %2\n"_s.arg(port).arg(engines));
+        } else if (service->listen(options.port)) {
+            say(u"tarnix-service: listening on http://127.0.0.1:%1 with %2\n"_s.arg(options.port).arg(engines));
+        } else {
             say(u"tarnix-service: cannot listen on 127.0.0.1:%1 (in use?)\n"_s.arg(options.port));
             app.exit(1);
             return false;
         }
-        say(u"tarnix-service: listening on http://127.0.0.1:%1 with %2; %3\n"_s.arg(options.port)
-                .arg(describeEngines(config.engines, ownApy),
-                    memory ? u"translation memory %1"_s.arg(memory->path()) : u"no translation memory"_s));
+        QObject::connect(service.get(), &TranslationService::idle, &app, [&]() {
+            say(u"tarnix-service: no client for %1 s, exiting (systemd starts it again at the next connection)\n"_s.arg(
+                limits.idleExit.count() / 1000));
+            app.quit();
+        });
         return true;
     };
 
@@ -118,13 +143,15 @@ int main(int argc, char *argv[])
             return 1;
     } else {
         // Listen only once APy answers: a client that finds the port open can
-        // translate at once.
+        // translate at once. Later restarts of APy only reach the engine.
         apy = std::make_unique<ApyProcess>();
-        QObject::connect(apy.get(), &ApyProcess::ready, &app, [&](const QUrl &url) { serve(url); });
+        QObject::connect(apy.get(), &ApyProcess::ready, &app, [&](const QUrl &url) {
+            if (!service)
+                serve(url);
+        });
         QObject::connect(apy.get(), &ApyProcess::failed, &app, [&](const QString &why) {
             say(u"tarnix-service: %1\n"_s.arg(why));
-            if (!service)
-                app.exit(1); // never ready; once serving, requests are answered 503
+            app.exit(1);
         });
         apy->start();
     }

@@ -130,7 +130,9 @@ private slots:
         const QString source = u"  Hello world\n"_s;
         setSource(window, u"Polish"_s, source);
         tickOnly(window, {u"po"_s, u"zh_CN"_s, u"kr"_s, u"fr"_s});
+        languageButton(window, u"de"_s)->setToolTip(u"an earlier run's German"_s);
         translateButton(window)->click();
+        QVERIFY(languageButton(window, u"de"_s)->toolTip().isEmpty()); // every result of the last run goes
 
         QCOMPARE(translateButton(window)->text(), u"Cancel translate"_s);
         QVERIFY(!edit->isEnabled() && !german->isEnabled() && !reset->isEnabled() && !i18n->isEnabled());
@@ -149,7 +151,7 @@ private slots:
         }
         QVERIFY(!languageButton(window, u"de"_s)->isEnabled());
         QVERIFY(progress->isHidden() && edit->isEnabled() && german->isEnabled() && reset->isEnabled());
-        QVERIFY(i18n->isEnabled());
+        QVERIFY(i18n->isEnabled() && child<QComboBox>(&window, u"srcLangCombo"_s)->isEnabled());
         QCOMPARE(info->text(), u"The translation source text is empty, nothing to be translated."_s);
 
         // What went on the wire.

@@ -1,7 +1,10 @@
 #include "service/engines/apertiumengine.h"
 
+#include <algorithm>
+
 #include <QTimer>
 
+#include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
 #include "service/text/languagecodes.h"
 #include "service/text/placeholders.h"
@@ -25,6 +28,15 @@ EngineResult transportFailure(const EngineAnswer &answer)
     return EngineResult {EngineResult::Status::Unavailable, QString(), u"APy: "_s + answer.error, {}};
 }
 
+std::chrono::milliseconds remaining(QDeadlineTimer deadline)
+{
+    return std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime()));
+}
+
+// How long a request cut off by a connection error waits for APy to be
+// reported gone before it is sent once more anyway.
+constexpr int graceMs = 500;
+
 } // namespace
 
 TokenForm ApertiumEngine::tokenForm(const QString &source, const QString &target) const
@@ -36,22 +48,87 @@ TokenForm ApertiumEngine::tokenForm(const QString &source, const QString &target
 }
 
 ApertiumEngine::ApertiumEngine(
-    const QUrl &apyUrl, Apy apy, int limit, std::chrono::milliseconds timeout, QObject *parent)
+    const QUrl &apyUrl, Apy origin, int limit, std::chrono::milliseconds timeout, QObject *parent)
     : Engine(parent)
     , client(this, limit, timeout)
     , apyUrl(apyUrl)
-    , apy(apy)
+    , origin(origin)
 {
     setObjectName(u"apertium"_s);
 }
 
 QString ApertiumEngine::identity() const
 {
-    return apy == Apy::Started ? u"apertium installed pairs"_s
-                               : u"apertium "_s + apyUrl.adjusted(QUrl::RemoveUserInfo).toString();
+    return origin == Apy::Started ? u"apertium installed pairs"_s
+                                  : u"apertium "_s + apyUrl.adjusted(QUrl::RemoveUserInfo).toString();
 }
 
-void ApertiumEngine::findPath(const QString &source, const QString &target, PathCallback done)
+void ApertiumEngine::followApy(ApyProcess *process)
+{
+    apy = process;
+    connect(process, &ApyProcess::down, this, [this]() { up = false; });
+    connect(process, &ApyProcess::ready, this, &ApertiumEngine::apyUp);
+}
+
+void ApertiumEngine::apyUp(const QUrl &url)
+{
+    if (url != apyUrl)
+        paths.clear(); // another APy may have other pairs installed
+    apyUrl = url;
+    up = true;
+    timeoutsInARow = 0;
+    for (const auto &resume : std::exchange(held, {}))
+        resume();
+}
+
+void ApertiumEngine::hold(
+    QDeadlineTimer deadline, std::function<void()> resume, std::function<void()> expire, bool grace)
+{
+    const quint64 id = ++lastHeld;
+    held.insert(id, std::move(resume));
+    QTimer::singleShot(remaining(deadline), this, [this, id, expire = std::move(expire)]() {
+        if (held.remove(id))
+            expire();
+    });
+    if (grace) {
+        QTimer::singleShot(graceMs, this, [this, id]() {
+            if (up && held.contains(id))
+                held.take(id)();
+        });
+    }
+}
+
+void ApertiumEngine::post(
+    const QString &path, const QByteArray &body, QDeadlineTimer deadline, bool retried, Answered done)
+{
+    if (!up) {
+        hold(
+            deadline, [=, this]() { post(path, body, deadline, retried, done); },
+            [done]() {
+                done(EngineAnswer {0, {}, u"APy is restarting and did not answer in time"_s, {}, false});
+            },
+            false);
+        return;
+    }
+    client.send(formCall(apyUrl, path, body), [=, this](const EngineAnswer &answer) {
+        if (answer.httpStatus != 0) {
+            timeoutsInARow = 0;
+        } else if (answer.timedOut) {
+            if (++timeoutsInARow >= 3 && apy) {
+                timeoutsInARow = 0;
+                apy->restart(u"three requests in a row timed out"_s);
+            }
+        } else if (apy && !retried && !deadline.hasExpired()) {
+            // Refused or cut off: APy has most likely just ended.
+            hold(
+                deadline, [=, this]() { post(path, body, deadline, true, done); }, [=]() { done(answer); }, true);
+            return;
+        }
+        done(answer);
+    });
+}
+
+void ApertiumEngine::findPath(const QString &source, const QString &target, QDeadlineTimer deadline, PathCallback done)
 {
     const QString from = apertiumCode(source);
     const QString to = apertiumCode(target);
@@ -72,7 +149,7 @@ void ApertiumEngine::findPath(const QString &source, const QString &target, Path
         return;
     }
     pathsInFlight.insert(key, {std::move(done)});
-    client.send(formCall(apyUrl, u"/translateChain"_s, apyPathBody(from, to)), [this, key](const EngineAnswer &answer) {
+    post(u"/translateChain"_s, apyPathBody(from, to), deadline, false, [this, key](const EngineAnswer &answer) {
         const Path path =
             answer.httpStatus == 0 ? Path(transportFailure(answer)) : parseApyPath(answer.httpStatus, answer.body);
         // A failure of APy itself is not remembered: the next request asks again.
@@ -86,7 +163,7 @@ void ApertiumEngine::findPath(const QString &source, const QString &target, Path
 
 void ApertiumEngine::offers(const QString &source, const QString &target, OfferCallback done)
 {
-    findPath(source, target, [done = std::move(done)](const Path &path) {
+    findPath(source, target, QDeadlineTimer(engineTimeout), [done = std::move(done)](const Path &path) {
         const auto *refusal = std::get_if<EngineResult>(&path);
         if (!refusal)
             done(PairOffer {PairOffer::Answer::Offered, {}});
@@ -99,25 +176,29 @@ void ApertiumEngine::offers(const QString &source, const QString &target, OfferC
 
 void ApertiumEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {
-    findPath(source, target, [this, text, done = std::move(done)](const Path &path) {
+    const QDeadlineTimer deadline(engineTimeout);
+    findPath(source, target, deadline, [this, text, deadline, done = std::move(done)](const Path &path) {
         if (const auto *chain = std::get_if<QStringList>(&path))
-            translateAlong(*chain, 0, text, done);
+            translateAlong(*chain, 0, text, deadline, done);
         else
             done(std::get<EngineResult>(path));
     });
 }
 
-void ApertiumEngine::translateAlong(const QStringList &chain, qsizetype hop, const QString &text, const Callback &done)
+void ApertiumEngine::translateAlong(
+    const QStringList &chain, qsizetype hop, const QString &text, QDeadlineTimer deadline, const Callback &done)
 {
-    translateStep(chain[hop], chain[hop + 1], text, [this, chain, hop, done](const EngineResult &result) {
-        if (result.status != EngineResult::Status::Translated || hop + 2 >= chain.size())
-            done(result);
-        else
-            translateAlong(chain, hop + 1, result.text, done);
-    });
+    translateStep(
+        chain[hop], chain[hop + 1], text, deadline, [this, chain, hop, deadline, done](const EngineResult &result) {
+            if (result.status != EngineResult::Status::Translated || hop + 2 >= chain.size())
+                done(result);
+            else
+                translateAlong(chain, hop + 1, result.text, deadline, done);
+        });
 }
 
-void ApertiumEngine::translateStep(const QString &from, const QString &to, const QString &text, const Callback &done)
+void ApertiumEngine::translateStep(
+    const QString &from, const QString &to, const QString &text, QDeadlineTimer deadline, const Callback &done)
 {
     const QString key = from + u'|' + to + u'|' + text;
     auto waiting = stepsInFlight.find(key);
@@ -126,7 +207,7 @@ void ApertiumEngine::translateStep(const QString &from, const QString &to, const
         return;
     }
     stepsInFlight.insert(key, {done});
-    client.send(formCall(apyUrl, u"/translate"_s, apyTranslateBody(from, to, text)),
+    post(u"/translate"_s, apyTranslateBody(from, to, text), deadline, false,
         [this, key, text](const EngineAnswer &answer) {
             EngineResult result =
                 answer.httpStatus == 0 ? transportFailure(answer) : parseApyTranslation(answer.httpStatus, answer.body);

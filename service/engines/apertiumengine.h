@@ -2,7 +2,9 @@
 
 #include <variant>
 
+#include <QDeadlineTimer>
 #include <QHash>
+#include <QPointer>
 #include <QStringList>
 #include <QUrl>
 
@@ -10,6 +12,8 @@
 #include "service/engines/engineclient.h"
 
 namespace tarnix::service {
+
+class ApyProcess;
 
 // Apertium through its HTTP server APy. APy plans the chain of installed
 // pairs (/translateChain), so English reaches Italian through Spanish: a pair
@@ -28,8 +32,14 @@ public:
     // wherever it listens; a given APy is known by its address.
     enum class Apy { Given, Started };
 
-    explicit ApertiumEngine(const QUrl &apyUrl, Apy apy = Apy::Given, int limit = 8,
+    explicit ApertiumEngine(const QUrl &apyUrl, Apy origin = Apy::Given, int limit = 8,
         std::chrono::milliseconds timeout = engineTimeout, QObject *parent = nullptr);
+
+    // Works with the APy that `apy` supervises: while it restarts, requests
+    // wait for it within their time limit (one cut off by its end waits too,
+    // and is sent once more), and three requests in a row that time out have
+    // it killed and started again.
+    void followApy(ApyProcess *apy);
 
     QString identity() const override;
     void offers(const QString &source, const QString &target, OfferCallback done) override;
@@ -42,14 +52,25 @@ public:
 private:
     using Path = std::variant<QStringList, EngineResult>;
     using PathCallback = std::function<void(const Path &)>;
+    using Answered = std::function<void(const EngineAnswer &)>;
 
-    void findPath(const QString &source, const QString &target, PathCallback done);
-    void translateAlong(const QStringList &chain, qsizetype hop, const QString &text, const Callback &done);
-    void translateStep(const QString &from, const QString &to, const QString &text, const Callback &done);
+    void findPath(const QString &source, const QString &target, QDeadlineTimer deadline, PathCallback done);
+    void translateAlong(
+        const QStringList &chain, qsizetype hop, const QString &text, QDeadlineTimer deadline, const Callback &done);
+    void translateStep(
+        const QString &from, const QString &to, const QString &text, QDeadlineTimer deadline, const Callback &done);
+    void post(const QString &path, const QByteArray &body, QDeadlineTimer deadline, bool retried, Answered done);
+    void hold(QDeadlineTimer deadline, std::function<void()> resume, std::function<void()> expire, bool grace);
+    void apyUp(const QUrl &url);
 
     EngineClient client;
     QUrl apyUrl;
-    Apy apy;
+    Apy origin;
+    QPointer<ApyProcess> apy;
+    bool up = true;
+    int timeoutsInARow = 0;
+    quint64 lastHeld = 0;
+    QHash<quint64, std::function<void()>> held; // requests waiting for APy to answer again
     QHash<QString, Path> paths; // "eng|ita" -> chain or refusal; APy's pairs are fixed while it runs
     QHash<QString, QList<PathCallback>> pathsInFlight; // "eng|ita" -> everyone waiting for that chain
     QHash<QString, QList<Callback>> stepsInFlight; // "eng|spa|text" -> everyone waiting for that step

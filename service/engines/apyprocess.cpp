@@ -1,5 +1,6 @@
 #include "service/engines/apyprocess.h"
 
+#include <algorithm>
 #include <csignal>
 
 #include <QtGlobal>
@@ -7,6 +8,7 @@
 #include <sys/prctl.h>
 #endif
 
+#include <QDateTime>
 #include <QFile>
 #include <QHostAddress>
 #include <QNetworkReply>
@@ -41,6 +43,12 @@ constexpr int usersPerPipe = 1;
 
 constexpr int probeIntervalMs = 100;
 constexpr int startSeconds = 60;
+
+// Supervision lines carry the time, as the request lines do.
+void logSupervision(const QString &line)
+{
+    qWarning().noquote() << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs) + u' ' + line;
+}
 
 quint16 freeLoopbackPort()
 {
@@ -88,14 +96,21 @@ ApyProcess::ApyProcess(QObject *parent)
     });
     connect(&process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
-            fail(u"could not run %1: %2"_s.arg(process.program(), process.errorString()));
+            ended(u"could not run %1: %2"_s.arg(process.program(), process.errorString()));
     });
-    connect(&process, &QProcess::finished, this, [this](int code) {
-        fail(u"APy exited with status %1:\n%2"_s.arg(code).arg(QString::fromLocal8Bit(outputTail)));
+    connect(&process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
+        if (!stopReason.isEmpty())
+            ended(stopReason);
+        else if (status == QProcess::CrashExit)
+            ended(u"APy (pid %1) ended by signal %2"_s.arg(pid).arg(code));
+        else
+            ended(u"APy exited with status %1"_s.arg(code));
     });
     probeTimer.setSingleShot(true);
     probeTimer.setInterval(probeIntervalMs);
     connect(&probeTimer, &QTimer::timeout, this, &ApyProcess::probe);
+    restartTimer.setSingleShot(true);
+    connect(&restartTimer, &QTimer::timeout, this, &ApyProcess::launch);
 }
 
 ApyProcess::~ApyProcess()
@@ -108,15 +123,21 @@ QString ApyProcess::defaultModesPath()
     return u"/usr/share/apertium/modes"_s;
 }
 
-void ApyProcess::start(const QString &modesPath)
+void ApyProcess::start(const QString &modes)
 {
-    const QString apyScript = QStandardPaths::findExecutable(u"apertium-apy"_s);
+    apyScript = QStandardPaths::findExecutable(u"apertium-apy"_s);
+    modesPath = modes;
     if (apyScript.isEmpty()) {
         QTimer::singleShot(0, this, [this]() {
-            fail(u"apertium-apy is not installed (Debian: apt-get install apertium-apy apertium-eng-spa)"_s);
+            emit failed(u"apertium-apy is not installed (Debian: apt-get install apertium-apy apertium-eng-spa)"_s);
         });
         return;
     }
+    launch();
+}
+
+void ApyProcess::launch()
+{
     const quint16 port = freeLoopbackPort();
     apyUrl.setScheme(u"http"_s);
     apyUrl.setHost(u"127.0.0.1"_s);
@@ -125,9 +146,21 @@ void ApyProcess::start(const QString &modesPath)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s); // APy refuses to start without a UTF-8 locale
     process.setProcessEnvironment(environment);
+    outputTail.clear();
+    stopReason.clear();
+    announced = false;
     process.start(command.program, command.arguments, QIODevice::ReadOnly);
+    pid = process.processId();
     probesLeft = startSeconds * 1000 / probeIntervalMs;
     probeTimer.start();
+}
+
+void ApyProcess::restart(const QString &why)
+{
+    if (process.state() == QProcess::NotRunning || !stopReason.isEmpty())
+        return;
+    stopReason = u"APy (pid %1) stopped: %2"_s.arg(pid).arg(why);
+    process.kill();
 }
 
 void ApyProcess::probe()
@@ -139,28 +172,48 @@ void ApyProcess::probe()
     QNetworkReply *reply = net.get(request);
     connect(reply, &QNetworkReply::finished, this, [this, reply]() {
         reply->deleteLater();
-        if (announced)
+        if (announced || process.state() != QProcess::Running)
             return;
         if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200) {
             announced = true;
+            answering.start();
+            if (supervised)
+                logSupervision(u"APy answers again at %1 (pid %2)"_s.arg(apyUrl.toString()).arg(pid));
+            supervised = true;
             emit ready(apyUrl);
         } else if (--probesLeft > 0) {
             probeTimer.start();
         } else {
-            fail(u"APy did not answer within %1 s"_s.arg(startSeconds));
+            restart(u"it did not answer within %1 s"_s.arg(startSeconds));
         }
     });
 }
 
-void ApyProcess::fail(const QString &why)
+void ApyProcess::ended(const QString &why)
 {
-    stop();
-    emit failed(why);
+    probeTimer.stop();
+    if (!supervised) {
+        stop();
+        emit failed(why + u":\n"_s + QString::fromLocal8Bit(outputTail));
+        return;
+    }
+    // A pause that grows while APy keeps failing, so that a broken
+    // installation does not keep a core busy.
+    if (announced && answering.elapsed() >= 30000)
+        pauseMs = 1000;
+    const bool wasAnswering = announced;
+    announced = false;
+    logSupervision(u"%1; starting it again in %2 s"_s.arg(why).arg(pauseMs / 1000));
+    restartTimer.start(pauseMs);
+    pauseMs = std::min(pauseMs * 2, 30000);
+    if (wasAnswering)
+        emit down(why);
 }
 
 void ApyProcess::stop()
 {
     probeTimer.stop();
+    restartTimer.stop();
     if (process.state() == QProcess::NotRunning)
         return;
     QObject::disconnect(&process, nullptr, this, nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QProcess>
@@ -27,6 +28,10 @@ QString scriptInterpreter(const QByteArray &firstLine);
 
 // A child APy on a free loopback port: started by start(), ready() once it
 // answers, stopped with this object (or with the service, should that die).
+// Once it has answered it is supervised: an APy that exits, or that restart()
+// stops, is started again after a pause that doubles from 1 s up to 30 s
+// (back to 1 s after 30 s of good running), each time on a fresh port. The
+// log (qWarning) says what happened.
 class ApyProcess : public QObject
 {
     Q_OBJECT
@@ -39,24 +44,40 @@ public:
     static QString defaultModesPath();
 
     void start(const QString &modesPath = defaultModesPath());
+    // Kills the running APy, which is then started again; `why` goes to the log.
+    void restart(const QString &why);
     QUrl url() const { return apyUrl; }
+    qint64 processId() const { return pid; }
 
 signals:
+    // APy answers at `url`: after start(), and again after each restart.
     void ready(const QUrl &url);
+    // The APy that answered is gone; ready() follows once another one answers.
+    void down(const QString &why);
+    // The first APy never answered; nothing is started again.
     void failed(const QString &why);
 
 private:
+    void launch();
     void probe();
-    void fail(const QString &why);
+    void ended(const QString &why);
     void stop();
 
     QProcess process;
     QNetworkAccessManager net;
     QTimer probeTimer;
+    QTimer restartTimer;
+    QElapsedTimer answering; // since the running APy first answered
     QUrl apyUrl;
+    QString apyScript;
+    QString modesPath;
+    QString stopReason; // why restart() killed it, for the log
     QByteArray outputTail; // APy's last words, shown if it fails to start
+    qint64 pid = 0;
     int probesLeft = 0;
+    int pauseMs = 1000;
     bool announced = false;
+    bool supervised = false; // it answered once: restart it whenever it ends
 };
 
 } // namespace tarnix::service

@@ -17,15 +17,19 @@ namespace tarnix::service {
 
 namespace {
 
-std::unique_ptr<Engine> makeEngine(const EngineConfig &config, const QUrl &ownApy)
+std::unique_ptr<Engine> makeEngine(const EngineConfig &config, const QUrl &ownApy, ApyProcess *ownApyProcess)
 {
     std::unique_ptr<Engine> engine;
     switch (config.kind) {
-    case EngineConfig::Kind::Apertium:
-        engine = std::make_unique<ApertiumEngine>(config.url.isEmpty() ? ownApy : config.url,
+    case EngineConfig::Kind::Apertium: {
+        auto apertium = std::make_unique<ApertiumEngine>(config.url.isEmpty() ? ownApy : config.url,
             config.url.isEmpty() ? ApertiumEngine::Apy::Started : ApertiumEngine::Apy::Given, config.limit,
             config.timeout);
+        if (config.url.isEmpty() && ownApyProcess)
+            apertium->followApy(ownApyProcess);
+        engine = std::move(apertium);
         break;
+    }
     case EngineConfig::Kind::LibreTranslate:
         engine = std::make_unique<LibreTranslateEngine>(config.url, config.key, config.timeout, config.limit);
         break;
@@ -49,11 +53,12 @@ bool needsOwnApy(const QList<EngineConfig> &engines)
         [](const EngineConfig &engine) { return engine.kind == EngineConfig::Kind::Apertium && engine.url.isEmpty(); });
 }
 
-std::unique_ptr<Router> makeRouter(const QList<EngineConfig> &engines, const QUrl &ownApy, TranslationMemory *memory)
+std::unique_ptr<Router> makeRouter(
+    const QList<EngineConfig> &engines, const QUrl &ownApy, TranslationMemory *memory, ApyProcess *ownApyProcess)
 {
     std::vector<std::unique_ptr<Engine>> built;
     for (const EngineConfig &config : engines) {
-        std::unique_ptr<Engine> engine = makeEngine(config, ownApy);
+        std::unique_ptr<Engine> engine = makeEngine(config, ownApy, ownApyProcess);
         if (memory)
             engine = std::make_unique<MemoryEngine>(std::move(engine), memory);
         built.push_back(std::move(engine));

@@ -9,6 +9,7 @@
 
 namespace tarnix::service {
 
+class ApyProcess;
 class Router;
 class TranslationMemory;
 
@@ -17,10 +18,12 @@ class TranslationMemory;
 bool needsOwnApy(const QList<EngineConfig> &engines);
 
 // The router over the configured engines, each built from its section;
-// `ownApy` is the address of the APy the service started, if any. With a
-// memory, each engine answers from it what it translated before.
-std::unique_ptr<Router> makeRouter(
-    const QList<EngineConfig> &engines, const QUrl &ownApy = {}, TranslationMemory *memory = nullptr);
+// `ownApy` is the address of the APy the service started, if any, and
+// `ownApyProcess` the process that supervises it (Apertium then waits for
+// it through its restarts). With a memory, each engine answers from it what
+// it translated before.
+std::unique_ptr<Router> makeRouter(const QList<EngineConfig> &engines, const QUrl &ownApy = {},
+    TranslationMemory *memory = nullptr, ApyProcess *ownApyProcess = nullptr);
 
 // "apertium (APy at http://127.0.0.1:2737), ollama (qwen2.5:7b at http://…)",
 // for the start-up line.

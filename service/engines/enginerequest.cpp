@@ -41,6 +41,9 @@ void sendToEngine(QNetworkAccessManager &net, const EngineCall &call, std::chron
         answer.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (answer.httpStatus == 0) {
             answer.error = reply->errorString();
+            // The transfer timeout aborts the reply.
+            answer.timedOut = reply->error() == QNetworkReply::OperationCanceledError
+                || reply->error() == QNetworkReply::TimeoutError;
         } else {
             answer.body = reply->readAll();
             answer.retryAfter = reply->rawHeader("Retry-After");

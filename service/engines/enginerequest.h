@@ -27,13 +27,15 @@ struct EngineCall
 };
 
 // The outcome of one HTTP exchange with an engine: the status and body of its
-// answer, or a transport error (status 0, error set).
+// answer, or a transport error (status 0, error set; timedOut when the engine
+// was reached but gave nothing within the time limit).
 struct EngineAnswer
 {
     int httpStatus = 0;
     QByteArray body;
     QString error;
     QByteArray retryAfter; // the answer's Retry-After header, as sent
+    bool timedOut = false;
 };
 
 // The result of an engine's HTTP error answer: a refused key (401, 403), a

@@ -11,7 +11,9 @@
 #include <QTcpSocket>
 
 #include "service/engines/engine.h"
+#include "service/http/clientlistener.h"
 #include "service/http/form.h"
+#include "service/http/guards.h"
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
 #include "service/text/placeholders.h"
@@ -54,21 +56,21 @@ struct TranslationService::Exchange
     QByteArray page;
     std::function<void()> answered;
     bool fromMemory = false;
+    QString note; // why a request was refused, for the log
 
-    // `note` ends the log line: why a translation was refused, never its text.
-    void answer(Status answerStatus, const QByteArray &answerPage, const QString &note = {})
+    void answer(Status answerStatus, const QByteArray &answerPage)
     {
         status = answerStatus;
         page = answerPage;
         qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, int(answerStatus),
-                                 clock.elapsed(), characters, engine, fromMemory)
-                + note;
+            clock.elapsed(), characters, engine, fromMemory)
+            + (note.isEmpty() ? QString() : u" ("_s + note + u')');
         answered();
     }
 
-    void fail(Status answerStatus, const QString &reason, const QString &message, const QString &note = {})
+    void fail(Status answerStatus, const QString &reason, const QString &message)
     {
-        answer(answerStatus, errorPage(int(answerStatus), reason, message), note);
+        answer(answerStatus, errorPage(int(answerStatus), reason, message));
     }
 
     void write()
@@ -93,26 +95,32 @@ bool isFormContentType(const QByteArray &contentType)
 
 } // namespace
 
-TranslationService::TranslationService(Engine *engine, QObject *parent)
+TranslationService::TranslationService(Engine *engine, const HttpLimits &limits, QObject *parent)
     : QObject(parent)
+    , listener(new ClientListener(limits, this))
     , engine(engine)
 {
+    connect(listener, &ClientListener::idle, this, &TranslationService::idle);
     server.route(u"/"_s, [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
         handle(request, std::move(responder));
     });
-    server.setMissingHandler([this](const QHttpServerRequest &, QHttpServerResponder &&responder) {
-        open(std::move(responder))
-            ->fail(Status::NotFound, u"Not Found"_s, u"Translation requests are posted to \"/\"."_s);
+    server.setMissingHandler([this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+        if (const auto exchange = open(request, std::move(responder)))
+            exchange->fail(Status::NotFound, u"Not Found"_s, u"Translation requests are posted to \"/\"."_s);
     });
 }
 
 TranslationService::~TranslationService() = default;
 
-std::shared_ptr<TranslationService::Exchange> TranslationService::open(QHttpServerResponder &&responder)
+// Every request passes here first: one refused by the guards is answered at
+// once, and no exchange is returned for it.
+std::shared_ptr<TranslationService::Exchange> TranslationService::open(
+    const QHttpServerRequest &request, QHttpServerResponder &&responder)
 {
     QTcpSocket *socket = responder.socket();
+    listener->requestRead(socket);
     auto exchange =
-        std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}, {}, false});
+        std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}, {}, false, {}});
     exchange->clock.start();
     exchange->answered = [service = QPointer<TranslationService>(this), socket]() {
         if (service)
@@ -124,6 +132,11 @@ std::shared_ptr<TranslationService::Exchange> TranslationService::open(QHttpServ
         connect(socket, &QObject::destroyed, this, [this, socket]() { queues.remove(socket); });
     }
     queue->push_back(exchange);
+    if (const auto refusal = refuseRequest(request.headers(), socket->localPort())) {
+        exchange->note = u"refused: "_s + refusal->logNote;
+        exchange->fail(Status(refusal->status), refusal->reason, refusal->message);
+        return nullptr;
+    }
     return exchange;
 }
 
@@ -137,17 +150,35 @@ void TranslationService::writeAnswers(QTcpSocket *socket)
     while (!queue->empty() && queue->front()->status) {
         queue->front()->write();
         queue->pop_front();
+        listener->answerSent(socket);
     }
 }
 
 quint16 TranslationService::listen(quint16 port)
 {
-    return server.listen(QHostAddress::LocalHost, port);
+    return listener->listen(QHostAddress::LocalHost, port) ? serve() : 0;
+}
+
+quint16 TranslationService::listenOn(qintptr descriptor)
+{
+    // Clients reach this socket from wherever its unit lets them; it must be loopback only.
+    return listener->setSocketDescriptor(descriptor) && listener->isListening()
+            && listener->serverAddress().isLoopback()
+        ? serve()
+        : 0;
+}
+
+quint16 TranslationService::serve()
+{
+    server.bind(listener);
+    return listener->serverPort();
 }
 
 void TranslationService::handle(const QHttpServerRequest &request, QHttpServerResponder &&responder)
 {
-    const std::shared_ptr<Exchange> exchange = open(std::move(responder));
+    const std::shared_ptr<Exchange> exchange = open(request, std::move(responder));
+    if (!exchange)
+        return;
 
     if (request.method() != QHttpServerRequest::Method::Post) {
         exchange->fail(Status::MethodNotAllowed, u"Method Not Allowed"_s, u"Translation requests use POST."_s);
@@ -193,9 +224,11 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
                 exchange->answer(Status::Ok, translationPage(*translation));
                 return;
             }
+            // The log names the placeholder, never the text.
             const QString fault = oneLine(std::get<PlaceholderFault>(finished).what);
+            exchange->note = u"refused: "_s + fault;
             exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
-                u"The translation is not used: %1."_s.arg(fault), u" refused: "_s + fault);
+                u"The translation is not used: %1."_s.arg(fault));
             return;
         }
         case EngineResult::Status::Unsupported:

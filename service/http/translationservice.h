@@ -7,42 +7,53 @@
 #include <QHttpServer>
 #include <QObject>
 
+#include "service/http/httplimits.h"
+
 class QHttpServerRequest;
 class QHttpServerResponder;
 class QTcpSocket;
 
 namespace tarnix::service {
 
+class ClientListener;
 class Engine;
-
-// The largest request body the service reads as a translation request.
-inline constexpr qsizetype maxBodyBytes = 1024 * 1024;
 
 // The HTTP side of the service: a form POST to "/" in, a page with the
 // translation between the two markers out, on 127.0.0.1 only. Answers are
 // sent when the engine is done, so many requests are in flight at once.
+// Requests from web browsers and for other host names are refused, and
+// connections are kept within `limits` (see ClientListener).
 class TranslationService : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TranslationService(Engine *engine, QObject *parent = nullptr);
+    explicit TranslationService(Engine *engine, const HttpLimits &limits = HttpLimits(), QObject *parent = nullptr);
     ~TranslationService() override;
 
     // Listens on 127.0.0.1:port (0 picks a free port); the port, or 0 on failure.
     quint16 listen(quint16 port);
+    // Serves on a socket that is already listening (one systemd passed); its
+    // port, or 0 if it is not a listening socket.
+    quint16 listenOn(qintptr descriptor);
+
+signals:
+    // No client for the limits' idle exit time.
+    void idle();
 
 private:
     struct Exchange;
 
+    quint16 serve();
     void handle(const QHttpServerRequest &request, QHttpServerResponder &&responder);
-    std::shared_ptr<Exchange> open(QHttpServerResponder &&responder);
+    std::shared_ptr<Exchange> open(const QHttpServerRequest &request, QHttpServerResponder &&responder);
     void writeAnswers(QTcpSocket *socket);
 
     // Each connection's exchanges in the order of their requests. Declared
     // before the server, so it outlives the server's sockets.
     QHash<QTcpSocket *, std::deque<std::shared_ptr<Exchange>>> queues;
     QHttpServer server;
+    ClientListener *listener; // the server's child once it listens
     Engine *engine;
 };
 

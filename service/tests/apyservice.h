@@ -34,6 +34,7 @@ struct ApyService
         if (!failed.isEmpty())
             return failed.value(0).value(0).toString();
         engine = std::make_unique<ApertiumEngine>(apy->url());
+        engine->followApy(apy.get());
         service = std::make_unique<TranslationService>(engine.get());
         port = service->listen(0);
         return port ? QString() : QStringLiteral("the service could not listen on loopback");
