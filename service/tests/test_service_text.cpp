@@ -97,10 +97,10 @@ private slots:
         QTest::newRow("printf positions and macros")
             << u"%2$s %1$*3$d %0*<PRIx64>"_s << QStringList {u"%2$s"_s, u"%1$*3$d"_s, u"%0*<PRIx64>"_s} << u"pPO"_s;
         QTest::newRow("space flag only before a non-letter") << u"50% done, % d"_s << QStringList {u"% d"_s} << u"O"_s;
-        QTest::newRow("python") << u"%(name)s %(n)d {} {0} {name!r:>10} {count}"_s
+        QTest::newRow("python") << u"%(name)s %(n)d {} {0} {name!r:>10} {count} {name}"_s
                                 << QStringList {u"%(name)s"_s, u"%(n)d"_s, u"{}"_s, u"{0}"_s, u"{name!r:>10}"_s,
-                                       u"{count}"_s}
-                                << u"pPoppP"_s;
+                                       u"{count}"_s, u"{name}"_s}
+                                << u"pPoppPp"_s;
         QTest::newRow("qt") << u"%1 minutes, %L2, %Ln, %3"_s << QStringList {u"%1"_s, u"%L2"_s, u"%Ln"_s, u"%3"_s}
                             << u"PPOp"_s;
         QTest::newRow("icu") << u"{n, plural, one {# file} other {# files}} {0, number}"_s
@@ -155,8 +155,10 @@ private slots:
             << u"%1 of %2"_s << u"de $1 el $0"_s << u"de %2 el %1"_s << QString() << false;
         QTest::newRow("grouped with their quotes and gaps")
             << u"copy '%s'  %d"_s << u"copia $0"_s << u"copia '%s'  %d"_s << QString() << true;
-        QTest::newRow("lowercase start kept, acronym not")
+        QTest::newRow("lowercase start kept")
             << u"cannot open %s"_s << u"No puede abrir $0"_s << u"no puede abrir %s"_s << QString() << false;
+        QTest::newRow("acronym kept") << u"gnome settings"_s << u"GNOME ajustes"_s << u"GNOME ajustes"_s << QString()
+                                      << false;
         QTest::newRow("outer space and escaped breaks kept")
             << u"\n  Hello %1 \\n"_s << u" Hola $0 "_s << u"\n  Hola %1 \\n"_s << QString() << false;
         QTest::newRow("layout kept, joined blanks undone")
