@@ -150,15 +150,6 @@ private slots:
         QVERIFY2(!pageText(answer.body).contains(u'*'), answer.body.constData());
     }
 
-    void keepsLinesAndOuterSpace()
-    {
-        const HttpAnswer answer = translate("en", "es", u" Good morning\nGood night "_s);
-        QCOMPARE(answer.status, 200);
-        const QString translation = pageText(answer.body);
-        QVERIFY2(translation.startsWith(u' ') && translation.endsWith(u' '), qPrintable(translation));
-        QCOMPARE(translation.count(u'\n'), 1);
-    }
-
     void apyStopsWithItsOwner()
     {
         const quint16 port = quint16(running.apy->url().port());
