@@ -7,6 +7,7 @@
 #include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
 #include "service/text/languagecodes.h"
+#include "service/text/placeholders.h"
 
 using namespace Qt::StringLiterals;
 
@@ -37,6 +38,14 @@ std::chrono::milliseconds remaining(QDeadlineTimer deadline)
 constexpr int graceMs = 500;
 
 } // namespace
+
+TokenForm ApertiumEngine::tokenForm(const QString &source, const QString &target) const
+{
+    static const QStringList latinScript {
+        u"en"_s, u"es"_s, u"fr"_s, u"de"_s, u"it"_s, u"pl"_s, u"ro"_s, u"pt"_s, u"tr"_s, u"id"_s, u"vi"_s};
+    const bool names = latinScript.contains(target) && !apertiumCode(source).isEmpty();
+    return names ? TokenForm::Natural : TokenForm::Bracketed;
+}
 
 ApertiumEngine::ApertiumEngine(
     const QUrl &apyUrl, Apy origin, int limit, std::chrono::milliseconds timeout, QObject *parent)
@@ -95,7 +104,9 @@ void ApertiumEngine::post(
     if (!up) {
         hold(
             deadline, [=, this]() { post(path, body, deadline, retried, done); },
-            [done]() { done(EngineAnswer {0, {}, u"APy is restarting and did not answer in time"_s, {}, false}); },
+            [done]() {
+                done(EngineAnswer {0, {}, u"APy is restarting and did not answer in time"_s, {}, false});
+            },
             false);
         return;
     }
@@ -109,15 +120,15 @@ void ApertiumEngine::post(
             }
         } else if (apy && !retried && !deadline.hasExpired()) {
             // Refused or cut off: APy has most likely just ended.
-            hold(deadline, [=, this]() { post(path, body, deadline, true, done); }, [=]() { done(answer); }, true);
+            hold(
+                deadline, [=, this]() { post(path, body, deadline, true, done); }, [=]() { done(answer); }, true);
             return;
         }
         done(answer);
     });
 }
 
-void ApertiumEngine::findPath(
-    const QString &source, const QString &target, QDeadlineTimer deadline, PathCallback done)
+void ApertiumEngine::findPath(const QString &source, const QString &target, QDeadlineTimer deadline, PathCallback done)
 {
     const QString from = apertiumCode(source);
     const QString to = apertiumCode(target);
@@ -196,12 +207,15 @@ void ApertiumEngine::translateStep(
         return;
     }
     stepsInFlight.insert(key, {done});
-    post(u"/translate"_s, apyTranslateBody(from, to, text), deadline, false, [this, key](const EngineAnswer &answer) {
-        const EngineResult result =
-            answer.httpStatus == 0 ? transportFailure(answer) : parseApyTranslation(answer.httpStatus, answer.body);
-        for (const Callback &waiter : stepsInFlight.take(key))
-            waiter(result);
-    });
+    post(u"/translate"_s, apyTranslateBody(from, to, text), deadline, false,
+        [this, key, text](const EngineAnswer &answer) {
+            EngineResult result =
+                answer.httpStatus == 0 ? transportFailure(answer) : parseApyTranslation(answer.httpStatus, answer.body);
+            if (result.status == EngineResult::Status::Translated)
+                result.text = withoutApertiumMarks(result.text, text);
+            for (const Callback &waiter : stepsInFlight.take(key))
+                waiter(result);
+        });
 }
 
 } // namespace tarnix::service

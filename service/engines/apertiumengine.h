@@ -44,6 +44,10 @@ public:
     QString identity() const override;
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // Apertium parses "⟦0⟧" as punctuation around a number and moves them
+    // apart; numbers and names it moves or keeps like any other, into a
+    // language written in Latin letters.
+    TokenForm tokenForm(const QString &source, const QString &target) const override;
 
 private:
     using Path = std::variant<QStringList, EngineResult>;

@@ -77,4 +77,26 @@ EngineResult parseApyTranslation(int httpStatus, const QByteArray &json)
     return EngineResult {EngineResult::Status::Translated, text.toString(), QString(), {}};
 }
 
+QString withoutApertiumMarks(const QString &output, const QString &input)
+{
+    const auto marksAt = [](const QString &text, qsizetype i) {
+        return (i == 0 || !text[i - 1].isLetterOrNumber()) && i + 1 < text.size() && text[i + 1].isLetter();
+    };
+    QString marks;
+    for (const QChar mark : {u'*', u'#', u'@'}) {
+        bool inInput = false;
+        for (qsizetype i = input.indexOf(mark); i >= 0 && !inInput; i = input.indexOf(mark, i + 1))
+            inInput = marksAt(input, i);
+        if (!inInput)
+            marks += mark;
+    }
+    QString out;
+    out.reserve(output.size());
+    for (qsizetype i = 0; i < output.size(); ++i) {
+        if (!marks.contains(output[i]) || !marksAt(output, i))
+            out += output[i];
+    }
+    return out;
+}
+
 } // namespace tarnix::service

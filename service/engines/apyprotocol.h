@@ -25,4 +25,10 @@ QByteArray apyTranslateBody(const QString &from, const QString &to, const QStrin
 // The translation from APy's /translate answer.
 EngineResult parseApyTranslation(int httpStatus, const QByteArray &json);
 
+// `output` without the marks Apertium puts before a word it could not analyse
+// ('*'), transfer ('@') or generate ('#'), which it writes even with
+// markUnknown=no; the word stays. A mark character that `input` itself has
+// before a word is text and left alone.
+QString withoutApertiumMarks(const QString &output, const QString &input);
+
 } // namespace tarnix::service

@@ -7,6 +7,8 @@
 
 namespace tarnix::service {
 
+enum class TokenForm : unsigned char; // service/text/placeholders.h
+
 // What an engine made of one translation request.
 struct EngineResult
 {
@@ -66,6 +68,16 @@ public:
     // Translates `text` and calls `done` exactly once, always later from the
     // event loop, never from inside this call.
     virtual void translate(const QString &source, const QString &target, const QString &text, Callback done) = 0;
+
+    // How this engine is shown the placeholders of a text it will translate
+    // from `source` to `target`; by default bracketed numbers ("⟦0⟧"), which
+    // most engines copy untouched.
+    virtual TokenForm tokenForm(const QString &source, const QString &target) const
+    {
+        Q_UNUSED(source);
+        Q_UNUSED(target);
+        return TokenForm {};
+    }
 };
 
 } // namespace tarnix::service

@@ -28,6 +28,11 @@ Router::Router(std::vector<std::unique_ptr<Engine>> engines, QObject *parent)
 
 Router::~Router() = default;
 
+TokenForm Router::tokenForm(const QString &source, const QString &target) const
+{
+    return chain.empty() ? TokenForm {} : chain.front()->tokenForm(source, target);
+}
+
 void Router::offers(const QString &source, const QString &target, OfferCallback done)
 {
     tryFrom(std::make_shared<Attempt>(Attempt {source, target, {}, {}, std::move(done), {}, {}}), 0);

@@ -24,6 +24,8 @@ public:
     const std::vector<std::unique_ptr<Engine>> &engines() const { return chain; }
 
     void offers(const QString &source, const QString &target, OfferCallback done) override;
+    // The first engine's: the one that translates the pair whenever it can.
+    TokenForm tokenForm(const QString &source, const QString &target) const override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
 
 private:

@@ -16,6 +16,7 @@
 #include "service/http/guards.h"
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
+#include "service/text/placeholders.h"
 #include "service/text/translationtext.h"
 
 using namespace Qt::StringLiterals;
@@ -27,6 +28,16 @@ namespace {
 using Status = QHttpServerResponder::StatusCode;
 
 const QByteArray htmlType = QByteArrayLiteral("text/html; charset=utf-8");
+
+// A placeholder named in a log line and an error page: on one line, short.
+QString oneLine(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = u' ';
+    }
+    return text.size() > 120 ? text.first(119) + u'…' : text;
+}
 
 } // namespace
 
@@ -194,7 +205,7 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
     exchange->target = form.target;
     exchange->characters = form.text.size();
 
-    const PreparedText prepared = prepareForEngine(form.text);
+    const PreparedText prepared = prepareForEngine(form.text, engine->tokenForm(form.source, form.target));
     if (form.source == form.target || prepared.masked.text.isEmpty()) {
         exchange->answer(Status::Ok, translationPage(form.text));
         return;
@@ -202,21 +213,24 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
     engine->translate(form.source, form.target, prepared.masked.text, [exchange, prepared](const EngineResult &result) {
         exchange->engine = result.engine;
         switch (result.status) {
-        case EngineResult::Status::Translated:
-            if (const auto translation = finishTranslation(prepared, result.text)) {
-                // The translation memory commits the translation here, before
-                // the page can reach the client.
-                if (result.checked)
-                    result.checked(true);
+        case EngineResult::Status::Translated: {
+            const auto finished = finishTranslation(prepared, result.text);
+            // The translation memory commits the translation before the page
+            // can reach the client, and forgets a refused one.
+            if (result.checked)
+                result.checked(std::holds_alternative<QString>(finished));
+            if (const auto *translation = std::get_if<QString>(&finished)) {
                 exchange->fromMemory = result.fromMemory;
                 exchange->answer(Status::Ok, translationPage(*translation));
-            } else {
-                if (result.checked)
-                    result.checked(false);
-                exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
-                    u"The engine lost or repeated a placeholder of the text; its translation is not used."_s);
+                return;
             }
+            // The log names the placeholder, never the text.
+            const QString fault = oneLine(std::get<PlaceholderFault>(finished).what);
+            exchange->note = u"refused: "_s + fault;
+            exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
+                u"The translation is not used: %1."_s.arg(fault));
             return;
+        }
         case EngineResult::Status::Unsupported:
             exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
                 u"The engine cannot translate from %1 to %2. %3"_s.arg(

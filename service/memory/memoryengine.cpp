@@ -25,6 +25,11 @@ QString MemoryEngine::name() const
     return engine->name();
 }
 
+TokenForm MemoryEngine::tokenForm(const QString &source, const QString &target) const
+{
+    return engine->tokenForm(source, target);
+}
+
 void MemoryEngine::offers(const QString &source, const QString &target, OfferCallback done)
 {
     engine->offers(source, target, std::move(done));

@@ -23,6 +23,7 @@ public:
     QString identity() const override;
     QString name() const override;
     void offers(const QString &source, const QString &target, OfferCallback done) override;
+    TokenForm tokenForm(const QString &source, const QString &target) const override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
 
 private:

@@ -1,0 +1,313 @@
+// Sends a corpus of real UI messages (tools/build-corpus.py) through
+// tarnix-service, English to each target, and prints per target: answered,
+// refused (422), failed (any other status), corrupted (a 200 whose directives
+// differ from the source's, or with another number of '%' signs), engine
+// marks leaked, lowercase starts kept, white space kept, median latency.
+//
+//   corpus CORPUS.jsonl [--service URL] [--targets es,it,pt] [--in-flight N] [--show N]
+//
+// Without --service it starts the built tarnix-service (which starts APy) on
+// a free loopback port, with Apertium alone and no translation memory, and
+// stops it at the end.
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <numeric>
+#include <vector>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "service/text/placeholdercheck.h"
+#include "service/text/placeholdergrammar.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::service;
+
+namespace {
+
+struct Message
+{
+    QString catalog;
+    QString text;
+};
+
+QList<Message> readCorpus(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s (build it with tools/build-corpus.py)", qPrintable(path));
+    QList<Message> corpus;
+    while (!file.atEnd()) {
+        const QJsonObject entry = QJsonDocument::fromJson(file.readLine()).object();
+        if (!entry.isEmpty())
+            corpus.append(Message {entry.value("catalog"_L1).toString(), entry.value("text"_L1).toString()});
+    }
+    return corpus;
+}
+
+// The translation between the page's markers, its three references decoded.
+QString pageText(const QByteArray &page)
+{
+    const QByteArray open = "<span id=result_box class=short_text>";
+    const qsizetype start = page.indexOf(open) + open.size();
+    const qsizetype end = page.indexOf("</span></div><div id=gt-res-tools");
+    return QString::fromUtf8(page.mid(start, end - start))
+        .replace(u"&#60;"_s, u"<"_s)
+        .replace(u"&#62;"_s, u">"_s)
+        .replace(u"&#38;"_s, u"&"_s);
+}
+
+QString errorText(const QByteArray &page)
+{
+    const qsizetype start = page.indexOf("<p>") + 3;
+    return QString::fromUtf8(page.mid(start, page.indexOf("</p>") - start));
+}
+
+// A mark ('*', '#', '@' before a word) the translation has and the source has not.
+bool leaksMark(const QString &source, const QString &translation)
+{
+    static const QRegularExpression mark(uR"((?<![\p{L}\p{N}])([*#@])\p{L})"_s);
+    auto it = mark.globalMatch(translation);
+    while (it.hasNext()) {
+        const QString sign = it.next().captured(1);
+        if (!QRegularExpression(uR"((?<![\p{L}\p{N}]))"_s + QRegularExpression::escape(sign) + uR"(\p{L})"_s)
+                 .match(source)
+                 .hasMatch())
+            return true;
+    }
+    return false;
+}
+
+// The first letter outside placeholders; null when there is none.
+QChar firstLetter(const QString &text)
+{
+    const QList<Placeholder> placeholders = findPlaceholders(text);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto inside = std::any_of(placeholders.begin(), placeholders.end(),
+            [i](const Placeholder &p) { return i >= p.start && i < p.start + p.length; });
+        if (!inside && text[i].isLetter())
+            return text[i];
+    }
+    return QChar();
+}
+
+// The white space that must survive: at both ends, between two placeholders,
+// and every run of two or more white-space characters or with a tab or line
+// break. Empty when the text has none.
+QStringList fixedSpace(const QString &text)
+{
+    static const QRegularExpression run(u"\\s{2,}|[\\t\\n]"_s);
+    static const QRegularExpression ends(u"^\\s*|\\s*$"_s);
+    QStringList found;
+    for (const QRegularExpression *pattern : {&ends, &run}) {
+        auto it = pattern->globalMatch(text);
+        while (it.hasNext())
+            found.append(it.next().captured());
+    }
+    const QList<Placeholder> placeholders = findPlaceholders(text);
+    for (qsizetype i = 1; i < placeholders.size(); ++i) {
+        const qsizetype end = placeholders[i - 1].start + placeholders[i - 1].length;
+        const QString between = text.sliced(end, placeholders[i].start - end);
+        if (!between.isEmpty() && between.trimmed().isEmpty())
+            found.append(u"between:"_s + between);
+    }
+    const bool any = std::any_of(found.begin(), found.end(), [](const QString &s) { return !s.isEmpty(); });
+    return any ? found : QStringList();
+}
+
+struct Tally
+{
+    int answered = 0;
+    int refused = 0;
+    int failed = 0;
+    int corrupted = 0;
+    int leaked = 0;
+    int lowercaseSources = 0;
+    int lowercaseKept = 0;
+    int spacedSources = 0;
+    int spacesKept = 0;
+    std::vector<double> milliseconds;
+    QStringList refusals;
+    QStringList corruptions;
+    QStringList otherFaults; // marks, case, white space
+};
+
+void judge(Tally &tally, const QString &source, int status, const QByteArray &page)
+{
+    if (status == 422) {
+        ++tally.refused;
+        tally.refusals.append(u"  refused   %1\n            %2"_s.arg(source.simplified(), errorText(page)));
+        return;
+    }
+    if (status != 200) {
+        ++tally.failed;
+        return;
+    }
+    ++tally.answered;
+    const QString translation = pageText(page);
+    const auto mismatch = placeholderMismatch(source, translation);
+    if (mismatch || source.count(u'%') != translation.count(u'%')) {
+        ++tally.corrupted;
+        tally.corruptions.append(u"  corrupted %1\n         -> %2 (%3)"_s.arg(
+            source.simplified(), translation.simplified(), mismatch.value_or(u"'%' signs differ"_s)));
+    }
+    const auto note = [&](const char *what) {
+        tally.otherFaults.append(u"  %1 %2\n         -> %3"_s.arg(
+            QString::fromLatin1(what).leftJustified(9), source.simplified(), translation.simplified()));
+    };
+    if (leaksMark(source, translation)) {
+        ++tally.leaked;
+        note("mark");
+    }
+    if (firstLetter(source).isLower()) {
+        ++tally.lowercaseSources;
+        if (firstLetter(translation).isUpper())
+            note("case");
+        else
+            ++tally.lowercaseKept;
+    }
+    const QStringList space = fixedSpace(source);
+    if (!space.isEmpty()) {
+        ++tally.spacedSources;
+        if (fixedSpace(translation) == space)
+            ++tally.spacesKept;
+        else
+            note("space");
+    }
+}
+
+QString share(int part, int whole)
+{
+    return u"%1/%2 (%3%)"_s.arg(part).arg(whole).arg(whole ? 100.0 * part / whole : 0.0, 0, 'f', 1);
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool answers(quint16 port)
+{
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, port);
+    return probe.waitForConnected(200);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addPositionalArgument(u"corpus"_s, u"the corpus, one JSON object a line"_s);
+    parser.addOption({u"service"_s, u"a running service (default: start the built one)"_s, u"url"_s});
+    parser.addOption({u"targets"_s, u"target languages"_s, u"codes"_s, u"es,it,pt"_s});
+    parser.addOption({u"in-flight"_s, u"requests at once"_s, u"n"_s, u"3"_s});
+    parser.addOption({u"show"_s, u"examples of each fault to print"_s, u"n"_s, u"5"_s});
+    parser.addHelpOption();
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1)
+        parser.showHelp(2);
+    const QList<Message> corpus = readCorpus(parser.positionalArguments().first());
+
+    QProcess service;
+    QTemporaryDir scratch;
+    QUrl url(parser.value(u"service"_s));
+    if (url.isEmpty()) {
+        // Apertium alone and no translation memory: every request reaches the
+        // engine, and the user's memory is left alone.
+        QFile config(scratch.filePath(u"service.conf"_s));
+        if (!config.open(QIODevice::WriteOnly)
+            || config.write("[engines]\norder = apertium\n[apertium]\n[memory]\nmemory = off\n") < 0)
+            qFatal("cannot write %s", qPrintable(config.fileName()));
+        config.close();
+        const quint16 port = freePort();
+        service.setStandardErrorFile(QProcess::nullDevice()); // its request log
+        service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
+            {u"--port"_s, QString::number(port), u"--config"_s, config.fileName()});
+        QElapsedTimer waited;
+        waited.start();
+        while (!answers(port) && waited.elapsed() < 120000)
+            QThread::msleep(200);
+        url = QUrl(u"http://127.0.0.1:%1/"_s.arg(port));
+    }
+
+    const QStringList targets = parser.value(u"targets"_s).split(u',');
+    const int inFlight = std::max(1, parser.value(u"in-flight"_s).toInt());
+    const int show = parser.value(u"show"_s).toInt();
+    std::printf(
+        "%lld messages, %s, %d requests in flight\n", qlonglong(corpus.size()), qPrintable(url.toString()), inFlight);
+    std::printf("%-6s %8s %16s %6s %9s %6s %20s %20s %10s\n", "target", "answered", "refused", "failed", "corrupted",
+        "marks", "lowercase kept", "spaces kept", "median ms");
+
+    QNetworkAccessManager net;
+    for (const QString &target : targets) {
+        Tally tally;
+        std::deque<qsizetype> waiting(corpus.size());
+        std::iota(waiting.begin(), waiting.end(), 0);
+        int running = 0;
+        std::function<void()> sendNext = [&]() {
+            if (waiting.empty())
+                return;
+            const qsizetype index = waiting.front();
+            waiting.pop_front();
+            QNetworkRequest request(url);
+            request.setHeader(
+                QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+            const QByteArray body = "js=n&prev=_t&hl=en&ie=UTF-8&layout=2&eotf=1&sl=en&tl=" + target.toUtf8()
+                + "&text=" + corpus[index].text.toUtf8().toPercentEncoding();
+            auto clock = std::make_shared<QElapsedTimer>();
+            clock->start();
+            QNetworkReply *reply = net.post(request, body);
+            ++running;
+            QObject::connect(reply, &QNetworkReply::finished, &app, [&, reply, index, clock]() {
+                tally.milliseconds.push_back(clock->nsecsElapsed() / 1e6);
+                judge(tally, corpus[index].text, reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                    reply->readAll());
+                reply->deleteLater();
+                --running;
+                sendNext();
+            });
+        };
+        for (int i = 0; i < inFlight; ++i)
+            sendNext();
+        while (running > 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+
+        std::sort(tally.milliseconds.begin(), tally.milliseconds.end());
+        const double median = tally.milliseconds.empty() ? 0 : tally.milliseconds[tally.milliseconds.size() / 2];
+        std::printf("%-6s %8d %16s %6d %9d %6d %20s %20s %10.1f\n", qPrintable(target), tally.answered,
+            qPrintable(share(tally.refused, int(corpus.size()))), tally.failed, tally.corrupted, tally.leaked,
+            qPrintable(share(tally.lowercaseKept, tally.lowercaseSources)),
+            qPrintable(share(tally.spacesKept, tally.spacedSources)), median);
+        for (const QStringList *examples : {&tally.corruptions, &tally.refusals, &tally.otherFaults}) {
+            for (const QString &example : examples->mid(0, show))
+                std::printf("%s\n", qPrintable(example));
+        }
+        std::fflush(stdout);
+    }
+    if (service.state() != QProcess::NotRunning) {
+        service.terminate();
+        service.waitForFinished(10000);
+    }
+    return 0;
+}
