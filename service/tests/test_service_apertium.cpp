@@ -68,12 +68,7 @@ class TestServiceApertium : public QObject
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(u"apertium-apy"_s).isEmpty()) {
-            if (!qEnvironmentVariableIsEmpty("CI"))
-                QFAIL("apertium-apy is not installed, and CI must test against it");
-            QSKIP("apertium-apy is not installed: apt-get install apertium-apy apertium-eng-spa apertium-spa-ita "
-                  "apertium-es-pt apertium-fr-es");
-        }
+        TARNIX_REQUIRE_APY();
         const QString error = running.start();
         QVERIFY2(error.isEmpty(), qPrintable(error));
         serviceUrl = QUrl(u"http://127.0.0.1:%1/"_s.arg(running.port));

@@ -38,6 +38,13 @@ QByteArray RecordedRequest::formField(QByteArrayView key) const
     return {};
 }
 
+quint16 freeLoopbackPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
 QByteArray servicePage(const QByteArray &translationHtml)
 {
     return "<html><head><title>Translate</title></head><body><div id=gt-text-top>"
