@@ -3,7 +3,6 @@
 #include <QClipboard>
 #include <QGridLayout>
 #include <QLabel>
-#include <QMetaMethod>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTest>
@@ -133,24 +132,6 @@ private slots:
         QCOMPARE(QPoint(column, row), QPoint(2 * (index % 3), index / 3));
         grid->getItemPosition(grid->indexOf(button), &row, &column, &rowSpan, &columnSpan);
         QCOMPARE(QPoint(column, row), QPoint(2 * (index % 3) + 1, index / 3));
-    }
-
-    void metaObject()
-    {
-        MainWindow w;
-        const QMetaObject *meta = w.metaObject();
-        QCOMPARE(meta->superClass(), &QMainWindow::staticMetaObject);
-        QStringList signatures;
-        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
-            const QMetaMethod method = meta->method(i);
-            QVERIFY(method.methodType() == QMetaMethod::Slot && method.access() == QMetaMethod::Public);
-            signatures << QString::fromLatin1(method.methodSignature());
-        }
-        QCOMPARE(signatures,
-            QStringList({u"reset()"_s, u"translateClicked()"_s, u"parseReply(QNetworkReply*)"_s, u"tgtBtnClicked()"_s,
-                u"createI18N()"_s}));
-        QCOMPARE(meta->propertyCount(), meta->propertyOffset());
-        QCOMPARE(w.qt_metacast("MainWindow"), static_cast<void *>(&w));
     }
 
     void keyboard()

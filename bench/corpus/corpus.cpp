@@ -36,6 +36,7 @@
 
 #include "service/text/placeholdercheck.h"
 #include "service/text/placeholdergrammar.h"
+#include "tests/support/loopbackserver.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;
@@ -198,13 +199,6 @@ QString share(int part, int whole)
     return u"%1/%2 (%3%)"_s.arg(part).arg(whole).arg(whole ? 100.0 * part / whole : 0.0, 0, 'f', 1);
 }
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 bool answers(quint16 port)
 {
     QTcpSocket probe;
@@ -240,7 +234,7 @@ int main(int argc, char *argv[])
             || config.write("[engines]\norder = apertium\n[apertium]\n[memory]\nmemory = off\n") < 0)
             qFatal("cannot write %s", qPrintable(config.fileName()));
         config.close();
-        const quint16 port = freePort();
+        const quint16 port = tarnix::test::freeLoopbackPort();
         service.setStandardErrorFile(QProcess::nullDevice()); // its request log
         service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
             {u"--port"_s, QString::number(port), u"--config"_s, config.fileName()});

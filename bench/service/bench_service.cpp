@@ -157,18 +157,11 @@ QByteArray programBody(const QByteArray &target, const QString &text)
         + "&text=" + text.toUtf8().toPercentEncoding();
 }
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 // Starts the service binary with these options and waits until it accepts
 // connections; its port.
 quint16 startService(QProcess &service, const QStringList &options)
 {
-    const quint16 port = freePort();
+    const quint16 port = tarnix::test::freeLoopbackPort();
     service.setProcessChannelMode(QProcess::ForwardedOutputChannel); // keep the request log out of stderr
     service.setStandardErrorFile(QProcess::nullDevice());
     service.start(QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--port"_s, QString::number(port)} + options);

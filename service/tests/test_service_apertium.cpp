@@ -68,12 +68,7 @@ class TestServiceApertium : public QObject
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(u"apertium-apy"_s).isEmpty()) {
-            if (!qEnvironmentVariableIsEmpty("CI"))
-                QFAIL("apertium-apy is not installed, and CI must test against it");
-            QSKIP("apertium-apy is not installed: apt-get install apertium-apy apertium-eng-spa apertium-spa-ita "
-                  "apertium-es-pt apertium-fr-es");
-        }
+        TARNIX_REQUIRE_APY();
         const QString error = running.start();
         QVERIFY2(error.isEmpty(), qPrintable(error));
         serviceUrl = QUrl(u"http://127.0.0.1:%1/"_s.arg(running.port));
@@ -148,15 +143,6 @@ private slots:
         const HttpAnswer answer = translate("en", "it", u"Zorglub is here"_s);
         QCOMPARE(answer.status, 200);
         QVERIFY2(!pageText(answer.body).contains(u'*'), answer.body.constData());
-    }
-
-    void keepsLinesAndOuterSpace()
-    {
-        const HttpAnswer answer = translate("en", "es", u" Good morning\nGood night "_s);
-        QCOMPARE(answer.status, 200);
-        const QString translation = pageText(answer.body);
-        QVERIFY2(translation.startsWith(u' ') && translation.endsWith(u' '), qPrintable(translation));
-        QCOMPARE(translation.count(u'\n'), 1);
     }
 
     void apyStopsWithItsOwner()

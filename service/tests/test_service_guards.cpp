@@ -143,11 +143,7 @@ private slots:
 
     void apyKilledMidRunIsStartedAgain()
     {
-        if (QStandardPaths::findExecutable(u"apertium-apy"_s).isEmpty()) {
-            if (!qEnvironmentVariableIsEmpty("CI"))
-                QFAIL("apertium-apy is not installed, and CI must test against it");
-            QSKIP("apertium-apy is not installed: apt-get install apertium-apy apertium-eng-spa");
-        }
+        TARNIX_REQUIRE_APY();
         test::ApyService running;
         const QString error = running.start();
         QVERIFY2(error.isEmpty(), qPrintable(error));

@@ -120,10 +120,7 @@ private slots:
     void killedServiceKeepsEveryAnswerItGave()
     {
         qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit()); // for the services this test starts
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        const QString port = QString::number(probe.serverPort());
-        probe.close();
+        const QString port = QString::number(freeLoopbackPort());
         const QUrl serviceUrl(u"http://127.0.0.1:"_s + port);
         QByteArray log;
         const auto start = [&](QProcess &service) {

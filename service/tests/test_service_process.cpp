@@ -9,18 +9,13 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include "apyservice.h"
 #include "httpclient.h"
+#include "tests/support/loopbackserver.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 bool answers(quint16 port)
 {
@@ -40,11 +35,7 @@ class TestServiceProcess : public QObject
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(u"apertium-apy"_s).isEmpty()) {
-            if (!qEnvironmentVariableIsEmpty("CI"))
-                QFAIL("apertium-apy is not installed, and CI must test against it");
-            QSKIP("apertium-apy is not installed: apt-get install apertium-apy apertium-eng-spa");
-        }
+        TARNIX_REQUIRE_APY();
     }
 
     void stopsCleanlyOnSignals_data()
@@ -56,7 +47,7 @@ private slots:
     void stopsCleanlyOnSignals()
     {
         QFETCH(int, signal);
-        const quint16 port = freePort();
+        const quint16 port = tarnix::test::freeLoopbackPort();
         QProcess service;
         service.start(QStringLiteral(TARNIX_SERVICE_BINARY), {u"--port"_s, QString::number(port)});
         QVERIFY(service.waitForStarted());

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "apyservice.h"
 #include "service/config.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/enginelist.h"
@@ -53,11 +54,7 @@ class TestServiceRouting : public QObject
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(u"apertium-apy"_s).isEmpty()) {
-            if (!qEnvironmentVariableIsEmpty("CI"))
-                QFAIL("apertium-apy is not installed, and CI must test against it");
-            QSKIP("apertium-apy is not installed: apt-get install apertium-apy apertium-eng-spa");
-        }
+        TARNIX_REQUIRE_APY();
         QSignalSpy ready(&apy, &ApyProcess::ready);
         apy.start();
         QVERIFY(ready.wait(90000));

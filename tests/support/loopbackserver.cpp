@@ -11,22 +11,6 @@ namespace tarnix::test {
 
 namespace {
 
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 302:
-        return "Found";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    default:
-        return "Status";
-    }
-}
-
 // Per connection: bytes received but not yet parsed, and whether an answer is
 // still owed (the client sends its next request only after the answer).
 constexpr const char *bufferProperty = "loopbackBuffer";
@@ -52,6 +36,13 @@ QByteArray RecordedRequest::formField(QByteArrayView key) const
             return field.mid(equals + 1);
     }
     return {};
+}
+
+quint16 freeLoopbackPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
 }
 
 QByteArray servicePage(const QByteArray &translationHtml)
@@ -161,7 +152,8 @@ void LoopbackServer::answer(QTcpSocket *socket, const Answer &planned)
         return;
     }
 
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(planned.status) + ' ' + reasonPhrase(planned.status) + "\r\n";
+    // Clients read the status code; the reason phrase is free text.
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(planned.status) + " Status\r\n";
     head += "Content-Type: text/html; charset=UTF-8\r\n";
     head += "Content-Length: " + QByteArray::number(planned.body.size()) + "\r\n";
     for (const auto &[name, value] : planned.extraHeaders)

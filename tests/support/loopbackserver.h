@@ -43,6 +43,9 @@ struct Answer
     int delayMs = 0;
 };
 
+// A port on 127.0.0.1 that was free a moment ago.
+quint16 freeLoopbackPort();
+
 // A page as the translation service writes it, holding the given text.
 QByteArray servicePage(const QByteArray &translationHtml);
 
