@@ -207,8 +207,13 @@ void benchMemory()
     if (!engine.start())
         qFatal("the engine stand-in cannot listen");
     engine.setResponder([](const tarnix::test::RecordedRequest &request) {
-        const QJsonObject query = QJsonDocument::fromJson(request.body).object();
         tarnix::test::Answer answer;
+        if (request.method == "GET") { // /languages: English to every language of a run, at once
+            answer.body = R"([{"code":"en","targets":["zh","zt","es","fr","ru","uk","de","ja","ko","it","pl","ro",)"
+                          R"("pt","ar","he","tr","id","hi","vi","fa"]}])";
+            return answer;
+        }
+        const QJsonObject query = QJsonDocument::fromJson(request.body).object();
         answer.body = QJsonDocument(QJsonObject {{u"translatedText"_s,
                                         u"[%1] %2"_s.arg(query[u"target"_s].toString(), query[u"q"_s].toString())}})
                           .toJson();
