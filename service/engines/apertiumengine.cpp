@@ -133,10 +133,8 @@ void ApertiumEngine::findPath(const QString &source, const QString &target, QDea
     const QString from = apertiumCode(source);
     const QString to = apertiumCode(target);
     if (from.isEmpty() || to.isEmpty()) {
-        QTimer::singleShot(0, this, [done = std::move(done), source, target]() {
-            done(EngineResult {EngineResult::Status::Unsupported, QString(),
-                u"Apertium has no pair from %1 to %2"_s.arg(source, target), {}});
-        });
+        refuseLater([done = std::move(done)](const EngineResult &refusal) { done(refusal); },
+            u"Apertium has no pair from %1 to %2"_s.arg(source, target));
         return;
     }
     const QString key = from + u'|' + to;

@@ -90,10 +90,7 @@ void DeepLEngine::translate(const QString &source, const QString &target, const 
     const QString from = deepLSourceCode(source);
     const QString to = targets.isEmpty() ? deepLTargetCodes(target).value(0) : targetCode(target);
     if (from.isEmpty() || to.isEmpty()) {
-        QTimer::singleShot(0, this, [done = std::move(done), source, target]() {
-            done(EngineResult {EngineResult::Status::Unsupported, QString(),
-                u"DeepL does not translate from %1 to %2"_s.arg(source, target), {}});
-        });
+        refuseLater(std::move(done), u"DeepL does not translate from %1 to %2"_s.arg(source, target));
         return;
     }
     client.send(call("POST", u"/v2/translate"_s, deepLTranslateBody(from, to, text)),

@@ -78,6 +78,11 @@ public:
         Q_UNUSED(target);
         return TokenForm {};
     }
+
+protected:
+    // Tells `done`, later from the event loop, that this engine does not
+    // translate the pair, and why.
+    void refuseLater(Callback done, const QString &why);
 };
 
 } // namespace tarnix::service

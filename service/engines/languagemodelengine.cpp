@@ -49,10 +49,7 @@ void LanguageModelEngine::offers(const QString &source, const QString &target, O
 void LanguageModelEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {
     if (!inCatalogue(source, target)) {
-        QTimer::singleShot(0, this, [done = std::move(done), source, target]() {
-            done(EngineResult {EngineResult::Status::Unsupported, QString(),
-                u"The language model is not asked from %1 to %2"_s.arg(source, target), {}});
-        });
+        refuseLater(std::move(done), u"The language model is not asked from %1 to %2"_s.arg(source, target));
         return;
     }
     EngineCall call {QByteArrayLiteral("POST"), completionsUrl, QByteArrayLiteral("application/json"),

@@ -64,10 +64,7 @@ void LibreTranslateEngine::translate(const QString &source, const QString &targe
     const QString from = libreTranslateCode(source);
     const QString to = libreTranslateCode(target);
     if (from.isEmpty() || to.isEmpty()) {
-        QTimer::singleShot(0, this, [done = std::move(done), source, target]() {
-            done(EngineResult {EngineResult::Status::Unsupported, QString(),
-                u"LibreTranslate has no code for %1 or %2"_s.arg(source, target), {}});
-        });
+        refuseLater(std::move(done), u"LibreTranslate has no code for %1 or %2"_s.arg(source, target));
         return;
     }
     const EngineCall call {QByteArrayLiteral("POST"), endpoint(u"translate"_s), QByteArrayLiteral("application/json"),
