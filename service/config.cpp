@@ -62,8 +62,8 @@ std::variant<int, Error> wholeNumber(const Section &section, const QString &key,
 
 std::variant<HttpLimits, Error> readHttp(const Section &section)
 {
-    const QStringList keys {u"request-timeout-seconds"_s, u"keep-alive-timeout-seconds"_s, u"max-connections"_s,
-        u"idle-exit-minutes"_s};
+    const QStringList keys {
+        u"request-timeout-seconds"_s, u"keep-alive-timeout-seconds"_s, u"max-connections"_s, u"idle-exit-minutes"_s};
     if (auto error = unknownKey(section, keys))
         return *error;
     HttpLimits limits;

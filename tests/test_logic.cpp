@@ -122,8 +122,7 @@ private slots:
     void serviceRequest()
     {
         const QNetworkRequest request = tarnix::makeServiceRequest(QUrl(u"http://127.0.0.1:9/"_s), 77);
-        QCOMPARE(request.header(QNetworkRequest::ContentTypeHeader).toString(),
-            u"application/x-www-form-urlencoded"_s);
+        QCOMPARE(request.header(QNetworkRequest::ContentTypeHeader).toString(), u"application/x-www-form-urlencoded"_s);
         QCOMPARE(request.header(QNetworkRequest::ContentLengthHeader).toLongLong(), 77);
         QCOMPARE(request.attribute(QNetworkRequest::RedirectPolicyAttribute).toInt(),
             int(QNetworkRequest::ManualRedirectPolicy));
@@ -191,22 +190,23 @@ private slots:
                "<div id=gt-res-tools>"_ba
             << u"cd"_s;
         QTest::newRow("start marker without end marker") << "x<span id=result_box>tail <i>end</i>"_ba << u"tail end"_s;
-        QTest::newRow("end marker without start marker") << "<p>head</p> text<div id=gt-res-tools>rest"_ba
-                                                         << u"head text"_s;
+        QTest::newRow("end marker without start marker")
+            << "<p>head</p> text<div id=gt-res-tools>rest"_ba << u"head text"_s;
         QTest::newRow("markers are case-sensitive") << "<SPAN ID=RESULT_BOX>x</SPAN>y"_ba << u"xy"_s;
         QTest::newRow("start marker needs all its characters") << "<span id=result_bo>x"_ba << u"x"_s;
         QTest::newRow("references") << "<span id=result_box>it&#39;s &quot;ok&quot; &#128512;"_ba
                                     << u"it's \"ok\" \U0001F600"_s;
         QTest::newRow("amp, lt, gt and unknown names stay")
-            << "<span id=result_box>a &amp; &lt;c&gt; &bogus; fish & chips"_ba << u"a &amp; &lt;c&gt; &bogus; fish & chips"_s;
+            << "<span id=result_box>a &amp; &lt;c&gt; &bogus; fish & chips"_ba
+            << u"a &amp; &lt;c&gt; &bogus; fish & chips"_s;
         QTest::newRow("lone greater-than dropped, quoted one ends a tag")
             << "<span id=result_box>a > b<a title=\"x>y\">z</a>"_ba << u"a  by\"z"_s;
-        QTest::newRow("reference straddling the end marker") << "<span id=result_box>&eac<div id=gt-res-tools>ute;"_ba
-                                                             << u"&eac"_s;
+        QTest::newRow("reference straddling the end marker")
+            << "<span id=result_box>&eac<div id=gt-res-tools>ute;"_ba << u"&eac"_s;
         QTest::newRow("invalid UTF-8, whitespace kept")
             << "<span id=result_box> caf\xc3\xa9\t\xff!\n<div id=gt-res-tools>"_ba << u" caf\u00e9\t\ufffd!\n"_s;
-        QTest::newRow("NUL inside a numeric reference body") << "<span id=result_box>&# 65\0 a&#x;b"_ba
-                                                             << u"&# 65\0 a&#x;b"_s;
+        QTest::newRow("NUL inside a numeric reference body")
+            << "<span id=result_box>&# 65\0 a&#x;b"_ba << u"&# 65\0 a&#x;b"_s;
     }
     void extract()
     {

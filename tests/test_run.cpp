@@ -253,7 +253,8 @@ private slots:
                 const bool good = fault == Fault::Good || fault == Fault::Delayed;
                 const bool ok = good ? tip == goodTranslation(code) || (wasCancelled && tip.isEmpty()) : tip.isEmpty();
                 QVERIFY2(ok && languageButton(window, code)->isEnabled() == !tip.isEmpty(),
-                    qPrintable(u"run %1, %2 (fault %3): %4 units"_s.arg(run).arg(code).arg(int(fault)).arg(tip.size())));
+                    qPrintable(
+                        u"run %1, %2 (fault %3): %4 units"_s.arg(run).arg(code).arg(int(fault)).arg(tip.size())));
             }
             QCOMPARE(languageButton(window, u"en"_s)->toolTip(), u"soak text"_s);
             QTRY_COMPARE(server.openAnswers(), 0); // every connection answered or closed

@@ -55,7 +55,8 @@ private slots:
         const Qt::WindowFlags flags = w.windowFlags();
         QCOMPARE(flags & ~Qt::Window,
             Qt::WindowStaysOnTopHint | Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint
-                | Qt::WindowMinimizeButtonHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint);
+                | Qt::WindowMinimizeButtonHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                | Qt::WindowSystemMenuHint);
         QVERIFY(!w.windowIcon().isNull());
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QCOMPARE(w.pos(), QPoint((screen.width() - 250) / 2, (screen.height() - 550) / 2));

@@ -375,7 +375,8 @@ int main(int argc, char *argv[])
     QFile conf(dir.filePath(u"service.conf"_s));
     if (!conf.open(QIODevice::WriteOnly))
         qFatal("cannot write the benchmark's configuration");
-    conf.write(u"[memory]\nmemory = off\n[engines]\norder = apertium, llm\n[apertium]\nurl = %1\n[llm]\ntype = language-model\nurl = %2\n"
+    conf.write(u"[memory]\nmemory = off\n[engines]\norder = apertium, llm\n[apertium]\nurl = %1\n[llm]\ntype = "
+               u"language-model\nurl = %2\n"
                u"model = bench\nlimit = %3\n"_s.arg(apy.url().toString(), model.url().toString())
                    .arg(modelLimit)
                    .toUtf8());

@@ -63,8 +63,8 @@ struct TranslationService::Exchange
         status = answerStatus;
         page = answerPage;
         qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, int(answerStatus),
-            clock.elapsed(), characters, engine, fromMemory)
-            + (note.isEmpty() ? QString() : u" ("_s + note + u')');
+                                 clock.elapsed(), characters, engine, fromMemory)
+                + (note.isEmpty() ? QString() : u" ("_s + note + u')');
         answered();
     }
 

@@ -13,14 +13,14 @@
 
 // In a test function: without Debian's apertium-apy the test is skipped,
 // except under CI=true, where it fails.
-#define TARNIX_REQUIRE_APY() \
-    do { \
-        if (QStandardPaths::findExecutable(QStringLiteral("apertium-apy")).isEmpty()) { \
-            if (!qEnvironmentVariableIsEmpty("CI")) \
-                QFAIL("apertium-apy is not installed, and CI must test against it"); \
-            QSKIP("apertium-apy is not installed: apt-get install apertium-apy apertium-eng-spa apertium-spa-ita " \
-                  "apertium-es-pt apertium-fr-es"); \
-        } \
+#define TARNIX_REQUIRE_APY()                                                                                           \
+    do {                                                                                                               \
+        if (QStandardPaths::findExecutable(QStringLiteral("apertium-apy")).isEmpty()) {                                \
+            if (!qEnvironmentVariableIsEmpty("CI"))                                                                    \
+                QFAIL("apertium-apy is not installed, and CI must test against it");                                   \
+            QSKIP("apertium-apy is not installed: apt-get install apertium-apy apertium-eng-spa apertium-spa-ita "     \
+                  "apertium-es-pt apertium-fr-es");                                                                    \
+        }                                                                                                              \
     } while (false)
 
 namespace tarnix::service::test {

@@ -54,7 +54,8 @@ private slots:
         engine.setResponder([this](const RecordedRequest &request) {
             if (request.method == "GET") { // GET /languages: every language of a run
                 QByteArray languages = "[";
-                for (const QByteArray &code : "en zh zt es fr ru uk de ja ko it pl ro pt ar he tr id hi vi fa"_ba.split(' '))
+                for (const QByteArray &code :
+                    "en zh zt es fr ru uk de ja ko it pl ro pt ar he tr id hi vi fa"_ba.split(' '))
                     languages += (languages.size() > 1 ? ",{\"code\":\"" : "{\"code\":\"") + code + "\"}";
                 return Answer {Answer::Kind::Complete, 200, languages + ']', {}, 0};
             }

@@ -33,10 +33,7 @@ class TestServiceProcess : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        TARNIX_REQUIRE_APY();
-    }
+    void initTestCase() { TARNIX_REQUIRE_APY(); }
 
     void stopsCleanlyOnSignals_data()
     {
