@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 
 #include "service/http/guards.h"
+#include "service/http/logescape.h"
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
 
@@ -32,7 +33,7 @@ QByteArray closingAnswer(int status, const QString &reason, const QString &messa
 void logClosed(int status, qint64 milliseconds, const QString &note)
 {
     qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), {}, {}, status, milliseconds, 0) + u" ("_s
-            + note + u')';
+            + escapeForLog(note) + u')';
 }
 
 QString reasonPhrase(int status)

@@ -15,6 +15,7 @@
 #include "service/http/clientlistener.h"
 #include "service/http/form.h"
 #include "service/http/guards.h"
+#include "service/http/logescape.h"
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
 
@@ -63,7 +64,7 @@ struct TranslationService::Exchange
         page = answerPage;
         qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, int(answerStatus),
                                  clock.elapsed(), characters, engine, fromMemory)
-                + (note.isEmpty() ? QString() : u" ("_s + note + u')');
+                + (note.isEmpty() ? QString() : u" ("_s + escapeForLog(note) + u')');
         answered();
     }
 

@@ -18,6 +18,7 @@
 #include "apyservice.h"
 #include "httpclient.h"
 #include "service/engines/libretranslateengine.h"
+#include "service/http/logescape.h"
 #include "service/http/translationservice.h"
 
 using namespace Qt::StringLiterals;
@@ -155,6 +156,29 @@ private slots:
         QVERIFY2(answers.startsWith("HTTP/1.1 " + QByteArray::number(status) + ' '), answers.constData());
         QCOMPARE(answers.count("HTTP/1.1 "), 1);
         QVERIFY2(answers.contains("\r\nConnection: close\r\n"), answers.constData());
+    }
+
+    void escapesClientFieldsForTheLog_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("plain code") << u"zh-CN"_s << u"zh-CN"_s;
+        QTest::newRow("terminal escapes") << u"e\x1b[2J\x1b[31mRED"_s << u"e\\x1b[2J\\x1b[31mRED"_s;
+        QTest::newRow("NUL") << QString::fromUtf16(u"e\0s", 3) << u"e\\x00s"_s;
+        QTest::newRow("VT FF BS") << u"\v\f\b"_s << u"\\x0b\\x0c\\x08"_s;
+        QTest::newRow("next line, line and paragraph separators")
+            << u"\u0085\u2028\u2029"_s << u"\\x85\\u2028\\u2029"_s;
+        QTest::newRow("bidi override and isolate") << u"\u202Ees\u2066"_s << u"\\u202ees\\u2066"_s;
+        QTest::newRow("backslash cannot forge an escape") << u"\\x1b"_s << u"\\\\x1b"_s;
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << u"\\ud800"_s;
+        QTest::newRow("tag character") << u"\U000E0041"_s << u"\\U000e0041"_s;
+        QTest::newRow("letters outside the BMP kept") << u"\U0001F600"_s << u"\U0001F600"_s;
+    }
+    void escapesClientFieldsForTheLog()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, logged);
+        QCOMPARE(escapeForLog(field), logged);
     }
 
     void dropsStalledAndIdleClients()
