@@ -60,6 +60,8 @@ struct TranslationService::Exchange
 
     void answer(Status answerStatus, const QByteArray &answerPage)
     {
+        if (status) // answered "stopping" before the engine came back
+            return;
         status = answerStatus;
         page = answerPage;
         qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, int(answerStatus),
@@ -152,7 +154,7 @@ void TranslationService::writeAnswers(QTcpSocket *socket)
     if (queue == queues.end())
         return;
     while (!queue->empty() && queue->front()->status) {
-        queue->front()->write(listener->closesAfterAnswer(socket));
+        queue->front()->write(stopping || listener->closesAfterAnswer(socket));
         queue->pop_front();
         listener->answerSent(socket);
     }
@@ -170,6 +172,27 @@ quint16 TranslationService::listenOn(qintptr descriptor)
             && listener->serverAddress().isLoopback()
         ? serve()
         : 0;
+}
+
+void TranslationService::stop()
+{
+    listener->close();
+    stopping = true;
+    // A copy: answering empties the queues.
+    const auto waiting = queues;
+    for (auto queue = waiting.cbegin(); queue != waiting.cend(); ++queue) {
+        for (const auto &exchange : queue.value()) {
+            if (!exchange->status) {
+                exchange->note = u"stopping"_s;
+                exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                    u"The translation service is stopping; ask again once it runs."_s);
+            }
+        }
+    }
+    for (QTcpSocket *socket : listener->findChildren<QTcpSocket *>()) {
+        socket->flush();
+        socket->disconnectFromHost();
+    }
 }
 
 quint16 TranslationService::serve()
