@@ -77,7 +77,7 @@ RequestFraming::Fed RequestFraming::feed(QByteArrayView bytes)
             const qsizetype newline = bytes.indexOf('\n', i);
             const qsizetype end = newline < 0 ? bytes.size() : newline;
             line += bytes.sliced(i, end - i);
-            headBytes += end - i + 1;
+            headBytes += end - i + (newline < 0 ? 0 : 1);
             i = newline < 0 ? end : end + 1;
             if (state == State::Head && headBytes > maxHeadBytes) {
                 problem = Problem {431, u"the request's headers are larger than %1 bytes"_s.arg(maxHeadBytes)};
