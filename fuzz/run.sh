@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-300}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_reply fuzz_form)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_reply fuzz_form fuzz_framing)
 
 mkdir -p build-fuzz/artifacts
 summary=()

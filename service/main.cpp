@@ -130,6 +130,8 @@ int main(int argc, char *argv[])
             app.exit(1);
             return false;
         }
+        // However the service ends, requests still waiting get an answer.
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, service.get(), &TranslationService::stop);
         QObject::connect(service.get(), &TranslationService::idle, &app, [&]() {
             say(u"tarnix-service: no client for %1 s, exiting (systemd starts it again at the next connection)\n"_s.arg(
                 limits.idleExit.count() / 1000));

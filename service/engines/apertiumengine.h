@@ -48,6 +48,10 @@ public:
     // apart; numbers and names it moves or keeps like any other, into a
     // language written in Latin letters.
     TokenForm tokenForm(const QString &source, const QString &target) const override;
+    // APy cuts a request into at most ten chunks and drops the rest; a chunk
+    // is at least about 500 characters, so 3,000 (with room for a chain's
+    // middle language growing the text) always fit.
+    TextLimits textLimits() const override { return {3000, client.concurrency()}; }
 
 private:
     using Path = std::variant<QStringList, EngineResult>;

@@ -24,6 +24,8 @@ public:
     QString identity() const override;
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // DeepL takes a request body of at most 128 KiB.
+    TextLimits textLimits() const override { return {10000, client.concurrency()}; }
 
 private:
     EngineCall call(const QByteArray &method, const QString &path, const QByteArray &body = {}) const;

@@ -29,6 +29,14 @@ struct EngineResult
     std::function<void(bool accepted)> checked = nullptr;
 };
 
+// How much one engine takes at once: the longest text (UTF-16 units) it
+// translates whole in one request, and how many requests it runs at a time.
+struct TextLimits
+{
+    qsizetype longestText = 3000;
+    int parallel = 4;
+};
+
 // Whether an engine can translate a language pair, as far as it knows.
 struct PairOffer
 {
@@ -78,6 +86,9 @@ public:
         Q_UNUSED(target);
         return TokenForm {};
     }
+
+    // A longer text is sent in pieces (service/engines/wholetext.h).
+    virtual TextLimits textLimits() const { return {}; }
 
 protected:
     // Tells `done`, later from the event loop, that this engine does not

@@ -42,6 +42,7 @@ public:
     void send(const EngineCall &call, std::function<void(const EngineAnswer &)> done);
 
     int inFlight() const { return running; }
+    int concurrency() const { return limit; }
 
 private:
     struct Pending

@@ -22,6 +22,10 @@ public:
     QString identity() const override;
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // The prompt, the text and its translation share the model's context,
+    // 2,048 tokens by default in Ollama; a token is three or four letters of
+    // English, one or two of other scripts.
+    TextLimits textLimits() const override { return {1500, client.concurrency()}; }
 
 private:
     EngineClient client;

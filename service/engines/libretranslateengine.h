@@ -21,6 +21,9 @@ public:
     QString identity() const override;
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // Public servers run with a character limit per request (5,000 on
+    // libretranslate.com); a self-hosted one has none by default.
+    TextLimits textLimits() const override { return {4000, client.concurrency()}; }
 
 private:
     QUrl endpoint(const QString &name) const;

@@ -1,5 +1,7 @@
 #include "service/engines/router.h"
 
+#include <algorithm>
+
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
@@ -31,6 +33,19 @@ Router::~Router() = default;
 TokenForm Router::tokenForm(const QString &source, const QString &target) const
 {
     return chain.empty() ? TokenForm {} : chain.front()->tokenForm(source, target);
+}
+
+TextLimits Router::textLimits() const
+{
+    if (chain.empty())
+        return {};
+    TextLimits smallest = chain.front()->textLimits();
+    for (const auto &engine : chain) {
+        smallest.longestText = std::min(smallest.longestText, engine->textLimits().longestText);
+        smallest.parallel = std::min(smallest.parallel, engine->textLimits().parallel);
+    }
+    smallest.parallel = std::max(smallest.parallel, 1);
+    return smallest;
 }
 
 void Router::offers(const QString &source, const QString &target, OfferCallback done)

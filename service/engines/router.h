@@ -26,6 +26,8 @@ public:
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     // The first engine's: the one that translates the pair whenever it can.
     TokenForm tokenForm(const QString &source, const QString &target) const override;
+    // The smallest of its engines': any of them may translate a piece.
+    TextLimits textLimits() const override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
 
 private:

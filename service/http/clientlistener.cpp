@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 
 #include "service/http/guards.h"
+#include "service/http/logescape.h"
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
 
@@ -15,8 +16,6 @@ namespace tarnix::service {
 
 namespace {
 
-// Room for a request's line and headers beside its body.
-constexpr qint64 maxHeadBytes = 64 * 1024;
 // The start of a request kept for judging its first line: the longest line
 // checkRequestLine() takes, with its line end.
 constexpr qsizetype maxHeadKept = 8 * 1024 + 2;
@@ -34,7 +33,21 @@ QByteArray closingAnswer(int status, const QString &reason, const QString &messa
 void logClosed(int status, qint64 milliseconds, const QString &note)
 {
     qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), {}, {}, status, milliseconds, 0) + u" ("_s
-            + note + u')';
+            + escapeForLog(note) + u')';
+}
+
+QString reasonPhrase(int status)
+{
+    switch (status) {
+    case 413:
+        return u"Payload Too Large"_s;
+    case 431:
+        return u"Request Header Fields Too Large"_s;
+    case 501:
+        return u"Not Implemented"_s;
+    default:
+        return u"Bad Request"_s;
+    }
 }
 
 void logNote(const QString &note)
@@ -117,6 +130,13 @@ void ClientListener::received(QTcpSocket *socket)
         if (client.lineChecked)
             client.head.clear();
     }
+    const RequestFraming::Fed fed = client.framing.feed(socket->peek(fresh));
+    if (fed.problem) {
+        refuse(socket, fed.problem->status, reasonPhrase(fed.problem->status),
+            u"The request is not read: %1."_s.arg(fed.problem->what), fed.problem->what);
+        return;
+    }
+    client.closing.insert(client.closing.end(), fed.completed.cbegin(), fed.completed.cend());
     if (client.requestBytes > maxBodyBytes + maxHeadBytes)
         refuse(socket, 413, u"Payload Too Large"_s,
             u"The request is larger than %1 bytes."_s.arg(maxBodyBytes + maxHeadBytes),
@@ -140,7 +160,25 @@ void ClientListener::answerSent(QTcpSocket *socket)
         return;
     --found->owed;
     found->active.start();
+    const bool closing = !found->closing.empty() && found->closing.front();
+    if (!found->closing.empty())
+        found->closing.pop_front();
+    if (closing) {
+        // Nothing more is read; the answer leaves before the connection closes.
+        QObject::disconnect(socket, &QIODevice::readyRead, nullptr, nullptr);
+        found->owed = 0;
+        found->receiving = false;
+        found->timer->start(limits.requestTimeout); // then abort, should the answer never leave
+        socket->disconnectFromHost();
+        return;
+    }
     rearm(*found);
+}
+
+bool ClientListener::closesAfterAnswer(QTcpSocket *socket) const
+{
+    const auto found = clients.constFind(socket);
+    return found != clients.cend() && !found->closing.empty() && found->closing.front();
 }
 
 void ClientListener::rearm(Client &client)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <deque>
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QTcpServer>
 #include <QTimer>
 
 #include "service/http/httplimits.h"
+#include "service/http/requestframing.h"
 
 class QTcpSocket;
 
@@ -20,8 +23,12 @@ namespace tarnix::service {
 //   (an idle keep-alive connection before a stalled request when both were
 //   quiet as long); one that is owed an answer is never closed (the new
 //   one is refused with 503 instead);
-// - a first line that is not an HTTP request line, or a request growing past
-//   the largest body the service reads, is answered (400, 413) and closed.
+// - a first line that is not an HTTP request line, a request whose framing
+//   HTTP refuses (RequestFraming), or a request growing past the largest
+//   body the service reads, is answered (400, 413, …) and closed, with one
+//   answer and before Qt's parser reads it;
+// - a request with "Connection: close", or HTTP/1.0 without keep-alive, has
+//   the connection closed right after its answer.
 // Qt's own parser would close such a connection without a word, and would
 // hold the rest forever.
 class ClientListener : public QTcpServer
@@ -36,6 +43,8 @@ public:
     // is now owed; one answer owed on `socket` was sent.
     void requestRead(QTcpSocket *socket);
     void answerSent(QTcpSocket *socket);
+    // The next answer owed on `socket` is its last: it says "Connection: close".
+    bool closesAfterAnswer(QTcpSocket *socket) const;
 
     qsizetype openConnections() const { return clients.size(); }
 
@@ -57,6 +66,8 @@ private:
         int owed = 0;
         qint64 requestBytes = 0;
         QByteArray head; // the start of the request, until its first line is judged
+        RequestFraming framing;
+        std::deque<bool> closing; // per request read and not answered: whether its answer closes
     };
 
     void received(QTcpSocket *socket);

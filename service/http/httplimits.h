@@ -8,6 +8,8 @@ namespace tarnix::service {
 
 // The largest request body the service reads as a translation request.
 inline constexpr qsizetype maxBodyBytes = 1024 * 1024;
+// The largest request line and headers the service reads.
+inline constexpr qsizetype maxHeadBytes = 64 * 1024;
 
 // How long and how many clients the HTTP side keeps. The configuration
 // file's [http] section sets them; tests set them directly.

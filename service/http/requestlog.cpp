@@ -1,5 +1,7 @@
 #include "service/http/requestlog.h"
 
+#include "service/http/logescape.h"
+
 using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
@@ -9,7 +11,7 @@ QString requestLogLine(const QDateTime &time, const QString &source, const QStri
 {
     // The codes come from the request: keep the line one line whatever they hold.
     const auto code = [](const QString &text) {
-        return text.isEmpty() ? u"-"_s : QString(text).replace(u'\n', u' ').replace(u'\r', u' ').left(16);
+        return text.isEmpty() ? u"-"_s : escapeForLog(QStringView(text).left(16));
     };
     const QString line =
         u"%1 %2>%3 %4 %5 ms %6 chars"_s.arg(time.toUTC().toString(Qt::ISODateWithMs), code(source), code(target))

@@ -11,13 +11,13 @@
 #include <QTcpSocket>
 
 #include "service/engines/engine.h"
+#include "service/engines/wholetext.h"
 #include "service/http/clientlistener.h"
 #include "service/http/form.h"
 #include "service/http/guards.h"
+#include "service/http/logescape.h"
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
-#include "service/text/placeholders.h"
-#include "service/text/translationtext.h"
 
 using namespace Qt::StringLiterals;
 
@@ -60,11 +60,13 @@ struct TranslationService::Exchange
 
     void answer(Status answerStatus, const QByteArray &answerPage)
     {
+        if (status) // answered "stopping" before the engine came back
+            return;
         status = answerStatus;
         page = answerPage;
         qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, int(answerStatus),
                                  clock.elapsed(), characters, engine, fromMemory)
-                + (note.isEmpty() ? QString() : u" ("_s + note + u')');
+                + (note.isEmpty() ? QString() : u" ("_s + escapeForLog(note) + u')');
         answered();
     }
 
@@ -73,15 +75,19 @@ struct TranslationService::Exchange
         answer(answerStatus, errorPage(int(answerStatus), reason, message));
     }
 
-    void write()
+    void write(bool closing)
     {
         // A client that gave up (a cancelled run) has closed its connection.
         if (!socket || socket->state() != QAbstractSocket::ConnectedState)
             return;
+        responder.writeStatusLine(*status);
+        responder.writeHeader("Content-Type", htmlType);
         if (*status == Status::MethodNotAllowed)
-            responder.write(page, {{"Content-Type", htmlType}, {"Allow", "POST"}}, *status);
-        else
-            responder.write(page, {{"Content-Type", htmlType}}, *status);
+            responder.writeHeader("Allow", "POST");
+        if (closing)
+            responder.writeHeader("Connection", "close");
+        responder.writeHeader("Content-Length", QByteArray::number(page.size()));
+        responder.writeBody(page);
     }
 };
 
@@ -148,7 +154,7 @@ void TranslationService::writeAnswers(QTcpSocket *socket)
     if (queue == queues.end())
         return;
     while (!queue->empty() && queue->front()->status) {
-        queue->front()->write();
+        queue->front()->write(stopping || listener->closesAfterAnswer(socket));
         queue->pop_front();
         listener->answerSent(socket);
     }
@@ -166,6 +172,27 @@ quint16 TranslationService::listenOn(qintptr descriptor)
             && listener->serverAddress().isLoopback()
         ? serve()
         : 0;
+}
+
+void TranslationService::stop()
+{
+    listener->close();
+    stopping = true;
+    // A copy: answering empties the queues.
+    const auto waiting = queues;
+    for (auto queue = waiting.cbegin(); queue != waiting.cend(); ++queue) {
+        for (const auto &exchange : queue.value()) {
+            if (!exchange->status) {
+                exchange->note = u"stopping"_s;
+                exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                    u"The translation service is stopping; ask again once it runs."_s);
+            }
+        }
+    }
+    for (QTcpSocket *socket : listener->findChildren<QTcpSocket *>()) {
+        socket->flush();
+        socket->disconnectFromHost();
+    }
 }
 
 quint16 TranslationService::serve()
@@ -205,40 +232,33 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
     exchange->target = form.target;
     exchange->characters = form.text.size();
 
-    const PreparedText prepared = prepareForEngine(form.text, engine->tokenForm(form.source, form.target));
-    if (form.source == form.target || prepared.masked.text.isEmpty()) {
+    if (form.source == form.target) {
         exchange->answer(Status::Ok, translationPage(form.text));
         return;
     }
-    engine->translate(form.source, form.target, prepared.masked.text, [exchange, prepared](const EngineResult &result) {
+    translateWholeText(engine, form.source, form.target, form.text, [exchange](const WholeTextResult &result) {
         exchange->engine = result.engine;
-        switch (result.status) {
-        case EngineResult::Status::Translated: {
-            const auto finished = finishTranslation(prepared, result.text);
-            // The translation memory commits the translation before the page
-            // can reach the client, and forgets a refused one.
-            if (result.checked)
-                result.checked(std::holds_alternative<QString>(finished));
-            if (const auto *translation = std::get_if<QString>(&finished)) {
-                exchange->fromMemory = result.fromMemory;
-                exchange->answer(Status::Ok, translationPage(*translation));
-                return;
-            }
-            // The log names the placeholder, never the text.
-            const QString fault = oneLine(std::get<PlaceholderFault>(finished).what);
+        switch (result.outcome) {
+        case WholeTextResult::Outcome::Translated:
+            exchange->fromMemory = result.fromMemory;
+            exchange->answer(Status::Ok, translationPage(result.text));
+            return;
+        case WholeTextResult::Outcome::Refused: {
+            // The log names the placeholder or the cut, never the text.
+            const QString fault = oneLine(result.text);
             exchange->note = u"refused: "_s + fault;
             exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
                 u"The translation is not used: %1."_s.arg(fault));
             return;
         }
-        case EngineResult::Status::Unsupported:
+        case WholeTextResult::Outcome::Unsupported:
             exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
                 u"The engine cannot translate from %1 to %2. %3"_s.arg(
-                    exchange->source, exchange->target, result.detail));
+                    exchange->source, exchange->target, result.text));
             return;
-        case EngineResult::Status::Unavailable:
+        case WholeTextResult::Outcome::Unavailable:
             exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
-                u"The translation engine is unavailable. %1"_s.arg(result.detail));
+                u"The translation engine is unavailable. %1"_s.arg(result.text));
             return;
         }
     });

@@ -37,6 +37,11 @@ public:
     // port, or 0 if it is not a listening socket.
     quint16 listenOn(qintptr descriptor);
 
+    // Stops taking connections and answers every request still waiting for
+    // its engine with 503 "stopping", rather than closing on it bare; then
+    // closes every connection once its answers are out.
+    void stop();
+
 signals:
     // No client for the limits' idle exit time.
     void idle();
@@ -55,6 +60,7 @@ private:
     QHttpServer server;
     ClientListener *listener; // the server's child once it listens
     Engine *engine;
+    bool stopping = false;
 };
 
 } // namespace tarnix::service

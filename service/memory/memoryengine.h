@@ -24,6 +24,7 @@ public:
     QString name() const override;
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     TokenForm tokenForm(const QString &source, const QString &target) const override;
+    TextLimits textLimits() const override { return engine->textLimits(); }
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
 
 private:

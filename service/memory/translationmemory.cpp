@@ -191,15 +191,19 @@ bool TranslationMemory::execute(const QString &statement)
 void TranslationMemory::failed(const QSqlError &error, const QString &what)
 {
     const int code = sqliteCode(error);
-    if ((code == sqliteCorrupt || code == sqliteNotADatabase) && !corruptOnce) {
+    const bool locked = code == sqliteBusy || code == sqliteLocked;
+    // Any other error on a memory in use may be a file damaged under it (cut
+    // short, overwritten): its integrity is checked at once, not at the next start.
+    const bool damaged =
+        code == sqliteCorrupt || code == sqliteNotADatabase || (!locked && statements && what != u"open" && !intact());
+    if (damaged && !corruptOnce) {
         // A file that turns out corrupt in use is replaced like one found so
         // at start; a new file that fails the same way is not retried.
         corruptOnce = true;
-        moveAside(code == sqliteCorrupt ? u"corrupt"_s : u"not an SQLite database"_s);
+        moveAside(code == sqliteNotADatabase ? u"not an SQLite database"_s : u"corrupt"_s);
         open();
         return;
     }
-    const bool locked = code == sqliteBusy || code == sqliteLocked;
     if (statements)
         QSqlQuery(statements->db).exec(u"ROLLBACK"_s); // fails harmlessly outside a transaction
     if (!locked || !statements)
@@ -209,6 +213,16 @@ void TranslationMemory::failed(const QSqlError &error, const QString &what)
                                 .arg(
                                     what, filePath, locked ? u"locked by another process: "_s : QString(), error.text())
                                 .arg(pauseMilliseconds / 1000);
+}
+
+bool TranslationMemory::intact()
+{
+    QSqlQuery query(statements->db);
+    query.exec(u"ROLLBACK"_s); // fails harmlessly outside a transaction
+    // A file cut back to an older state reads as a sound database without the table.
+    return query.exec(u"PRAGMA quick_check"_s) && query.next() && query.value(0).toString() == u"ok"
+        && query.exec(u"SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'translations'"_s)
+        && query.next() && query.value(0).toInt() == 1;
 }
 
 void TranslationMemory::moveAside(const QString &why)

@@ -64,6 +64,7 @@ private:
     void close();
     bool execute(const QString &statement);
     void failed(const QSqlError &error, const QString &what);
+    bool intact();
     void moveAside(const QString &why);
     void trim();
 

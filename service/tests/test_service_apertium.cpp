@@ -145,6 +145,17 @@ private slots:
         QVERIFY2(!pageText(answer.body).contains(u'*'), answer.body.constData());
     }
 
+    void longTextComesBackWhole()
+    {
+        // APy alone translates about ten 4 KiB chunks of a request and drops the rest.
+        const HttpAnswer answer =
+            translate("en", "es", u"The quick brown fox jumps over the lazy dog. "_s.repeated(2000));
+        QCOMPARE(answer.status, 200);
+        const QString translation = pageText(answer.body);
+        QCOMPARE(translation.count(u"zorro"_s), 2000);
+        QCOMPARE(translation.count(u". "_s), 2000);
+    }
+
     void apyStopsWithItsOwner()
     {
         const quint16 port = quint16(running.apy->url().port());

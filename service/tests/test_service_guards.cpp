@@ -18,6 +18,7 @@
 #include "apyservice.h"
 #include "httpclient.h"
 #include "service/engines/libretranslateengine.h"
+#include "service/http/logescape.h"
 #include "service/http/translationservice.h"
 
 using namespace Qt::StringLiterals;
@@ -45,6 +46,24 @@ int statusOf(quint16 port, const QByteArray &bytes)
     [[maybe_unused]] const bool answered =
         QTest::qWaitFor([&] { return (answer += socket.readAll()).contains("\r\n"); }, 5000);
     return answer.startsWith("HTTP/1.1 ") ? answer.mid(9, 3).toInt() : 0;
+}
+
+// Everything the service sends back to `bytes` until it closes the
+// connection (empty after 5 s without a close).
+QByteArray answersUntilClosed(quint16 port, const QByteArray &bytes)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.waitForConnected(5000);
+    socket.write(bytes);
+    QByteArray answers;
+    const bool closed = QTest::qWaitFor(
+        [&] {
+            answers += socket.readAll();
+            return socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        5000);
+    return closed ? answers + socket.readAll() : QByteArray();
 }
 
 int openDescriptors()
@@ -92,6 +111,74 @@ private slots:
         TranslationService service(&unusedEngine);
         const quint16 port = service.listen(0);
         QCOMPARE(statusOf(port, request.replace("%1", QByteArray::number(port))), status);
+    }
+
+    void answersEachRequestOnceAndCloses_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        const QByteArray start =
+            "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n";
+        const QByteArray body = "sl=en&tl=en&text=Hi";
+        const auto post = [&](const QByteArray &headers) { return start + headers + "\r\n" + body; };
+        const QByteArray length = "Content-Length: 19\r\n";
+        QTest::newRow("line without a colon, Origin before it")
+            << post("Origin: http://evil.example\r\n" + length + "NoColonHere\r\n") << 400;
+        QTest::newRow("Content-Length -1") << post("Content-Length: -1\r\n") << 400;
+        QTest::newRow("Content-Length of 20 digits") << post("Content-Length: 99999999999999999999\r\n") << 400;
+        QTest::newRow("Content-Length in hex") << post("Content-Length: 0x13\r\n") << 400;
+        QTest::newRow("two Content-Lengths") << post(length + "Content-Length: 5\r\n") << 400;
+        QTest::newRow("the same Content-Length twice") << post(length + length) << 400;
+        QTest::newRow("Content-Length and chunked") << post(length + "Transfer-Encoding: chunked\r\n") << 400;
+        QTest::newRow("bad chunk size") << start + "Transfer-Encoding: chunked\r\n\r\nzz\r\n" + body + "\r\n0\r\n\r\n"
+                                        << 400;
+        QTest::newRow("chunk longer than its size") << start + "Transfer-Encoding: chunked\r\n\r\n5\r\n" + body
+                + "\r\n0\r\n\r\n" << 400;
+        QTest::newRow("gzip transfer coding") << post("Transfer-Encoding: gzip\r\n") << 501;
+        QTest::newRow("folded header") << post(length + "X-Note: a\r\n b\r\n") << 400;
+        QTest::newRow("space before the colon") << post("Content-Length : 19\r\n") << 400;
+        QTest::newRow("no Host") << "POST / HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"_ba + length
+                + "\r\n" + body << 400;
+        QTest::newRow("Connection: close") << post(length + "Connection: close\r\n") << 200;
+        QTest::newRow("HTTP/1.0 without keep-alive")
+            << "POST / HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\n"_ba + length + "\r\n" + body
+            << 200;
+        QTest::newRow("chunked, then close")
+            << start + "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n13;x=1\r\n" + body + "\r\n0\r\n\r\n"
+            << 200;
+    }
+    void answersEachRequestOnceAndCloses()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        TranslationService service(&unusedEngine);
+        const QByteArray answers = answersUntilClosed(service.listen(0), request);
+        QVERIFY2(answers.startsWith("HTTP/1.1 " + QByteArray::number(status) + ' '), answers.constData());
+        QCOMPARE(answers.count("HTTP/1.1 "), 1);
+        QVERIFY2(answers.contains("\r\nConnection: close\r\n"), answers.constData());
+    }
+
+    void escapesClientFieldsForTheLog_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("plain code") << u"zh-CN"_s << u"zh-CN"_s;
+        QTest::newRow("terminal escapes") << u"e\x1b[2J\x1b[31mRED"_s << u"e\\x1b[2J\\x1b[31mRED"_s;
+        QTest::newRow("NUL") << QString::fromUtf16(u"e\0s", 3) << u"e\\x00s"_s;
+        QTest::newRow("VT FF BS") << u"\v\f\b"_s << u"\\x0b\\x0c\\x08"_s;
+        QTest::newRow("next line, line and paragraph separators")
+            << u"\u0085\u2028\u2029"_s << u"\\x85\\u2028\\u2029"_s;
+        QTest::newRow("bidi override and isolate") << u"\u202Ees\u2066"_s << u"\\u202ees\\u2066"_s;
+        QTest::newRow("backslash cannot forge an escape") << u"\\x1b"_s << u"\\\\x1b"_s;
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << u"\\ud800"_s;
+        QTest::newRow("tag character") << u"\U000E0041"_s << u"\\U000e0041"_s;
+        QTest::newRow("letters outside the BMP kept") << u"\U0001F600"_s << u"\U0001F600"_s;
+    }
+    void escapesClientFieldsForTheLog()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, logged);
+        QCOMPARE(escapeForLog(field), logged);
     }
 
     void dropsStalledAndIdleClients()

@@ -234,6 +234,38 @@ private slots:
         QVERIFY(answers.indexOf("[de] first") < answers.indexOf(">second<"));
     }
 
+    void stoppingAnswersWaitingRequests()
+    {
+        fake.mode = FakeLibreTranslate::Mode::Hold;
+        fake.holdUntil = 2;
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, quint16(serviceUrl.port()));
+        QVERIFY(client.waitForConnected(5000));
+        const QByteArray body = programForm("en", "fr", "waiting");
+        client.write("POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                     "Content-Length: "
+            + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        QTRY_COMPARE(fake.received.size(), 1);
+        service->stop();
+        QByteArray answer;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                answer += client.readAll();
+                return client.state() == QAbstractSocket::UnconnectedState;
+            },
+            5000));
+        answer += client.readAll();
+        QVERIFY2(answer.startsWith("HTTP/1.1 503 ") && answer.contains("stopping")
+                && answer.contains("\r\nConnection: close\r\n"),
+            answer.constData());
+        QCOMPARE(post(programForm("en", "fr", "refused")).status, 0); // no longer listening
+
+        // A new service; its first request lets the engine answer the held one too.
+        service = std::make_unique<TranslationService>(engine.get());
+        serviceUrl.setPort(service->listen(0));
+        QCOMPARE(post(programForm("en", "fr", "after")).status, 200);
+    }
+
     void clientThatLeavesDoesNotHurt()
     {
         fake.mode = FakeLibreTranslate::Mode::Hold;

@@ -205,6 +205,26 @@ private slots:
         QVERIFY(moved.open(QIODevice::ReadOnly));
         QCOMPARE(moved.readAll(), broken);
     }
+
+    void fileDamagedInUseIsMovedAsideAtOnce()
+    {
+        const QString path = dir.filePath(u"damaged-in-use"_s);
+        TranslationMemory memory(path, 1000);
+        const MemoryKey key {u"libretranslate x"_s, u"en"_s, u"es"_s, u"Hello"_s};
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(memory.store({key.engine, key.source, key.target, QString::number(i).repeated(20)}, key.text));
+        // Another program writes over the file, its log and their index while the memory is open.
+        for (const QString &suffix : {u""_s, u"-wal"_s, u"-shm"_s}) {
+            QFile file(path + suffix);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(suffix.isEmpty() ? 4096 : 0));
+            QVERIFY(file.write(QByteArray(std::min<qint64>(file.size(), 65536), 'U')));
+        }
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"is (corrupt|not an SQLite database); moved aside"_s));
+        QCOMPARE(memory.lookup({key.engine, key.source, key.target, u"7"_s.repeated(20)}), std::nullopt);
+        QVERIFY(!QDir(dir.path()).entryList({u"damaged-in-use.broken-*"_s}).isEmpty());
+        QVERIFY(memory.store(key, u"Hola"_s));
+        QCOMPARE(memory.lookup(key), u"Hola"_s);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServiceMemory)

@@ -376,7 +376,7 @@ private slots:
     {
         const QString line =
             requestLogLine(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC), u"en"_s, u"e\ns"_s, 200, 12, 34);
-        QCOMPARE(line, u"2026-01-02T03:04:05.000Z en>e s 200 12 ms 34 chars"_s);
+        QCOMPARE(line, u"2026-01-02T03:04:05.000Z en>e\\x0as 200 12 ms 34 chars"_s);
     }
 };
 

@@ -1,0 +1,144 @@
+#include "service/engines/wholetext.h"
+
+#include <memory>
+#include <vector>
+
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+
+#include "service/engines/engine.h"
+#include "service/text/completeness.h"
+#include "service/text/textpieces.h"
+#include "service/text/translationtext.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::service {
+
+namespace {
+
+using Outcome = WholeTextResult::Outcome;
+
+struct Job
+{
+    QPointer<Engine> engine;
+    QString source;
+    QString target;
+    QString text;
+    TextPieces pieces;
+    std::vector<PreparedText> prepared;
+    QStringList translated;
+    std::vector<std::function<void(bool)>> checked;
+    QStringList engines;
+    std::function<void(const WholeTextResult &)> done;
+    QList<qsizetype> toSend; // the pieces that need an engine, in order
+    qsizetype next = 0; // the next of them to send
+    qsizetype waiting = 0; // pieces sent and not answered
+    qsizetype fromMemory = 0;
+    bool over = false;
+
+    void finish(WholeTextResult result)
+    {
+        over = true;
+        result.engine = engines.join(u',');
+        done(result);
+    }
+};
+
+// The translation of one piece: the engine's answer finished, its
+// placeholders checked, the piece checked for completeness on its own.
+void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResult &result);
+
+void pump(const std::shared_ptr<Job> &job)
+{
+    const int parallel = job->engine ? std::max(1, job->engine->textLimits().parallel) : 1;
+    while (!job->over && job->waiting < parallel && job->next < job->toSend.size()) {
+        const qsizetype index = job->toSend[job->next++];
+        const PreparedText &prepared = job->prepared[std::size_t(index)];
+        if (!job->engine) {
+            job->finish({Outcome::Unavailable, u"The service is stopping."_s, {}, false});
+            return;
+        }
+        ++job->waiting;
+        job->engine->translate(job->source, job->target, prepared.masked.text,
+            [job, index](const EngineResult &result) { received(job, index, result); });
+    }
+    if (job->over || job->waiting > 0 || job->next < job->toSend.size())
+        return;
+    const QString whole = joinPieces(job->translated, job->pieces.separators);
+    if (const auto cut = incompleteness(job->text, whole, job->target)) {
+        job->finish({Outcome::Refused, u"the translation looks incomplete: "_s + *cut, {}, false});
+        return;
+    }
+    // Accepted: the memory keeps every piece now, before the answer leaves.
+    for (const auto &checked : job->checked) {
+        if (checked)
+            checked(true);
+    }
+    job->finish({Outcome::Translated, whole, {}, !job->toSend.isEmpty() && job->fromMemory == job->toSend.size()});
+}
+
+void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResult &result)
+{
+    --job->waiting;
+    if (job->over)
+        return;
+    if (!result.engine.isEmpty() && !job->engines.contains(result.engine))
+        job->engines.append(result.engine);
+    if (result.status == EngineResult::Status::Unsupported) {
+        job->finish({Outcome::Unsupported, result.detail, {}, false});
+        return;
+    }
+    if (result.status == EngineResult::Status::Unavailable) {
+        job->finish({Outcome::Unavailable, result.detail, {}, false});
+        return;
+    }
+    const PreparedText &prepared = job->prepared[std::size_t(index)];
+    const auto finished = finishTranslation(prepared, result.text);
+    std::optional<QString> fault;
+    if (const auto *placeholder = std::get_if<PlaceholderFault>(&finished))
+        fault = placeholder->what;
+    else if (const auto cut = incompleteness(prepared.source, std::get<QString>(finished), job->target))
+        fault = u"the translation looks incomplete: "_s + *cut;
+    if (fault) {
+        // The memory forgets an entry that now fails the checks.
+        if (result.checked)
+            result.checked(false);
+        job->finish({Outcome::Refused, *fault, {}, false});
+        return;
+    }
+    job->translated[index] = std::get<QString>(finished);
+    job->checked[std::size_t(index)] = result.checked;
+    job->fromMemory += result.fromMemory ? 1 : 0;
+    pump(job);
+}
+
+} // namespace
+
+void translateWholeText(Engine *engine, const QString &source, const QString &target, const QString &text,
+    std::function<void(const WholeTextResult &)> done)
+{
+    auto job = std::make_shared<Job>();
+    job->engine = engine;
+    job->source = source;
+    job->target = target;
+    job->text = text;
+    job->done = std::move(done);
+    job->pieces = splitText(text, engine->textLimits().longestText);
+    const TokenForm form = engine->tokenForm(source, target);
+    const qsizetype count = job->pieces.pieces.size();
+    job->translated.resize(count);
+    job->checked.resize(std::size_t(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        job->prepared.push_back(prepareForEngine(job->pieces.pieces[i], form));
+        // Placeholders or white space alone: nothing for an engine, the piece is its own translation.
+        if (job->prepared.back().masked.text.isEmpty())
+            job->translated[i] = job->pieces.pieces[i];
+        else
+            job->toSend.append(i);
+    }
+    QTimer::singleShot(0, engine, [job]() { pump(job); });
+}
+
+} // namespace tarnix::service

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+
+#include <QString>
+
+namespace tarnix::service {
+
+class Engine;
+
+// The answer to one whole text.
+struct WholeTextResult
+{
+    enum class Outcome {
+        Translated, // text is the whole translation
+        Refused, // an answer came but is not used; text says why (a placeholder, a cut)
+        Unsupported, // no engine translates the pair; text says why
+        Unavailable, // no engine answered; text says why
+    };
+    Outcome outcome = Outcome::Unavailable;
+    QString text;
+    QString engine; // the engines that answered, for the log
+    bool fromMemory = false; // every piece came from the translation memory
+};
+
+// Translates `text` whole or not at all. A text longer than the engine takes
+// in one request is cut at paragraph and sentence boundaries
+// (service/text/textpieces.h); the pieces are translated at most the
+// engine's `parallel` at a time, each with its placeholders masked and
+// checked, and put back together with the source's own white space. Then the
+// whole answer must look complete beside the source
+// (service/text/completeness.h). Only then does the translation memory keep
+// the pieces: a refused text leaves nothing of itself there. `done` is called
+// once, later from the event loop.
+void translateWholeText(Engine *engine, const QString &source, const QString &target, const QString &text,
+    std::function<void(const WholeTextResult &)> done);
+
+} // namespace tarnix::service

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+
+#include <QString>
+
+namespace tarnix::service {
+
+// What can be counted in a text without understanding it.
+struct TextShape
+{
+    qsizetype paragraphBreaks = 0; // runs of white space holding two or more line breaks
+    qsizetype sentenceEnds = 0; // sentence-end marks ("?!" and "..." count once) at a word's end
+    double weight = 0; // letters and signs, a Chinese, Japanese or Korean one as several
+};
+
+TextShape textShape(QStringView text);
+
+// Why `translation` cannot be the whole of `source`, or nothing: it does not
+// trust how the text was cut or put back together, only what both hold.
+// Paragraph breaks and sentence ends must match within a tolerance (engines
+// join or split the odd sentence) and the lengths, weighed for their
+// scripts, must be within bounds once the source is long enough to judge.
+// `target` is the target's service code: a language written without
+// sentence marks (Thai) is not counted for them.
+std::optional<QString> incompleteness(QStringView source, QStringView translation, QStringView target);
+
+} // namespace tarnix::service
