@@ -68,6 +68,54 @@ private slots:
         QVERIFY(!answers(port));
         QVERIFY(!answers(apyPort));
     }
+
+    // What the user reads when a translation does not come: the start line
+    // names an engine that does not answer, and every refused request's log
+    // line and page say why, never with the text.
+    void saysWhyNothingCame_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("form");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("logged"); // the start and the request's line, with @ for the engine's port
+        QTest::addColumn<QString>("page");
+        const QStringList deadEngine {u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s, u"http://127.0.0.1:@"_s};
+        QTest::newRow("engine down") << deadEngine << "sl=en&tl=es&text=Secret"_ba << 503
+                                     << u"libretranslate at http://127.0.0.1:@: .*check that LibreTranslate runs.*\\n"
+                                        u"(.|\\n)* en>es 503 .*\\(libretranslate at http://127.0.0.1:@: "_s
+                                     << u"http://127.0.0.1:@"_s;
+        QTest::newRow("no language code")
+            << deadEngine << "sl=en&tl=English&text=Secret"_ba << 400
+            << u"400 .*\\(tl \"English\" is not a language code\\)"_s << u"which is not a language code"_s;
+        QTest::newRow("no engine offers the pair")
+            << QStringList {u"--engine"_s, u"apertium"_s} << "sl=EN&tl=xx&text=Secret"_ba << 422
+            << u" en>xx 422 .*\\(no engine offers en>xx\\)"_s << u"translates from en to xx"_s;
+    }
+    void saysWhyNothingCame()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, form);
+        QFETCH(int, status);
+        QFETCH(QString, logged);
+        QFETCH(QString, page);
+        const QString enginePort = QString::number(tarnix::test::freeLoopbackPort());
+        const quint16 port = tarnix::test::freeLoopbackPort();
+        QProcess service;
+        service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
+            QStringList {u"--port"_s, QString::number(port)} + options.replaceInStrings(u"@"_s, enginePort));
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += service.readAllStandardError()).contains("listening on"), 90000);
+        QNetworkAccessManager net;
+        const HttpAnswer answer = httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", form);
+        QCOMPARE(answer.status, status);
+        QVERIFY2(QString::fromUtf8(answer.body).contains(page.replace(u"@"_s, enginePort)), answer.body.constData());
+        const QRegularExpression expected(logged.replace(u"@"_s, enginePort));
+        QTRY_VERIFY2(
+            expected.match(QString::fromUtf8(log += service.readAllStandardError())).hasMatch(), log.constData());
+        QVERIFY(!log.contains("Secret"));
+        service.terminate();
+        QVERIFY(service.waitForFinished(15000));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServiceProcess)
