@@ -202,6 +202,8 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
         return;
     }
     TranslationForm form = std::get<TranslationForm>(parsed);
+    exchange->source = form.source; // as written, for the log of a refused code
+    exchange->target = form.target;
     // Codes as people write them ("he", "EN", "zh-Hans") name the service's
     // languages; a value that is no language code at all is the client's
     // mistake, while a real code no engine offers is refused below (422).
