@@ -68,11 +68,10 @@ void ApertiumEngine::checkDirections(const QStringList &pairs)
         const EngineCall call {QByteArrayLiteral("POST"), url, QByteArrayLiteral("application/x-www-form-urlencoded"),
             apyTranslateBody(languages[0], languages[1], u"1"_s), {}};
         client.send(call, [this, pair](const EngineAnswer &answer) {
-            // A direction that only took too long is kept: its pipeline may
-            // just be slow to start on a busy machine.
-            if (answer.httpStatus == 0 && !answer.timedOut) {
-                brokenSteps.insert(pair, u"APy: "_s + answer.error);
-            } else if (answer.httpStatus != 0) {
+            // Only an answer that is no translation says the mode fails; a
+            // direction that got no answer (slow to start on a busy machine,
+            // APy restarting) is kept.
+            if (answer.httpStatus != 0) {
                 const EngineResult result = parseApyTranslation(answer.httpStatus, answer.body);
                 if (result.status != EngineResult::Status::Translated)
                     brokenSteps.insert(pair, result.detail);
