@@ -1,5 +1,7 @@
 // ApertiumEngine's check at start: which directions of the installed pairs
 // really translate here.
+#include <algorithm>
+
 #include <QDateTime>
 #include <QTimer>
 
@@ -15,6 +17,16 @@ namespace {
 void logLine(const QString &line)
 {
     qWarning().noquote() << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs) + u' ' + line;
+}
+
+// The installed pairs a chain of languages goes through: "eng|spa", "spa|ita".
+QStringList steps(const std::variant<QStringList, EngineResult> &path)
+{
+    QStringList found;
+    const auto *chain = std::get_if<QStringList>(&path);
+    for (qsizetype hop = 0; chain && hop + 1 < chain->size(); ++hop)
+        found.append(chain->at(hop) + u'|' + chain->at(hop + 1));
+    return found;
 }
 
 QString arrow(const QString &pair)
@@ -60,7 +72,8 @@ void ApertiumEngine::listPairs(std::function<void(const QString &)> done)
 
 void ApertiumEngine::checkDirections(const QStringList &pairs)
 {
-    directionsLeft += int(pairs.size());
+    for (const QString &pair : pairs)
+        stepsUnderCheck.insert(pair);
     for (const QString &pair : pairs) {
         const QStringList languages = pair.split(u'|');
         QUrl url = apyUrl;
@@ -80,19 +93,24 @@ void ApertiumEngine::checkDirections(const QStringList &pairs)
                 logLine(u"%1: %2 fails a one-word translation and is not offered (%3): check that the programs its "
                         u"mode runs are installed (cg-proc is in the package cg3)"_s.arg(
                             name(), arrow(pair), brokenSteps.value(pair)));
-            if (--directionsLeft == 0) {
-                for (const auto &resume : std::exchange(waitingForCheck, {}))
-                    resume();
-            }
+            // Those still waiting for another step ask again.
+            stepsUnderCheck.remove(pair);
+            for (const auto &resume : std::exchange(waitingForCheck, {}))
+                resume();
         });
     }
 }
 
+bool ApertiumEngine::underCheck(const Path &path) const
+{
+    const QStringList chainSteps = steps(path);
+    return std::any_of(
+        chainSteps.cbegin(), chainSteps.cend(), [this](const QString &step) { return stepsUnderCheck.contains(step); });
+}
+
 ApertiumEngine::Path ApertiumEngine::usable(const Path &path) const
 {
-    const auto *chain = std::get_if<QStringList>(&path);
-    for (qsizetype hop = 0; chain && hop + 1 < chain->size(); ++hop) {
-        const QString step = chain->at(hop) + u'|' + chain->at(hop + 1);
+    for (const QString &step : steps(path)) {
         if (brokenSteps.contains(step))
             return EngineResult {EngineResult::Status::Unsupported, QString(),
                 u"Apertium's %1 does not work here: %2"_s.arg(arrow(step), brokenSteps.value(step)), {}};

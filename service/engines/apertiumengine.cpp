@@ -161,11 +161,11 @@ void ApertiumEngine::findPath(const QString &source, const QString &target, QDea
 
 void ApertiumEngine::offers(const QString &source, const QString &target, OfferCallback done)
 {
-    if (directionsLeft > 0) {
-        waitingForCheck.append([=, this]() { offers(source, target, done); });
-        return;
-    }
-    findPath(source, target, QDeadlineTimer(engineTimeout), [this, done = std::move(done)](const Path &found) {
+    findPath(source, target, QDeadlineTimer(engineTimeout), [=, this](const Path &found) {
+        if (underCheck(found)) {
+            waitingForCheck.append([=, this]() { offers(source, target, done); });
+            return;
+        }
         const Path path = usable(found);
         const auto *refusal = std::get_if<EngineResult>(&path);
         if (!refusal)
@@ -179,12 +179,12 @@ void ApertiumEngine::offers(const QString &source, const QString &target, OfferC
 
 void ApertiumEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {
-    if (directionsLeft > 0) {
-        waitingForCheck.append([=, this]() { translate(source, target, text, done); });
-        return;
-    }
     const QDeadlineTimer deadline(engineTimeout);
-    findPath(source, target, deadline, [this, text, deadline, done = std::move(done)](const Path &found) {
+    findPath(source, target, deadline, [=, this](const Path &found) {
+        if (underCheck(found)) {
+            waitingForCheck.append([=, this]() { translate(source, target, text, done); });
+            return;
+        }
         const Path path = usable(found);
         if (const auto *chain = std::get_if<QStringList>(&path))
             translateAlong(*chain, 0, text, deadline, done);

@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 
@@ -48,7 +49,7 @@ public:
     // Asks APy for its installed pairs (once more every 10 s while it does not
     // answer), then has every direction translate one word: one whose mode
     // fails (a program it runs is not installed) is not offered, and the log
-    // says which and why. Requests wait for those verdicts.
+    // says which and why. A request waits for the verdicts on its steps.
     void check(CheckCallback done) override;
     // Apertium parses "⟦0⟧" as punctuation around a number and moves them
     // apart; numbers and names it moves or keeps like any other, into a
@@ -72,6 +73,8 @@ private:
     void checkDirections(const QStringList &pairs);
     // The path, or a refusal when one of its steps failed its check.
     Path usable(const Path &path) const;
+    // Whether a step of the path is still being checked.
+    bool underCheck(const Path &path) const;
 
     EngineClient client;
     QUrl apyUrl;
@@ -85,8 +88,8 @@ private:
     QHash<QString, QList<PathCallback>> pathsInFlight; // "eng|ita" -> everyone waiting for that chain
     QHash<QString, QList<Callback>> stepsInFlight; // "eng|spa|text" -> everyone waiting for that step
     QHash<QString, QString> brokenSteps; // "ita|spa" -> why its one-word translation failed
-    int directionsLeft = 0; // one-word translations of the check still out
-    QList<std::function<void()>> waitingForCheck; // requests held until then
+    QSet<QString> stepsUnderCheck; // "eng|spa": its one-word translation is still out
+    QList<std::function<void()>> waitingForCheck; // requests held until a step's verdict
 };
 
 } // namespace tarnix::service
