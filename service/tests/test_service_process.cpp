@@ -1,5 +1,6 @@
 #include <csignal>
 
+#include <QDir>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QProcess>
@@ -7,6 +8,7 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "apyservice.h"
@@ -113,6 +115,33 @@ private slots:
         QTRY_VERIFY2(
             expected.match(QString::fromUtf8(log += service.readAllStandardError())).hasMatch(), log.constData());
         QVERIFY(!log.contains("Secret"));
+        service.terminate();
+        QVERIFY(service.waitForFinished(15000));
+    }
+
+    // Debian's Italian modes run cg-proc without depending on cg3: on a PATH
+    // without it, the direction is named at start and Italian as a source is
+    // refused (422) instead of failing every request.
+    void leavesOutADirectionItsModeCannotRun()
+    {
+        QTemporaryDir bin;
+        for (const QFileInfo &program : QDir(u"/usr/bin"_s).entryInfoList(QDir::Files))
+            QVERIFY(
+                program.fileName() == u"cg-proc" || QFile::link(program.filePath(), bin.filePath(program.fileName())));
+        const quint16 port = tarnix::test::freeLoopbackPort();
+        QProcess service;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"PATH"_s, bin.path());
+        service.setProcessEnvironment(environment);
+        service.start(QStringLiteral(TARNIX_SERVICE_BINARY), {u"--port"_s, QString::number(port)});
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += service.readAllStandardError()).contains("listening on"), 90000);
+        QNetworkAccessManager net;
+        const QUrl url(u"http://127.0.0.1:%1/"_s.arg(port));
+        QCOMPARE(httpExchange(net, url, "POST", "sl=it&tl=es&text=la%20casa").status, 422);
+        QCOMPARE(httpExchange(net, url, "POST", "sl=en&tl=it&text=the%20house").status, 200);
+        QTRY_VERIFY((log += service.readAllStandardError()).contains("it>es 422"));
+        QVERIFY2(log.contains("ita>spa fails a one-word translation and is not offered"), log.constData());
         service.terminate();
         QVERIFY(service.waitForFinished(15000));
     }
