@@ -15,8 +15,10 @@ SERVICE_DEPS := libqt6sql6-sqlite
 # that take English to Spanish, Italian, Portuguese and French. Debian's
 # apertium-apy enables a system-wide APy on every interface; when `make deps`
 # installs it, it disables that unit again (one the user had enabled before
-# is left alone, since then the package was already installed).
-ENGINE_DEPS := apertium-apy apertium-eng-spa apertium-spa-ita apertium-es-pt apertium-fr-es
+# is left alone, since then the package was already installed). cg3 holds
+# VISL CG-3's cg-proc, which apertium-spa-ita's Italian modes run without
+# depending on it: without it, Italian as a source language fails.
+ENGINE_DEPS := apertium-apy apertium-eng-spa apertium-spa-ita apertium-es-pt apertium-fr-es cg3
 JOBS := $(shell nproc)
 # The build's inner make calls would otherwise announce every directory.
 MAKEFLAGS += --no-print-directory

@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include "service/configtext.h"
+
 using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
@@ -42,7 +44,8 @@ std::optional<Error> unknownKey(const Section &section, const QStringList &known
 {
     for (auto it = section.settings.cbegin(); it != section.settings.cend(); ++it) {
         if (!known.contains(it.key()))
-            return u"line %1: [%2] has no setting \"%3\""_s.arg(it.value().line).arg(section.name, it.key());
+            return u"line %1: [%2] has no setting \"%3\"; it takes %4"_s.arg(it.value().line)
+                .arg(section.name, it.key(), known.join(u", "_s));
     }
     return std::nullopt;
 }
@@ -134,7 +137,7 @@ std::variant<QList<Section>, Error> readSections(const QString &text)
         const QString key = line.left(equals).trimmed().toLower();
         if (sections.last().settings.contains(key))
             return u"line %1: %2 is set twice in [%3]"_s.arg(number).arg(key, sections.last().name);
-        sections.last().settings.insert(key, Setting {line.sliced(equals + 1).trimmed(), number});
+        sections.last().settings.insert(key, Setting {withoutInlineComment(line.sliced(equals + 1).trimmed()), number});
     }
     return sections;
 }
@@ -160,8 +163,8 @@ std::variant<EngineConfig, Error> readEngine(const Section &section)
     for (auto it = section.settings.cbegin(); it != section.settings.cend(); ++it) {
         if (!known.contains(it.key()))
             return where(it.key())
-                + u"[%1] has no setting \"%2\" (keys go in a key-file or key-env, never here)"_s.arg(
-                    section.name, it.key());
+                + u"[%1] has no setting \"%2\"; it takes %3 (API keys go in a key-file or key-env, never here)"_s.arg(
+                    section.name, it.key(), known.join(u", "_s));
     }
     EngineConfig engine;
     engine.name = section.name;
@@ -179,6 +182,14 @@ std::variant<EngineConfig, Error> readEngine(const Section &section)
         if (!engine.url.isValid() || engine.url.host().isEmpty()
             || (engine.url.scheme() != u"http" && engine.url.scheme() != u"https"))
             return where(u"url"_s) + u"url needs an http or https address"_s;
+        const QString path = engine.url.path();
+        if (engine.kind == EngineConfig::Kind::LanguageModel && path.endsWith(u"/chat/completions"))
+            return where(u"url"_s)
+                + u"url is the API's base, without /chat/completions: %1"_s.arg(
+                    engine.url.toString().chopped(int(qstrlen("/chat/completions"))));
+        if (engine.kind == EngineConfig::Kind::LanguageModel && !path.endsWith(u"/v1") && !path.endsWith(u"/v1/"))
+            engine.note = u"[%1] url does not end in /v1: the service will call %2/chat/completions"_s.arg(
+                section.name, engine.url.toString(QUrl::StripTrailingSlash));
     } else if (engine.kind == EngineConfig::Kind::LibreTranslate) {
         engine.url = QUrl(u"http://127.0.0.1:5000"_s);
     } else if (engine.kind == EngineConfig::Kind::LanguageModel) {
@@ -226,7 +237,7 @@ ServiceConfig defaultServiceConfig()
     return ServiceConfig {{apertium}, {}, {}};
 }
 
-std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text)
+std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text, bool readEngines)
 {
     auto read = readSections(text);
     if (const auto *error = std::get_if<Error>(&read))
@@ -241,6 +252,8 @@ std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text)
         else if (!concernSections.contains(section.name))
             order.append(section.name);
     }
+    if (!readEngines)
+        engines.reset();
     if (engines) {
         for (auto it = engines->settings.cbegin(); it != engines->settings.cend(); ++it) {
             if (it.key() != u"order")
@@ -277,7 +290,7 @@ std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text)
             config.http = std::get<HttpLimits>(http);
         }
     }
-    if (order.isEmpty())
+    if (order.isEmpty() || !readEngines)
         return config;
 
     config.engines.clear();
@@ -300,19 +313,24 @@ QString defaultConfigPath()
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/tarnix/service.conf"_s;
 }
 
-std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool mustExist)
+std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool mustExist, bool readEngines)
 {
     QFile file(path);
     if (!file.exists() && !mustExist)
         return defaultServiceConfig();
     if (!file.open(QIODevice::ReadOnly))
         return u"cannot read %1: %2"_s.arg(path, file.errorString());
-    auto parsed = parseServiceConfig(QString::fromUtf8(file.readAll()));
+    const auto text = configFileText(file.readAll());
+    if (const auto *error = std::get_if<1>(&text))
+        return path + u": "_s + *error;
+    auto parsed = parseServiceConfig(std::get<0>(text), readEngines);
     if (const auto *error = std::get_if<QString>(&parsed))
         return path + u", "_s + *error;
     ServiceConfig config = std::get<ServiceConfig>(std::move(parsed));
 
     const QDir folder = QFileInfo(path).absoluteDir();
+    if (!config.memory.path.isEmpty())
+        config.memory.path = configPath(folder, config.memory.path);
     for (EngineConfig &engine : config.engines) {
         if (!engine.keyVariable.isEmpty()) {
             engine.key = qEnvironmentVariable(engine.keyVariable.toLocal8Bit().constData()).trimmed();
@@ -322,8 +340,7 @@ std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool
         }
         if (engine.keyFile.isEmpty())
             continue;
-        const QString keyPath = engine.keyFile.startsWith(u"~/"_s) ? QDir::homePath() + engine.keyFile.sliced(1)
-                                                                   : folder.absoluteFilePath(engine.keyFile);
+        const QString keyPath = configPath(folder, engine.keyFile);
         QFile keyFile(keyPath);
         if (!keyFile.open(QIODevice::ReadOnly))
             return u"%1: cannot read the key file of [%2], %3: %4"_s.arg(
@@ -334,6 +351,9 @@ std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool
         engine.key = QString::fromUtf8(keyFile.readAll()).trimmed();
         if (engine.key.isEmpty())
             return u"%1: the key file of [%2], %3, is empty"_s.arg(path, engine.name, keyPath);
+        if (engine.key.contains(u'\n'))
+            return u"%1: the key file of [%2], %3, holds %4 lines; it must hold the key alone, on one line"_s.arg(
+                path, engine.name, keyPath, QString::number(engine.key.count(u'\n') + 1));
     }
     return config;
 }

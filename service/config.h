@@ -26,6 +26,7 @@ struct EngineConfig
     QString keyFile; // as written; read by loadServiceConfig()
     QString keyVariable; // the environment variable holding the key
     QString key; // filled by loadServiceConfig(), never from the file itself
+    QString note; // something odd but accepted, for the log at start ("url does not end in /v1: …")
 };
 
 // Everything service.conf sets, one member per concern; a new concern is a
@@ -49,17 +50,21 @@ ServiceConfig defaultServiceConfig();
 // order of the file); each engine section has "type" (apertium,
 // libretranslate, deepl, language-model; the section's name when left out),
 // "url", "model", "limit", "timeout" (seconds), "key-file" or "key-env".
-// A malformed text gives a one-line reason with its line number.
-std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text);
+// A value may be followed by a comment (" ; …" or " # …").
+// A malformed text gives a one-line reason with its line number. Without
+// `readEngines` the engine sections are left unread (the command line
+// replaces them) and the engines are the default ones.
+std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text, bool readEngines = true);
 
 // $XDG_CONFIG_HOME/tarnix/service.conf (~/.config/tarnix/service.conf).
 QString defaultConfigPath();
 
-// Reads and parses the file at `path` and each engine's key: from its key
-// file (a path relative to the configuration's folder, or starting with
-// "~/"), which other users must not be able to read, or from its environment
-// variable. A missing file is the default configuration unless `mustExist`.
-// Errors are one line naming the file; they never hold a key.
-std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool mustExist);
+// Reads and parses the file at `path`, which must be UTF-8, and each
+// engine's key: from its key file (a path relative to the configuration's
+// folder, or starting with "~/"; one line), which other users must not be
+// able to read, or from its environment variable. The memory's path is read
+// the same way. A missing file is the default configuration unless
+// `mustExist`. Errors are one line naming the file; they never hold a key.
+std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool mustExist, bool readEngines = true);
 
 } // namespace tarnix::service

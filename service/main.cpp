@@ -1,8 +1,10 @@
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
@@ -11,6 +13,7 @@
 
 #include "service/config.h"
 #include "service/engines/apyprocess.h"
+#include "service/engines/enginecheck.h"
 #include "service/engines/enginelist.h"
 #include "service/engines/router.h"
 #include "service/http/httplimits.h"
@@ -73,18 +76,33 @@ int main(int argc, char *argv[])
     }
     const ServiceOptions &options = std::get<ServiceOptions>(parsed);
     // A malformed configuration or an exposed key file stops the service
-    // before it listens, with one line that says why.
-    auto loaded = loadServiceConfig(
-        options.configPath.isEmpty() ? defaultConfigPath() : options.configPath, !options.configPath.isEmpty());
+    // before it listens, with one line that says why. The shortcuts do
+    // without the file's engines, and without the file when it cannot be
+    // read at all.
+    const bool shortcut = options.engine || options.forget;
+    auto loaded = loadServiceConfig(options.configPath.isEmpty() ? defaultConfigPath() : options.configPath,
+        !options.configPath.isEmpty(), !shortcut);
     if (const auto *error = std::get_if<QString>(&loaded)) {
         say(u"tarnix-service: %1\n"_s.arg(*error));
-        return 2;
+        if (!shortcut)
+            return 2;
+        say(u"tarnix-service: going on with the default settings for %1\n"_s.arg(
+            options.forget ? u"--forget"_s : u"--engine"_s));
+        loaded = defaultServiceConfig();
     }
     const ServiceConfig config = applyEngineShortcut(std::get<ServiceConfig>(std::move(loaded)), options);
 
     const MemorySettings &memorySettings = config.memory;
     const QString memoryPath = memorySettings.path.isEmpty() ? defaultMemoryPath() : memorySettings.path;
     if (options.forget) {
+        if (!memorySettings.enabled) {
+            say(u"tarnix-service: the translation memory is off (memory = off in [memory]): nothing to empty\n"_s);
+            return 0;
+        }
+        if (!QFileInfo::exists(memoryPath)) {
+            say(u"tarnix-service: there is no translation memory at %1: nothing to empty\n"_s.arg(memoryPath));
+            return 0;
+        }
         TranslationMemory memory(memoryPath, memorySettings.maxEntries);
         if (!memory.clear()) {
             say(u"tarnix-service: could not empty the translation memory %1\n"_s.arg(memoryPath));
@@ -106,29 +124,40 @@ int main(int argc, char *argv[])
     std::unique_ptr<TranslationMemory> memory;
     if (memorySettings.enabled && memorySettings.maxEntries > 0)
         memory = std::make_unique<TranslationMemory>(memoryPath, memorySettings.maxEntries);
+    for (const EngineConfig &engine : config.engines) {
+        if (!engine.note.isEmpty())
+            say(u"tarnix-service: %1\n"_s.arg(engine.note));
+    }
     std::unique_ptr<ApyProcess> apy;
-    std::unique_ptr<Engine> engine;
+    std::unique_ptr<Router> engine;
     std::unique_ptr<TranslationService> service;
-    const auto serve = [&](const QUrl &ownApy) -> bool {
-        engine = makeRouter(config.engines, ownApy, memory.get(), apy.get());
+    // Listens once every engine was asked whether it answers (those that do
+    // not are named, and routed around), so the start line says what works.
+    const auto listen = [&](const QUrl &ownApy, std::chrono::milliseconds checked) {
         service = std::make_unique<TranslationService>(engine.get(), limits);
-        const QString engines = describeEngines(config.engines, ownApy) + u"; "_s
-            + (memory ? u"translation memory %1"_s.arg(memory->path()) : u"no translation memory"_s);
+        const QString memoryState = !memory ? u"no translation memory"_s
+            : memory->isOpen()
+            ? u"translation memory %1"_s.arg(memory->path())
+            : u"translation memory %1 cannot be opened (see above), translating without it"_s.arg(memory->path());
+        const QString engines = describeEngines(config.engines, ownApy) + u"; "_s + memoryState
+            + u"; engines checked in %1 ms"_s.arg(checked.count());
         if (systemdSocket >= 0) {
             const quint16 port = service->listenOn(systemdSocket);
             if (!port) {
                 say(u"tarnix-service: descriptor %1 from systemd is not a socket listening on loopback\n"_s.arg(
                     systemdSocket));
                 app.exit(1);
-                return false;
+                return;
             }
             say(u"tarnix-service: listening on port %1 (the socket from systemd) with %2\n"_s.arg(port).arg(engines));
         } else if (service->listen(options.port)) {
             say(u"tarnix-service: listening on http://127.0.0.1:%1 with %2\n"_s.arg(options.port).arg(engines));
         } else {
-            say(u"tarnix-service: cannot listen on 127.0.0.1:%1 (in use?)\n"_s.arg(options.port));
+            say(u"tarnix-service: cannot listen on 127.0.0.1:%1: the port is taken, most likely by another "
+                u"tarnix-service (systemctl --user stop tarnix-service.socket tarnix-service stops the one systemd "
+                u"started), or choose another --port\n"_s.arg(options.port));
             app.exit(1);
-            return false;
+            return;
         }
         // However the service ends, requests still waiting get an answer.
         QObject::connect(&app, &QCoreApplication::aboutToQuit, service.get(), &TranslationService::stop);
@@ -137,18 +166,26 @@ int main(int argc, char *argv[])
                 limits.idleExit.count() / 1000));
             app.quit();
         });
-        return true;
+    };
+    const auto serve = [&](const QUrl &ownApy) {
+        engine = makeRouter(config.engines, ownApy, memory.get(), apy.get());
+        const auto started = std::chrono::steady_clock::now();
+        checkEngines(*engine, std::chrono::seconds(5), [&, ownApy, started](const QStringList &problems) {
+            for (const QString &problem : problems)
+                say(u"tarnix-service: %1\n"_s.arg(problem));
+            listen(ownApy,
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started));
+        });
     };
 
     if (!needsOwnApy(config.engines)) {
-        if (!serve(QUrl()))
-            return 1;
+        serve(QUrl());
     } else {
         // Listen only once APy answers: a client that finds the port open can
         // translate at once. Later restarts of APy only reach the engine.
         apy = std::make_unique<ApyProcess>();
         QObject::connect(apy.get(), &ApyProcess::ready, &app, [&](const QUrl &url) {
-            if (!service)
+            if (!engine)
                 serve(url);
         });
         QObject::connect(apy.get(), &ApyProcess::failed, &app, [&](const QString &why) {

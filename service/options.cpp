@@ -32,14 +32,16 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
     parser.addOptions({portOption, configOption, engineOption, urlOption, forgetOption});
 
     if (!parser.parse(arguments))
-        return OptionsExit {parser.errorText() + u'\n', 2};
+        return OptionsExit {parser.errorText() + u" (tarnix-service --help lists the options)\n"_s, 2};
     if (parser.isSet(helpOption))
         return OptionsExit {parser.helpText(), 0};
     if (parser.isSet(versionOption))
         return OptionsExit {
             QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n', 0};
     if (!parser.positionalArguments().isEmpty())
-        return OptionsExit {u"Unexpected argument: %1\n"_s.arg(parser.positionalArguments().first()), 2};
+        return OptionsExit {u"Unexpected argument: %1 (tarnix-service --help lists the options)\n"_s.arg(
+                                parser.positionalArguments().first()),
+            2};
 
     ServiceOptions options;
     if (parser.isSet(portOption)) {
@@ -66,8 +68,10 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
             || (scheme != u"http" && scheme != u"https"))
             return OptionsExit {
                 u"--engine-url needs an http or https address, not %1\n"_s.arg(parser.value(urlOption)), 2};
+        // An address alone does not say what runs there.
         if (!options.engine)
-            options.engine = EngineConfig::Kind::Apertium;
+            return OptionsExit {
+                u"--engine-url needs --engine apertium (an APy runs there) or --engine libretranslate\n"_s, 2};
     } else if (options.engine == EngineConfig::Kind::LibreTranslate) {
         options.engineUrl = QUrl(u"http://127.0.0.1:5000"_s);
     }

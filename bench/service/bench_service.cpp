@@ -11,7 +11,10 @@
 //    flight), against the ideal of the stand-in's 16 answers in 4 waves;
 //  - the translation memory: a program run against an engine that takes
 //    400 ms per request, then the same run again, answered from the memory;
-//    and what committing one translation to the memory costs.
+//    and what committing one translation to the memory costs;
+//  - the start-up check: what asking every engine whether it answers (APy,
+//    a LibreTranslate and a language-model stand-in that answer at once)
+//    adds to a start, as the service reports it, against the whole start.
 // The services keep their memory in a scratch folder, and only the memory's
 // own rows have it on: the other rows repeat their texts.
 // Everything runs on 127.0.0.1; the service is the real binary, started with
@@ -34,6 +37,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -165,7 +169,8 @@ quint16 startService(QProcess &service, const QStringList &options)
     service.setProcessChannelMode(QProcess::ForwardedOutputChannel); // keep the request log out of stderr
     service.setStandardErrorFile(QProcess::nullDevice());
     service.start(QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--port"_s, QString::number(port)} + options);
-    for (int i = 0; i < 100; ++i) {
+    // It listens once its engines were asked whether they answer.
+    for (int i = 0; i < 400; ++i) {
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, port);
         if (probe.waitForConnected(100))
@@ -274,6 +279,62 @@ void benchMemory()
     }
 }
 
+// Starts of the service with three engines that answer at once: the time the
+// service says its check of them took, and the whole start (the process
+// started until its port accepts a connection).
+void benchStartCheck(const QUrl &apyUrl)
+{
+    tarnix::test::LoopbackServer standIn; // LibreTranslate's /languages and a model server's /models
+    if (!standIn.start())
+        qFatal("the engine stand-in cannot listen on loopback");
+    standIn.setResponder([](const tarnix::test::RecordedRequest &request) {
+        tarnix::test::Answer answer;
+        answer.body = request.path.endsWith("/models") ? R"({"object":"list","data":[{"id":"bench"}]})"_ba
+                                                       : R"([{"code":"en","targets":["de"]}])"_ba;
+        return answer;
+    });
+    QTemporaryDir dir;
+    QFile conf(dir.filePath(u"service.conf"_s));
+    if (!conf.open(QIODevice::WriteOnly))
+        qFatal("cannot write the benchmark's configuration");
+    conf.write(u"[memory]\nmemory = off\n[apertium]\nurl = %1\n[lt]\ntype = libretranslate\nurl = %2\n[llm]\n"
+               u"type = language-model\nurl = %2/v1\nmodel = bench\n"_s.arg(apyUrl.toString(), standIn.url().toString())
+                   .toUtf8());
+    conf.close();
+    constexpr int starts = 7;
+    std::vector<double> checks;
+    std::vector<double> wholes;
+    static const QRegularExpression checked(u"engines checked in (\\d+) ms"_s);
+    for (int i = 0; i < starts; ++i) {
+        QProcess service;
+        const quint16 port = tarnix::test::freeLoopbackPort();
+        QElapsedTimer clock;
+        clock.start();
+        service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
+            {u"--port"_s, QString::number(port), u"--config"_s, conf.fileName()});
+        QString log;
+        QRegularExpressionMatch match;
+        // The stand-in answers from this event loop meanwhile.
+        while (!(match = checked.match(log)).hasMatch()) {
+            if (clock.elapsed() > 30000 || service.state() == QProcess::NotRunning)
+                qFatal("the service did not start: %s", qPrintable(log));
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(1);
+            log += QString::fromUtf8(service.readAllStandardError());
+        }
+        wholes.push_back(clock.nsecsElapsed() / 1e6);
+        checks.push_back(match.captured(1).toDouble());
+        if (log.count(u"tarnix-service:"_s) != 1)
+            qFatal("an engine that answers was named at start: %s", qPrintable(log));
+        service.terminate();
+        service.waitForFinished(5000);
+    }
+    std::printf("start-up check of 3 engines that answer (APy, LibreTranslate, a model server), median of %d starts:\n",
+        starts);
+    std::printf("  check            %8.2f ms (target <= 100) = %.3f x the whole start (%.2f ms to the start line)\n",
+        medianOf(checks), medianOf(checks) / medianOf(wholes), medianOf(wholes));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -303,7 +364,7 @@ int main(int argc, char *argv[])
         qFatal("APy did not start: %s", qPrintable(failure));
 
     QProcess service;
-    const quint16 port = startService(service, {u"--engine-url"_s, apy.url().toString()});
+    const quint16 port = startService(service, {u"--engine"_s, u"apertium"_s, u"--engine-url"_s, apy.url().toString()});
 
     const Target direct {apy.url().resolved(QUrl(u"/translate"_s)), "application/x-www-form-urlencoded",
         [](const QString &text) { return apyTranslateBody(u"eng"_s, u"spa"_s, text); }};
@@ -402,5 +463,6 @@ int main(int argc, char *argv[])
         medianOf(routed) / ideal, ideal);
     routedService.terminate();
     routedService.waitForFinished(5000);
+    benchStartCheck(apy.url());
     return 0;
 }

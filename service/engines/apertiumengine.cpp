@@ -161,7 +161,12 @@ void ApertiumEngine::findPath(const QString &source, const QString &target, QDea
 
 void ApertiumEngine::offers(const QString &source, const QString &target, OfferCallback done)
 {
-    findPath(source, target, QDeadlineTimer(engineTimeout), [done = std::move(done)](const Path &path) {
+    findPath(source, target, QDeadlineTimer(engineTimeout), [=, this](const Path &found) {
+        if (underCheck(found)) {
+            waitingForCheck.append([=, this]() { offers(source, target, done); });
+            return;
+        }
+        const Path path = usable(found);
         const auto *refusal = std::get_if<EngineResult>(&path);
         if (!refusal)
             done(PairOffer {PairOffer::Answer::Offered, {}});
@@ -175,7 +180,12 @@ void ApertiumEngine::offers(const QString &source, const QString &target, OfferC
 void ApertiumEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {
     const QDeadlineTimer deadline(engineTimeout);
-    findPath(source, target, deadline, [this, text, deadline, done = std::move(done)](const Path &path) {
+    findPath(source, target, deadline, [=, this](const Path &found) {
+        if (underCheck(found)) {
+            waitingForCheck.append([=, this]() { translate(source, target, text, done); });
+            return;
+        }
+        const Path path = usable(found);
         if (const auto *chain = std::get_if<QStringList>(&path))
             translateAlong(*chain, 0, text, deadline, done);
         else

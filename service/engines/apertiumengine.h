@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 
@@ -42,8 +43,14 @@ public:
     void followApy(ApyProcess *apy);
 
     QString identity() const override;
+    QString address() const override { return apyUrl.adjusted(QUrl::RemoveUserInfo).toString(); }
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // Asks APy for its installed pairs (once more every 10 s while it does not
+    // answer), then has every direction translate one word: one whose mode
+    // fails (a program it runs is not installed) is not offered, and the log
+    // says which and why. A request waits for the verdicts on its steps.
+    void check(CheckCallback done) override;
     // Apertium parses "⟦0⟧" as punctuation around a number and moves them
     // apart; numbers and names it moves or keeps like any other, into a
     // language written in Latin letters.
@@ -66,6 +73,12 @@ private:
     void post(const QString &path, const QByteArray &body, QDeadlineTimer deadline, bool retried, Answered done);
     void hold(QDeadlineTimer deadline, std::function<void()> resume, std::function<void()> expire, bool grace);
     void apyUp(const QUrl &url);
+    void listPairs(std::function<void(const QString &problem)> done);
+    void checkDirections(const QStringList &pairs);
+    // The path, or a refusal when one of its steps failed its check.
+    Path usable(const Path &path) const;
+    // Whether a step of the path is still being checked.
+    bool underCheck(const Path &path) const;
 
     EngineClient client;
     QUrl apyUrl;
@@ -78,6 +91,9 @@ private:
     QHash<QString, Path> paths; // "eng|ita" -> chain or refusal; APy's pairs are fixed while it runs
     QHash<QString, QList<PathCallback>> pathsInFlight; // "eng|ita" -> everyone waiting for that chain
     QHash<QString, QList<Callback>> stepsInFlight; // "eng|spa|text" -> everyone waiting for that step
+    QHash<QString, QString> brokenSteps; // "ita|spa" -> why its one-word translation failed
+    QSet<QString> stepsUnderCheck; // "eng|spa": its one-word translation is still out
+    QList<std::function<void()>> waitingForCheck; // requests held until a step's verdict
 };
 
 } // namespace tarnix::service

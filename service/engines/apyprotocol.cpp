@@ -61,6 +61,24 @@ std::variant<QStringList, EngineResult> parseApyPath(int httpStatus, const QByte
     return languages;
 }
 
+std::variant<QStringList, QString> parseApyPairs(int httpStatus, const QByteArray &json)
+{
+    if (httpStatus != 200)
+        return u"APy answered %1 to /listPairs"_s.arg(httpStatus);
+    const QJsonValue list = QJsonDocument::fromJson(json).object().value("responseData"_L1);
+    if (!list.isArray())
+        return u"the answer to /listPairs is not APy's list of pairs"_s;
+    QStringList pairs;
+    for (const QJsonValue &pair : list.toArray()) {
+        const QString from = pair["sourceLanguage"_L1].toString();
+        const QString to = pair["targetLanguage"_L1].toString();
+        if (from.isEmpty() || to.isEmpty())
+            return u"the answer to /listPairs is not APy's list of pairs"_s;
+        pairs.append(from + u'|' + to);
+    }
+    return pairs;
+}
+
 QByteArray apyTranslateBody(const QString &from, const QString &to, const QString &text)
 {
     return formField("langpair", from + u'|' + to) + '&' + formField("q", text) + "&markUnknown=no&format=txt";

@@ -18,6 +18,10 @@ QByteArray apyPathBody(const QString &from, const QString &to);
 // "ita"), or the engine's refusal: a 400 answer means no path exists.
 std::variant<QStringList, EngineResult> parseApyPath(int httpStatus, const QByteArray &json);
 
+// The installed pairs ("eng|spa", "ita|spa") from APy's /listPairs answer,
+// or what is wrong with the answer.
+std::variant<QStringList, QString> parseApyPairs(int httpStatus, const QByteArray &json);
+
 // Form body for APy's /translate over one installed pair: plain text, unknown
 // words left unmarked.
 QByteArray apyTranslateBody(const QString &from, const QString &to, const QString &text);

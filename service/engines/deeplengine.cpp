@@ -73,6 +73,16 @@ QString DeepLEngine::targetCode(const QString &serviceCode) const
     return QString();
 }
 
+void DeepLEngine::check(CheckCallback done)
+{
+    pairs.check([this, done = std::move(done)](const QString &problem) {
+        done(problem.isEmpty() ? problem
+                               : problem
+                    + u": check the key of [%1] and that DeepL can be reached; asked again every "
+                      u"10 s"_s.arg(name()));
+    });
+}
+
 QString DeepLEngine::identity() const
 {
     return u"deepl "_s + apiUrl.adjusted(QUrl::RemoveUserInfo).toString();

@@ -22,7 +22,9 @@ public:
         int limit = 8, QObject *parent = nullptr);
 
     QString identity() const override;
+    QString address() const override { return apiUrl.adjusted(QUrl::RemoveUserInfo).toString(); }
     void offers(const QString &source, const QString &target, OfferCallback done) override;
+    void check(CheckCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
     // DeepL takes a request body of at most 128 KiB.
     TextLimits textLimits() const override { return {10000, client.concurrency()}; }

@@ -9,6 +9,11 @@ void Engine::offers(const QString &, const QString &, OfferCallback done)
     QTimer::singleShot(0, this, [done = std::move(done)]() { done(PairOffer {}); });
 }
 
+void Engine::check(CheckCallback done)
+{
+    QTimer::singleShot(0, this, [done = std::move(done)]() { done(QString()); });
+}
+
 void Engine::refuseLater(Callback done, const QString &why)
 {
     QTimer::singleShot(0, this, [done = std::move(done), why]() {

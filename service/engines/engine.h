@@ -67,6 +67,17 @@ public:
     virtual QString identity() const { return QString::fromLatin1(metaObject()->className()); }
     // The name the log shows for this engine.
     virtual QString name() const { return objectName(); }
+    // Where the engine is reached ("http://127.0.0.1:2737"), for the log and
+    // error pages; empty when it has no address of its own. Never a secret.
+    virtual QString address() const { return QString(); }
+
+    // Asks the engine's server once whether it answers as this engine
+    // expects (its languages, pairs or models) and calls `done` once, later
+    // from the event loop, with what is wrong and what to check, or an empty
+    // string. An engine that does not answer is routed around and asked
+    // again later; the check only says so early.
+    using CheckCallback = std::function<void(const QString &problem)>;
+    virtual void check(CheckCallback done);
 
     // Tells `done` once, always later from the event loop, whether this engine
     // translates from `source` to `target`. An engine that cannot tell in

@@ -22,6 +22,21 @@ LanguageModelEngine::LanguageModelEngine(const QUrl &apiUrl, const QString &mode
     std::chrono::milliseconds timeout, int limit, QObject *parent)
     : Engine(parent)
     , client(this, limit, timeout)
+    , reachable([this](auto loaded) {
+        EngineCall call {QByteArrayLiteral("GET"), modelsUrl, {}, {}, {}};
+        if (!this->apiKey.isEmpty())
+            call.headers.append({QByteArrayLiteral("Authorization"), "Bearer " + this->apiKey.toUtf8()});
+        client.send(call, [this, loaded = std::move(loaded)](const EngineAnswer &answer) {
+            // A server that answers at all is asked to translate; what its
+            // list says only goes to the log.
+            if (answer.httpStatus == 0) {
+                loaded(u"Language model: "_s + answer.error);
+                return;
+            }
+            modelsProblem = modelListProblem(answer.httpStatus, answer.body, this->model);
+            loaded(OfferCache::Table(inCatalogue));
+        });
+    })
     , completionsUrl(apiUrl)
     , model(model)
     , apiKey(apiKey)
@@ -30,7 +45,19 @@ LanguageModelEngine::LanguageModelEngine(const QUrl &apiUrl, const QString &mode
     QString path = completionsUrl.path();
     if (!path.endsWith(u'/'))
         path += u'/';
+    modelsUrl = completionsUrl;
+    modelsUrl.setPath(path + u"models"_s);
     completionsUrl.setPath(path + u"chat/completions"_s);
+}
+
+void LanguageModelEngine::check(CheckCallback done)
+{
+    reachable.check([this, done = std::move(done)](const QString &problem) {
+        done(problem.isEmpty() ? modelsProblem
+                               : problem
+                    + u": check that the model server runs at that address (the url of [%1] in "
+                      u"service.conf); asked again every 10 s"_s.arg(name()));
+    });
 }
 
 QString LanguageModelEngine::identity() const
@@ -40,10 +67,7 @@ QString LanguageModelEngine::identity() const
 
 void LanguageModelEngine::offers(const QString &source, const QString &target, OfferCallback done)
 {
-    const bool offered = inCatalogue(source, target);
-    QTimer::singleShot(0, this, [offered, done = std::move(done)]() {
-        done(PairOffer {offered ? PairOffer::Answer::Offered : PairOffer::Answer::NotOffered, {}});
-    });
+    reachable.offers(source, target, std::move(done));
 }
 
 void LanguageModelEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)

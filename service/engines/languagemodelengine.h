@@ -4,13 +4,15 @@
 
 #include "service/engines/engine.h"
 #include "service/engines/engineclient.h"
+#include "service/engines/offercache.h"
 
 namespace tarnix::service {
 
 // A language model behind an OpenAI-compatible chat-completions API
 // (POST {url}/chat/completions), as Ollama, llama.cpp's server, vLLM, LM Studio
 // and hosted services serve it. It offers every pair of the program's
-// languages. A key, when given, is sent as a bearer token.
+// languages while its server answers (GET {url}/models, asked once and again
+// every 10 s while it does not). A key, when given, is sent as a bearer token.
 class LanguageModelEngine : public Engine
 {
     Q_OBJECT
@@ -20,7 +22,9 @@ public:
         std::chrono::milliseconds timeout = engineTimeout, int limit = 4, QObject *parent = nullptr);
 
     QString identity() const override;
+    QString address() const override { return completionsUrl.adjusted(QUrl::RemoveUserInfo).toString(); }
     void offers(const QString &source, const QString &target, OfferCallback done) override;
+    void check(CheckCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
     // The prompt, the text and its translation share the model's context,
     // 2,048 tokens by default in Ollama; a token is three or four letters of
@@ -29,6 +33,9 @@ public:
 
 private:
     EngineClient client;
+    OfferCache reachable; // every pair of the catalogue, once the server answered at all
+    QString modelsProblem; // what its list of models said was wrong, for check()
+    QUrl modelsUrl;
     QUrl completionsUrl;
     QString model;
     QString apiKey;

@@ -124,6 +124,26 @@ QByteArray chatCompletionBody(
     return QJsonDocument(body).toJson(QJsonDocument::Compact);
 }
 
+QString modelListProblem(int httpStatus, const QByteArray &json, const QString &model)
+{
+    if (httpStatus == 401 || httpStatus == 403)
+        return u"the server refused the key (HTTP %1): check its key-file or key-env"_s.arg(httpStatus);
+    if (httpStatus != 200)
+        return u"the server answered HTTP %1 for its list of models: check that the url is the API's base, "
+               u"ending in /v1"_s.arg(httpStatus);
+    const QJsonValue data = QJsonDocument::fromJson(json).object().value("data"_L1);
+    if (!data.isArray())
+        return u"the server's list of models is not an OpenAI-compatible one: check that the url is the API's "
+               u"base, ending in /v1"_s;
+    QStringList models;
+    for (const QJsonValue &entry : data.toArray())
+        models.append(entry["id"_L1].toString());
+    if (models.size() > 1 && !models.contains(model))
+        return u"the server has no model \"%1\" (it lists %2): check the model's name, or pull it"_s.arg(
+            model, models.join(u", "_s));
+    return QString();
+}
+
 EngineResult parseChatCompletion(
     int httpStatus, const QByteArray &json, const QString &sourceText, const QString &targetCode)
 {

@@ -22,6 +22,12 @@ QByteArray chatCompletionBody(
 EngineResult parseChatCompletion(
     int httpStatus, const QByteArray &json, const QString &sourceText, const QString &targetCode);
 
+// What is wrong with a model server's answer to GET {url}/models (an
+// OpenAI-style list: {"data": [{"id": "qwen2.5:7b"}, …]}) for `model`, with
+// what to check; empty when nothing is. A server listing one model answers
+// to any name, so only a list of several must hold the model's.
+QString modelListProblem(int httpStatus, const QByteArray &json, const QString &model);
+
 // A model's answer as a translation of `sourceText` into the language of
 // `targetCode`: a reasoning block, a code fence and quotes around it removed
 // (quotes only when the source itself is not quoted so); empty when it is

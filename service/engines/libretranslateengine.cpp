@@ -54,6 +54,16 @@ void LibreTranslateEngine::offers(const QString &source, const QString &target, 
     pairs.offers(source, target, std::move(done));
 }
 
+void LibreTranslateEngine::check(CheckCallback done)
+{
+    pairs.check([this, done = std::move(done)](const QString &problem) {
+        done(problem.isEmpty() ? problem
+                               : problem
+                    + u": check that LibreTranslate runs at that address (the url of [%1] in "
+                      u"service.conf, or --engine-url); asked again every 10 s"_s.arg(name()));
+    });
+}
+
 QString LibreTranslateEngine::identity() const
 {
     return u"libretranslate "_s + serverUrl.adjusted(QUrl::RemoveUserInfo).toString();

@@ -19,7 +19,9 @@ public:
         std::chrono::milliseconds timeout = engineTimeout, int limit = 8, QObject *parent = nullptr);
 
     QString identity() const override;
+    QString address() const override { return serverUrl.adjusted(QUrl::RemoveUserInfo).toString(); }
     void offers(const QString &source, const QString &target, OfferCallback done) override;
+    void check(CheckCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
     // Public servers run with a character limit per request (5,000 on
     // libretranslate.com); a self-hosted one has none by default.

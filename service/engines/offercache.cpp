@@ -14,6 +14,13 @@ PairOffer OfferCache::answer(const Table &table, const QString &source, const QS
     return PairOffer {table(source, target) ? PairOffer::Answer::Offered : PairOffer::Answer::NotOffered, {}};
 }
 
+void OfferCache::check(Engine::CheckCallback done)
+{
+    offers(QString(), QString(), [done = std::move(done)](const PairOffer &offer) {
+        done(offer.answer == PairOffer::Answer::Unknown ? offer.detail : QString());
+    });
+}
+
 void OfferCache::offers(const QString &source, const QString &target, Engine::OfferCallback done)
 {
     if (table || (!failure.isEmpty() && !askAgain.hasExpired())) {

@@ -33,6 +33,9 @@ public:
     explicit OfferCache(Loader loader, QObject *parent = nullptr);
 
     void offers(const QString &source, const QString &target, Engine::OfferCallback done);
+    // Asks the server now, unless its answer is known: why it could not be
+    // asked, or an empty string.
+    void check(Engine::CheckCallback done);
 
 private:
     struct Question

@@ -8,6 +8,18 @@ using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
 
+namespace {
+
+// "libretranslate at http://127.0.0.1:5000: Connection refused": which
+// engine, where it was asked, and why it did not translate.
+QString failure(const Engine &engine, const QString &why)
+{
+    const QString address = engine.address();
+    return engine.name() + (address.isEmpty() ? QString() : u" at "_s + address) + u": "_s + why;
+}
+
+} // namespace
+
 // One request on its way down the list. Without a callback for a
 // translation, it only asks who offers the pair.
 struct Router::Attempt
@@ -68,7 +80,7 @@ void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
     engine->offers(attempt->source, attempt->target, [this, attempt, index, engine](const PairOffer &offer) {
         const auto failed = [&](const QString &why) {
             attempt->failedEngines.append(engine->name());
-            attempt->failures.append(engine->name() + u": "_s + why);
+            attempt->failures.append(failure(*engine, why));
             tryFrom(attempt, index + 1);
         };
         if (offer.answer == PairOffer::Answer::NotOffered) {
@@ -88,7 +100,7 @@ void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
                     }
                     if (result.status == EngineResult::Status::Unavailable) {
                         attempt->failedEngines.append(engine->name());
-                        attempt->failures.append(engine->name() + u": "_s + result.detail);
+                        attempt->failures.append(failure(*engine, result.detail));
                     }
                     tryFrom(attempt, index + 1);
                 });
@@ -106,7 +118,9 @@ void Router::finish(const std::shared_ptr<Attempt> &attempt)
     }
     if (attempt->failures.isEmpty()) {
         attempt->translated(EngineResult {EngineResult::Status::Unsupported, QString(),
-            u"No configured engine translates from %1 to %2."_s.arg(attempt->source, attempt->target), {}});
+            u"No configured engine translates from %1 to %2: add one that has both languages to service.conf "
+            u"(a language model, LibreTranslate or DeepL), or check the codes."_s.arg(attempt->source, attempt->target),
+            {}});
     } else {
         attempt->translated(EngineResult {
             EngineResult::Status::Unavailable,

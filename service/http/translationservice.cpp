@@ -18,6 +18,9 @@
 #include "service/http/logescape.h"
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
+#include "service/text/languagetags.h"
+#include "service/text/placeholders.h"
+#include "service/text/translationtext.h"
 
 using namespace Qt::StringLiterals;
 
@@ -30,13 +33,13 @@ using Status = QHttpServerResponder::StatusCode;
 const QByteArray htmlType = QByteArrayLiteral("text/html; charset=utf-8");
 
 // A placeholder named in a log line and an error page: on one line, short.
-QString oneLine(QString text)
+QString oneLine(QString text, qsizetype most = 120)
 {
     for (QChar &c : text) {
         if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
             c = u' ';
     }
-    return text.size() > 120 ? text.first(119) + u'…' : text;
+    return text.size() > most ? text.first(most - 1) + u'…' : text;
 }
 
 } // namespace
@@ -227,7 +230,24 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
         exchange->fail(Status::BadRequest, u"Bad Request"_s, error->message);
         return;
     }
-    const TranslationForm &form = std::get<TranslationForm>(parsed);
+    TranslationForm form = std::get<TranslationForm>(parsed);
+    exchange->source = form.source; // as written, for the log of a refused code
+    exchange->target = form.target;
+    // Codes as people write them ("he", "EN", "zh-Hans") name the service's
+    // languages; a value that is no language code at all is the client's
+    // mistake, while a real code no engine offers is refused below (422).
+    for (auto [field, code] : {std::pair {"sl", &form.source}, std::pair {"tl", &form.target}}) {
+        const auto read = readLanguageCode(*code);
+        if (!read) {
+            const QString value = oneLine(*code).left(40);
+            exchange->note = u"%1 \"%2\" is not a language code"_s.arg(QLatin1StringView(field), value);
+            exchange->fail(Status::BadRequest, u"Bad Request"_s,
+                u"The field %1 holds \"%2\", which is not a language code: write one like en, pt-BR or zh-Hans."_s.arg(
+                    QLatin1StringView(field), value));
+            return;
+        }
+        *code = *read;
+    }
     exchange->source = form.source;
     exchange->target = form.target;
     exchange->characters = form.text.size();
@@ -252,13 +272,14 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
             return;
         }
         case WholeTextResult::Outcome::Unsupported:
-            exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
-                u"The engine cannot translate from %1 to %2. %3"_s.arg(
-                    exchange->source, exchange->target, result.text));
+            exchange->note = u"no engine offers %1>%2"_s.arg(exchange->source, exchange->target);
+            exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s, result.text);
             return;
         case WholeTextResult::Outcome::Unavailable:
+            // Which engine was asked where, and why it did not translate.
+            exchange->note = oneLine(result.text, 400);
             exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
-                u"The translation engine is unavailable. %1"_s.arg(result.text));
+                u"No engine that offers this pair translated it. %1"_s.arg(result.text));
             return;
         }
     });

@@ -22,6 +22,8 @@ public:
 
     QString identity() const override;
     QString name() const override;
+    QString address() const override { return engine->address(); }
+    void check(CheckCallback done) override { engine->check(std::move(done)); }
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     TokenForm tokenForm(const QString &source, const QString &target) const override;
     TextLimits textLimits() const override { return engine->textLimits(); }

@@ -48,6 +48,8 @@ public:
     TranslationMemory &operator=(const TranslationMemory &) = delete;
 
     QString path() const { return filePath; }
+    // Whether the file is open now (it may open later, after a failure).
+    bool isOpen() const { return statements != nullptr; }
 
     std::optional<QString> lookup(const MemoryKey &key);
     // Commits before it returns; false when the memory could not take it.

@@ -19,7 +19,7 @@
             if (!qEnvironmentVariableIsEmpty("CI"))                                                                    \
                 QFAIL("apertium-apy is not installed, and CI must test against it");                                   \
             QSKIP("apertium-apy is not installed: apt-get install apertium-apy apertium-eng-spa apertium-spa-ita "     \
-                  "apertium-es-pt apertium-fr-es");                                                                    \
+                  "apertium-es-pt apertium-fr-es cg3");                                                                \
         }                                                                                                              \
     } while (false)
 

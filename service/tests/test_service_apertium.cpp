@@ -99,6 +99,15 @@ private slots:
         QVERIFY2(pageText(answer.body).startsWith(expected), answer.body.constData());
     }
 
+    void italianIsASource()
+    {
+        // Italian's modes run VISL CG-3's cg-proc (the package cg3); every
+        // direction APy lists was checked with one word at start.
+        const HttpAnswer answer = translate("it", "fr", u"la casa"_s);
+        QCOMPARE(answer.status, 200);
+        QVERIFY2(pageText(answer.body).contains(u"maison"_s), answer.body.constData());
+    }
+
     void unsupportedPairsAreRefused_data()
     {
         QTest::addColumn<QByteArray>("target");

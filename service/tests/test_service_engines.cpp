@@ -5,10 +5,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "service/config.h"
+#include "service/engines/apertiumengine.h"
 #include "service/engines/deeplengine.h"
 #include "service/engines/deeplprotocol.h"
 #include "service/engines/engineclient.h"
@@ -306,6 +308,127 @@ private slots:
                 engines.append(u"memory:%1:%2"_s.arg(int(memory.enabled)).arg(memory.maxEntries));
             QCOMPARE(engines.join(u' '), expected);
         }
+    }
+
+    void apertiumLeavesOutADirectionThatFails()
+    {
+        // An APy whose Italian-Spanish mode fails, as Debian's does without
+        // the programs it runs; English-Spanish works.
+        LoopbackServer apy;
+        QVERIFY(apy.start());
+        apy.setResponder([](const RecordedRequest &request) {
+            QByteArray pair = QByteArray::fromPercentEncoding(
+                request.formField(request.path == "/translate" ? "langpair" : "langpairs"));
+            QByteArray body = R"({"responseData": {"translatedText": "uno"}})";
+            if (request.path == "/listPairs")
+                body = R"({"responseData": [{"sourceLanguage": "eng", "targetLanguage": "spa"},
+                           {"sourceLanguage": "ita", "targetLanguage": "spa"}]})";
+            else if (request.path == "/translateChain")
+                body = R"({"responseData": {"translationChain": [")" + pair.replace("|", R"(", ")") + R"("]}})";
+            else if (pair == "ita|spa")
+                return Answer {
+                    Answer::Kind::Complete, 500, R"({"code": 500, "explanation": "cg-proc: not found"})", {}, 0};
+            return Answer {Answer::Kind::Complete, 200, body, {}, 0};
+        });
+        ApertiumEngine engine(apy.url());
+        QTest::ignoreMessage(QtWarningMsg,
+            QRegularExpression(
+                u"ita>spa fails a one-word translation and is not offered \\(APy answered 500: cg-proc"_s));
+        std::optional<QString> problem;
+        engine.check([&problem](const QString &said) { problem = said; });
+        QTRY_VERIFY(problem.has_value());
+        QCOMPARE(*problem, QString());
+        std::optional<EngineResult> italian;
+        std::optional<EngineResult> english;
+        engine.translate(u"it"_s, u"es"_s, u"casa"_s, [&italian](const EngineResult &result) { italian = result; });
+        engine.translate(u"en"_s, u"es"_s, u"one"_s, [&english](const EngineResult &result) { english = result; });
+        QTRY_VERIFY(italian && english);
+        QCOMPARE(italian->status, EngineResult::Status::Unsupported);
+        QVERIFY2(italian->detail.contains(u"ita>spa does not work here"_s), qPrintable(italian->detail));
+        QCOMPARE(english->status, EngineResult::Status::Translated);
+
+        ApertiumEngine dead(QUrl(u"http://127.0.0.1:1"_s));
+        problem.reset();
+        dead.check([&problem](const QString &said) { problem = said; });
+        QTRY_VERIFY(problem.has_value());
+        QVERIFY2(problem->contains(u"check that APy runs at that address"_s), qPrintable(*problem));
+    }
+
+    void readsModelLists_data()
+    {
+        QTest::addColumn<int>("httpStatus");
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("says"); // empty: nothing wrong
+        const QByteArray two = R"({"data": [{"id": "a"}, {"id": "b"}]})";
+        QTest::newRow("lists the model") << 200 << two << QString();
+        QTest::newRow("one model answers to any name") << 200 << R"({"data": [{"id": "x"}]})"_ba << QString();
+        QTest::newRow("lacks the model") << 200 << R"({"data": [{"id": "x"}, {"id": "y"}]})"_ba
+                                         << u"no model \"a\" \\(it lists x, y\\)"_s;
+        QTest::newRow("no such path") << 404 << QByteArray() << u"HTTP 404.*ending in /v1"_s;
+        QTest::newRow("not a list") << 200 << "<html>"_ba << u"not an OpenAI-compatible one"_s;
+        QTest::newRow("key refused") << 401 << QByteArray() << u"refused the key"_s;
+    }
+    void readsModelLists()
+    {
+        QFETCH(int, httpStatus);
+        QFETCH(QByteArray, json);
+        QFETCH(QString, says);
+        const QString problem = modelListProblem(httpStatus, json, u"a"_s);
+        QVERIFY2(says.isEmpty() ? problem.isEmpty() : problem.contains(QRegularExpression(says)), qPrintable(problem));
+    }
+
+    void namesConfigurationMistakes_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("keyFile"); // the key file "k" beside it, when set
+        QTest::addColumn<QString>("says"); // the error, or "model= url= note= memory=" of an accepted file
+        const QByteArray model = "[llm]\ntype = language-model\n";
+        QTest::newRow("mistyped engine key")
+            << model + "url = http://h/v1\nmodel = m\nmodle = n\n"
+            << QByteArray() << uR"(line 5: \[llm\] has no setting "modle"; it takes type, url, model, limit)"_s;
+        QTest::newRow("mistyped memory key")
+            << "[memory]\npaht = m\n"_ba << QByteArray() << u"line 2: .* it takes memory, path, max-entries$"_s;
+        QTest::newRow("model url with its endpoint")
+            << model + "model = m\nurl = http://h/v1/chat/completions\n"
+            << QByteArray() << u"line 4: url is the API's base, without /chat/completions: http://h/v1$"_s;
+        QTest::newRow("model url without /v1 is said")
+            << model + "model = m\nurl = http://h:11434\n"
+            << QByteArray()
+            << u"note=\\[llm\\] url does not end in /v1: the service will call http://h:11434/chat/completions "_s;
+        QTest::newRow("comments after values") << model + "url = http://h/v1 # ollama\nmodel = m ;the small one\n"
+                                               << QByteArray() << u"^model=m url=http://h/v1 note= "_s;
+        QTest::newRow("Latin-1") << model + "url = http://h/v1\nmodel = caf\xe9\n"
+                                 << QByteArray() << u"is Latin-1 .*line 4.*save it as UTF-8"_s;
+        QTest::newRow("UTF-16") << "\xff\xfe[\0a\0]\0"_ba << QByteArray() << u"is UTF-16, not UTF-8"_s;
+        QTest::newRow("key file of two lines") << "[deepl]\nkey-file = k\n"_ba
+                                               << "one\ntwo\n"_ba << u"holds 2 lines; it must hold the key alone"_s;
+        QTest::newRow("memory in the home folder")
+            << "[memory]\npath = ~/m.sqlite\n"_ba << QByteArray() << u"memory=@home/m.sqlite$"_s;
+        QTest::newRow("memory beside the configuration")
+            << "[memory]\npath = m.sqlite\n"_ba << QByteArray() << u"memory=@dir/m.sqlite$"_s;
+    }
+    void namesConfigurationMistakes()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, keyFile);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        for (const auto &[name, bytes] : {std::pair {u"service.conf"_s, file}, std::pair {u"k"_s, keyFile}}) {
+            QFile out(dir.filePath(name));
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+            out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+        const auto loaded = loadServiceConfig(dir.filePath(u"service.conf"_s), true);
+        QString said;
+        if (const auto *config = std::get_if<ServiceConfig>(&loaded)) {
+            const EngineConfig &engine = config->engines.first();
+            said = u"model=%1 url=%2 note=%3 memory=%4"_s.arg(
+                engine.model, engine.url.toString(), engine.note, config->memory.path);
+        } else {
+            said = std::get<QString>(loaded);
+        }
+        said.replace(dir.path(), u"@dir"_s).replace(QDir::homePath(), u"@home"_s);
+        QVERIFY2(said.contains(QRegularExpression(says)), qPrintable(said));
     }
 
     void keyFileMustBePrivate_data()

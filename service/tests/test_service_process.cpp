@@ -1,5 +1,6 @@
 #include <csignal>
 
+#include <QDir>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QProcess>
@@ -7,6 +8,7 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "apyservice.h"
@@ -67,6 +69,81 @@ private slots:
         QCOMPARE(service.exitCode(), 0);
         QVERIFY(!answers(port));
         QVERIFY(!answers(apyPort));
+    }
+
+    // What the user reads when a translation does not come: the start line
+    // names an engine that does not answer, and every refused request's log
+    // line and page say why, never with the text.
+    void saysWhyNothingCame_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("form");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("logged"); // the start and the request's line, with @ for the engine's port
+        QTest::addColumn<QString>("page");
+        const QStringList deadEngine {u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s, u"http://127.0.0.1:@"_s};
+        QTest::newRow("engine down") << deadEngine << "sl=en&tl=es&text=Secret"_ba << 503
+                                     << u"libretranslate at http://127.0.0.1:@: .*check that LibreTranslate runs.*\\n"
+                                        u"(.|\\n)* en>es 503 .*\\(libretranslate at http://127.0.0.1:@: "_s
+                                     << u"http://127.0.0.1:@"_s;
+        QTest::newRow("no language code")
+            << deadEngine << "sl=en&tl=English&text=Secret"_ba << 400
+            << u"400 .*\\(tl \"English\" is not a language code\\)"_s << u"which is not a language code"_s;
+        QTest::newRow("no engine offers the pair")
+            << QStringList {u"--engine"_s, u"apertium"_s} << "sl=EN&tl=xx&text=Secret"_ba << 422
+            << u" en>xx 422 .*\\(no engine offers en>xx\\)"_s << u"translates from en to xx"_s;
+    }
+    void saysWhyNothingCame()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, form);
+        QFETCH(int, status);
+        QFETCH(QString, logged);
+        QFETCH(QString, page);
+        const QString enginePort = QString::number(tarnix::test::freeLoopbackPort());
+        const quint16 port = tarnix::test::freeLoopbackPort();
+        QProcess service;
+        service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
+            QStringList {u"--port"_s, QString::number(port)} + options.replaceInStrings(u"@"_s, enginePort));
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += service.readAllStandardError()).contains("listening on"), 90000);
+        QNetworkAccessManager net;
+        const HttpAnswer answer = httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", form);
+        QCOMPARE(answer.status, status);
+        QVERIFY2(QString::fromUtf8(answer.body).contains(page.replace(u"@"_s, enginePort)), answer.body.constData());
+        const QRegularExpression expected(logged.replace(u"@"_s, enginePort));
+        QTRY_VERIFY2(
+            expected.match(QString::fromUtf8(log += service.readAllStandardError())).hasMatch(), log.constData());
+        QVERIFY(!log.contains("Secret"));
+        service.terminate();
+        QVERIFY(service.waitForFinished(15000));
+    }
+
+    // Debian's Italian modes run cg-proc without depending on cg3: on a PATH
+    // without it, the direction is named at start and Italian as a source is
+    // refused (422) instead of failing every request.
+    void leavesOutADirectionItsModeCannotRun()
+    {
+        QTemporaryDir bin;
+        for (const QFileInfo &program : QDir(u"/usr/bin"_s).entryInfoList(QDir::Files))
+            QVERIFY(
+                program.fileName() == u"cg-proc" || QFile::link(program.filePath(), bin.filePath(program.fileName())));
+        const quint16 port = tarnix::test::freeLoopbackPort();
+        QProcess service;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"PATH"_s, bin.path());
+        service.setProcessEnvironment(environment);
+        service.start(QStringLiteral(TARNIX_SERVICE_BINARY), {u"--port"_s, QString::number(port)});
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += service.readAllStandardError()).contains("listening on"), 90000);
+        QNetworkAccessManager net;
+        const QUrl url(u"http://127.0.0.1:%1/"_s.arg(port));
+        QCOMPARE(httpExchange(net, url, "POST", "sl=it&tl=es&text=la%20casa").status, 422);
+        QCOMPARE(httpExchange(net, url, "POST", "sl=en&tl=it&text=the%20house").status, 200);
+        QTRY_VERIFY((log += service.readAllStandardError()).contains("it>es 422"));
+        QVERIFY2(log.contains("ita>spa fails a one-word translation and is not offered"), log.constData());
+        service.terminate();
+        QVERIFY(service.waitForFinished(15000));
     }
 };
 

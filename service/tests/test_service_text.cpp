@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "service/engines/apyprotocol.h"
@@ -12,6 +13,7 @@
 #include "service/http/requestlog.h"
 #include "service/options.h"
 #include "service/text/languagecodes.h"
+#include "service/text/languagetags.h"
 #include "service/text/placeholdercheck.h"
 #include "service/text/placeholdergrammar.h"
 #include "service/text/placeholders.h"
@@ -274,6 +276,37 @@ private slots:
         QCOMPARE(libreTranslateCode(service), libreTranslate);
     }
 
+    void readsLanguageCodes_data()
+    {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("read"); // empty: not a language code (400)
+        QTest::newRow("upper case") << u"EN"_s << u"en"_s;
+        QTest::newRow("hebrew's current code") << u"he"_s << u"iw"_s;
+        QTest::newRow("the window's korean") << u"kr"_s << u"ko"_s;
+        QTest::newRow("the window's polish") << u"po"_s << u"pl"_s;
+        QTest::newRow("simplified by script") << u"zh-hans"_s << u"zh-CN"_s;
+        QTest::newRow("traditional by script and region") << u"zh-Hant-HK"_s << u"zh-TW"_s;
+        QTest::newRow("gettext's underscore") << u"ZH_tw"_s << u"zh-TW"_s;
+        QTest::newRow("brazilian portuguese") << u"pt_br"_s << u"pt-BR"_s;
+        QTest::newRow("a region the service does not tell apart") << u"de-AT"_s << u"de"_s;
+        QTest::newRow("a real code no engine offers") << u"SR-latn-rs"_s << u"sr-Latn-RS"_s;
+        QTest::newRow("a language's name") << u"English"_s << QString();
+        QTest::newRow("one letter") << u"e"_s << QString();
+        QTest::newRow("a script alone") << u"Hans"_s << QString();
+        QTest::newRow("a trailing hyphen") << u"en-"_s << QString();
+        QTest::newRow("a number") << u"42"_s << QString();
+        QTest::newRow("markup") << u"<b>en"_s << QString();
+    }
+    void readsLanguageCodes()
+    {
+        QFETCH(QString, written);
+        QFETCH(QString, read);
+        QCOMPARE(readLanguageCode(written).value_or(QString()), read);
+        // The window's own codes are read as they are.
+        for (const QString &code : serviceCodes())
+            QCOMPARE(readLanguageCode(code).value_or(QString()), code);
+    }
+
     void readsApyAnswers_data()
     {
         QTest::addColumn<int>("httpStatus");
@@ -361,6 +394,7 @@ private slots:
         QTest::newRow("engine url not http") << QStringList {u"--engine-url"_s, u"ftp://127.0.0.1/"_s};
         QTest::newRow("engine url without host") << QStringList {u"--engine-url"_s, u"127.0.0.1:5000"_s};
         QTest::newRow("unknown option") << QStringList {u"--verbose"_s};
+        QTest::newRow("engine url without engine") << QStringList {u"--engine-url"_s, u"http://127.0.0.1:5000"_s};
         QTest::newRow("stray argument") << QStringList {u"7317"_s};
     }
     void refusesBadOptions()
@@ -370,6 +404,9 @@ private slots:
         const auto *exit = std::get_if<OptionsExit>(&parsed);
         QVERIFY(exit);
         QCOMPARE(exit->status, 2);
+        // Each says what to write instead.
+        QVERIFY2(
+            exit->message.contains(QRegularExpression(u"--help|--port|--engine|needs"_s)), qPrintable(exit->message));
     }
 
     void logLineIsOneLine()

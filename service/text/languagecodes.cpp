@@ -23,8 +23,10 @@ struct Codes
 // one source code per language but wants a variant for some targets: American
 // English, European Portuguese (the program's "pt", as in gettext) and the
 // two Chinese scripts, each with the older plain code as a fallback where it
-// means the same.
-constexpr std::array<Codes, 21> table {{
+// means the same. Brazilian Portuguese, which the window does not ask for,
+// is kept apart from the window's European "pt" wherever an engine tells
+// them apart.
+constexpr std::array<Codes, 22> table {{
     {u"en", u"eng", u"en", u"English", u"EN", u"EN-US EN-GB EN"},
     {u"zh-CN", u"", u"zh", u"Simplified Chinese", u"ZH", u"ZH-HANS ZH"},
     {u"zh-TW", u"", u"zt", u"Traditional Chinese", u"ZH", u"ZH-HANT"},
@@ -39,6 +41,7 @@ constexpr std::array<Codes, 21> table {{
     {u"pl", u"pol", u"pl", u"Polish", u"PL", u"PL"},
     {u"ro", u"ron", u"ro", u"Romanian", u"RO", u"RO"},
     {u"pt", u"por", u"pt", u"Portuguese", u"PT", u"PT-PT PT-BR"},
+    {u"pt-BR", u"por_BR", u"pt", u"Brazilian Portuguese", u"PT", u"PT-BR"},
     {u"ar", u"ara", u"ar", u"Arabic", u"AR", u"AR"},
     {u"iw", u"heb", u"he", u"Hebrew", u"HE", u"HE"},
     {u"tr", u"tur", u"tr", u"Turkish", u"TR", u"TR"},

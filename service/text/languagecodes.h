@@ -6,15 +6,15 @@
 namespace tarnix::service {
 
 // Language codes as the engines spell them, from the service codes the program
-// sends ("en", "zh-CN", "zh-TW", "ko", "pl", "iw", …). Empty for a code that is
-// not one of the program's 21 languages.
+// sends ("en", "zh-CN", "zh-TW", "ko", "pl", "iw", …) and "pt-BR". Empty for a
+// code that is not one of these languages.
 QString apertiumCode(const QString &serviceCode); // ISO 639-3: "eng", "spa"
 QString libreTranslateCode(const QString &serviceCode); // "en", "zh", "zt", "he"
 QString deepLSourceCode(const QString &serviceCode); // "EN", "ZH", "PT"
 QStringList deepLTargetCodes(const QString &serviceCode); // {"ZH-HANS", "ZH"}: the first DeepL lists is used
 QString languageName(const QString &serviceCode); // "Simplified Chinese"
 
-// The service codes of the program's 21 languages.
+// The service codes: the program's 21 languages and "pt-BR".
 QStringList serviceCodes();
 
 } // namespace tarnix::service
