@@ -112,6 +112,7 @@ int main(int argc, char *argv[])
     const auto serve = [&](const QUrl &ownApy) -> bool {
         engine = makeRouter(config.engines, ownApy, memory.get(), apy.get());
         service = std::make_unique<TranslationService>(engine.get(), limits);
+        service->setKeptTerms(config.keptTerms);
         const QString engines = describeEngines(config.engines, ownApy) + u"; "_s
             + (memory ? u"translation memory %1"_s.arg(memory->path()) : u"no translation memory"_s);
         if (systemdSocket >= 0) {

@@ -205,43 +205,69 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
     exchange->target = form.target;
     exchange->characters = form.text.size();
 
-    const PreparedText prepared = prepareForEngine(form.text, engine->tokenForm(form.source, form.target));
+    const TokenForm tokenForm = engine->tokenForm(form.source, form.target);
+    const PreparedText prepared = prepareForEngine(form.text, tokenForm, terms);
     if (form.source == form.target || prepared.masked.text.isEmpty()) {
         exchange->answer(Status::Ok, translationPage(form.text));
         return;
     }
-    engine->translate(form.source, form.target, prepared.masked.text, [exchange, prepared](const EngineResult &result) {
-        exchange->engine = result.engine;
-        switch (result.status) {
-        case EngineResult::Status::Translated: {
-            const auto finished = finishTranslation(prepared, result.text);
-            // The translation memory commits the translation before the page
-            // can reach the client, and forgets a refused one.
-            if (result.checked)
-                result.checked(std::holds_alternative<QString>(finished));
-            if (const auto *translation = std::get_if<QString>(&finished)) {
-                exchange->fromMemory = result.fromMemory;
-                exchange->answer(Status::Ok, translationPage(*translation));
+    const TokenForm retryForm = tokenForm == TokenForm::Natural ? TokenForm::Bracketed : TokenForm::Natural;
+    engine->translate(form.source, form.target, prepared.masked.text,
+        [exchange, prepared, retryForm, terms = terms](
+            const EngineResult &result) { respond(exchange, prepared, result, retryForm, terms); });
+}
+
+void TranslationService::respond(const std::shared_ptr<Exchange> &exchange, const PreparedText &prepared,
+    const EngineResult &result, std::optional<TokenForm> retryForm, const KeptTerms &terms)
+{
+    exchange->engine = result.engine;
+    switch (result.status) {
+    case EngineResult::Status::Translated: {
+        const auto finished = finishTranslation(prepared, result.text);
+        // The translation memory commits the translation before the page
+        // can reach the client, and forgets a refused one.
+        if (result.checked)
+            result.checked(std::holds_alternative<QString>(finished));
+        if (const auto *translation = std::get_if<QString>(&finished)) {
+            exchange->fromMemory = result.fromMemory;
+            exchange->answer(Status::Ok, translationPage(*translation));
+            return;
+        }
+        // The log names the placeholder, never the text.
+        const QString fault = oneLine(std::get<PlaceholderFault>(finished).what);
+        // Engines trip over one token form where they copy another (Apertium
+        // moves two names past each other, or glues a number into a
+        // compound): the same engine is asked once more with the other form.
+        // Its answer passes the same check.
+        if (retryForm && result.askAgain) {
+            PreparedText again = prepareForEngine(prepared.source, *retryForm, terms);
+            if (again.masked.text != prepared.masked.text) {
+                exchange->note = u"asked again: "_s + fault;
+                result.askAgain(again.masked.text, [exchange, again, terms](const EngineResult &second) {
+                    respond(exchange, again, second, std::nullopt, terms);
+                });
                 return;
             }
-            // The log names the placeholder, never the text.
-            const QString fault = oneLine(std::get<PlaceholderFault>(finished).what);
-            exchange->note = u"refused: "_s + fault;
-            exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
-                u"The translation is not used: %1."_s.arg(fault));
-            return;
         }
-        case EngineResult::Status::Unsupported:
-            exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
-                u"The engine cannot translate from %1 to %2. %3"_s.arg(
-                    exchange->source, exchange->target, result.detail));
-            return;
-        case EngineResult::Status::Unavailable:
-            exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
-                u"The translation engine is unavailable. %1"_s.arg(result.detail));
-            return;
-        }
-    });
+        exchange->note = (exchange->note.isEmpty() ? QString() : exchange->note + u"; "_s) + u"refused: "_s + fault;
+        exchange->fail(
+            Status::UnprocessableEntity, u"Unprocessable Entity"_s, u"The translation is not used: %1."_s.arg(fault));
+        return;
+    }
+    case EngineResult::Status::Unsupported:
+        exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
+            u"The engine cannot translate from %1 to %2. %3"_s.arg(exchange->source, exchange->target, result.detail));
+        return;
+    case EngineResult::Status::Unavailable:
+        exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+            u"The translation engine is unavailable. %1"_s.arg(result.detail));
+        return;
+    }
+}
+
+void TranslationService::setKeptTerms(const QStringList &list)
+{
+    terms = KeptTerms(list);
 }
 
 } // namespace tarnix::service

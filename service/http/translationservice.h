@@ -2,12 +2,15 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 
 #include <QHash>
 #include <QHttpServer>
 #include <QObject>
 
 #include "service/http/httplimits.h"
+#include "service/text/keptterms.h"
+#include "service/text/translationtext.h"
 
 class QHttpServerRequest;
 class QHttpServerResponder;
@@ -17,6 +20,7 @@ namespace tarnix::service {
 
 class ClientListener;
 class Engine;
+struct EngineResult;
 
 // The HTTP side of the service: a form POST to "/" in, a page with the
 // translation between the two markers out, on 127.0.0.1 only. Answers are
@@ -37,6 +41,9 @@ public:
     // port, or 0 if it is not a listening socket.
     quint16 listenOn(qintptr descriptor);
 
+    // The do-not-translate list every engine is shown masked.
+    void setKeptTerms(const QStringList &terms);
+
 signals:
     // No client for the limits' idle exit time.
     void idle();
@@ -48,6 +55,10 @@ private:
     void handle(const QHttpServerRequest &request, QHttpServerResponder &&responder);
     std::shared_ptr<Exchange> open(const QHttpServerRequest &request, QHttpServerResponder &&responder);
     void writeAnswers(QTcpSocket *socket);
+    // Answers with an engine's result; a translation the check refuses is
+    // asked for once more with `retryForm`, when there is one.
+    static void respond(const std::shared_ptr<Exchange> &exchange, const PreparedText &prepared,
+        const EngineResult &result, std::optional<TokenForm> retryForm, const KeptTerms &terms);
 
     // Each connection's exchanges in the order of their requests. Declared
     // before the server, so it outlives the server's sockets.
@@ -55,6 +66,7 @@ private:
     QHttpServer server;
     ClientListener *listener; // the server's child once it listens
     Engine *engine;
+    KeptTerms terms;
 };
 
 } // namespace tarnix::service

@@ -286,6 +286,8 @@ private slots:
         QTest::newRow("memory settings alone")
             << u"[memory]\nmemory = off\nmax-entries = 5\n"_s << u"apertium:0:8:30 memory:0:5"_s;
         QTest::newRow("memory neither on nor off") << u"[memory]\nmemory = no\n"_s << u"line 2: memory is on or off"_s;
+        QTest::newRow("kept terms") << u"[terms]\nkeep = GNOME, Wi-Fi,\n"_s << u"apertium:0:8:30 terms:GNOME|Wi-Fi"_s;
+        QTest::newRow("terms misspelt") << u"[terms]\nterms = GNOME\n"_s << u"line 2: \\[terms\\] has no setting"_s;
     }
     void readsConfigurations()
     {
@@ -304,6 +306,8 @@ private slots:
             const MemorySettings &memory = std::get<ServiceConfig>(parsed).memory;
             if (!memory.enabled || memory.maxEntries != MemorySettings().maxEntries)
                 engines.append(u"memory:%1:%2"_s.arg(int(memory.enabled)).arg(memory.maxEntries));
+            if (const QStringList terms = std::get<ServiceConfig>(parsed).keptTerms; !terms.isEmpty())
+                engines.append(u"terms:"_s + terms.join(u'|'));
             QCOMPARE(engines.join(u' '), expected);
         }
     }
@@ -326,12 +330,18 @@ private slots:
         QVERIFY(key.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | shared));
         QFile conf(dir.filePath(u"service.conf"_s));
         QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("[deepl]\nkey-file = deepl.key\n");
+        conf.write("[deepl]\nkey-file = deepl.key\n[terms]\nkeep = GNOME\nfile = terms.txt\n");
         conf.close();
+        QFile terms(dir.filePath(u"terms.txt"_s));
+        QVERIFY(terms.open(QIODevice::WriteOnly));
+        terms.write("# brands\nTarnix\n\n  Wi-Fi \n");
+        terms.close();
         const auto loaded = loadServiceConfig(conf.fileName(), true);
         QCOMPARE(std::holds_alternative<ServiceConfig>(loaded), accepted);
         if (accepted)
             QCOMPARE(std::get<ServiceConfig>(loaded).engines.first().key, u"s3cret:fx"_s);
+        if (accepted) // the terms file beside it, read the same way
+            QCOMPARE(std::get<ServiceConfig>(loaded).keptTerms, QStringList({u"GNOME"_s, u"Tarnix"_s, u"Wi-Fi"_s}));
         else
             QVERIFY(!std::get<QString>(loaded).contains(u"s3cret"_s));
         // and never from the command line

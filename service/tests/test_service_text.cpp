@@ -11,6 +11,7 @@
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
 #include "service/options.h"
+#include "service/text/keptterms.h"
 #include "service/text/languagecodes.h"
 #include "service/text/placeholdercheck.h"
 #include "service/text/placeholdergrammar.h"
@@ -151,6 +152,27 @@ private slots:
         }
         QCOMPARE(texts, found);
         QCOMPARE(actualKinds, kinds);
+    }
+
+    // The do-not-translate list: whole words, case-sensitive, longest first,
+    // never inside a placeholder; in both token forms.
+    void masksKeptTerms_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("masked");
+        QTest::newRow("whole words, case-sensitive") << u"Tarnix, tarnix, Tarnixes and GNOME Shell on GNOME"_s
+                                                     << QStringList {u"Tarnix"_s, u"GNOME Shell"_s, u"GNOME"_s};
+        QTest::newRow("inside a placeholder") << u"%s at https://tarnix.org/Tarnix via Wi-Fi."_s
+                                              << QStringList {u"%s"_s, u"https://tarnix.org/Tarnix"_s, u"Wi-Fi"_s};
+    }
+    void masksKeptTerms()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, masked);
+        const KeptTerms terms({u"GNOME"_s, u"Tarnix"_s, u" "_s, u"GNOME Shell"_s, u"Wi-Fi"_s});
+        QCOMPARE(maskPlaceholders(text, TokenForm::Bracketed, terms).originals, masked);
+        const MaskedText natural = maskPlaceholders(text, TokenForm::Natural, terms);
+        QVERIFY2(!natural.text.contains(u"GNOME"_s) && !natural.text.contains(u"Wi-Fi"_s), qPrintable(natural.text));
     }
 
     // An engine's answer, written with $0, $1, … for the tokens it was given.
