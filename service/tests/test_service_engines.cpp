@@ -12,6 +12,7 @@
 #include "service/engines/deeplengine.h"
 #include "service/engines/deeplprotocol.h"
 #include "service/engines/engineclient.h"
+#include "service/engines/enginelist.h"
 #include "service/engines/languagemodelengine.h"
 #include "service/engines/languagemodelprotocol.h"
 #include "service/engines/libretranslateengine.h"
@@ -144,7 +145,8 @@ private slots:
     }
     void deepL()
     {
-        DeepLEngine engine(standIn.url(), u"k:fx"_s, std::chrono::milliseconds(budgetMs));
+        // An address written with a trailing '/' as well.
+        DeepLEngine engine(standIn.url().resolved(QUrl(u"/"_s)), u"k:fx"_s, std::chrono::milliseconds(budgetMs));
         runRow(engine, [](const RecordedRequest &request) {
             QCOMPARE(request.path, "/v2/translate"_ba);
             QCOMPARE(request.header("Authorization"), "DeepL-Auth-Key k:fx"_ba);
@@ -268,13 +270,13 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected"); // "name:type:limit:timeout" per engine, or a word of the error
-        QTest::newRow("empty: Apertium alone") << u"# nothing\n"_s << u"apertium:0:8:30"_s;
+        QTest::newRow("empty: Apertium alone") << u"# nothing\n"_s << u"apertium:0:8:30 own-apy"_s;
         QTest::newRow("order and defaults")
             << u"[engines]\norder = llm, apertium\n[apertium]\n[llm]\ntype = language-model\nurl = "
                u"http://127.0.0.1:11434/v1\nmodel = m\ntimeout = 90\n[deepl]\nkey-env = K\n"_s
-            << u"llm:3:4:90 apertium:0:8:30"_s;
+            << u"llm:3:4:90 apertium:0:8:30 own-apy"_s;
         QTest::newRow("file order without [engines]")
-            << u"[deepl]\nkey-file = k\nlimit = 2\n[apertium]\n"_s << u"deepl:2:2:30 apertium:0:8:30"_s;
+            << u"[deepl]\nkey-file = k\nlimit = 2\n[apertium]\n"_s << u"deepl:2:2:30 apertium:0:8:30 own-apy"_s;
         QTest::newRow("key in the file") << u"[deepl]\nkey = secret\n"_s << u"line 2.*key-file or key-env"_s;
         QTest::newRow("DeepL without key") << u"[deepl]\n"_s << u"line 1.*needs its key"_s;
         QTest::newRow("model without model")
@@ -284,9 +286,12 @@ private slots:
             << u"[engines]\norder = apertium, x\n[apertium]\n"_s << u"line 2.*\\[x\\]"_s;
         QTest::newRow("bad limit") << u"[apertium]\nlimit = many\n"_s << u"line 2: limit"_s;
         QTest::newRow("memory settings alone")
-            << u"[memory]\nmemory = off\nmax-entries = 5\n"_s << u"apertium:0:8:30 memory:0:5"_s;
+            << u"[memory]\nmemory = off\nmax-entries = 5\n"_s << u"apertium:0:8:30 memory:0:5 own-apy"_s;
         QTest::newRow("memory neither on nor off") << u"[memory]\nmemory = no\n"_s << u"line 2: memory is on or off"_s;
-        QTest::newRow("kept terms") << u"[terms]\nkeep = GNOME, Wi-Fi,\n"_s << u"apertium:0:8:30 terms:GNOME|Wi-Fi"_s;
+        QTest::newRow("APy given: none started") << u"[apertium]\nurl = http://127.0.0.1:2737\n[libretranslate]\n"_s
+                                                 << u"apertium:0:8:30 libretranslate:1:8:30"_s;
+        QTest::newRow("kept terms") << u"[terms]\nkeep = GNOME, Wi-Fi,\n"_s
+                                    << u"apertium:0:8:30 terms:GNOME|Wi-Fi own-apy"_s;
         QTest::newRow("terms misspelt") << u"[terms]\nterms = GNOME\n"_s << u"line 2: \\[terms\\] has no setting"_s;
     }
     void readsConfigurations()
@@ -308,6 +313,8 @@ private slots:
                 engines.append(u"memory:%1:%2"_s.arg(int(memory.enabled)).arg(memory.maxEntries));
             if (const QStringList terms = std::get<ServiceConfig>(parsed).keptTerms; !terms.isEmpty())
                 engines.append(u"terms:"_s + terms.join(u'|'));
+            if (needsOwnApy(std::get<ServiceConfig>(parsed).engines))
+                engines.append(u"own-apy"_s);
             QCOMPARE(engines.join(u' '), expected);
         }
     }

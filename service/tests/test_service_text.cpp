@@ -383,6 +383,30 @@ private slots:
         QCOMPARE(parseLibreTranslateReply(httpStatus, json).status, status);
     }
 
+    void readsLibreTranslateLanguages_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("pairs"); // sorted, or a word of the error
+        QTest::newRow("targets listed, empty and same-language ones left out")
+            << R"([{"code": "en", "targets": ["en", "es", ""]}, {"code": "", "targets": ["es"]}])"_ba << u"en|es"_s;
+        QTest::newRow("no targets: every other language")
+            << R"([{"code": "en"}, {"code": "de"}])"_ba << u"de|en en|de"_s;
+        QTest::newRow("not a list") << R"({"error": "x"})"_ba << u"without a list"_s;
+    }
+    void readsLibreTranslateLanguages()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, pairs);
+        const auto parsed = parseLibreTranslateLanguages(200, json);
+        if (const auto *error = std::get_if<QString>(&parsed)) {
+            QVERIFY2(error->contains(pairs), qPrintable(*error));
+        } else {
+            QStringList found = std::get<QSet<QString>>(parsed).values();
+            found.sort();
+            QCOMPARE(found.join(u' '), pairs);
+        }
+    }
+
     void refusesBadOptions_data()
     {
         QTest::addColumn<QStringList>("arguments");
