@@ -12,8 +12,9 @@
 // Without --service it starts the built tarnix-service (which starts APy) on
 // a free loopback port, with Apertium alone and no translation memory, and
 // stops it at the end. --reference starts another build of the service the
-// same way (an earlier commit's, say) and sends it the same corpus first,
-// target by target, to print its figures and the ratio of the medians.
+// same way (an earlier commit's, say) and sends it the same corpus, block
+// by block in turn with this one, to print its figures and the ratio of the
+// medians.
 
 #include <algorithm>
 #include <cstdio>
@@ -284,13 +285,13 @@ QUrl startService(QProcess &service, const QString &binary, const QTemporaryDir 
     return QUrl(u"http://127.0.0.1:%1/"_s.arg(port));
 }
 
-// The whole corpus through the service at `url`, `inFlight` requests at once.
-Tally runCorpus(
-    QNetworkAccessManager &net, const QUrl &url, const QList<Message> &corpus, const QString &target, int inFlight)
+// Messages [first, last) of the corpus through the service at `url`,
+// `inFlight` requests at once, into `tally`.
+void runCorpus(Tally &tally, QNetworkAccessManager &net, const QUrl &url, const QList<Message> &corpus, qsizetype first,
+    qsizetype last, const QString &target, int inFlight)
 {
-    Tally tally;
-    std::deque<qsizetype> waiting(corpus.size());
-    std::iota(waiting.begin(), waiting.end(), 0);
+    std::deque<qsizetype> waiting(last - first);
+    std::iota(waiting.begin(), waiting.end(), first);
     int running = 0;
     std::function<void()> sendNext = [&]() {
         if (waiting.empty())
@@ -318,8 +319,6 @@ Tally runCorpus(
         sendNext();
     while (running > 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    std::sort(tally.milliseconds.begin(), tally.milliseconds.end());
-    return tally;
 }
 
 double median(const Tally &tally)
@@ -427,12 +426,27 @@ int main(int argc, char *argv[])
 
     QNetworkAccessManager net;
     for (const QString &target : targets) {
+        // With a reference, both services take the corpus in blocks of 100
+        // messages, turn about and each first every other time, so that the
+        // machine's other load weighs on both alike.
         std::optional<Tally> before;
-        if (!referenceUrl.isEmpty()) {
-            before = runCorpus(net, referenceUrl, corpus, target, inFlight);
-            printRow("reference", target, *before, corpus.size());
+        Tally tally;
+        if (!referenceUrl.isEmpty())
+            before.emplace();
+        for (qsizetype first = 0, block = 0; first < corpus.size(); first += 100, ++block) {
+            const qsizetype last = std::min(first + 100, corpus.size());
+            if (before && block % 2 == 0)
+                runCorpus(*before, net, referenceUrl, corpus, first, last, target, inFlight);
+            runCorpus(tally, net, url, corpus, first, last, target, inFlight);
+            if (before && block % 2 == 1)
+                runCorpus(*before, net, referenceUrl, corpus, first, last, target, inFlight);
         }
-        const Tally tally = runCorpus(net, url, corpus, target, inFlight);
+        for (Tally *sorted : {&tally, before ? &*before : nullptr}) {
+            if (sorted)
+                std::sort(sorted->milliseconds.begin(), sorted->milliseconds.end());
+        }
+        if (before)
+            printRow("reference", target, *before, corpus.size());
         printRow("this", target, tally, corpus.size());
         if (before)
             std::printf("%-6s median latency %.1f ms against %.1f ms: ratio %.3f\n", qPrintable(target), median(tally),
@@ -458,7 +472,8 @@ int main(int argc, char *argv[])
                     printfAnswers[i].first.simplified(), printfAnswers[i].second.simplified()));
             return examples;
         }();
-        for (const QStringList *examples : {&tally.corruptions, &tally.refusals, &msgfmtExamples, &tally.otherFaults}) {
+        for (const QStringList *examples : std::initializer_list<const QStringList *> {
+                 &tally.corruptions, &tally.refusals, &msgfmtExamples, &tally.otherFaults}) {
             for (const QString &example : examples->mid(0, show))
                 std::printf("%s\n", qPrintable(example));
         }

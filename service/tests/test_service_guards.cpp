@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -190,6 +191,8 @@ private slots:
 
     void takesTheSocketFromSystemd()
     {
+        // A descriptor that is no listening socket is refused, not served on.
+        QCOMPARE(TranslationService(nullptr).listenOn(::socket(AF_INET, SOCK_STREAM, 0)), 0);
         QTcpServer socketUnit; // what systemd's tarnix-service.socket holds
         QVERIFY(socketUnit.listen(QHostAddress::LocalHost, 0));
         const int listening = int(socketUnit.socketDescriptor());
