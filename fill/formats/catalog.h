@@ -1,0 +1,76 @@
+#pragma once
+
+#include <memory>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tarnix::fill {
+
+// One translatable entry of a catalog, whatever its format. The run decides
+// what to ask from these fields alone; it never looks at a format's syntax.
+struct Entry
+{
+    QString context; // msgctxt, a TS disambiguation comment, an XLIFF unit's resname: part of the entry's identity
+    QString source; // msgid, <source>
+    QString pluralSource; // msgid_plural; empty unless plural
+    QStringList notes; // extracted comments, TS <extracomment>, XLIFF <note>: help for the engine
+    QStringList flags; // the format's flags as written ("c-format", "qt-format", "no-c-format", …)
+    QStringList translations; // msgstr, msgstr[n], <numerusform>s, <target>; empty list or empty strings: none
+    bool plural = false; // msgid_plural, numerus="yes"
+    bool fuzzy = false; // translated but marked as needing review (PO fuzzy, TS unfinished, XLIFF needs-review)
+    bool obsolete = false; // obsolete, vanished: never filled
+    int line = 0; // 1-based line of the entry in the file, for messages
+    int id = 0; // the format's own handle for writing the entry back
+};
+
+// A catalog as read from one file.
+struct Catalog
+{
+    QString path;
+    QString language; // the file's own target language (PO header, TS attribute, XLIFF); empty when it names none
+    int pluralForms = 0; // nplurals from the file's header; 0 when the file does not say
+    bool isTemplate = false; // a POT file: a template to start catalogs from, never filled itself
+    QList<Entry> entries;
+};
+
+// The translation of one entry: one form, or every plural form in order.
+struct Fill
+{
+    int id = 0; // Entry::id
+    QStringList forms;
+};
+
+struct WriteResult
+{
+    bool ok = false;
+    QString error; // "file:line: what" when not ok
+    QList<int> skipped; // ids of fills the file cannot hold (a charset without their characters), left untranslated
+};
+
+// A catalog format reads a file into entries and writes translations back.
+// Every fill is written as needing review in the format's own way. The
+// object keeps what it needs between read() and write() (for the XML
+// formats, the original bytes and where each empty translation lies), so
+// that everything but the filled entries is written back as it was read.
+class CatalogFormat
+{
+public:
+    virtual ~CatalogFormat() = default;
+    // Reads path. On failure returns false with error "file:line: what"
+    // (line 0 when the fault has no line).
+    virtual bool read(const QString &path, Catalog &catalog, QString &error) = 0;
+    // Writes the catalog last read, with fills applied, to outPath (a
+    // temporary file beside the original; the caller renames it over).
+    // `language` and `pluralForms` are the catalog's target language and
+    // plural count, for a header or attribute the file lacks.
+    virtual WriteResult write(const QList<Fill> &fills, const QString &outPath, const QString &language,
+                              int pluralForms)
+        = 0;
+};
+
+// The format of a file, by its name (.po, .pot, .ts, .xlf, .xliff); null when none.
+std::unique_ptr<CatalogFormat> formatFor(const QString &path);
+
+} // namespace tarnix::fill
