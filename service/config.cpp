@@ -37,7 +37,7 @@ using Error = QString;
 // Sections that configure a concern of the service rather than an engine;
 // every other section is an engine. A new concern adds its section here and
 // reads it into its own member of ServiceConfig.
-const QStringList concernSections {u"engines"_s, u"memory"_s, u"http"_s};
+const QStringList concernSections {u"engines"_s, u"memory"_s, u"http"_s, u"terms"_s};
 
 // Every key of the section is one of `known`.
 std::optional<Error> unknownKey(const Section &section, const QStringList &known)
@@ -104,6 +104,17 @@ std::variant<MemorySettings, Error> readMemory(const Section &section)
         return *error;
     memory.maxEntries = std::get<int>(entries);
     return memory;
+}
+
+std::optional<Error> readTerms(const Section &section, ServiceConfig &config)
+{
+    if (auto error = unknownKey(section, {u"keep"_s, u"file"_s}))
+        return *error;
+    for (const QString &term : section.settings.value(u"keep"_s).value.split(u','))
+        if (!term.trimmed().isEmpty())
+            config.keptTerms.append(term.trimmed());
+    config.keptTermsFile = section.settings.value(u"file"_s).value;
+    return std::nullopt;
 }
 
 // The text as sections of settings, in the order of the file.
@@ -234,7 +245,7 @@ ServiceConfig defaultServiceConfig()
 {
     EngineConfig apertium;
     apertium.name = u"apertium"_s;
-    return ServiceConfig {{apertium}, {}, {}};
+    return ServiceConfig {{apertium}, {}, {}, {}, {}};
 }
 
 std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text, bool readEngines)
@@ -288,6 +299,9 @@ std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text, boo
             if (const auto *error = std::get_if<Error>(&http))
                 return *error;
             config.http = std::get<HttpLimits>(http);
+        } else if (section.name == u"terms") {
+            if (auto error = readTerms(section, config))
+                return *error;
         }
     }
     if (order.isEmpty() || !readEngines)
@@ -331,6 +345,17 @@ std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool
     const QDir folder = QFileInfo(path).absoluteDir();
     if (!config.memory.path.isEmpty())
         config.memory.path = configPath(folder, config.memory.path);
+    if (!config.keptTermsFile.isEmpty()) {
+        const QString termsPath = configPath(folder, config.keptTermsFile);
+        QFile terms(termsPath);
+        if (!terms.open(QIODevice::ReadOnly))
+            return u"%1: cannot read the terms file %2: %3"_s.arg(path, termsPath, terms.errorString());
+        // One term a line; blank lines and lines starting with '#' are not terms.
+        for (const QString &line : QString::fromUtf8(terms.readAll()).split(u'\n')) {
+            if (!line.trimmed().isEmpty() && !line.trimmed().startsWith(u'#'))
+                config.keptTerms.append(line.trimmed());
+        }
+    }
     for (EngineConfig &engine : config.engines) {
         if (!engine.keyVariable.isEmpty()) {
             engine.key = qEnvironmentVariable(engine.keyVariable.toLocal8Bit().constData()).trimmed();

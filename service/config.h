@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include "service/http/httplimits.h"
@@ -38,6 +39,11 @@ struct ServiceConfig
     // [http]: "request-timeout-seconds", "keep-alive-timeout-seconds",
     // "max-connections", "idle-exit-minutes" (0: never)
     HttpLimits http;
+    // [terms]: "keep = Tarnix, GNOME, Wi-Fi" and "file", a file of one term a
+    // line (relative to the configuration's folder, or starting with "~/"):
+    // the terms no engine translates, filled from both by loadServiceConfig().
+    QStringList keptTerms;
+    QString keptTermsFile; // as written
 };
 
 // The configuration without a file: Apertium alone, through an APy the

@@ -135,6 +135,7 @@ int main(int argc, char *argv[])
     // not are named, and routed around), so the start line says what works.
     const auto listen = [&](const QUrl &ownApy, std::chrono::milliseconds checked) {
         service = std::make_unique<TranslationService>(engine.get(), limits);
+        service->setKeptTerms(config.keptTerms);
         const QString memoryState = !memory ? u"no translation memory"_s
             : memory->isOpen()
             ? u"translation memory %1"_s.arg(memory->path())

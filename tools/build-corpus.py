@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Builds the placeholder corpus: real English messages from the gettext
-catalogs Debian installs, plus the hand-written Qt, ICU, Python and Ruby
-messages of bench/corpus/extras.jsonl.
+catalogs Debian installs, the --help texts of its GNU catalogs, plus the
+hand-written Qt, ICU, Python and Ruby messages of bench/corpus/extras.jsonl.
 
-    tools/build-corpus.py [OUTPUT] [--size N] [--locale-dir DIR]
+    tools/build-corpus.py [OUTPUT] [--size N] [--help-texts N] [--locale-dir DIR]
 
 OUTPUT (default build/corpus.jsonl) gets one JSON object per line:
 {"catalog": ..., "text": ...}. The sample is the same on every run over the
 same catalogs: every placeholder class the service knows first (up to a
-quota each, spread over the catalogs), then the catalogs in turn.
+quota each, spread over the catalogs), then the catalogs in turn; then up to
+N more --help texts (option lines, usage lines) of the GNU catalogs, spread
+over them the same way.
 """
 
 import argparse
@@ -37,6 +39,8 @@ CLASSES = {
     "python braces": r"\{\w*(?:![rsa])?(?::[^{}]*)?\}",
     "qt numbered": r"%L?[1-9](?![0-9]*\$)",
     "shell variable": r"\$\{?[A-Za-z_]\w*",
+    "shell expansion": r"\$(?:\{[^A-Za-z_]|\{\w+[:#%/^,]|\(|[0-9])",
+    "command-line list": r"[{<][\w.+-]+(?:[|,][\w.+-]+)+[}>]",
     "double braces": r"\{\{",
     "markup tag": r"</?[A-Za-z][^<>]*>",
     "character reference": r"&(?:#?\w+);",
@@ -51,7 +55,20 @@ CLASSES = {
     "line breaks": r"\n.",
 }
 PER_CLASS = 60
+# Classes that real catalogs hold only a few dozen of: every one is taken.
+EVERY_ONE = {"shell expansion", "command-line list"}
 DEFAULT_SIZE = 2000
+DEFAULT_HELP_TEXTS = 400
+
+# The GNU packages among the catalogs Debian installs (binutils' parts, the
+# gnulib-based tools), whose --help texts are option lists a user types from.
+GNU_DOMAINS = {
+    "bash", "bfd", "binutils", "coreutils", "cpio", "diffutils", "findutils", "gas", "gawk", "gettext-runtime",
+    "gettext-tools", "gnucobol", "gnupg2", "gnutls30", "gold", "gprof", "grep", "gzip", "ld", "libc", "libidn2",
+    "make", "man-db-gnulib", "opcodes", "parted", "sed", "tar", "texinfo", "wget", "wget-gnulib",
+}
+# An option line ("  -k, --key=KEYDEF") or a usage line.
+HELP_TEXT = re.compile(r"(?m)^\s*(?:-{1,2}[A-Za-z0-9]|[Uu]sage:)")
 
 
 C_ESCAPES = {"n": "\n", "t": "\t", "r": "\r", "a": "\a", "b": "\b", "f": "\f", "v": "\v"}
@@ -105,11 +122,11 @@ def sample(by_catalog, size, rng):
             seen.add(text)
             chosen.append({"catalog": catalog, "text": text})
 
-    for pattern in CLASSES.values():
+    for name, pattern in CLASSES.items():
         regex = re.compile(pattern)
         matching = {c: [t for t in texts if regex.search(t)] for c, texts in by_catalog.items()}
         matching = {c: rng.sample(ts, len(ts)) for c, ts in matching.items() if ts}
-        quota = PER_CLASS
+        quota = sum(map(len, matching.values())) if name in EVERY_ONE else PER_CLASS
         while quota > 0 and any(matching.values()):
             for catalog in sorted(matching):
                 if matching[catalog] and quota > 0:
@@ -123,10 +140,25 @@ def sample(by_catalog, size, rng):
     return chosen
 
 
+def help_texts(by_catalog, count, rng, seen):
+    """Up to `count` --help texts of the GNU catalogs not in `seen`, the
+    catalogs in turn."""
+    pools = {c: [t for t in texts if HELP_TEXT.search(t) and t not in seen]
+             for c, texts in by_catalog.items() if c in GNU_DOMAINS}
+    pools = {c: rng.sample(ts, len(ts)) for c, ts in pools.items() if ts}
+    chosen = []
+    while len(chosen) < count and any(pools.values()):
+        for catalog in sorted(pools):
+            if pools[catalog] and len(chosen) < count:
+                chosen.append({"catalog": catalog, "text": pools[catalog].pop()})
+    return chosen
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("output", nargs="?", default=str(ROOT / "build" / "corpus.jsonl"))
     parser.add_argument("--size", type=int, default=DEFAULT_SIZE)
+    parser.add_argument("--help-texts", type=int, default=DEFAULT_HELP_TEXTS)
     parser.add_argument("--locale-dir", default="/usr/share/locale")
     args = parser.parse_args()
 
@@ -137,6 +169,7 @@ def main():
         except (subprocess.CalledProcessError, ValueError) as error:
             print(f"skipping {mo}: {error}", file=sys.stderr)
     corpus = sample(by_catalog, args.size, random.Random(12))
+    corpus += help_texts(by_catalog, args.help_texts, random.Random(19), {e["text"] for e in corpus})
     extras = ROOT / "bench" / "corpus" / "extras.jsonl"
     corpus += [json.loads(line) for line in extras.read_text(encoding="utf-8").splitlines() if line.strip()]
 

@@ -27,6 +27,10 @@ struct EngineResult
     // memory commits it then, before any client can have read it) and with
     // false when its checks refuse the translation.
     std::function<void(bool accepted)> checked = nullptr;
+    // Set by the router on a translated result: asks the engine that gave it
+    // once more, with `text` (the same source masked with other tokens), and
+    // calls `done` once with that engine's second result.
+    std::function<void(const QString &text, std::function<void(const EngineResult &)> done)> askAgain = nullptr;
 };
 
 // How much one engine takes at once: the longest text (UTF-16 units) it

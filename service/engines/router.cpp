@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QPointer>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
@@ -95,6 +96,7 @@ void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
                     EngineResult named = result;
                     named.engine = engine->name();
                     if (result.status == EngineResult::Status::Translated) {
+                        named.askAgain = askAgain(engine, attempt->source, attempt->target);
                         attempt->translated(named);
                         return;
                     }
@@ -106,6 +108,21 @@ void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
                 });
         }
     });
+}
+
+std::function<void(const QString &, Engine::Callback)> Router::askAgain(
+    Engine *engine, const QString &source, const QString &target)
+{
+    return [engine = QPointer<Engine>(engine), source, target](const QString &text, Callback done) {
+        if (!engine) {
+            done(EngineResult {EngineResult::Status::Unavailable, QString(), u"the service is stopping"_s, {}});
+            return;
+        }
+        engine->translate(source, target, text, [name = engine->name(), done = std::move(done)](EngineResult again) {
+            again.engine = name;
+            done(again);
+        });
+    };
 }
 
 void Router::finish(const std::shared_ptr<Attempt> &attempt)

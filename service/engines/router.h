@@ -12,7 +12,8 @@ namespace tarnix::service {
 // when that engine fails for reasons of its own (unavailable, timed out, its
 // key refused, an answer that is no translation) the next one that offers
 // the pair is asked. A pair that no engine offers is refused without asking
-// any engine to translate. Each result names the engine that gave it.
+// any engine to translate. Each result names the engine that gave it, and a
+// translated one can ask that engine again (EngineResult::askAgain).
 class Router : public Engine
 {
     Q_OBJECT
@@ -34,6 +35,9 @@ private:
     struct Attempt;
     void tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index);
     void finish(const std::shared_ptr<Attempt> &attempt);
+    // The result's askAgain: the same engine, the same pair, another text.
+    static std::function<void(const QString &, Callback)> askAgain(
+        Engine *engine, const QString &source, const QString &target);
 
     std::vector<std::unique_ptr<Engine>> chain;
 };

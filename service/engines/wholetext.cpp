@@ -23,14 +23,15 @@ using Outcome = WholeTextResult::Outcome;
 struct Job
 {
     QPointer<Engine> engine;
-    QString source;
-    QString target;
-    QString text;
+    WholeTextRequest request;
+    TokenForm form {};
     TextPieces pieces;
     std::vector<PreparedText> prepared;
+    std::vector<bool> askedAgain; // per piece: its second ask was made
     QStringList translated;
     std::vector<std::function<void(bool)>> checked;
     QStringList engines;
+    QStringList notes;
     std::function<void(const WholeTextResult &)> done;
     QList<qsizetype> toSend; // the pieces that need an engine, in order
     qsizetype next = 0; // the next of them to send
@@ -38,17 +39,37 @@ struct Job
     qsizetype fromMemory = 0;
     bool over = false;
 
-    void finish(WholeTextResult result)
+    void finish(Outcome outcome, const QString &text, bool allFromMemory = false)
     {
         over = true;
-        result.engine = engines.join(u',');
-        done(result);
+        done({outcome, text, engines.join(u','), allFromMemory, notes.join(u"; "_s)});
     }
 };
 
 // The translation of one piece: the engine's answer finished, its
 // placeholders checked, the piece checked for completeness on its own.
 void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResult &result);
+
+// Engines trip over one token form where they copy another (Apertium moves
+// two names past each other, or glues a number into a compound): a piece
+// whose answer breaks a placeholder is asked for once more from the same
+// engine with the other form, and that answer passes the same checks.
+bool askAgain(const std::shared_ptr<Job> &job, qsizetype index, const EngineResult &result, const QString &fault)
+{
+    const auto piece = std::size_t(index);
+    if (job->askedAgain[piece] || !result.askAgain)
+        return false;
+    job->askedAgain[piece] = true;
+    const TokenForm other = job->form == TokenForm::Natural ? TokenForm::Bracketed : TokenForm::Natural;
+    PreparedText again = prepareForEngine(job->prepared[piece].source, other, job->request.terms);
+    if (again.masked.text == job->prepared[piece].masked.text)
+        return false;
+    job->notes.append(u"asked again: "_s + fault);
+    job->prepared[piece] = std::move(again);
+    ++job->waiting;
+    result.askAgain(job->prepared[piece].masked.text, [job, index](const EngineResult &second) { received(job, index, second); });
+    return true;
+}
 
 void pump(const std::shared_ptr<Job> &job)
 {
@@ -57,18 +78,18 @@ void pump(const std::shared_ptr<Job> &job)
         const qsizetype index = job->toSend[job->next++];
         const PreparedText &prepared = job->prepared[std::size_t(index)];
         if (!job->engine) {
-            job->finish({Outcome::Unavailable, u"The service is stopping."_s, {}, false});
+            job->finish(Outcome::Unavailable, u"The service is stopping."_s);
             return;
         }
         ++job->waiting;
-        job->engine->translate(job->source, job->target, prepared.masked.text,
+        job->engine->translate(job->request.source, job->request.target, prepared.masked.text,
             [job, index](const EngineResult &result) { received(job, index, result); });
     }
     if (job->over || job->waiting > 0 || job->next < job->toSend.size())
         return;
     const QString whole = joinPieces(job->translated, job->pieces.separators);
-    if (const auto cut = incompleteness(job->text, whole, job->target)) {
-        job->finish({Outcome::Refused, u"the translation looks incomplete: "_s + *cut, {}, false});
+    if (const auto cut = incompleteness(job->request.text, whole, job->request.target)) {
+        job->finish(Outcome::Refused, u"the translation looks incomplete: "_s + *cut);
         return;
     }
     // Accepted: the memory keeps every piece now, before the answer leaves.
@@ -76,7 +97,7 @@ void pump(const std::shared_ptr<Job> &job)
         if (checked)
             checked(true);
     }
-    job->finish({Outcome::Translated, whole, {}, !job->toSend.isEmpty() && job->fromMemory == job->toSend.size()});
+    job->finish(Outcome::Translated, whole, !job->toSend.isEmpty() && job->fromMemory == job->toSend.size());
 }
 
 void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResult &result)
@@ -87,11 +108,11 @@ void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
     if (!result.engine.isEmpty() && !job->engines.contains(result.engine))
         job->engines.append(result.engine);
     if (result.status == EngineResult::Status::Unsupported) {
-        job->finish({Outcome::Unsupported, result.detail, {}, false});
+        job->finish(Outcome::Unsupported, result.detail);
         return;
     }
     if (result.status == EngineResult::Status::Unavailable) {
-        job->finish({Outcome::Unavailable, result.detail, {}, false});
+        job->finish(Outcome::Unavailable, result.detail);
         return;
     }
     const PreparedText &prepared = job->prepared[std::size_t(index)];
@@ -99,13 +120,15 @@ void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
     std::optional<QString> fault;
     if (const auto *placeholder = std::get_if<PlaceholderFault>(&finished))
         fault = placeholder->what;
-    else if (const auto cut = incompleteness(prepared.source, std::get<QString>(finished), job->target))
+    else if (const auto cut = incompleteness(prepared.source, std::get<QString>(finished), job->request.target))
         fault = u"the translation looks incomplete: "_s + *cut;
     if (fault) {
         // The memory forgets an entry that now fails the checks.
         if (result.checked)
             result.checked(false);
-        job->finish({Outcome::Refused, *fault, {}, false});
+        if (askAgain(job, index, result, *fault))
+            return;
+        job->finish(Outcome::Refused, *fault);
         return;
     }
     job->translated[index] = std::get<QString>(finished);
@@ -116,23 +139,22 @@ void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
 
 } // namespace
 
-void translateWholeText(Engine *engine, const QString &source, const QString &target, const QString &text,
-    std::function<void(const WholeTextResult &)> done)
+void translateWholeText(Engine *engine, WholeTextRequest request, std::function<void(const WholeTextResult &)> done)
 {
     auto job = std::make_shared<Job>();
     job->engine = engine;
-    job->source = source;
-    job->target = target;
-    job->text = text;
+    job->request = std::move(request);
     job->done = std::move(done);
-    job->pieces = splitText(text, engine->textLimits().longestText);
-    const TokenForm form = engine->tokenForm(source, target);
+    job->pieces = splitText(job->request.text, engine->textLimits().longestText);
+    job->form = engine->tokenForm(job->request.source, job->request.target);
     const qsizetype count = job->pieces.pieces.size();
     job->translated.resize(count);
     job->checked.resize(std::size_t(count));
+    job->askedAgain.resize(std::size_t(count));
     for (qsizetype i = 0; i < count; ++i) {
-        job->prepared.push_back(prepareForEngine(job->pieces.pieces[i], form));
-        // Placeholders or white space alone: nothing for an engine, the piece is its own translation.
+        job->prepared.push_back(prepareForEngine(job->pieces.pieces[i], job->form, job->request.terms));
+        // Placeholders, kept terms or white space alone: nothing for an
+        // engine, the piece is its own translation.
         if (job->prepared.back().masked.text.isEmpty())
             job->translated[i] = job->pieces.pieces[i];
         else

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include "service/text/keptterms.h"
+
 namespace tarnix::service {
 
 class Engine;
@@ -21,18 +23,29 @@ struct WholeTextResult
     QString text;
     QString engine; // the engines that answered, for the log
     bool fromMemory = false; // every piece came from the translation memory
+    QString note; // for the log: the placeholders a second ask was made for
+};
+
+// One text to translate, with the terms every engine is shown masked.
+struct WholeTextRequest
+{
+    QString source;
+    QString target;
+    QString text;
+    KeptTerms terms;
 };
 
 // Translates `text` whole or not at all. A text longer than the engine takes
 // in one request is cut at paragraph and sentence boundaries
 // (service/text/textpieces.h); the pieces are translated at most the
 // engine's `parallel` at a time, each with its placeholders masked and
-// checked, and put back together with the source's own white space. Then the
+// checked (an answer that breaks one is asked for once more from the same
+// engine with the other token form, which engines trip over differently),
+// and put back together with the source's own white space. Then the
 // whole answer must look complete beside the source
 // (service/text/completeness.h). Only then does the translation memory keep
 // the pieces: a refused text leaves nothing of itself there. `done` is called
 // once, later from the event loop.
-void translateWholeText(Engine *engine, const QString &source, const QString &target, const QString &text,
-    std::function<void(const WholeTextResult &)> done);
+void translateWholeText(Engine *engine, WholeTextRequest request, std::function<void(const WholeTextResult &)> done);
 
 } // namespace tarnix::service

@@ -256,8 +256,9 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
         exchange->answer(Status::Ok, translationPage(form.text));
         return;
     }
-    translateWholeText(engine, form.source, form.target, form.text, [exchange](const WholeTextResult &result) {
+    translateWholeText(engine, {form.source, form.target, form.text, terms}, [exchange](const WholeTextResult &result) {
         exchange->engine = result.engine;
+        exchange->note = result.note;
         switch (result.outcome) {
         case WholeTextResult::Outcome::Translated:
             exchange->fromMemory = result.fromMemory;
@@ -266,7 +267,7 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
         case WholeTextResult::Outcome::Refused: {
             // The log names the placeholder or the cut, never the text.
             const QString fault = oneLine(result.text);
-            exchange->note = u"refused: "_s + fault;
+            exchange->note = (exchange->note.isEmpty() ? QString() : exchange->note + u"; "_s) + u"refused: "_s + fault;
             exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
                 u"The translation is not used: %1."_s.arg(fault));
             return;
@@ -283,6 +284,11 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
             return;
         }
     });
+}
+
+void TranslationService::setKeptTerms(const QStringList &list)
+{
+    terms = KeptTerms(list);
 }
 
 } // namespace tarnix::service

@@ -2,12 +2,14 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 
 #include <QHash>
 #include <QHttpServer>
 #include <QObject>
 
 #include "service/http/httplimits.h"
+#include "service/text/keptterms.h"
 
 class QHttpServerRequest;
 class QHttpServerResponder;
@@ -17,6 +19,7 @@ namespace tarnix::service {
 
 class ClientListener;
 class Engine;
+struct EngineResult;
 
 // The HTTP side of the service: a form POST to "/" in, a page with the
 // translation between the two markers out, on 127.0.0.1 only. Answers are
@@ -42,6 +45,9 @@ public:
     // closes every connection once its answers are out.
     void stop();
 
+    // The do-not-translate list every engine is shown masked.
+    void setKeptTerms(const QStringList &terms);
+
 signals:
     // No client for the limits' idle exit time.
     void idle();
@@ -61,6 +67,7 @@ private:
     ClientListener *listener; // the server's child once it listens
     Engine *engine;
     bool stopping = false;
+    KeptTerms terms;
 };
 
 } // namespace tarnix::service

@@ -14,6 +14,7 @@
 #include "service/engines/deeplengine.h"
 #include "service/engines/deeplprotocol.h"
 #include "service/engines/engineclient.h"
+#include "service/engines/enginelist.h"
 #include "service/engines/languagemodelengine.h"
 #include "service/engines/languagemodelprotocol.h"
 #include "service/engines/libretranslateengine.h"
@@ -270,13 +271,13 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected"); // "name:type:limit:timeout" per engine, or a word of the error
-        QTest::newRow("empty: Apertium alone") << u"# nothing\n"_s << u"apertium:0:8:30"_s;
+        QTest::newRow("empty: Apertium alone") << u"# nothing\n"_s << u"apertium:0:8:30 own-apy"_s;
         QTest::newRow("order and defaults")
             << u"[engines]\norder = llm, apertium\n[apertium]\n[llm]\ntype = language-model\nurl = "
                u"http://127.0.0.1:11434/v1\nmodel = m\ntimeout = 90\n[deepl]\nkey-env = K\n"_s
-            << u"llm:3:4:90 apertium:0:8:30"_s;
+            << u"llm:3:4:90 apertium:0:8:30 own-apy"_s;
         QTest::newRow("file order without [engines]")
-            << u"[deepl]\nkey-file = k\nlimit = 2\n[apertium]\n"_s << u"deepl:2:2:30 apertium:0:8:30"_s;
+            << u"[deepl]\nkey-file = k\nlimit = 2\n[apertium]\n"_s << u"deepl:2:2:30 apertium:0:8:30 own-apy"_s;
         QTest::newRow("key in the file") << u"[deepl]\nkey = secret\n"_s << u"line 2.*key-file or key-env"_s;
         QTest::newRow("DeepL without key") << u"[deepl]\n"_s << u"line 1.*needs its key"_s;
         QTest::newRow("model without model")
@@ -286,8 +287,13 @@ private slots:
             << u"[engines]\norder = apertium, x\n[apertium]\n"_s << u"line 2.*\\[x\\]"_s;
         QTest::newRow("bad limit") << u"[apertium]\nlimit = many\n"_s << u"line 2: limit"_s;
         QTest::newRow("memory settings alone")
-            << u"[memory]\nmemory = off\nmax-entries = 5\n"_s << u"apertium:0:8:30 memory:0:5"_s;
+            << u"[memory]\nmemory = off\nmax-entries = 5\n"_s << u"apertium:0:8:30 memory:0:5 own-apy"_s;
         QTest::newRow("memory neither on nor off") << u"[memory]\nmemory = no\n"_s << u"line 2: memory is on or off"_s;
+        QTest::newRow("APy given: none started") << u"[apertium]\nurl = http://127.0.0.1:2737\n[libretranslate]\n"_s
+                                                 << u"apertium:0:8:30 libretranslate:1:8:30"_s;
+        QTest::newRow("kept terms") << u"[terms]\nkeep = GNOME, Wi-Fi,\n"_s
+                                    << u"apertium:0:8:30 terms:GNOME|Wi-Fi own-apy"_s;
+        QTest::newRow("terms misspelt") << u"[terms]\nterms = GNOME\n"_s << u"line 2: \\[terms\\] has no setting"_s;
     }
     void readsConfigurations()
     {
@@ -306,6 +312,10 @@ private slots:
             const MemorySettings &memory = std::get<ServiceConfig>(parsed).memory;
             if (!memory.enabled || memory.maxEntries != MemorySettings().maxEntries)
                 engines.append(u"memory:%1:%2"_s.arg(int(memory.enabled)).arg(memory.maxEntries));
+            if (const QStringList terms = std::get<ServiceConfig>(parsed).keptTerms; !terms.isEmpty())
+                engines.append(u"terms:"_s + terms.join(u'|'));
+            if (needsOwnApy(std::get<ServiceConfig>(parsed).engines))
+                engines.append(u"own-apy"_s);
             QCOMPARE(engines.join(u' '), expected);
         }
     }
@@ -449,12 +459,18 @@ private slots:
         QVERIFY(key.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | shared));
         QFile conf(dir.filePath(u"service.conf"_s));
         QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("[deepl]\nkey-file = deepl.key\n");
+        conf.write("[deepl]\nkey-file = deepl.key\n[terms]\nkeep = GNOME\nfile = terms.txt\n");
         conf.close();
+        QFile terms(dir.filePath(u"terms.txt"_s));
+        QVERIFY(terms.open(QIODevice::WriteOnly));
+        terms.write("# brands\nTarnix\n\n  Wi-Fi \n");
+        terms.close();
         const auto loaded = loadServiceConfig(conf.fileName(), true);
         QCOMPARE(std::holds_alternative<ServiceConfig>(loaded), accepted);
         if (accepted)
             QCOMPARE(std::get<ServiceConfig>(loaded).engines.first().key, u"s3cret:fx"_s);
+        if (accepted) // the terms file beside it, read the same way
+            QCOMPARE(std::get<ServiceConfig>(loaded).keptTerms, QStringList({u"GNOME"_s, u"Tarnix"_s, u"Wi-Fi"_s}));
         else
             QVERIFY(!std::get<QString>(loaded).contains(u"s3cret"_s));
         // and never from the command line

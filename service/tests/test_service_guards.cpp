@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "apyservice.h"
@@ -245,11 +247,39 @@ private slots:
         const HttpAnswer answer = httpExchange(net, url, "POST", programForm("en", "es", "Good%20evening"));
         QCOMPARE(answer.status, 200);
         QVERIFY2(answer.body.contains(">Tarde buena<"), answer.body.constData());
+
+        // What the engine does after three time-outs in a row; the pause has doubled.
+        QTest::ignoreMessage(QtWarningMsg,
+            QRegularExpression(u"APy \\(pid \\d+\\) stopped: three time-outs; starting it again in 2 s"_s));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"APy answers again at http://127.0.0.1:\\d+"_s));
+        running.apy->restart(u"three time-outs"_s);
+        QCOMPARE(httpExchange(net, url, "POST", programForm("en", "es", "Good%20morning")).status, 200);
         running.stop();
+    }
+
+    // An APy that never answered is reported, not started again and again.
+    void apyThatNeverAnsweredIsReported()
+    {
+        QTemporaryDir bin;
+        QFile script(bin.filePath(u"apertium-apy"_s));
+        QVERIFY(script.open(QIODevice::WriteOnly) && script.write("#!/bin/false\n") > 0);
+        script.close();
+        QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.path().toLocal8Bit());
+        ApyProcess apy;
+        QSignalSpy failed(&apy, &ApyProcess::failed);
+        apy.start();
+        qputenv("PATH", path);
+        QVERIFY(failed.wait(10000));
+        QVERIFY2(failed.first().first().toString().startsWith(u"APy exited with status 1"_s),
+            qPrintable(failed.first().first().toString()));
     }
 
     void takesTheSocketFromSystemd()
     {
+        // A descriptor that is no listening socket is refused, not served on.
+        QCOMPARE(TranslationService(nullptr).listenOn(::socket(AF_INET, SOCK_STREAM, 0)), 0);
         QTcpServer socketUnit; // what systemd's tarnix-service.socket holds
         QVERIFY(socketUnit.listen(QHostAddress::LocalHost, 0));
         const int listening = int(socketUnit.socketDescriptor());

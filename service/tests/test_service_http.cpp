@@ -148,6 +148,7 @@ private slots:
         QTest::newRow("escape not hex") << "POST"_ba << u"/"_s << form << programForm("en", "es", "%zz") << 400;
         QTest::newRow("bad escape in a key") << "POST"_ba << u"/"_s << form << good + "&%g0=1" << 400;
         QTest::newRow("text twice") << "POST"_ba << u"/"_s << form << good + "&text=again" << 400;
+        QTest::newRow("source twice") << "POST"_ba << u"/"_s << form << good + "&sl=fr" << 400;
         QTest::newRow("empty source") << "POST"_ba << u"/"_s << form << "sl=&tl=es&text=Hi"_ba << 400;
         QTest::newRow("text not UTF-8") << "POST"_ba << u"/"_s << form << programForm("en", "es", "%C3%28") << 400;
         QTest::newRow("missing text") << "POST"_ba << u"/"_s << form << "sl=en&tl=es"_ba << 400;

@@ -64,10 +64,10 @@ QString randomText(QRandomGenerator &random)
 
 WholeTextResult translateWhole(Engine &engine, const QString &text, const QString &target = u"es"_s)
 {
-    WholeTextResult result {WholeTextResult::Outcome::Unavailable, u"no answer within 10 s"_s, {}, false};
+    WholeTextResult result {WholeTextResult::Outcome::Unavailable, u"no answer within 10 s"_s, {}, false, {}};
     QEventLoop loop;
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    translateWholeText(&engine, u"en"_s, target, text, [&](const WholeTextResult &answer) {
+    translateWholeText(&engine, {u"en"_s, target, text, {}}, [&](const WholeTextResult &answer) {
         result = answer;
         loop.quit();
     });

@@ -76,9 +76,10 @@ private slots:
         QTest::addColumn<QByteArray>("form");
         QTest::addColumn<bool>("hit");
         QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QStringList>("terms");
         const auto row = [](const char *name, int first, const char *host, const QByteArray &form, bool hit,
-                             const QByteArray &answer) {
-            QTest::newRow(name) << first << QByteArray(host) << form << hit << answer;
+                             const QByteArray &answer, const QStringList &terms = {}) {
+            QTest::newRow(name) << first << QByteArray(host) << form << hit << answer << terms;
         };
         const QByteArray es = "sl=en&tl=es&text=", save = "Save%20%251%20now";
         row("same key", 200, "127.0.0.1", es + save, true, "[es] Save %1 now");
@@ -88,6 +89,7 @@ private slots:
         row("other source", 200, "127.0.0.1", "sl=fr&tl=es&text=" + save, false, "[es] Save %1 now");
         row("other target", 200, "127.0.0.1", "sl=en&tl=it&text=" + save, false, "[it] Save %1 now");
         row("other text", 200, "127.0.0.1", es + "save%20%251%20now", false, "[es] save %1 now");
+        row("a kept term added", 200, "127.0.0.1", es + save, false, "[es] Save %1 now", {u"Save"_s});
         row("after a 503", 503, "127.0.0.1", es + save, false, "[es] Save %1 now");
         row("after a 422 (placeholder lost)", 422, "127.0.0.1", es + save, false, "[es] Save %1 now");
     }
@@ -98,10 +100,12 @@ private slots:
         QFETCH(QByteArray, form);
         QFETCH(bool, hit);
         QFETCH(QByteArray, answer);
+        QFETCH(QStringList, terms);
         TranslationMemory memory(dir.filePath(QString::fromLatin1(QTest::currentDataTag())), 100);
-        const auto post = [&](const char *engineHost, const QByteArray &body) {
+        const auto post = [&](const char *engineHost, const QByteArray &body, const QStringList &kept = {}) {
             MemoryEngine withMemory(std::make_unique<LibreTranslateEngine>(engineUrl(engineHost), QString()), &memory);
             TranslationService service(&withMemory);
+            service.setKeptTerms(kept);
             return httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(service.listen(0))), "POST", body);
         };
         status = firstStatus == 503 ? 500 : 200;
@@ -110,7 +114,7 @@ private slots:
         status = 200;
         losePlaceholder = false;
         const qsizetype asked = translationsAsked();
-        const HttpAnswer reply = post(host.constData(), form);
+        const HttpAnswer reply = post(host.constData(), form, terms);
         QCOMPARE(reply.status, 200);
         QCOMPARE(translationsAsked() == asked, hit);
         QVERIFY2(reply.body.contains(answer), reply.body.constData());

@@ -4,12 +4,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "apyservice.h"
+#include "httpclient.h"
 #include "service/config.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/enginelist.h"
@@ -34,6 +37,7 @@ class TestServiceRouting : public QObject
     LoopbackServer deepL;
     LoopbackServer model;
     bool deepLDown = false;
+    QStringList modelLoses; // what the model stand-in leaves out of its answers
     QTemporaryDir dir;
 
     std::unique_ptr<Router> routerFor(const QString &conf)
@@ -75,9 +79,11 @@ private slots:
             const QJsonObject answer {{"translations"_L1, QJsonArray {QJsonObject {{"text"_L1, text}}}}};
             return Answer {Answer::Kind::Complete, deepLDown ? 503 : 200, QJsonDocument(answer).toJson(), {}, 0};
         });
-        model.setResponder([](const RecordedRequest &request) {
+        model.setResponder([this](const RecordedRequest &request) {
             const QJsonArray messages = QJsonDocument::fromJson(request.body).object().value("messages"_L1).toArray();
-            const QString text = u"[model] "_s + messages.at(1).toObject().value("content"_L1).toString();
+            QString text = u"[model] "_s + messages.at(1).toObject().value("content"_L1).toString();
+            for (const QString &lost : modelLoses)
+                text.remove(QRegularExpression(lost));
             const QJsonObject message {{"role"_L1, "assistant"_L1}, {"content"_L1, text}};
             const QJsonObject answer {
                 {"choices"_L1, QJsonArray {QJsonObject {{"message"_L1, message}, {"finish_reason"_L1, "stop"_L1}}}}};
@@ -118,6 +124,37 @@ private slots:
         QCOMPARE(
             result->status, engine.isEmpty() ? EngineResult::Status::Unsupported : EngineResult::Status::Translated);
         QCOMPARE(translations(model), engine == u"llm" ? 1 : 0);
+    }
+
+    // An answer the check refuses is asked for once more of the engine that
+    // gave it (DeepL is down), with the other token form: the model's are
+    // bracketed, then names. The log line says what happened.
+    void asksTheSameEngineAgain_data()
+    {
+        QTest::addColumn<QStringList>("loses");
+        QTest::addColumn<QString>("log");
+        QTest::newRow("answer kept") << QStringList() << u"en>de 200 .* by llm$"_s;
+        QTest::newRow("brackets lost, names kept")
+            << QStringList {u"\u27E6\\d\u27E7"_s} << u"en>de 200 .* by llm \\(asked again: .*%s\\)$"_s;
+        QTest::newRow("every token lost") << QStringList {u"\u27E6\\d\u27E7"_s, u"John"_s}
+                                          << u"en>de 422 .* by llm \\(asked again: .*; refused: .*%s\\)$"_s;
+    }
+    void asksTheSameEngineAgain()
+    {
+        QFETCH(QStringList, loses);
+        QFETCH(QString, log);
+        deepLDown = true;
+        modelLoses = loses;
+        const auto router = routerFor(u"[engines]\norder = deepl, llm\n[deepl]\nurl = @deepl\n"
+                                      u"key-env = TARNIX_TEST_DEEPL_KEY\n[llm]\ntype = language-model\nurl = @model\n"
+                                      u"model = m\n"_s);
+        QVERIFY(router);
+        TranslationService service(router.get());
+        QNetworkAccessManager net;
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(log));
+        httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(service.listen(0))), "POST",
+            programForm("en", "de", "Open%20%25s"));
+        modelLoses.clear();
     }
 
     void windowFillsEveryLanguage()

@@ -12,6 +12,7 @@
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
 #include "service/options.h"
+#include "service/text/keptterms.h"
 #include "service/text/languagecodes.h"
 #include "service/text/languagetags.h"
 #include "service/text/placeholdercheck.h"
@@ -97,7 +98,7 @@ private slots:
                                        u"%Lf"_s, u"%m"_s, u"%n"_s, u"%%"_s}
                                 << u"ooOOOOOpOp"_s;
         QTest::newRow("printf positions and macros")
-            << u"%2$s %1$*3$d %0*<PRIx64>"_s << QStringList {u"%2$s"_s, u"%1$*3$d"_s, u"%0*<PRIx64>"_s} << u"pPO"_s;
+            << u"%2$s %10$*3$d %0*<PRIx64>"_s << QStringList {u"%2$s"_s, u"%10$*3$d"_s, u"%0*<PRIx64>"_s} << u"pPO"_s;
         QTest::newRow("space flag only before a non-letter") << u"50% done, % d"_s << QStringList {u"% d"_s} << u"O"_s;
         QTest::newRow("python") << u"%(name)s %(n)d {} {0} {name!r:>10} {count} {name}"_s
                                 << QStringList {u"%(name)s"_s, u"%(n)d"_s, u"{}"_s, u"{0}"_s, u"{name!r:>10}"_s,
@@ -113,6 +114,16 @@ private slots:
             << QStringList {u"%{name}"_s, u"%<total>d"_s, u"$HOME"_s, u"${XDG_DIR:-x}"_s, u"{{name}}"_s, u"%H"_s,
                    u"%M"_s, u"%+4Y"_s}
             << u"pPpppPPP"_s;
+        QTest::newRow("shell expansions whole")
+            << u"${1##*=} ${var:-a b} ${#var} $(basename \"$0\") $((n + (1))) $name $1 $12"_s
+            << QStringList {u"${1##*=}"_s, u"${var:-a b}"_s, u"${#var}"_s, u"$(basename \"$0\")"_s, u"$((n + (1)))"_s,
+                   u"$name"_s, u"$1"_s}
+            << u"ppppppp"_s;
+        QTest::newRow("lists of literal values, not metavariables")
+            << u"--compress[={none|zlib-gnu}] [={up,down}] {auto|manual} -d=<number|name> {FILE|DIR} {one-word}"_s
+            << QStringList {u"--compress[={none|zlib-gnu}]"_s, u"[={up,down}]"_s, u"{auto|manual}"_s,
+                   u"-d=<number|name>"_s}
+            << u"pppp"_s;
         QTest::newRow("markup, references, escapes")
             << u"<b class=\"x\">a</b><br/> &amp; &#39; \\n \\\""_s
             << QStringList {u"<b class=\"x\">"_s, u"</b>"_s, u"<br/>"_s, u"&amp;"_s, u"&#39;"_s, u"\\n"_s, u"\\\""_s}
@@ -143,6 +154,16 @@ private slots:
         }
         QCOMPARE(texts, found);
         QCOMPARE(actualKinds, kinds);
+    }
+
+    // The do-not-translate list: whole words, case-sensitive, longest first,
+    // never inside a placeholder.
+    void masksKeptTerms()
+    {
+        const KeptTerms terms({u"GNOME"_s, u"Tarnix"_s, u" "_s, u"GNOME Shell"_s, u"Wi-Fi"_s});
+        const QString text = u"Tarnix, tarnix, Tarnixes: GNOME Shell on GNOME, %s at https://x.org/Tarnix via Wi-Fi."_s;
+        QCOMPARE(maskPlaceholders(text, TokenForm::Bracketed, terms).originals,
+            (QStringList {u"Tarnix"_s, u"GNOME Shell"_s, u"GNOME"_s, u"%s"_s, u"https://x.org/Tarnix"_s, u"Wi-Fi"_s}));
     }
 
     // An engine's answer, written with $0, $1, … for the tokens it was given.
@@ -382,6 +403,15 @@ private slots:
         QFETCH(QByteArray, json);
         QFETCH(Status, status);
         QCOMPARE(parseLibreTranslateReply(httpStatus, json).status, status);
+    }
+
+    // Empty and same-language pairs are no offer; a language without targets
+    // translates into every other one.
+    void readsLibreTranslateLanguages()
+    {
+        const auto pairs = parseLibreTranslateLanguages(200,
+            R"([{"code": "en", "targets": ["en", "es", ""]}, {"code": "", "targets": ["es"]}, {"code": "de"}])"_ba);
+        QCOMPARE(std::get<QSet<QString>>(pairs), (QSet<QString> {u"en|es"_s, u"de|en"_s}));
     }
 
     void refusesBadOptions_data()

@@ -19,6 +19,9 @@ const QRegularExpression &grammar()
     static const QRegularExpression pattern(uR"re(
       (?(DEFINE) (?<nested> \{ (?: [^{}] | (?&nested) )* \} )
                  (?<code> [\w./:+=,@\#-]+ (?: \x20+ --?[\w=.-]+ )* )
+                 (?<parens> \( (?: [^()] | (?&parens) )* \) )
+                 (?<list> \{ (?=[^{}]*?[a-z0-9]) [\w.+-]+ (?: [|,] [\w.+-]+ )+ \}
+                        | < (?=[^<>]*?[a-z0-9]) [\w.+-]+ (?: \| [\w.+-]+ )+ > )
                  (?<conversion> (?: \* (?:[1-9][0-9]*\$)? | [0-9]+ )? (?: \. (?: \* (?:[1-9][0-9]*\$)? | [0-9]* ) )?
                    (?: <PRI[diouxX](?:(?:LEAST|FAST)?(?:8|16|32|64)|MAX|PTR)>
                      | (?:hh|h|ll|l|L|q|j|z|Z|t|I64|I32)? [diouxXeEfFgGaAcCsSpnm] ) ) )
@@ -33,17 +36,19 @@ const QRegularExpression &grammar()
         (?<icutype> plural|selectordinal|select|choice|number|date|time|spellout|ordinal|duration )
         \s* (?: , (?: [^{}] | (?&nested) )* )? \} )
     | (?<double> \{\{ [^{}]* \}\} )
+    | (?<choices> \[= (?&list) \] | =? (?&list) )
     | (?<brace> \{ (?<field> [0-9]+ | [A-Za-z_]\w* )? (?: \.[A-Za-z_]\w* | \[[^\]{}]*\] )* (?: ![rsa] )?
         (?: : (?: [^{}] | \{[^{}]*\} )* )? \} )
-    | (?<shell> \$\{ [A-Za-z_]\w* (?: [:\#%/^,@?+=-] [^{}]* )? \} | \$[A-Za-z_]\w* )
+    | (?<shell> \$\{ [\#!]? (?: [A-Za-z_]\w* | [0-9]+ | [@*\#?$!-] ) (?: [^{}] | (?&nested) )* \}
+        | \$ (?&parens) | \$ (?: [A-Za-z_]\w* | [0-9](?![0-9]) | [@*\#?] ) )
     | (?<markup> <!--.*?--> | </?[A-Za-z][\w:.-]*
         (?: \s+ [\w:.-]+ (?: \s*=\s* (?: "[^"]*" | '[^']*' | [^\s"'<>=]+ ) )? )* \s* /?> )
     | (?<reference> & (?: [A-Za-z][A-Za-z0-9]* | \#[0-9]+ | \#[xX][0-9A-Fa-f]+ ) ; )
     | (?<escape> \\ (?: [nrtabfv0"'\\] | x[0-9A-Fa-f]{1,2} | u[0-9A-Fa-f]{4} | U[0-9A-Fa-f]{8} ) )
     | (?<url> (?: (?:https?|ftp|file):// | www\. ) [^\s<>"'`%{}$]* [^\s<>"'`%{}$.,;:!?)\]] )
     | (?<mail> [A-Za-z0-9][A-Za-z0-9._+-]* @ [A-Za-z0-9-]+ (?: \.[A-Za-z0-9-]+ )+ )
-    | (?<option> (?<![\p{L}\p{N}_]) -- [A-Za-z0-9][\w-]* (?: \[?=[\w|-]*\]? )?
-        | (?<![\p{L}\p{N}_-]) -[A-Za-z][\w-]* (?: =[\w|-]* )? )
+    | (?<option> (?<![\p{L}\p{N}_]) -- [A-Za-z0-9][\w-]* (?: \[=(?&list)\] | =(?&list) | \[?=[\w|-]*\]? )?
+        | (?<![\p{L}\p{N}_-]) -[A-Za-z][\w-]* (?: =(?&list) | =[\w|-]* )? )
     | (?<identifier> (?<![\p{L}\p{N}_.-]) (?: [A-Za-z_]\w*\(\) | (?=\w*_)(?=\w*[A-Za-z])\w+ | [A-Za-z]*[a-z][A-Z][A-Za-z0-9]* ) (?![\w-]) )
     | (?<quoted> (?<![\p{L}\p{N}]) (?! [`'"‘“] [A-Z][a-z]+ [`'"’”] )
         (?: '(?&code)' | `(?&code)['`] | ‘(?&code)’ | "(?&code)" | “(?&code)” ) (?![\p{L}\p{N}]) )

@@ -37,8 +37,13 @@ struct Placeholder
 //    letter follows ("50% done" is text);
 //  - Python %(name)s and {} {0} {name!r:>10}; ICU/Java {0}, {0, number} and
 //    whole {n, plural|select|…, …} arguments, branches included;
-//  - Qt %1…%99, %L1, %n, %Ln; Ruby %{name}, %<name>d; shell $VAR, ${VAR};
-//    {{name}}; strftime's %H %b %Y … (no letter after them);
+//  - Qt %1…%99, %L1, %n, %Ln; Ruby %{name}, %<name>d; {{name}}; strftime's
+//    %H %b %Y … (no letter after them);
+//  - shell expansions as one unit: $name, $1, ${name}, ${name<op>word}
+//    (${1##*=}, ${var:-default}, ${#var}), $(command), $((expression));
+//  - command-line lists of literal values, with the option or "=" / "[="
+//    before them: {a|b}, {a,b,c}, <a|b> ("--sort[={asc,desc}]"); lists of
+//    capital metavariables ({FILE|DIR}) and one-word braces are text;
 //  - markup tags and comments, character references, backslash escapes as
 //    written in resource files (\n \t \" \\ \xNN \uNNNN), URLs, e-mail
 //    addresses, --long-options and -x, -EB short ones;

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QSet>
 
+#include "service/text/keptterms.h"
 #include "service/text/placeholdergrammar.h"
 
 using namespace Qt::StringLiterals;
@@ -75,12 +76,28 @@ void enclose(QStringView text, Group &group, qsizetype floor)
     }
 }
 
+// The grammar's placeholders and, where none stands, the kept terms.
+QList<Placeholder> placeholdersAndTerms(const QString &text, const KeptTerms &terms)
+{
+    QList<Placeholder> found = findPlaceholders(text);
+    if (terms.isEmpty())
+        return found;
+    auto next = found.begin();
+    for (const auto &[start, length] : terms.find(text)) {
+        while (next != found.end() && next->start + next->length <= start)
+            ++next;
+        if (next == found.end() || next->start >= start + length)
+            next = found.insert(next, Placeholder {start, length, Placeholder::Role::Kept, false}) + 1;
+    }
+    return found;
+}
+
 // Natural tokens stand for groups; bracketed ones, which engines copy as they
 // are, for single placeholders.
-QList<Group> groupsOf(const QString &text, TokenForm form)
+QList<Group> groupsOf(const QString &text, TokenForm form, const KeptTerms &terms)
 {
     QList<Group> groups;
-    for (const Placeholder &p : findPlaceholders(text)) {
+    for (const Placeholder &p : placeholdersAndTerms(text, terms)) {
         const bool percent = QStringView(text).sliced(p.start, p.length) == u"%%";
         Group next {p.start, p.start + p.length, p.numeric || percent, p.numeric};
         if (form == TokenForm::Bracketed) {
@@ -226,12 +243,12 @@ std::optional<QList<Found>> findTokens(const QString &text, const MaskedText &ma
 
 } // namespace
 
-MaskedText maskPlaceholders(const QString &text, TokenForm form)
+MaskedText maskPlaceholders(const QString &text, TokenForm form, const KeptTerms &terms)
 {
     MaskedText masked;
     TokenMaker maker(text, form);
     qsizetype last = 0;
-    for (const Group &group : groupsOf(text, form)) {
+    for (const Group &group : groupsOf(text, form, terms)) {
         const QString token = maker.next(group, masked.tokens.size());
         masked.text += QStringView(text).sliced(last, group.start - last);
         masked.text += token;

@@ -35,7 +35,10 @@ struct PlaceholderFault
     QString what;
 };
 
-MaskedText maskPlaceholders(const QString &text, TokenForm form = TokenForm::Bracketed);
+class KeptTerms;
+
+// Masks the placeholders of `text`, and the kept terms that stand outside them.
+MaskedText maskPlaceholders(const QString &text, TokenForm form, const KeptTerms &terms);
 
 // Puts the placeholders back into an engine's translation; a fault when a
 // token is missing, repeated or broken apart.

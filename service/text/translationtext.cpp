@@ -78,7 +78,7 @@ void replaceRuns(QString &text, const QList<std::pair<qsizetype, qsizetype>> &ru
 
 } // namespace
 
-PreparedText prepareForEngine(const QString &text, TokenForm form)
+PreparedText prepareForEngine(const QString &text, TokenForm form, const KeptTerms &terms)
 {
     // White space at the ends, and line breaks and tabs written as escapes
     // ("…options.\\n"), are layout: kept aside, never shown to an engine.
@@ -92,7 +92,7 @@ PreparedText prepareForEngine(const QString &text, TokenForm form)
     while (end > begin && (text[end - 1].isSpace() || (end - 2 >= begin && escapeAt(end - 2))))
         end -= text[end - 1].isSpace() ? 1 : 2;
     PreparedText prepared {
-        text, text.first(begin), text.sliced(end), {}, maskPlaceholders(text.sliced(begin, end - begin), form)};
+        text, text.first(begin), text.sliced(end), {}, maskPlaceholders(text.sliced(begin, end - begin), form, terms)};
     // Engines drop and join blanks around the words they move or leave out,
     // but keep line breaks: each layout run goes to the engine as one line
     // break and comes back as it was.

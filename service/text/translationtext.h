@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "service/text/keptterms.h"
 #include "service/text/placeholders.h"
 
 namespace tarnix::service {
@@ -21,7 +22,7 @@ struct PreparedText
     MaskedText masked; // empty text: nothing for an engine to translate
 };
 
-PreparedText prepareForEngine(const QString &text, TokenForm form = TokenForm::Bracketed);
+PreparedText prepareForEngine(const QString &text, TokenForm form = TokenForm::Bracketed, const KeptTerms &terms = {});
 
 // The final translation from an engine's output: placeholders restored, the
 // source's outer white space put back, a lowercase start kept lowercase. A
