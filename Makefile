@@ -12,11 +12,12 @@ TEST_DEPS := desktop-file-utils appstream
 # SQLite driver (a plugin), for the translation memory.
 SERVICE_DEPS := libqt6sql6-sqlite
 # The service's default engine: Apertium's HTTP server and the language pairs
-# that take English to Spanish, Italian, Portuguese and French. Debian's
+# that take English to Spanish, Italian, Portuguese and French, and to Catalan and
+# Galician, which catalogs ask for beyond the window's languages. Debian's
 # apertium-apy enables a system-wide APy on every interface; when `make deps`
 # installs it, it disables that unit again (one the user had enabled before
 # is left alone, since then the package was already installed).
-ENGINE_DEPS := apertium-apy apertium-eng-spa apertium-spa-ita apertium-es-pt apertium-fr-es
+ENGINE_DEPS := apertium-apy apertium-eng-spa apertium-spa-ita apertium-es-pt apertium-fr-es apertium-eng-cat apertium-en-gl
 JOBS := $(shell nproc)
 # The build's inner make calls would otherwise announce every directory.
 MAKEFLAGS += --no-print-directory

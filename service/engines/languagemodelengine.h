@@ -22,6 +22,9 @@ public:
     QString identity() const override;
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    void translateInContext(const QString &source, const QString &target, const QString &text, const QString &context,
+        Callback done) override;
+    bool usesContext() const override { return true; }
 
 private:
     EngineClient client;

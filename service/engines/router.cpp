@@ -13,6 +13,7 @@ struct Router::Attempt
     QString source;
     QString target;
     QString text;
+    QString context;
     Callback translated;
     OfferCallback offered;
     QStringList failedEngines;
@@ -35,12 +36,18 @@ TokenForm Router::tokenForm(const QString &source, const QString &target) const
 
 void Router::offers(const QString &source, const QString &target, OfferCallback done)
 {
-    tryFrom(std::make_shared<Attempt>(Attempt {source, target, {}, {}, std::move(done), {}, {}}), 0);
+    tryFrom(std::make_shared<Attempt>(Attempt {source, target, {}, {}, {}, std::move(done), {}, {}}), 0);
 }
 
 void Router::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {
-    tryFrom(std::make_shared<Attempt>(Attempt {source, target, text, std::move(done), {}, {}, {}}), 0);
+    translateInContext(source, target, text, QString(), std::move(done));
+}
+
+void Router::translateInContext(
+    const QString &source, const QString &target, const QString &text, const QString &context, Callback done)
+{
+    tryFrom(std::make_shared<Attempt>(Attempt {source, target, text, context, std::move(done), {}, {}, {}}), 0);
 }
 
 void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
@@ -63,7 +70,7 @@ void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
         } else if (attempt->offered) {
             attempt->offered(offer);
         } else {
-            engine->translate(attempt->source, attempt->target, attempt->text,
+            engine->translateInContext(attempt->source, attempt->target, attempt->text, attempt->context,
                 [this, attempt, index, engine](const EngineResult &result) {
                     EngineResult named = result;
                     named.engine = engine->name();

@@ -27,6 +27,8 @@ public:
     // The first engine's: the one that translates the pair whenever it can.
     TokenForm tokenForm(const QString &source, const QString &target) const override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    void translateInContext(const QString &source, const QString &target, const QString &text, const QString &context,
+        Callback done) override;
 
 private:
     struct Attempt;

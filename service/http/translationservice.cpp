@@ -80,6 +80,8 @@ struct TranslationService::Exchange
             return;
         if (*status == Status::MethodNotAllowed)
             responder.write(page, {{"Content-Type", htmlType}, {"Allow", "POST"}}, *status);
+        else if (fromMemory) // tarnix-fill counts these; the window ignores the header
+            responder.write(page, {{"Content-Type", htmlType}, {"X-Tarnix-Memory", "yes"}}, *status);
         else
             responder.write(page, {{"Content-Type", htmlType}}, *status);
     }
@@ -210,38 +212,39 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
         exchange->answer(Status::Ok, translationPage(form.text));
         return;
     }
-    engine->translate(form.source, form.target, prepared.masked.text, [exchange, prepared](const EngineResult &result) {
-        exchange->engine = result.engine;
-        switch (result.status) {
-        case EngineResult::Status::Translated: {
-            const auto finished = finishTranslation(prepared, result.text);
-            // The translation memory commits the translation before the page
-            // can reach the client, and forgets a refused one.
-            if (result.checked)
-                result.checked(std::holds_alternative<QString>(finished));
-            if (const auto *translation = std::get_if<QString>(&finished)) {
-                exchange->fromMemory = result.fromMemory;
-                exchange->answer(Status::Ok, translationPage(*translation));
+    engine->translateInContext(
+        form.source, form.target, prepared.masked.text, form.context, [exchange, prepared](const EngineResult &result) {
+            exchange->engine = result.engine;
+            switch (result.status) {
+            case EngineResult::Status::Translated: {
+                const auto finished = finishTranslation(prepared, result.text);
+                // The translation memory commits the translation before the page
+                // can reach the client, and forgets a refused one.
+                if (result.checked)
+                    result.checked(std::holds_alternative<QString>(finished));
+                if (const auto *translation = std::get_if<QString>(&finished)) {
+                    exchange->fromMemory = result.fromMemory;
+                    exchange->answer(Status::Ok, translationPage(*translation));
+                    return;
+                }
+                // The log names the placeholder, never the text.
+                const QString fault = oneLine(std::get<PlaceholderFault>(finished).what);
+                exchange->note = u"refused: "_s + fault;
+                exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
+                    u"The translation is not used: %1."_s.arg(fault));
                 return;
             }
-            // The log names the placeholder, never the text.
-            const QString fault = oneLine(std::get<PlaceholderFault>(finished).what);
-            exchange->note = u"refused: "_s + fault;
-            exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
-                u"The translation is not used: %1."_s.arg(fault));
-            return;
-        }
-        case EngineResult::Status::Unsupported:
-            exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
-                u"The engine cannot translate from %1 to %2. %3"_s.arg(
-                    exchange->source, exchange->target, result.detail));
-            return;
-        case EngineResult::Status::Unavailable:
-            exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
-                u"The translation engine is unavailable. %1"_s.arg(result.detail));
-            return;
-        }
-    });
+            case EngineResult::Status::Unsupported:
+                exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
+                    u"The engine cannot translate from %1 to %2. %3"_s.arg(
+                        exchange->source, exchange->target, result.detail));
+                return;
+            case EngineResult::Status::Unavailable:
+                exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                    u"The translation engine is unavailable. %1"_s.arg(result.detail));
+                return;
+            }
+        });
 }
 
 } // namespace tarnix::service

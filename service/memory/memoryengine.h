@@ -25,6 +25,11 @@ public:
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     TokenForm tokenForm(const QString &source, const QString &target) const override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // The context is part of the key only when the engine uses it: for any
+    // other engine the same text has one translation whatever its context.
+    void translateInContext(const QString &source, const QString &target, const QString &text, const QString &context,
+        Callback done) override;
+    bool usesContext() const override;
 
 private:
     std::unique_ptr<Engine> engine;

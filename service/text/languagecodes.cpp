@@ -23,8 +23,12 @@ struct Codes
 // one source code per language but wants a variant for some targets: American
 // English, European Portuguese (the program's "pt", as in gettext) and the
 // two Chinese scripts, each with the older plain code as a fallback where it
-// means the same.
-constexpr std::array<Codes, 21> table {{
+// means the same. The program's 21 languages come first; after them the ones
+// only catalogs ask for, routed to whichever configured engine offers them
+// (Catalan and Galician through Apertium's English pairs, Dutch through a
+// language model or LibreTranslate).
+constexpr int programLanguages = 21;
+constexpr std::array<Codes, 24> table {{
     {u"en", u"eng", u"en", u"English", u"EN", u"EN-US EN-GB EN"},
     {u"zh-CN", u"", u"zh", u"Simplified Chinese", u"ZH", u"ZH-HANS ZH"},
     {u"zh-TW", u"", u"zt", u"Traditional Chinese", u"ZH", u"ZH-HANT"},
@@ -46,6 +50,9 @@ constexpr std::array<Codes, 21> table {{
     {u"hi", u"hin", u"hi", u"Hindi", u"HI", u"HI"},
     {u"vi", u"vie", u"vi", u"Vietnamese", u"VI", u"VI"},
     {u"fa", u"fas", u"fa", u"Persian", u"FA", u"FA"},
+    {u"ca", u"cat", u"ca", u"Catalan", u"", u""},
+    {u"gl", u"glg", u"gl", u"Galician", u"", u""},
+    {u"nl", u"nld", u"nl", u"Dutch", u"NL", u"NL"},
 }};
 
 const Codes *find(const QString &serviceCode)
@@ -86,14 +93,14 @@ QString deepLSourceCode(const QString &serviceCode)
 QStringList deepLTargetCodes(const QString &serviceCode)
 {
     const Codes *codes = find(serviceCode);
-    return codes ? QString::fromUtf16(codes->deepLTargets).split(u' ') : QStringList();
+    return codes ? QString::fromUtf16(codes->deepLTargets).split(u' ', Qt::SkipEmptyParts) : QStringList();
 }
 
 QStringList serviceCodes()
 {
     QStringList codes;
-    for (const Codes &entry : table)
-        codes.append(QString::fromUtf16(entry.service));
+    for (int i = 0; i < programLanguages; ++i)
+        codes.append(QString::fromUtf16(table[i].service));
     return codes;
 }
 

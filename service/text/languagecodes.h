@@ -6,8 +6,9 @@
 namespace tarnix::service {
 
 // Language codes as the engines spell them, from the service codes the program
-// sends ("en", "zh-CN", "zh-TW", "ko", "pl", "iw", …). Empty for a code that is
-// not one of the program's 21 languages.
+// sends ("en", "zh-CN", "zh-TW", "ko", "pl", "iw", …) and the few more that
+// catalogs ask for ("ca", "gl", "nl"). Empty for a code the service does not
+// know, or one the engine has no code for.
 QString apertiumCode(const QString &serviceCode); // ISO 639-3: "eng", "spa"
 QString libreTranslateCode(const QString &serviceCode); // "en", "zh", "zt", "he"
 QString deepLSourceCode(const QString &serviceCode); // "EN", "ZH", "PT"
