@@ -15,10 +15,12 @@ QList<Finding> checkEntry(const Entry &entry)
         const QString &translation = entry.translations[i];
         if (translation.isEmpty())
             continue;
-        const auto mismatch = service::placeholderMismatch(entry.source, translation);
+        // Forms after the first are for numbers other than one: the plural's.
+        const QString &source = entry.plural && i > 0 ? entry.pluralSource : entry.source;
+        const auto mismatch = service::placeholderMismatch(source, translation);
         if (!mismatch)
             continue;
-        if (entry.plural && !service::placeholderMismatch(entry.pluralSource, translation))
+        if (entry.plural && i == 0 && !service::placeholderMismatch(entry.pluralSource, translation))
             continue;
         const QString form = entry.plural ? u"form %1: "_s.arg(i) : QString();
         findings.append({entry.line, form + *mismatch});

@@ -15,9 +15,8 @@ struct Finding
 };
 
 // The service's placeholder check over an entry's translation, fuzzy or
-// not. A plural form may follow either source: languages use form 0 for
-// other numbers than one ("%d file" in Russian for 21), and one-form
-// languages say "%d files" for one too.
+// not. A plural entry's form 0 may follow either source (Russian uses it for
+// 21 too, one-form languages for every number); the others follow the plural.
 QList<Finding> checkEntry(const Entry &entry);
 
 } // namespace tarnix::fill

@@ -88,22 +88,22 @@ int pluralCountOf(const QString &pluralForms)
 
 QString languageFromFileName(const QString &path)
 {
-    // The last part of the base name that is a language, with the region,
-    // script or modifier that follows it: "app_pt_BR" -> "pt_BR".
-    static const QRegularExpression code(u"(?:^|[._-])([a-z]{2,3})(?:[_-]([A-Z]{2}|[A-Z][a-z]{3}))?(@[a-z]+)?$"_s);
+    // The last part of the base name that is a language code, with the
+    // region or script after it: "app_pt_BR" -> "pt_BR", "es.tarnix-fill" -> "es".
+    static const QRegularExpression separators(u"[._-]"_s);
+    static const QRegularExpression code(u"^([a-z]{2,3})(@[a-z]+)?$"_s);
+    static const QRegularExpression region(u"^([A-Z]{2}|[A-Z][a-z]{3})(@[a-z]+)?$"_s);
     QString base = path.section(u'/', -1);
     base = base.left(base.lastIndexOf(u'.'));
-    while (!base.isEmpty()) {
-        const QRegularExpressionMatch match = code.match(base);
-        if (!match.hasMatch())
-            return {};
-        if (find(match.captured(1))) {
-            QString language = match.captured(1);
-            if (!match.captured(2).isEmpty())
-                language += u'_' + match.captured(2);
-            return language + match.captured(3);
-        }
-        base.truncate(match.capturedStart(0)); // "strings.fr.filled": look further left
+    const QStringList parts = base.split(separators);
+    for (qsizetype i = parts.size() - 1; i >= 0; --i) {
+        const QRegularExpressionMatch match = code.match(parts[i]);
+        if (!match.hasMatch() || !find(match.captured(1)))
+            continue;
+        const QRegularExpressionMatch next = region.match(parts.value(i + 1));
+        if (match.captured(2).isEmpty() && next.hasMatch())
+            return match.captured(1) + u'_' + next.captured(0);
+        return parts[i];
     }
     return {};
 }
