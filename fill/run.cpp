@@ -105,7 +105,10 @@ void FillRun::addJob(const QString &readPath, const QString &writePath, const QS
     if (!options.check && !options.dryRun) {
         const QFileInfo target(writePath);
         const QFileInfo directory(target.absolutePath());
-        if ((target.exists() && !target.isWritable()) || !directory.isWritable()) {
+        // A file without write permission is left alone even by a user who
+        // could write it anyway (root): its owner made it read-only.
+        const bool readOnly = target.exists() && (!target.isWritable() || !(target.permissions() & QFile::WriteOwner));
+        if (readOnly || !directory.isWritable()) {
             fileError(writePath + u":0: cannot write here (read-only)"_s);
             return;
         }

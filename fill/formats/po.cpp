@@ -233,6 +233,11 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
             filledPlural = true;
             for (int i = 0; i < encoded.size(); ++i)
                 po_message_set_msgstr_plural(message, i, encoded[i].constData());
+            // A template's two empty forms, in a language with one form.
+            for (int i = 8; i >= encoded.size(); --i) {
+                if (po_message_msgstr_plural(message, i))
+                    po_message_set_msgstr_plural(message, i, nullptr);
+            }
         } else {
             po_message_set_msgstr(message, encoded.first().constData());
         }
