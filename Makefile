@@ -3,11 +3,14 @@
 # translation service) or the tests.
 
 # qt6-base-dev also holds the CMake package of Qt SQL (Qt6Sql), which the
-# service's translation memory is built with.
+# service's translation memory is built with; tarnix-fill reads and writes PO
+# files with gettext's libgettextpo.
 BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-httpserver-dev \
-  qt6-websockets-dev
-# The validators of the desktop entry and the AppStream metadata, which tests run.
-TEST_DEPS := desktop-file-utils appstream
+  qt6-websockets-dev libgettextpo-dev
+# The validators of the desktop entry and the AppStream metadata, which tests
+# run; gettext's msgfmt and Qt's lrelease, which judge the catalogs tarnix-fill
+# writes.
+TEST_DEPS := desktop-file-utils appstream gettext qt6-l10n-tools
 # What the service needs at run time beyond the libraries it links: Qt's
 # SQLite driver (a plugin), for the translation memory.
 SERVICE_DEPS := libqt6sql6-sqlite
