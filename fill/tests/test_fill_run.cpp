@@ -206,6 +206,12 @@ private slots:
                                   "de\xbb"));
             QVERIFY(run.out.contains(u"charset cannot hold"_s));
         }
+        if (name == u"es.po"_s) { // the message context and the comment for translators go along
+            QByteArrayList contexts;
+            for (const RecordedRequest &request : service.requests())
+                contexts.append(QByteArray::fromPercentEncoding(request.formField("context")));
+            QVERIFY(contexts.contains("menu") && contexts.contains("Shown in the status bar"));
+        }
         if (name == u"it.po"_s)
             QVERIFY(
                 run.out.contains(u"%s is lost"_s) && run.out.contains(QRegularExpression(u"it +2 +0 +1 +1 +1 +0"_s)));
