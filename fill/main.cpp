@@ -82,6 +82,10 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
+    if (run.wasInterrupted()) {
+        say(u"tarnix-fill: interrupted before any request: nothing written\n"_s);
+        return 1;
+    }
     QObject::connect(&run, &FillRun::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     run.start(options.service);
     app.exec();

@@ -279,8 +279,12 @@ void FillRun::interrupt()
     if (done)
         return;
     interrupted = true;
-    if (client)
-        client->cancel();
+    if (!client) {
+        done = true; // before any request: nothing to write
+        emit finished();
+        return;
+    }
+    client->cancel();
     if (terminal)
         say(u"\n"_s);
     for (const auto &job : jobs)

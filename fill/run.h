@@ -42,6 +42,7 @@ public:
     void interrupt();
 
     int exitStatus() const;
+    bool wasInterrupted() const { return interrupted; }
 
 signals:
     void finished();
