@@ -26,16 +26,23 @@ QString OwnService::start(const QString &program, const QUrl &address)
         return u"tarnix-service is not installed"_s;
     process.setProgram(program);
     process.setArguments({u"--port"_s, QString::number(address.port(80))});
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.setStandardOutputFile(QProcess::nullDevice());
+    // Its request log would run through the progress bar: it is read and
+    // dropped, and its last lines shown only if it does not come up.
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
+        [this]() { lastOutput = (lastOutput + process.readAllStandardOutput()).right(2000); });
     process.start();
     if (!process.waitForStarted(5000))
         return u"cannot start %1: %2"_s.arg(program, process.errorString());
     // APy starts with the service and may take a while to load its pairs.
     const QDeadlineTimer deadline(60000);
     while (!deadline.hasExpired()) {
-        if (process.state() == QProcess::NotRunning)
-            return u"%1 ended at once (exit status %2)"_s.arg(program).arg(process.exitCode());
+        if (process.state() == QProcess::NotRunning) {
+            lastOutput += process.readAllStandardOutput();
+            return u"%1 ended at once (exit status %2):\n%3"_s.arg(program)
+                .arg(process.exitCode())
+                .arg(QString::fromLocal8Bit(lastOutput).trimmed());
+        }
         if (serviceAnswers(address))
             return {};
         process.waitForFinished(200);

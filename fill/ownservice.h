@@ -21,6 +21,7 @@ public:
 
 private:
     QProcess process;
+    QByteArray lastOutput; // the end of its log, to say why it did not start
 };
 
 // The tarnix-service beside this program (installed, or in the build tree).
