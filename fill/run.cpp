@@ -175,6 +175,8 @@ void FillRun::start(const QUrl &service)
     clock.start();
     for (const auto &job : jobs) {
         Job *current = job.get();
+        const QString source =
+            job->catalog.sourceLanguage.isEmpty() ? u"en"_s : serviceLanguage(job->catalog.sourceLanguage);
         for (int index : job->todo) {
             const Entry &entry = job->catalog.entries[index];
             const QStringList texts = textsToAsk(entry);
@@ -182,7 +184,7 @@ void FillRun::start(const QUrl &service)
             current->outstanding.insert(index, int(texts.size()));
             current->answers.insert(index, QStringList(texts.size(), QString()));
             for (int t = 0; t < texts.size(); ++t) {
-                client->ask(u"en"_s, serviceLanguage(current->language), texts[t], context,
+                client->ask(source, serviceLanguage(current->language), texts[t], context,
                     [this, current, index, t](const Answer &answer) { answered(*current, index, t, answer); });
             }
         }
