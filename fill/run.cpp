@@ -97,6 +97,11 @@ bool FillRun::prepare()
 
 void FillRun::addJob(const QString &readPath, const QString &writePath, const QString &language)
 {
+    // One job per catalog: "po/es.po" given beside "po/app.pot --to es" is filled once.
+    const QString canonical = QFileInfo(writePath).absoluteFilePath();
+    if (targets.contains(canonical))
+        return;
+    targets.insert(canonical);
     auto job = std::make_unique<Job>();
     job->writePath = writePath;
     job->format = formatFor(readPath);

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 
 #include "fill/options.h"
 #include "fill/report.h"
@@ -58,6 +59,7 @@ private:
 
     Options options;
     std::vector<std::unique_ptr<Job>> jobs;
+    QSet<QString> targets; // the absolute paths of the catalogs the jobs write
     std::unique_ptr<ServiceClient> client;
     bool errors = false;
     bool interrupted = false;
