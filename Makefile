@@ -3,22 +3,26 @@
 # translation service) or the tests.
 
 # qt6-base-dev also holds the CMake package of Qt SQL (Qt6Sql), which the
-# service's translation memory is built with.
+# service's translation memory is built with; tarnix-fill reads and writes PO
+# files with gettext's libgettextpo.
 BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-httpserver-dev \
-  qt6-websockets-dev
-# The validators of the desktop entry and the AppStream metadata, which tests run.
-TEST_DEPS := desktop-file-utils appstream
+  qt6-websockets-dev libgettextpo-dev
+# The validators of the desktop entry and the AppStream metadata, which tests
+# run; gettext's msgfmt and Qt's lrelease, which judge the catalogs tarnix-fill
+# writes.
+TEST_DEPS := desktop-file-utils appstream gettext qt6-l10n-tools
 # What the service needs at run time beyond the libraries it links: Qt's
 # SQLite driver (a plugin), for the translation memory.
 SERVICE_DEPS := libqt6sql6-sqlite
 # The service's default engine: Apertium's HTTP server and the language pairs
-# that take English to Spanish, Italian, Portuguese and French. Debian's
+# that take English to Spanish, Italian, Portuguese and French, and to Catalan and
+# Galician, which catalogs ask for beyond the window's languages. Debian's
 # apertium-apy enables a system-wide APy on every interface; when `make deps`
 # installs it, it disables that unit again (one the user had enabled before
 # is left alone, since then the package was already installed). cg3 holds
 # VISL CG-3's cg-proc, which apertium-spa-ita's Italian modes run without
 # depending on it: without it, Italian as a source language fails.
-ENGINE_DEPS := apertium-apy apertium-eng-spa apertium-spa-ita apertium-es-pt apertium-fr-es cg3
+ENGINE_DEPS := apertium-apy apertium-eng-spa apertium-spa-ita apertium-es-pt apertium-fr-es apertium-eng-cat apertium-en-gl cg3
 JOBS := $(shell nproc)
 # The build's inner make calls would otherwise announce every directory.
 MAKEFLAGS += --no-print-directory

@@ -15,9 +15,12 @@ trap 'apt-get purge -y tarnix' EXIT
 # The package's own files, where a desktop looks for them.
 for f in /usr/bin/tarnix /usr/share/applications/tarnix.desktop \
          /usr/share/icons/hicolor/128x128/apps/tarnix.png \
-         /usr/share/metainfo/org.tarnix.Tarnix.metainfo.xml; do
+         /usr/share/metainfo/org.tarnix.Tarnix.metainfo.xml \
+         /usr/bin/tarnix-fill /usr/share/man/man1/tarnix-fill.1; do
     dpkg -S "$f" >/dev/null
 done
+# Starts at all: libgettextpo came with the package's Depends.
+/usr/bin/tarnix-fill --version
 units=/usr/lib/systemd/user
 if [ -e $units/tarnix-service.service ]; then
     # Starts at all: every library it links came with the package's Depends.

@@ -2,8 +2,6 @@
 
 #include <iterator>
 
-#include "ui/mainwindow.h"
-
 namespace tarnix {
 
 namespace {
@@ -118,13 +116,3 @@ QString decodeEntity(const EntityTable &table, QStringView body)
 }
 
 } // namespace tarnix
-
-void MainWindow::initEntityTable()
-{
-    tarnix::fillEntityTable(entityTable);
-}
-
-QString MainWindow::decodeEntity(QStringView body) const
-{
-    return tarnix::decodeEntity(entityTable, body);
-}

@@ -37,3 +37,13 @@ void MainWindow::parseReply(QNetworkReply *reply)
     if (progressBar->value() == progressBar->maximum())
         finishTranslation();
 }
+
+void MainWindow::initEntityTable()
+{
+    tarnix::fillEntityTable(entityTable);
+}
+
+QString MainWindow::decodeEntity(QStringView body) const
+{
+    return tarnix::decodeEntity(entityTable, body);
+}

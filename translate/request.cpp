@@ -1,13 +1,7 @@
 #include "translate/request.h"
 
-#include <QComboBox>
-#include <QNetworkReply>
 #include <QString>
-#include <QTextEdit>
 #include <QUrl>
-
-#include "translate/serviceurl.h"
-#include "ui/mainwindow.h"
 
 using namespace Qt::StringLiterals;
 
@@ -19,7 +13,8 @@ constexpr QByteArrayView formTemplate = "js=n&prev=_t&hl=en&ie=UTF-8&layout=2&eo
 
 } // namespace
 
-QByteArray encodeFormBody(const QString &sourceService, const QString &targetService, const QString &text)
+QByteArray encodeFormBody(
+    const QString &sourceService, const QString &targetService, const QString &text, const QString &context)
 {
     // toPercentEncoding keeps exactly the unreserved characters and writes
     // upper-case hex; every other byte, '&', '=', '+' and '%' included, is escaped.
@@ -41,7 +36,17 @@ QByteArray encodeFormBody(const QString &sourceService, const QString &targetSer
             body += c;
         }
     }
+    if (!context.isEmpty())
+        body += "&context=" + context.toUtf8().toPercentEncoding();
     return body;
+}
+
+QUrl serviceRequestUrl(QUrl service)
+{
+    service.setPath(u"/"_s);
+    service.setQuery(QString());
+    service.setFragment(QString());
+    return service;
 }
 
 QNetworkRequest makeServiceRequest(const QUrl &url, qsizetype bodyLength)
@@ -54,25 +59,3 @@ QNetworkRequest makeServiceRequest(const QUrl &url, qsizetype bodyLength)
 }
 
 } // namespace tarnix
-
-// Posts one request per target at once and records each reply under the
-// target's service code; the answers come back through parseReply().
-void MainWindow::sendRequests(const QStringList &targets)
-{
-    const QString sourceUi = srcLangCombo->itemData(srcLangCombo->currentIndex(), Qt::UserRole).toString();
-    const QString text = srcTextEdit->document()->toPlainText();
-    const QString sourceService = toServiceCode(sourceUi);
-
-    // Always the service's root path, whatever the configured address holds.
-    QUrl url = tarnix::serviceUrl();
-    url.setPath(u"/"_s);
-    url.setQuery(QString());
-    url.setFragment(QString());
-
-    for (const QString &target : targets) {
-        const QString targetService = toServiceCode(target);
-        const QByteArray body = tarnix::encodeFormBody(sourceService, targetService, text);
-        QNetworkReply *reply = netManager.post(tarnix::makeServiceRequest(url, body.size()), body);
-        pendingReplies.insert(targetService, reply);
-    }
-}

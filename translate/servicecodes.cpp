@@ -3,8 +3,6 @@
 #include <array>
 #include <utility>
 
-#include "ui/mainwindow.h"
-
 namespace tarnix {
 
 namespace {
@@ -38,13 +36,3 @@ QString toUiCode(const QString &serviceCode)
 }
 
 } // namespace tarnix
-
-QString MainWindow::toServiceCode(const QString &uiCode) const
-{
-    return tarnix::toServiceCode(uiCode);
-}
-
-QString MainWindow::toUiCode(const QString &serviceCode) const
-{
-    return tarnix::toUiCode(serviceCode);
-}

@@ -33,6 +33,7 @@ struct Catalog
     int pluralForms = 0; // nplurals from the file's header; 0 when the file does not say
     bool isTemplate = false; // a POT file: a template to start catalogs from, never filled itself
     QList<Entry> entries;
+    QString sourceLanguage; // TS sourcelanguage, XLIFF source-language; empty: English
 };
 
 // The translation of one entry: one form, or every plural form in order.

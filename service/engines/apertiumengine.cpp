@@ -41,8 +41,8 @@ constexpr int graceMs = 500;
 
 TokenForm ApertiumEngine::tokenForm(const QString &source, const QString &target) const
 {
-    static const QStringList latinScript {
-        u"en"_s, u"es"_s, u"fr"_s, u"de"_s, u"it"_s, u"pl"_s, u"ro"_s, u"pt"_s, u"tr"_s, u"id"_s, u"vi"_s};
+    static const QStringList latinScript {u"en"_s, u"es"_s, u"fr"_s, u"de"_s, u"it"_s, u"pl"_s, u"ro"_s, u"pt"_s,
+        u"tr"_s, u"id"_s, u"vi"_s, u"ca"_s, u"gl"_s, u"nl"_s};
     const bool names = latinScript.contains(target) && !apertiumCode(source).isEmpty();
     return names ? TokenForm::Natural : TokenForm::Bracketed;
 }

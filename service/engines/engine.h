@@ -92,6 +92,19 @@ public:
     // event loop, never from inside this call.
     virtual void translate(const QString &source, const QString &target, const QString &text, Callback done) = 0;
 
+    // The same with a context: what the text is (a message context, a note
+    // for translators). Only an engine that uses context (usesContext())
+    // reads it; by default it is dropped.
+    virtual void translateInContext(
+        const QString &source, const QString &target, const QString &text, const QString &context, Callback done)
+    {
+        Q_UNUSED(context);
+        translate(source, target, text, std::move(done));
+    }
+    // Whether translateInContext() may answer differently for another
+    // context: then the context is part of what its answers are remembered by.
+    virtual bool usesContext() const { return false; }
+
     // How this engine is shown the placeholders of a text it will translate
     // from `source` to `target`; by default bracketed numbers ("⟦0⟧"), which
     // most engines copy untouched.

@@ -72,12 +72,18 @@ void LanguageModelEngine::offers(const QString &source, const QString &target, O
 
 void LanguageModelEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {
+    translateInContext(source, target, text, QString(), std::move(done));
+}
+
+void LanguageModelEngine::translateInContext(
+    const QString &source, const QString &target, const QString &text, const QString &context, Callback done)
+{
     if (!inCatalogue(source, target)) {
         refuseLater(std::move(done), u"The language model is not asked from %1 to %2"_s.arg(source, target));
         return;
     }
     EngineCall call {QByteArrayLiteral("POST"), completionsUrl, QByteArrayLiteral("application/json"),
-        chatCompletionBody(model, languageName(source), languageName(target), text), {}};
+        chatCompletionBody(model, languageName(source), languageName(target), text, context), {}};
     if (!apiKey.isEmpty())
         call.headers.append({QByteArrayLiteral("Authorization"), "Bearer " + apiKey.toUtf8()});
     client.send(call, [text, target, done = std::move(done)](const EngineAnswer &answer) {

@@ -30,6 +30,9 @@ public:
     // 2,048 tokens by default in Ollama; a token is three or four letters of
     // English, one or two of other scripts.
     TextLimits textLimits() const override { return {1500, client.concurrency()}; }
+    void translateInContext(const QString &source, const QString &target, const QString &text, const QString &context,
+        Callback done) override;
+    bool usesContext() const override { return true; }
 
 private:
     EngineClient client;

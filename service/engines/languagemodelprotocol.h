@@ -13,8 +13,10 @@ namespace tarnix::service {
 // system message that says what the text is and asks for its translation
 // alone, the text itself as the user's message, temperature 0, no streaming.
 // Languages are named in English ("German"), which every model understands.
-QByteArray chatCompletionBody(
-    const QString &model, const QString &sourceName, const QString &targetName, const QString &text);
+// A context (a message context, a note for translators) is given in the
+// system message as help for the meaning, never as text to translate.
+QByteArray chatCompletionBody(const QString &model, const QString &sourceName, const QString &targetName,
+    const QString &text, const QString &context = QString());
 
 // The translation in a chat-completions answer, cleaned by
 // cleanModelAnswer(); an answer that is not a translation, or was cut off,

@@ -28,6 +28,7 @@ struct Router::Attempt
     QString source;
     QString target;
     QString text;
+    QString context;
     Callback translated;
     OfferCallback offered;
     QStringList failedEngines;
@@ -63,12 +64,18 @@ TextLimits Router::textLimits() const
 
 void Router::offers(const QString &source, const QString &target, OfferCallback done)
 {
-    tryFrom(std::make_shared<Attempt>(Attempt {source, target, {}, {}, std::move(done), {}, {}}), 0);
+    tryFrom(std::make_shared<Attempt>(Attempt {source, target, {}, {}, {}, std::move(done), {}, {}}), 0);
 }
 
 void Router::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {
-    tryFrom(std::make_shared<Attempt>(Attempt {source, target, text, std::move(done), {}, {}, {}}), 0);
+    translateInContext(source, target, text, QString(), std::move(done));
+}
+
+void Router::translateInContext(
+    const QString &source, const QString &target, const QString &text, const QString &context, Callback done)
+{
+    tryFrom(std::make_shared<Attempt>(Attempt {source, target, text, context, std::move(done), {}, {}, {}}), 0);
 }
 
 void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
@@ -91,12 +98,12 @@ void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
         } else if (attempt->offered) {
             attempt->offered(offer);
         } else {
-            engine->translate(attempt->source, attempt->target, attempt->text,
+            engine->translateInContext(attempt->source, attempt->target, attempt->text, attempt->context,
                 [this, attempt, index, engine](const EngineResult &result) {
                     EngineResult named = result;
                     named.engine = engine->name();
                     if (result.status == EngineResult::Status::Translated) {
-                        named.askAgain = askAgain(engine, attempt->source, attempt->target);
+                        named.askAgain = askAgain(engine, *attempt);
                         attempt->translated(named);
                         return;
                     }
@@ -110,15 +117,16 @@ void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
     });
 }
 
-std::function<void(const QString &, Engine::Callback)> Router::askAgain(
-    Engine *engine, const QString &source, const QString &target)
+std::function<void(const QString &, Engine::Callback)> Router::askAgain(Engine *engine, const Attempt &attempt)
 {
-    return [engine = QPointer<Engine>(engine), source, target](const QString &text, Callback done) {
+    return [engine = QPointer<Engine>(engine), source = attempt.source, target = attempt.target,
+               context = attempt.context](const QString &text, Callback done) {
         if (!engine) {
             done(EngineResult {EngineResult::Status::Unavailable, QString(), u"the service is stopping"_s, {}});
             return;
         }
-        engine->translate(source, target, text, [name = engine->name(), done = std::move(done)](EngineResult again) {
+        engine->translateInContext(
+            source, target, text, context, [name = engine->name(), done = std::move(done)](EngineResult again) {
             again.engine = name;
             done(again);
         });

@@ -30,14 +30,15 @@ public:
     // The smallest of its engines': any of them may translate a piece.
     TextLimits textLimits() const override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    void translateInContext(const QString &source, const QString &target, const QString &text, const QString &context,
+        Callback done) override;
 
 private:
     struct Attempt;
     void tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index);
     void finish(const std::shared_ptr<Attempt> &attempt);
-    // The result's askAgain: the same engine, the same pair, another text.
-    static std::function<void(const QString &, Callback)> askAgain(
-        Engine *engine, const QString &source, const QString &target);
+    // The result's askAgain: the same engine, pair and context, another text.
+    static std::function<void(const QString &, Callback)> askAgain(Engine *engine, const Attempt &attempt);
 
     std::vector<std::unique_ptr<Engine>> chain;
 };

@@ -82,7 +82,8 @@ void pump(const std::shared_ptr<Job> &job)
             return;
         }
         ++job->waiting;
-        job->engine->translate(job->request.source, job->request.target, prepared.masked.text,
+        job->engine->translateInContext(job->request.source, job->request.target, prepared.masked.text,
+            job->request.context,
             [job, index](const EngineResult &result) { received(job, index, result); });
     }
     if (job->over || job->waiting > 0 || job->next < job->toSend.size())

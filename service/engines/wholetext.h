@@ -32,6 +32,7 @@ struct WholeTextRequest
     QString source;
     QString target;
     QString text;
+    QString context; // what the text is, for engines that use it (Engine::translateInContext)
     KeptTerms terms;
 };
 

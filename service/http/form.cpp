@@ -78,7 +78,7 @@ std::variant<TranslationForm, FormError> parseTranslationForm(QByteArrayView bod
         const auto text = strictUtf8(*value);
         if (!text)
             return FormError {u"The field \"%1\" is not valid UTF-8."_s.arg(QString::fromLatin1(*key))};
-        const bool used = *key == "sl" || *key == "tl" || *key == "text";
+        const bool used = *key == "sl" || *key == "tl" || *key == "text" || *key == "context";
         if (used && fields.contains(*key))
             return FormError {u"The field \"%1\" is given more than once."_s.arg(QString::fromLatin1(*key))};
         fields.insert(*key, *text);
@@ -87,7 +87,7 @@ std::variant<TranslationForm, FormError> parseTranslationForm(QByteArrayView bod
         if (!fields.contains(required))
             return FormError {u"The field \"%1\" is missing."_s.arg(QLatin1StringView(required))};
     }
-    TranslationForm form {fields.value("sl"), fields.value("tl"), fields.value("text")};
+    TranslationForm form {fields.value("sl"), fields.value("tl"), fields.value("text"), fields.value("context")};
     if (form.source.isEmpty() || form.target.isEmpty())
         return FormError {u"The language fields sl and tl must not be empty."_s};
     if (form.text.isEmpty())

@@ -16,6 +16,7 @@ struct TranslationForm
     QString source; // sl
     QString target; // tl
     QString text;
+    QString context; // optional: what the text is (a message context, a note), for engines that use it
 };
 
 // Why a form was refused; the message goes into the error page.
@@ -30,7 +31,7 @@ std::optional<QByteArray> decodeFormComponent(QByteArrayView component);
 
 // Parses an application/x-www-form-urlencoded body. sl, tl and text are
 // required, sl and tl must not be empty, and every value must be valid UTF-8;
-// sl, tl or text given twice is refused rather than guessed at.
+// sl, tl, text or context given twice is refused rather than guessed at.
 std::variant<TranslationForm, FormError> parseTranslationForm(QByteArrayView body);
 
 } // namespace tarnix::service

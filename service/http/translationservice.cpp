@@ -87,6 +87,8 @@ struct TranslationService::Exchange
         responder.writeHeader("Content-Type", htmlType);
         if (*status == Status::MethodNotAllowed)
             responder.writeHeader("Allow", "POST");
+        else if (fromMemory) // tarnix-fill counts these; the window ignores the header
+            responder.writeHeader("X-Tarnix-Memory", "yes");
         if (closing)
             responder.writeHeader("Connection", "close");
         responder.writeHeader("Content-Length", QByteArray::number(page.size()));
@@ -256,7 +258,7 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
         exchange->answer(Status::Ok, translationPage(form.text));
         return;
     }
-    translateWholeText(engine, {form.source, form.target, form.text, terms}, [exchange](const WholeTextResult &result) {
+    translateWholeText(engine, {form.source, form.target, form.text, form.context, terms}, [exchange](const WholeTextResult &result) {
         exchange->engine = result.engine;
         exchange->note = result.note;
         switch (result.outcome) {

@@ -35,9 +35,22 @@ void MemoryEngine::offers(const QString &source, const QString &target, OfferCal
     engine->offers(source, target, std::move(done));
 }
 
+bool MemoryEngine::usesContext() const
+{
+    return engine->usesContext();
+}
+
 void MemoryEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {
-    MemoryKey key {engine->identity(), source, target, text};
+    translateInContext(source, target, text, QString(), std::move(done));
+}
+
+void MemoryEngine::translateInContext(
+    const QString &source, const QString &target, const QString &text, const QString &context, Callback done)
+{
+    const bool keyed = engine->usesContext() && !context.isEmpty();
+    // U+001F (unit separator) keeps "text + context" apart from any text alone.
+    MemoryKey key {engine->identity(), source, target, keyed ? text + QChar(0x1F) + context : text};
     QPointer<MemoryEngine> self(this);
     if (std::optional<QString> remembered = memory->lookup(key)) {
         QTimer::singleShot(0, this, [self, key = std::move(key), remembered, done = std::move(done)]() {
@@ -56,15 +69,16 @@ void MemoryEngine::translate(const QString &source, const QString &target, const
         });
         return;
     }
-    engine->translate(source, target, text, [self, key = std::move(key), done = std::move(done)](EngineResult result) {
-        if (result.status == EngineResult::Status::Translated) {
-            result.checked = [self, key, translation = result.text](bool accepted) {
-                if (self && accepted)
-                    self->memory->store(key, translation);
-            };
-        }
-        done(result);
-    });
+    engine->translateInContext(
+        source, target, text, context, [self, key = std::move(key), done = std::move(done)](EngineResult result) {
+            if (result.status == EngineResult::Status::Translated) {
+                result.checked = [self, key, translation = result.text](bool accepted) {
+                    if (self && accepted)
+                        self->memory->store(key, translation);
+                };
+            }
+            done(result);
+        });
 }
 
 } // namespace tarnix::service

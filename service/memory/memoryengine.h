@@ -28,6 +28,11 @@ public:
     TokenForm tokenForm(const QString &source, const QString &target) const override;
     TextLimits textLimits() const override { return engine->textLimits(); }
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // The context is part of the key only when the engine uses it: for any
+    // other engine the same text has one translation whatever its context.
+    void translateInContext(const QString &source, const QString &target, const QString &text, const QString &context,
+        Callback done) override;
+    bool usesContext() const override;
 
 private:
     std::unique_ptr<Engine> engine;

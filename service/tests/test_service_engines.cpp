@@ -138,6 +138,17 @@ private slots:
         });
     }
 
+    void languageModelPromptHoldsTheContext()
+    {
+        const QJsonArray messages =
+            QJsonDocument::fromJson(chatCompletionBody(u"m"_s, u"English"_s, u"Dutch"_s, u"Open"_s, u"File menu"_s))
+                .object()
+                .value("messages"_L1)
+                .toArray();
+        QVERIFY(messages.at(0).toObject().value("content"_L1).toString().contains(u"File menu"_s));
+        QCOMPARE(messages.at(1).toObject().value("content"_L1).toString(), u"Open"_s);
+    }
+
     void deepL_data()
     {
         const QByteArray good =

@@ -67,7 +67,7 @@ WholeTextResult translateWhole(Engine &engine, const QString &text, const QStrin
     WholeTextResult result {WholeTextResult::Outcome::Unavailable, u"no answer within 10 s"_s, {}, false, {}};
     QEventLoop loop;
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    translateWholeText(&engine, {u"en"_s, target, text, {}}, [&](const WholeTextResult &answer) {
+    translateWholeText(&engine, {u"en"_s, target, text, {}, {}}, [&](const WholeTextResult &answer) {
         result = answer;
         loop.quit();
     });

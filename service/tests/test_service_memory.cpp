@@ -90,6 +90,8 @@ private slots:
         row("other target", 200, "127.0.0.1", "sl=en&tl=it&text=" + save, false, "[it] Save %1 now");
         row("other text", 200, "127.0.0.1", es + "save%20%251%20now", false, "[es] save %1 now");
         row("a kept term added", 200, "127.0.0.1", es + save, false, "[es] Save %1 now", {u"Save"_s});
+        row("a context the engine does not use", 200, "127.0.0.1", es + save + "&context=menu", true,
+            "[es] Save %1 now");
         row("after a 503", 503, "127.0.0.1", es + save, false, "[es] Save %1 now");
         row("after a 422 (placeholder lost)", 422, "127.0.0.1", es + save, false, "[es] Save %1 now");
     }

@@ -64,6 +64,10 @@ private slots:
         QCOMPARE(form->source, u"zh-CN"_s);
         QCOMPARE(form->target, u"ko"_s);
         QCOMPARE(form->text, u" a&b=c\n\u00e9% "_s);
+        QVERIFY(form->context.isEmpty());
+        const auto withContext = parseTranslationForm("sl=en&tl=es&text=Open&context=File%20menu%7Cverb"_ba);
+        QCOMPARE(std::get<TranslationForm>(withContext).context, u"File menu|verb"_s);
+        QVERIFY(std::holds_alternative<FormError>(parseTranslationForm("sl=en&tl=es&text=a&context=x&context=y"_ba)));
     }
 
     void pageHoldsTheTranslationBetweenTheMarkers()

@@ -23,10 +23,12 @@ struct Codes
 // one source code per language but wants a variant for some targets: American
 // English, European Portuguese (the program's "pt", as in gettext) and the
 // two Chinese scripts, each with the older plain code as a fallback where it
-// means the same. Brazilian Portuguese, which the window does not ask for,
-// is kept apart from the window's European "pt" wherever an engine tells
-// them apart.
-constexpr std::array<Codes, 22> table {{
+// means the same. The program's 21 languages come first; after them the ones
+// only catalogs ask for, routed to whichever configured engine offers them:
+// Brazilian Portuguese, kept apart from the window's European "pt" wherever an
+// engine tells them apart, Catalan and Galician through Apertium's English
+// pairs, Dutch through a language model, LibreTranslate or DeepL.
+constexpr std::array<Codes, 25> table {{
     {u"en", u"eng", u"en", u"English", u"EN", u"EN-US EN-GB EN"},
     {u"zh-CN", u"", u"zh", u"Simplified Chinese", u"ZH", u"ZH-HANS ZH"},
     {u"zh-TW", u"", u"zt", u"Traditional Chinese", u"ZH", u"ZH-HANT"},
@@ -41,7 +43,6 @@ constexpr std::array<Codes, 22> table {{
     {u"pl", u"pol", u"pl", u"Polish", u"PL", u"PL"},
     {u"ro", u"ron", u"ro", u"Romanian", u"RO", u"RO"},
     {u"pt", u"por", u"pt", u"Portuguese", u"PT", u"PT-PT PT-BR"},
-    {u"pt-BR", u"por_BR", u"pt", u"Brazilian Portuguese", u"PT", u"PT-BR"},
     {u"ar", u"ara", u"ar", u"Arabic", u"AR", u"AR"},
     {u"iw", u"heb", u"he", u"Hebrew", u"HE", u"HE"},
     {u"tr", u"tur", u"tr", u"Turkish", u"TR", u"TR"},
@@ -49,6 +50,10 @@ constexpr std::array<Codes, 22> table {{
     {u"hi", u"hin", u"hi", u"Hindi", u"HI", u"HI"},
     {u"vi", u"vie", u"vi", u"Vietnamese", u"VI", u"VI"},
     {u"fa", u"fas", u"fa", u"Persian", u"FA", u"FA"},
+    {u"pt-BR", u"por_BR", u"pt", u"Brazilian Portuguese", u"PT", u"PT-BR"},
+    {u"ca", u"cat", u"ca", u"Catalan", u"", u""},
+    {u"gl", u"glg", u"gl", u"Galician", u"", u""},
+    {u"nl", u"nld", u"nl", u"Dutch", u"NL", u"NL"},
 }};
 
 const Codes *find(const QString &serviceCode)
@@ -89,7 +94,7 @@ QString deepLSourceCode(const QString &serviceCode)
 QStringList deepLTargetCodes(const QString &serviceCode)
 {
     const Codes *codes = find(serviceCode);
-    return codes ? QString::fromUtf16(codes->deepLTargets).split(u' ') : QStringList();
+    return codes ? QString::fromUtf16(codes->deepLTargets).split(u' ', Qt::SkipEmptyParts) : QStringList();
 }
 
 QStringList serviceCodes()

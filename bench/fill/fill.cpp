@@ -1,0 +1,318 @@
+// Measures tarnix-fill on real catalog texts, each figure against a
+// reference measured in the same run:
+//  - 2,000 entries into Spanish through the service and Apertium, with an
+//    empty memory: entries per second as a ratio of the same texts sent
+//    straight to APy at the same concurrency (target >= 0.9);
+//  - the same run again, answered by the memory: its time as a ratio of the
+//    first (target <= 0.05);
+//  - 400 entries through a language-model stand-in that answers in 50 ms,
+//    with a limit of 4: the time as a ratio of the ideal, 100 waves of 50 ms
+//    (target <= 1.10);
+//  - the peak memory of tarnix-fill on a 20,000-entry catalog (target
+//    <= 100 MB), against a stand-in service that answers at once.
+// The texts are the English messages of the gettext catalogs Debian installs
+// (their .mo files turned back into PO with msgunfmt).
+//
+//     fill [ENTRIES]     (default 2000; the language-model row stays at 400)
+
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QSet>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "fill/formats/po.h"
+#include "fill/serviceclient.h"
+#include "service/engines/apyprocess.h"
+#include "service/engines/apyprotocol.h"
+#include "tests/support/loopbackserver.h"
+
+using namespace Qt::StringLiterals;
+using tarnix::test::Answer;
+using tarnix::test::LoopbackServer;
+
+namespace {
+
+constexpr int jobs = 8;
+constexpr int modelLatencyMs = 50;
+constexpr int modelLimit = 4;
+constexpr int modelEntries = 400;
+constexpr int bigCatalog = 20000;
+
+// Distinct English messages from the Spanish catalogs Debian installs, in a
+// fixed order: short and long, with their placeholders.
+QStringList realMessages(int wanted)
+{
+    QStringList messages;
+    QSet<QString> seen;
+    QTemporaryDir dir;
+    const QDir locale(u"/usr/share/locale/es/LC_MESSAGES"_s);
+    for (const QString &name : locale.entryList({u"*.mo"_s}, QDir::Files, QDir::Name)) {
+        const QString po = dir.filePath(name + u".po"_s);
+        QProcess msgunfmt;
+        msgunfmt.setStandardErrorFile(QProcess::nullDevice()); // its warnings about odd escapes
+        msgunfmt.start(u"msgunfmt"_s, {locale.filePath(name), u"-o"_s, po});
+        if (!msgunfmt.waitForFinished() || msgunfmt.exitCode() != 0)
+            continue;
+        tarnix::fill::PoFormat format;
+        tarnix::fill::Catalog catalog;
+        QString error;
+        if (!format.read(po, catalog, error))
+            continue;
+        for (const tarnix::fill::Entry &entry : catalog.entries) {
+            const bool control = std::any_of(entry.source.cbegin(), entry.source.cend(),
+                [](QChar c) { return c.unicode() < 0x20 && c != u'\n' && c != u'\t'; });
+            if (entry.plural || control || entry.source.size() > 200 || entry.source.trimmed().isEmpty()
+                || seen.contains(entry.source))
+                continue;
+            seen.insert(entry.source);
+            messages.append(entry.source);
+            if (messages.size() == wanted)
+                return messages;
+        }
+    }
+    if (messages.isEmpty())
+        qFatal("no catalogs under /usr/share/locale/es (msgunfmt from gettext is needed)");
+    return messages;
+}
+
+QByteArray quoted(const QString &text)
+{
+    QByteArray out = "\"";
+    for (const char c : text.toUtf8()) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else
+            out += c;
+    }
+    return out + '"';
+}
+
+// An untranslated catalog of `count` entries (the messages again with a
+// number once they run out, so that no two entries are alike).
+void writeCatalog(const QString &path, const QString &language, const QStringList &messages, int count)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write("msgid \"\"\nmsgstr \"\"\n\"Language: " + language.toUtf8()
+        + "\\n\"\n\"MIME-Version: 1.0\\n\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
+          "\"Content-Transfer-Encoding: 8bit\\n\"\n\n");
+    for (int i = 0; i < count; ++i) {
+        const QString text = i < messages.size() ? messages[i] : messages[i % messages.size()] + u" %1"_s.arg(i);
+        file.write("msgid " + quoted(text) + "\nmsgstr \"\"\n\n");
+    }
+}
+
+// Runs tarnix-fill to its end, keeping this process's stand-ins answering;
+// its wall time in milliseconds.
+double runFill(const QUrl &service, const QString &catalog, int jobsInFlight = jobs)
+{
+    QProcess fill;
+    fill.setStandardOutputFile(QProcess::nullDevice());
+    fill.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    fill.start(QStringLiteral(TARNIX_FILL_BINARY),
+        {u"--service"_s, service.toString(), u"--jobs"_s, QString::number(jobsInFlight), catalog});
+    if (!fill.waitForStarted())
+        qFatal("tarnix-fill did not start");
+    while (fill.state() != QProcess::NotRunning)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    if (fill.exitStatus() != QProcess::NormalExit || fill.exitCode() == 2)
+        qFatal("tarnix-fill failed on %s (exit %d)", qPrintable(catalog), fill.exitCode());
+    return ms;
+}
+
+// The same texts straight to APy, `jobs` at a time over two connections'
+// worth of network managers, as tarnix-fill sends them; milliseconds.
+double straightToApy(const QUrl &apy, const QStringList &texts)
+{
+    QNetworkAccessManager a;
+    QNetworkAccessManager b;
+    QNetworkAccessManager *managers[] = {&a, &b};
+    qsizetype next = 0;
+    int inFlight = 0;
+    int failed = 0;
+    QElapsedTimer clock;
+    clock.start();
+    const QUrl url = apy.resolved(QUrl(u"/translate"_s));
+    std::function<void()> send = [&]() {
+        while (inFlight < jobs && next < texts.size()) {
+            QNetworkRequest request(url);
+            request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded"_ba);
+            QNetworkReply *reply =
+                managers[next % 2]->post(request, tarnix::service::apyTranslateBody(u"eng"_s, u"spa"_s, texts[next]));
+            ++next;
+            ++inFlight;
+            QObject::connect(reply, &QNetworkReply::finished, reply, [&, reply]() {
+                if (reply->error() != QNetworkReply::NoError)
+                    ++failed;
+                reply->deleteLater();
+                --inFlight;
+                send();
+            });
+        }
+    };
+    send();
+    while (inFlight > 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    if (failed > texts.size() / 10)
+        qFatal("APy failed %d of %lld requests", failed, qlonglong(texts.size()));
+    return clock.nsecsElapsed() / 1e6;
+}
+
+// The same texts posted straight to the service with tarnix-fill's own
+// client, `jobs` at a time: the run without tarnix-fill's reading, planning
+// and writing; milliseconds.
+double straightToService(const QUrl &service, const QString &target, const QStringList &texts)
+{
+    tarnix::fill::ServiceClient client(service, jobs);
+    int answered = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (const QString &text : texts)
+        client.ask(u"en"_s, target, text, QString(), [&answered](const tarnix::fill::Answer &) { ++answered; });
+    while (answered < texts.size())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return clock.nsecsElapsed() / 1e6;
+}
+
+quint16 startService(QProcess &service, const QStringList &options)
+{
+    const quint16 port = tarnix::test::freeLoopbackPort();
+    service.setStandardOutputFile(QProcess::nullDevice());
+    service.setStandardErrorFile(QProcess::nullDevice());
+    service.start(QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--port"_s, QString::number(port)} + options);
+    for (int i = 0; i < 200; ++i) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        if (probe.waitForConnected(100))
+            return port;
+        QThread::msleep(50);
+    }
+    qFatal("tarnix-service did not start");
+}
+
+void stop(QProcess &process)
+{
+    process.terminate();
+    if (!process.waitForFinished(15000))
+        process.kill();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int entries = argc > 1 ? std::max(10, QString::fromLocal8Bit(argv[1]).toInt()) : 2000;
+    QTemporaryDir scratch;
+    qputenv("XDG_CONFIG_HOME", scratch.filePath(u"config"_s).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", scratch.filePath(u"data"_s).toLocal8Bit());
+    const QStringList messages = realMessages(std::max(entries, modelEntries));
+    std::printf("%lld real messages from Debian's catalogs\n", qlonglong(messages.size()));
+
+    // Peak memory first: the first child this process waits for, so that
+    // RUSAGE_CHILDREN holds its peak alone.
+    {
+        LoopbackServer standIn; // the service's wire format, answered at once
+        if (!standIn.start())
+            qFatal("cannot listen on loopback");
+        const QString big = scratch.filePath(u"big-es.po"_s);
+        writeCatalog(big, u"es"_s, messages, bigCatalog);
+        const double ms = runFill(standIn.url(), big, 32);
+        rusage usage {};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        const double mb = double(usage.ru_maxrss) / 1024.0;
+        std::printf("peak memory of tarnix-fill on a %d-entry catalog (%.1f MB on disk, %.0f ms):\n", bigCatalog,
+            double(QFileInfo(big).size()) / 1e6, ms);
+        std::printf("  %8.1f MB = %.2f x the 100 MB limit (target <= 1)\n", mb, mb / 100.0);
+    }
+
+    // Apertium: the same texts straight to APy, then through the service.
+    tarnix::service::ApyProcess apy;
+    bool ready = false;
+    QString failure;
+    QObject::connect(&apy, &tarnix::service::ApyProcess::ready, &app, [&ready]() { ready = true; });
+    QObject::connect(
+        &apy, &tarnix::service::ApyProcess::failed, &app, [&failure](const QString &why) { failure = why; });
+    apy.start();
+    while (!ready && failure.isEmpty())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    if (!ready)
+        qFatal("APy did not start: %s", qPrintable(failure));
+    QProcess service;
+    const QUrl serviceUrl(
+        u"http://127.0.0.1:%1"_s.arg(startService(service, {u"--engine-url"_s, apy.url().toString()})));
+    const QStringList texts = messages.first(std::min<qsizetype>(entries, messages.size()));
+    straightToApy(apy.url(), texts.first(std::min<qsizetype>(50, texts.size()))); // warm up APy's pipelines
+    const QString catalog = scratch.filePath(u"es.po"_s);
+    const double direct = straightToApy(apy.url(), texts);
+    writeCatalog(catalog, u"es"_s, texts, int(texts.size()));
+    const double first = runFill(serviceUrl, catalog);
+    writeCatalog(catalog, u"es"_s, texts, int(texts.size()));
+    const double second = runFill(serviceUrl, catalog);
+    stop(service);
+    // The machine's load moves during a long run: APy is timed before and after.
+    const double directAfter = straightToApy(apy.url(), texts);
+    std::printf("%lld entries into Spanish through Apertium, %d at a time:\n", qlonglong(texts.size()), jobs);
+    const double apyTime = (direct + directAfter) / 2;
+    std::printf("  straight to APy  %8.0f ms  %6.1f entries/s (mean of %.0f ms before and %.0f ms after)\n", apyTime,
+        texts.size() / apyTime * 1000, direct, directAfter);
+    std::printf("  tarnix-fill      %8.0f ms  %6.1f entries/s = %.2f x APy's rate (target >= 0.9)\n", first,
+        texts.size() / first * 1000, apyTime / first);
+    std::printf("  again (memory)   %8.0f ms = %.3f x the first run (target <= 0.05)\n", second, second / first);
+
+    // A language model that answers in 50 ms, at most 4 at a time.
+    LoopbackServer model;
+    if (!model.start())
+        qFatal("cannot listen on loopback");
+    model.setResponder([](const tarnix::test::RecordedRequest &request) {
+        const QJsonArray messages = QJsonDocument::fromJson(request.body).object().value("messages"_L1).toArray();
+        const QJsonObject message {{"role"_L1, "assistant"_L1},
+            {"content"_L1, u"[nl] "_s + messages.at(1).toObject().value("content"_L1).toString()}};
+        const QJsonObject answer {
+            {"choices"_L1, QJsonArray {QJsonObject {{"message"_L1, message}, {"finish_reason"_L1, "stop"_L1}}}}};
+        return Answer {Answer::Kind::Complete, 200, QJsonDocument(answer).toJson(), {}, modelLatencyMs};
+    });
+    QFile conf(scratch.filePath(u"model.conf"_s));
+    if (!conf.open(QIODevice::WriteOnly))
+        qFatal("cannot write the configuration");
+    conf.write(u"[memory]\nmemory = off\n[engines]\norder = llm\n[llm]\ntype = language-model\nurl = %1\nmodel = "
+               u"bench\nlimit = %2\n"_s.arg(model.url().toString())
+                   .arg(modelLimit)
+                   .toUtf8());
+    conf.close();
+    QProcess modelService;
+    const QUrl modelUrl(u"http://127.0.0.1:%1"_s.arg(startService(modelService, {u"--config"_s, conf.fileName()})));
+    const QString dutch = scratch.filePath(u"nl.po"_s);
+    writeCatalog(dutch, u"nl"_s, messages, modelEntries);
+    const double routed = runFill(modelUrl, dutch);
+    const double posted = straightToService(modelUrl, u"nl"_s, messages.first(modelEntries));
+    stop(modelService);
+    const double ideal = double(modelEntries / modelLimit) * modelLatencyMs;
+    std::printf("%d entries through a language model answering in %d ms with a limit of %d:\n", modelEntries,
+        modelLatencyMs, modelLimit);
+    std::printf("  tarnix-fill      %8.0f ms = %.3f x the ideal %.0f ms (%d waves; target <= 1.10)\n", routed,
+        routed / ideal, ideal, modelEntries / modelLimit);
+    std::printf("  posted straight to the service %8.0f ms = %.3f x the ideal (the service and this machine's share)\n",
+        posted, posted / ideal);
+    return 0;
+}

@@ -1,0 +1,295 @@
+#include "fill/formats/po.h"
+
+#include <csetjmp>
+#include <cstdlib>
+#include <iconv.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <gettext-po.h>
+
+#include "fill/languages.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::fill {
+
+namespace {
+
+// libgettextpo reports through callbacks and wants a fatal one never to
+// return: it jumps back to the call below, past C frames only.
+struct Errors
+{
+    QString first;
+    std::jmp_buf jump;
+};
+Errors *errors = nullptr;
+
+void xerror(int severity, po_message_t, const char *filename, size_t lineno, size_t, int, const char *text)
+{
+    if (severity >= PO_SEVERITY_ERROR && errors->first.isEmpty()) {
+        QString where = filename ? QString::fromLocal8Bit(filename) : QString();
+        where += u':' + QString::number(lineno == size_t(-1) ? 0 : lineno);
+        errors->first = where + u": "_s + QString::fromUtf8(text).trimmed();
+    }
+    if (severity == PO_SEVERITY_FATAL_ERROR)
+        std::longjmp(errors->jump, 1);
+}
+
+void xerror2(int severity, po_message_t m1, const char *f1, size_t l1, size_t c1, int p1, const char *t1, po_message_t,
+    const char *, size_t, size_t, int, const char *)
+{
+    xerror(severity, m1, f1, l1, c1, p1, t1);
+}
+
+const po_xerror_handler handler {xerror, xerror2};
+
+// Text of the file's charset to and from UTF-8 with iconv, which knows every
+// charset gettext does. Nothing when a character has no place in the target.
+std::optional<QByteArray> convert(const QByteArray &text, const QByteArray &from, const QByteArray &to)
+{
+    if (from.compare(to, Qt::CaseInsensitive) == 0)
+        return text;
+    iconv_t cd = iconv_open(to.constData(), from.constData());
+    if (cd == iconv_t(-1))
+        return std::nullopt;
+    QByteArray out(text.size() * 4 + 16, Qt::Uninitialized);
+    char *in = const_cast<char *>(text.constData());
+    size_t inLeft = size_t(text.size());
+    char *outPtr = out.data();
+    size_t outLeft = size_t(out.size());
+    const size_t done = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (done == size_t(-1))
+        return std::nullopt;
+    out.truncate(out.size() - qsizetype(outLeft));
+    return out;
+}
+
+QByteArray headerField(const char *header, const char *field)
+{
+    if (!header)
+        return {};
+    char *value = po_header_field(header, field);
+    const QByteArray result(value);
+    std::free(value);
+    return result;
+}
+
+QByteArray withField(const QByteArray &header, const char *field, const QByteArray &value)
+{
+    char *changed = po_header_set_field(header.constData(), field, value.constData());
+    const QByteArray result(changed);
+    std::free(changed);
+    return result;
+}
+
+} // namespace
+
+QList<int> poMessageLines(const QByteArray &text)
+{
+    QList<int> lines;
+    bool afterContext = false;
+    int number = 0;
+    for (qsizetype start = 0; start <= text.size();) {
+        qsizetype end = text.indexOf('\n', start);
+        if (end < 0)
+            end = text.size();
+        QByteArrayView line = QByteArrayView(text).sliced(start, end - start).trimmed();
+        start = end + 1;
+        ++number;
+        if (line.startsWith("#~"))
+            line = line.sliced(2).trimmed();
+        else if (line.startsWith('#'))
+            continue; // comments, and "#|" previous strings
+        if (line.startsWith("msgctxt")) {
+            lines.append(number);
+            afterContext = true;
+        } else if (line.startsWith("msgid ") || line.startsWith("msgid\"")) {
+            if (!afterContext)
+                lines.append(number);
+            afterContext = false;
+        }
+    }
+    return lines;
+}
+
+PoFormat::PoFormat() = default;
+
+PoFormat::~PoFormat()
+{
+    if (file)
+        po_file_free(file);
+}
+
+bool PoFormat::read(const QString &filePath, Catalog &catalog, QString &error)
+{
+    path = filePath;
+    QFile raw(filePath);
+    if (!raw.open(QIODevice::ReadOnly)) {
+        error = filePath + u":0: cannot read: "_s + raw.errorString();
+        return false;
+    }
+    const QByteArray text = raw.readAll();
+    if (text.contains('\0')) {
+        error = filePath + u":0: not a PO file (binary data)"_s;
+        return false;
+    }
+    Errors found;
+    errors = &found;
+    const QByteArray name = QFile::encodeName(filePath);
+    if (setjmp(found.jump) == 0)
+        file = po_file_read(name.constData(), &handler);
+    else
+        file = nullptr; // a fatal error: what was read is lost, and leaked
+    errors = nullptr;
+    if (!file || !found.first.isEmpty()) {
+        error = found.first.isEmpty() ? filePath + u":0: cannot read"_s : found.first;
+        return false;
+    }
+
+    const char *headerText = po_file_domain_header(file, nullptr);
+    isTemplate = filePath.endsWith(u".pot"_s, Qt::CaseInsensitive);
+    static const QRegularExpression charsetPattern(u"charset=([A-Za-z0-9_.:-]+)"_s);
+    const QString charsetName =
+        charsetPattern.match(QString::fromLatin1(headerField(headerText, "Content-Type"))).captured(1);
+    charset = charsetName.isEmpty() || charsetName == u"CHARSET"_s ? "UTF-8"_ba : charsetName.toLatin1();
+    const auto decode = [this](const char *s) {
+        if (!s)
+            return QString();
+        const auto utf8 = convert(QByteArray(s), charset, "UTF-8");
+        return QString::fromUtf8(utf8 ? *utf8 : QByteArray(s));
+    };
+
+    catalog.path = filePath;
+    catalog.isTemplate = isTemplate;
+    catalog.language = isTemplate ? QString() : decode(headerField(headerText, "Language").constData()).trimmed();
+    catalog.pluralForms = pluralCountOf(QString::fromLatin1(headerField(headerText, "Plural-Forms")));
+
+    const QList<int> lines = poMessageLines(text);
+    const char *const *formats = po_format_list();
+    for (const char *const *domain = po_file_domains(file); *domain; ++domain) {
+        po_message_iterator_t it = po_message_iterator(file, *domain);
+        while (po_message_t message = po_next_message(it)) {
+            Entry entry;
+            entry.id = int(messages.size());
+            entry.line = lines.value(messages.size());
+            messages.append(message);
+            entry.source = decode(po_message_msgid(message));
+            if (entry.source.isEmpty() && !po_message_msgctxt(message) && !po_message_is_obsolete(message)) {
+                header = message;
+                continue; // the header is no entry to fill
+            }
+            entry.context = decode(po_message_msgctxt(message));
+            entry.pluralSource = decode(po_message_msgid_plural(message));
+            entry.plural = po_message_msgid_plural(message) != nullptr;
+            if (entry.plural) {
+                for (int i = 0; const char *form = po_message_msgstr_plural(message, i); ++i)
+                    entry.translations.append(decode(form));
+            } else {
+                entry.translations.append(decode(po_message_msgstr(message)));
+            }
+            const QString extracted = decode(po_message_extracted_comments(message)).trimmed();
+            if (!extracted.isEmpty())
+                entry.notes.append(extracted);
+            for (const char *const *format = formats; *format; ++format) {
+                if (po_message_is_format(message, *format))
+                    entry.flags.append(QString::fromLatin1(*format));
+            }
+            entry.fuzzy = po_message_is_fuzzy(message);
+            entry.obsolete = po_message_is_obsolete(message);
+            catalog.entries.append(entry);
+        }
+        po_message_iterator_free(it);
+    }
+    return true;
+}
+
+WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, const QString &language, int pluralForms)
+{
+    WriteResult result;
+    // A new catalog from a template is written in UTF-8, as msginit writes it.
+    const QByteArray target = isTemplate ? "UTF-8"_ba : charset;
+    bool filledPlural = false;
+    for (const Fill &fill : fills) {
+        po_message_t message = messages.value(fill.id);
+        if (!message || fill.forms.isEmpty())
+            continue;
+        QList<QByteArray> encoded;
+        for (const QString &form : fill.forms) {
+            const auto bytes = convert(form.toUtf8(), "UTF-8", target);
+            if (!bytes)
+                break;
+            encoded.append(*bytes);
+        }
+        if (encoded.size() != fill.forms.size()) {
+            result.skipped.append(fill.id);
+            continue;
+        }
+        if (po_message_msgid_plural(message)) {
+            filledPlural = true;
+            for (int i = 0; i < encoded.size(); ++i)
+                po_message_set_msgstr_plural(message, i, encoded[i].constData());
+            // A template's two empty forms, in a language with one form.
+            for (int i = 8; i >= encoded.size(); --i) {
+                if (po_message_msgstr_plural(message, i))
+                    po_message_set_msgstr_plural(message, i, nullptr);
+            }
+        } else {
+            po_message_set_msgstr(message, encoded.first().constData());
+        }
+        po_message_set_fuzzy(message, 1);
+    }
+
+    // The header a catalog needs: its language, and a plural rule once it
+    // holds plural translations; a new one also what msginit writes.
+    if (!header && (isTemplate || filledPlural)) {
+        header = po_message_create();
+        po_message_set_msgid(header, "");
+        po_message_set_msgstr(header,
+            "MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n"
+            "Content-Transfer-Encoding: 8bit\n");
+        po_message_iterator_t it = po_message_iterator(file, nullptr);
+        po_message_insert(it, header);
+        po_message_iterator_free(it);
+    }
+    if (header) {
+        QByteArray fields(po_message_msgstr(header));
+        const PluralRule rule = pluralRule(language);
+        if (isTemplate) {
+            const QDateTime now = QDateTime::currentDateTime();
+            const int offset = now.offsetFromUtc() / 60;
+            const QString zone = u"%1%2%3"_s.arg(offset < 0 ? u"-"_s : u"+"_s)
+                                     .arg(std::abs(offset) / 60, 2, 10, QChar(u'0'))
+                                     .arg(std::abs(offset) % 60, 2, 10, QChar(u'0'));
+            fields = withField(fields, "PO-Revision-Date", (now.toString(u"yyyy-MM-dd HH:mm"_s) + zone).toUtf8());
+            fields = withField(fields, "Last-Translator", "Automatically generated");
+            fields = withField(fields, "Language-Team", "none");
+            fields = withField(fields, "Content-Type", "text/plain; charset=UTF-8");
+            po_message_set_fuzzy(header, 0);
+        }
+        if (isTemplate || headerField(fields.constData(), "Language").trimmed().isEmpty())
+            fields = withField(fields, "Language", language.toUtf8());
+        const int current = pluralCountOf(QString::fromLatin1(headerField(fields.constData(), "Plural-Forms")));
+        if ((isTemplate || (filledPlural && current == 0)) && rule.count > 0 && rule.count == pluralForms)
+            fields = withField(fields, "Plural-Forms", rule.expression.toUtf8());
+        po_message_set_msgstr(header, fields.constData());
+    }
+
+    Errors found;
+    errors = &found;
+    const QByteArray name = QFile::encodeName(outPath);
+    volatile bool written = false; // set between setjmp and a possible longjmp
+    if (setjmp(found.jump) == 0)
+        written = po_file_write(file, name.constData(), &handler) != nullptr;
+    errors = nullptr;
+    result.ok = written && found.first.isEmpty();
+    if (!result.ok)
+        result.error = found.first.isEmpty() ? outPath + u":0: cannot write"_s : found.first;
+    return result;
+}
+
+} // namespace tarnix::fill

@@ -1,0 +1,97 @@
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include "fill/options.h"
+#include "fill/ownservice.h"
+#include "fill/run.h"
+#include "fill/serviceclient.h"
+#include "translate/serviceurl.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::fill;
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+void say(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"tarnix-fill"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNIX_VERSION));
+
+    const auto parsed = parseOptions(app.arguments(), tarnix::serviceUrl());
+    if (const auto *exit = std::get_if<OptionsExit>(&parsed)) {
+        std::fputs(exit->text.toLocal8Bit().constData(), exit->status == 0 ? stdout : stderr);
+        return exit->status;
+    }
+    const Options &options = std::get<Options>(parsed);
+
+    FillRun run(options);
+    if (!run.prepare())
+        return 2;
+    if (options.check)
+        return run.check() > 0 ? 1 : run.exitStatus();
+    if (options.dryRun) {
+        run.printPlan();
+        return run.exitStatus();
+    }
+
+    // Ctrl-C and SIGTERM stop the requests; what is filled so far is written.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &run, [&run]() {
+            char byte;
+            [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+            run.interrupt();
+        });
+        struct sigaction action
+        {
+        };
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+    }
+
+    OwnService own;
+    if (!serviceAnswers(options.service)) {
+        say(u"tarnix-fill: no translation service answers at %1: starting tarnix-service for this run\n"_s.arg(
+            options.service.toString()));
+        const QString why = own.start(serviceProgram(), options.service);
+        if (!why.isEmpty()) {
+            say(u"tarnix-fill: cannot start a translation service: %1\n"_s.arg(why));
+            return 2;
+        }
+    }
+    if (run.wasInterrupted()) {
+        say(u"tarnix-fill: interrupted before any request: nothing written\n"_s);
+        return 1;
+    }
+    QObject::connect(&run, &FillRun::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    run.start(options.service);
+    app.exec();
+    if (own.running()) {
+        say(u"tarnix-fill: stopping the tarnix-service this run started\n"_s);
+        own.stop();
+    }
+    return run.exitStatus();
+}

@@ -1,0 +1,63 @@
+#include "fill/options.h"
+
+#include <QCommandLineParser>
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::fill {
+
+std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, const QUrl &buildService)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Fills the untranslated entries of PO, POT, Qt TS and XLIFF catalogs through the Tarnix translation "
+        u"service. Every filled entry is marked as needing review (PO fuzzy, TS unfinished, XLIFF needs-review)."_s);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption language(
+        u"language"_s, u"The language of files that name none in their header or file name."_s, u"code"_s);
+    const QCommandLineOption to(u"to"_s,
+        u"For a POT template: start or fill a catalog per language beside it (es.po, it.po)."_s, u"code,..."_s);
+    const QCommandLineOption check(
+        u"check"_s, u"Translate nothing: report every translation whose placeholders differ from its source."_s);
+    const QCommandLineOption dryRun(u"dry-run"_s, u"Print what would be filled; translate and write nothing."_s);
+    const QCommandLineOption refillFuzzy(u"refill-fuzzy"_s, u"Replace fuzzy translations too."_s);
+    const QCommandLineOption service(
+        u"service"_s, u"The translation service's address (default %1)."_s.arg(buildService.toString()), u"url"_s);
+    const QCommandLineOption jobs(u"jobs"_s, u"Requests in flight at once (default 8)."_s, u"n"_s);
+    parser.addOptions({language, to, check, dryRun, refillFuzzy, service, jobs});
+    parser.addPositionalArgument(u"FILE"_s, u"Catalogs: .po, .pot, .ts, .xlf, .xliff."_s, u"FILE..."_s);
+
+    if (!parser.parse(arguments))
+        return OptionsExit {parser.errorText() + u"\n"_s, 2};
+    if (parser.isSet(help))
+        return OptionsExit {parser.helpText(), 0};
+    if (parser.isSet(version))
+        return OptionsExit {u"tarnix-fill %1\n"_s.arg(QCoreApplication::applicationVersion()), 0};
+
+    Options options;
+    options.language = parser.value(language);
+    for (const QString &value : parser.values(to))
+        options.to += value.split(u',', Qt::SkipEmptyParts);
+    options.check = parser.isSet(check);
+    options.dryRun = parser.isSet(dryRun);
+    options.refillFuzzy = parser.isSet(refillFuzzy);
+    options.serviceGiven = parser.isSet(service);
+    options.service = options.serviceGiven ? QUrl(parser.value(service)) : buildService;
+    if (!options.service.isValid() || options.service.scheme() != u"http"_s || options.service.host().isEmpty())
+        return OptionsExit {u"--service needs an http address, not %1\n"_s.arg(parser.value(service)), 2};
+    if (parser.isSet(jobs)) {
+        bool ok = false;
+        options.jobs = parser.value(jobs).toInt(&ok);
+        if (!ok || options.jobs < 1 || options.jobs > 256)
+            return OptionsExit {u"--jobs needs a number from 1 to 256\n"_s, 2};
+    }
+    if (options.check && (options.dryRun || !options.to.isEmpty()))
+        return OptionsExit {u"--check translates nothing: it takes neither --dry-run nor --to\n"_s, 2};
+    options.files = parser.positionalArguments();
+    if (options.files.isEmpty())
+        return OptionsExit {u"No catalog given. Try tarnix-fill --help.\n"_s, 2};
+    return options;
+}
+
+} // namespace tarnix::fill

@@ -1,0 +1,70 @@
+#include "fill/plan.h"
+
+#include <algorithm>
+
+#include "fill/languages.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::fill {
+
+bool isTranslated(const Entry &entry)
+{
+    return !entry.translations.isEmpty()
+        && std::none_of(
+            entry.translations.cbegin(), entry.translations.cend(), [](const QString &form) { return form.isEmpty(); });
+}
+
+bool needsFill(const Entry &entry, bool refillFuzzy)
+{
+    if (entry.obsolete || entry.source.isEmpty())
+        return false;
+    return !isTranslated(entry) || (refillFuzzy && entry.fuzzy);
+}
+
+QStringList textsToAsk(const Entry &entry)
+{
+    if (entry.plural && !entry.pluralSource.isEmpty())
+        return {entry.source, entry.pluralSource};
+    return {entry.source};
+}
+
+QString contextOf(const Entry &entry)
+{
+    QStringList lines;
+    if (!entry.context.isEmpty())
+        lines.append(entry.context);
+    for (const QString &note : entry.notes) {
+        if (!note.trimmed().isEmpty())
+            lines.append(note.trimmed());
+    }
+    QString context = lines.join(u'\n');
+    if (context.size() > maxContext)
+        context.truncate(maxContext);
+    return context;
+}
+
+QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int pluralForms)
+{
+    if (answers.isEmpty())
+        return {};
+    if (!entry.plural || answers.size() < 2)
+        return {answers.first()};
+    const int count = std::max(1, pluralForms);
+    if (count == 1)
+        return {answers[1]};
+    QStringList forms {answers[0]};
+    while (forms.size() < count)
+        forms.append(answers[1]);
+    return forms;
+}
+
+QString catalogLanguage(const Catalog &catalog, const QString &commandLine)
+{
+    if (!catalog.language.isEmpty())
+        return catalog.language;
+    const QString fromName = languageFromFileName(catalog.path);
+    return fromName.isEmpty() ? commandLine : fromName;
+}
+
+} // namespace tarnix::fill

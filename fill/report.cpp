@@ -1,0 +1,57 @@
+#include "fill/report.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::fill {
+
+QString summaryTable(const QList<Counts> &rows, bool dryRun)
+{
+    QStringList header {u"file"_s, u"language"_s, u"entries"_s, u"translated"_s, dryRun ? u"to fill"_s : u"filled"_s,
+        u"memory"_s, u"refused"_s, u"failed"_s};
+    QList<QStringList> table {header};
+    for (const Counts &row : rows) {
+        table.append({row.file, row.language, QString::number(row.entries), QString::number(row.translated),
+            QString::number(dryRun ? row.toFill : row.filled), QString::number(row.fromMemory),
+            QString::number(row.refused), QString::number(row.failed)});
+    }
+    QList<qsizetype> widths(header.size(), 0);
+    for (const QStringList &line : table) {
+        for (qsizetype i = 0; i < line.size(); ++i)
+            widths[i] = std::max(widths[i], line[i].size());
+    }
+    QString out;
+    for (const QStringList &line : table) {
+        QStringList cells;
+        for (qsizetype i = 0; i < line.size(); ++i)
+            cells.append(i < 2 ? line[i].leftJustified(widths[i]) : line[i].rightJustified(widths[i]));
+        out += cells.join(u"  "_s).trimmed() + u'\n';
+    }
+    for (const Counts &row : rows) {
+        for (auto it = row.reasons.cbegin(); it != row.reasons.cend(); ++it)
+            out += u"%1 (%2): %3 x %4\n"_s.arg(row.file, row.language).arg(it.value()).arg(it.key());
+    }
+    return out;
+}
+
+QString progressLine(qint64 done, qint64 total, double seconds, int width)
+{
+    const double share = total > 0 ? double(done) / double(total) : 1.0;
+    const int filled = int(std::lround(share * width));
+    QString line = u'[' + QString(filled, u'#') + QString(width - filled, u'-') + u"] "_s
+        + u"%1/%2 entries"_s.arg(done).arg(total);
+    if (seconds > 0.5 && done > 0) {
+        const double rate = double(done) / seconds;
+        const qint64 left = qint64(std::lround(double(total - done) / rate));
+        line += u", %1/s, %2:%3 left"_s.arg(rate, 0, 'f', rate < 10 ? 1 : 0)
+                    .arg(left / 60)
+                    .arg(left % 60, 2, 10, QChar(u'0'));
+    }
+    return line;
+}
+
+} // namespace tarnix::fill

@@ -1,0 +1,345 @@
+#include "fill/run.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include "fill/check.h"
+#include "fill/formats/catalog.h"
+#include "fill/languages.h"
+#include "fill/plan.h"
+#include "fill/serviceclient.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::fill {
+
+namespace {
+
+void say(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+// One catalog in one language: a file, or a template and the catalog it starts.
+struct FillRun::Job
+{
+    QString writePath;
+    QString language;
+    int pluralForms = 0;
+    std::unique_ptr<CatalogFormat> format;
+    Catalog catalog;
+    FileStamp stamp;
+    QList<int> todo; // entry indices
+    QHash<int, QStringList> answers; // entry index -> answers so far
+    QHash<int, int> outstanding; // entry index -> texts not answered yet
+    QSet<int> fromMemory; // entries with an answer from the service's memory
+    QList<Fill> fills;
+    Counts counts;
+    bool newCatalog = false;
+    bool written = false;
+};
+
+FillRun::FillRun(const Options &options, QObject *parent)
+    : QObject(parent)
+    , options(options)
+    , terminal(::isatty(STDERR_FILENO))
+{ }
+
+FillRun::~FillRun() = default;
+
+void FillRun::fileError(const QString &message)
+{
+    errors = true;
+    say(u"tarnix-fill: "_s + message + u'\n');
+}
+
+bool FillRun::prepare()
+{
+    for (const QString &path : options.files) {
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            fileError(path + u":0: no such file"_s);
+            continue;
+        }
+        if (!formatFor(path)) {
+            fileError(path + u":0: not a catalog (tarnix-fill reads .po, .pot, .ts, .xlf and .xliff files)"_s);
+            continue;
+        }
+        const bool templateFile = path.endsWith(u".pot"_s, Qt::CaseInsensitive);
+        if (!templateFile) {
+            addJob(path, path, QString());
+            continue;
+        }
+        if (options.check || options.to.isEmpty()) {
+            if (!options.check)
+                fileError(path + u":0: a template is filled into catalogs: name their languages with --to"_s);
+            continue;
+        }
+        for (const QString &language : options.to) {
+            const QString target = info.dir().filePath(language + u".po"_s);
+            // An existing catalog is filled, never replaced by a new one.
+            addJob(QFileInfo::exists(target) ? target : path, target, language);
+        }
+    }
+    for (const auto &job : jobs)
+        total += job->todo.size();
+    return !jobs.empty();
+}
+
+void FillRun::addJob(const QString &readPath, const QString &writePath, const QString &language)
+{
+    // One job per catalog: "po/es.po" given beside "po/app.pot --to es" is filled once.
+    const QString canonical = QFileInfo(writePath).absoluteFilePath();
+    if (targets.contains(canonical))
+        return;
+    targets.insert(canonical);
+    auto job = std::make_unique<Job>();
+    job->writePath = writePath;
+    job->format = formatFor(readPath);
+    job->stamp = stampOf(writePath);
+    job->newCatalog = readPath != writePath;
+    if (!options.check && !options.dryRun) {
+        const QFileInfo target(writePath);
+        const QFileInfo directory(target.absolutePath());
+        // A file without write permission is left alone even by a user who
+        // could write it anyway (root): its owner made it read-only.
+        const bool readOnly = target.exists() && (!target.isWritable() || !(target.permissions() & QFile::WriteOwner));
+        if (readOnly || !directory.isWritable()) {
+            fileError(writePath + u":0: cannot write here (read-only)"_s);
+            return;
+        }
+    }
+    QString error;
+    if (!job->format->read(readPath, job->catalog, error)) {
+        fileError(error);
+        return;
+    }
+    job->language = job->newCatalog ? language : catalogLanguage(job->catalog, options.language);
+    if (job->language.isEmpty() && !options.check) {
+        fileError(readPath + u":0: names no language in its header or file name: give one with --language"_s);
+        return;
+    }
+    const PluralRule rule = pluralRule(job->language);
+    job->pluralForms = job->catalog.pluralForms > 0 && !job->newCatalog ? job->catalog.pluralForms : rule.count;
+    if (job->pluralForms == 0)
+        job->pluralForms = 2; // a language neither the file nor the table knows: gettext's default
+    job->counts.file = QDir::current().relativeFilePath(writePath);
+    if (job->counts.file.startsWith(u"../"_s))
+        job->counts.file = writePath;
+    job->counts.language = job->language;
+    for (int i = 0; i < job->catalog.entries.size(); ++i) {
+        const Entry &entry = job->catalog.entries[i];
+        if (entry.obsolete || entry.source.isEmpty())
+            continue;
+        ++job->counts.entries;
+        if (isTranslated(entry))
+            ++job->counts.translated;
+        if (needsFill(entry, options.refillFuzzy))
+            job->todo.append(i);
+    }
+    job->counts.toFill = job->todo.size();
+    jobs.push_back(std::move(job));
+}
+
+int FillRun::check()
+{
+    int found = 0;
+    for (const auto &job : jobs) {
+        for (const Entry &entry : job->catalog.entries) {
+            for (const Finding &finding : checkEntry(entry)) {
+                ++found;
+                std::printf("%s:%d: %s\n", qPrintable(job->catalog.path), finding.line, qPrintable(finding.what));
+            }
+        }
+    }
+    std::fflush(stdout);
+    return found;
+}
+
+void FillRun::printPlan()
+{
+    QList<Counts> rows;
+    for (const auto &job : jobs)
+        rows.append(job->counts);
+    std::fputs(summaryTable(rows, true).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+void FillRun::start(const QUrl &service)
+{
+    client = std::make_unique<ServiceClient>(service, options.jobs);
+    clock.start();
+    for (const auto &job : jobs) {
+        Job *current = job.get();
+        const QString source =
+            job->catalog.sourceLanguage.isEmpty() ? u"en"_s : serviceLanguage(job->catalog.sourceLanguage);
+        for (int index : job->todo) {
+            const Entry &entry = job->catalog.entries[index];
+            const QStringList texts = textsToAsk(entry);
+            const QString context = contextOf(entry);
+            current->outstanding.insert(index, int(texts.size()));
+            current->answers.insert(index, QStringList(texts.size(), QString()));
+            for (int t = 0; t < texts.size(); ++t) {
+                client->ask(source, serviceLanguage(current->language), texts[t], context,
+                    [this, current, index, t](const Answer &answer) { answered(*current, index, t, answer); });
+            }
+        }
+    }
+    for (const auto &job : jobs) {
+        if (job->todo.isEmpty())
+            write(*job);
+    }
+    showProgress(true);
+    finishIfDone();
+}
+
+void FillRun::answered(Job &job, int entryIndex, int textIndex, const Answer &answer)
+{
+    if (job.written)
+        return;
+    auto remaining = job.outstanding.find(entryIndex);
+    if (remaining == job.outstanding.end())
+        return; // the entry already failed through its other text
+    if (answer.kind != Answer::Kind::Translated) {
+        job.outstanding.erase(remaining);
+        (answer.kind == Answer::Kind::Refused ? job.counts.refused : job.counts.failed) += 1;
+        ++job.counts.reasons[answer.text];
+        ++completed;
+    } else {
+        job.answers[entryIndex][textIndex] = answer.text;
+        if (answer.fromMemory)
+            job.fromMemory.insert(entryIndex);
+        if (--remaining.value() == 0) {
+            job.outstanding.erase(remaining);
+            const Entry &entry = job.catalog.entries[entryIndex];
+            job.fills.append({entry.id, formsFromAnswers(entry, job.answers.take(entryIndex), job.pluralForms)});
+            ++job.counts.filled;
+            if (job.fromMemory.contains(entryIndex))
+                ++job.counts.fromMemory;
+            ++completed;
+        }
+    }
+    showProgress();
+    if (job.outstanding.isEmpty())
+        write(job);
+    finishIfDone();
+}
+
+void FillRun::write(Job &job)
+{
+    if (job.written)
+        return;
+    job.written = true;
+    if (job.fills.isEmpty() && !job.newCatalog) {
+        if (!terminal)
+            say(u"%1: nothing filled\n"_s.arg(job.counts.file));
+        return; // nothing to change: the file is not touched
+    }
+    const QString temporary = temporaryBeside(job.writePath);
+    if (temporary.isEmpty()) {
+        fileError(job.writePath + u":0: cannot create a temporary file beside it"_s);
+        return;
+    }
+    const WriteResult result = job.format->write(job.fills, temporary, job.language, job.pluralForms);
+    if (!result.ok) {
+        QFile::remove(temporary);
+        fileError(result.error);
+        return;
+    }
+    if (!result.skipped.isEmpty()) {
+        job.counts.filled -= int(result.skipped.size());
+        job.counts.failed += int(result.skipped.size());
+        job.counts.reasons[u"the file's charset cannot hold the translation"_s] += int(result.skipped.size());
+    }
+    QString placed;
+    const QString why = replaceFile(temporary, job.writePath, job.stamp, placed);
+    if (!why.isEmpty()) {
+        fileError(job.writePath + u":0: "_s + why);
+        return;
+    }
+    if (placed != job.writePath) {
+        errors = true;
+        say(u"tarnix-fill: %1 changed on disk during the run and is left as it is; the filled catalog is %2\n"_s.arg(
+            job.writePath, placed));
+    }
+    if (interrupted)
+        say(u"tarnix-fill: interrupted: %1 written with the %2 entries filled so far\n"_s.arg(placed).arg(
+            job.counts.filled));
+    else if (!terminal)
+        say(u"%1: %2 filled, %3 refused, %4 failed\n"_s.arg(job.counts.file)
+                .arg(job.counts.filled)
+                .arg(job.counts.refused)
+                .arg(job.counts.failed));
+}
+
+void FillRun::interrupt()
+{
+    if (done)
+        return;
+    interrupted = true;
+    if (!client) {
+        done = true; // before any request: nothing to write
+        emit finished();
+        return;
+    }
+    client->cancel();
+    if (terminal)
+        say(u"\n"_s);
+    for (const auto &job : jobs)
+        write(*job);
+    finishIfDone();
+}
+
+void FillRun::showProgress(bool force)
+{
+    if (!terminal || done)
+        return;
+    const qint64 now = clock.elapsed();
+    if (!force && completed != total && now - lastProgress < 100)
+        return;
+    lastProgress = now;
+    say(u"\r"_s + progressLine(completed, total, double(now) / 1000.0) + u"\x1b[K"_s);
+}
+
+void FillRun::finishIfDone()
+{
+    if (done)
+        return;
+    for (const auto &job : jobs) {
+        if (!job->written)
+            return;
+    }
+    done = true;
+    if (terminal)
+        say(u"\n"_s);
+    QList<Counts> rows;
+    for (const auto &job : jobs)
+        rows.append(job->counts);
+    std::fputs(summaryTable(rows, false).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+    emit finished();
+}
+
+int FillRun::exitStatus() const
+{
+    if (errors)
+        return 2;
+    if (interrupted)
+        return 1;
+    for (const auto &job : jobs) {
+        if (job->counts.refused > 0 || job->counts.failed > 0)
+            return 1;
+    }
+    return 0;
+}
+
+} // namespace tarnix::fill

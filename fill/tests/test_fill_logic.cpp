@@ -1,0 +1,235 @@
+#include <QTest>
+
+#include "fill/answer.h"
+#include "fill/check.h"
+#include "fill/formats/po.h"
+#include "fill/languages.h"
+#include "fill/plan.h"
+#include "reply/entities.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::fill;
+
+namespace {
+
+Entry entry(const QString &source, const QStringList &translations, const QString &plural = QString())
+{
+    Entry e;
+    e.source = source;
+    e.pluralSource = plural;
+    e.plural = !plural.isEmpty();
+    e.translations = translations;
+    return e;
+}
+
+} // namespace
+
+class TestFillLogic : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void languageOfFileName_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("language");
+        QTest::newRow("gettext po/") << u"po/es.po"_s << u"es"_s;
+        QTest::newRow("region") << u"po/pt_BR.po"_s << u"pt_BR"_s;
+        QTest::newRow("qt app_lang_REGION") << u"translations/app_pt_BR.ts"_s << u"pt_BR"_s;
+        QTest::newRow("qt app_lang") << u"i18n/myapp_de.ts"_s << u"de"_s;
+        QTest::newRow("angular messages.lang") << u"src/locale/messages.fr.xlf"_s << u"fr"_s;
+        QTest::newRow("script") << u"strings-zh-Hant.xliff"_s << u"zh_Hant"_s;
+        QTest::newRow("modifier") << u"sr@latin.po"_s << QString();
+        QTest::newRow("catalan modifier") << u"ca@valencia.po"_s << u"ca@valencia"_s;
+        QTest::newRow("no language") << u"po/messages.pot"_s << QString();
+        QTest::newRow("word that is no code") << u"app.ts"_s << QString();
+        QTest::newRow("result left beside") << u"po/es.tarnix-fill.po"_s << u"es"_s;
+    }
+    void languageOfFileName()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, language);
+        QCOMPARE(languageFromFileName(path), language);
+    }
+
+    void serviceCodes_data()
+    {
+        QTest::addColumn<QString>("catalog");
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<int>("plurals");
+        QTest::newRow("spanish") << u"es"_s << u"es"_s << 2;
+        QTest::newRow("brazilian has its own rule") << u"pt_BR"_s << u"pt"_s << 2;
+        QTest::newRow("taiwan") << u"zh_TW"_s << u"zh-TW"_s << 1;
+        QTest::newRow("hong kong") << u"zh_HK"_s << u"zh-TW"_s << 1;
+        QTest::newRow("traditional script") << u"zh-Hant"_s << u"zh-TW"_s << 1;
+        QTest::newRow("china") << u"zh_CN"_s << u"zh-CN"_s << 1;
+        QTest::newRow("hebrew") << u"he"_s << u"iw"_s << 2;
+        QTest::newRow("russian") << u"ru_RU.UTF-8"_s << u"ru"_s << 3;
+        QTest::newRow("polish") << u"pl"_s << u"pl"_s << 3;
+        QTest::newRow("arabic") << u"ar"_s << u"ar"_s << 6;
+        QTest::newRow("catalan") << u"ca@valencia"_s << u"ca"_s << 2;
+        QTest::newRow("unknown") << u"tlh"_s << u"tlh"_s << 0;
+    }
+    void serviceCodes()
+    {
+        QFETCH(QString, catalog);
+        QFETCH(QString, service);
+        QFETCH(int, plurals);
+        QCOMPARE(serviceLanguage(catalog), service);
+        QCOMPARE(pluralRule(catalog).count, plurals);
+    }
+
+    void pluralCount_data()
+    {
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<int>("count");
+        QTest::newRow("two") << u"nplurals=2; plural=(n != 1);"_s << 2;
+        QTest::newRow("spaces") << u"nplurals = 3; plural=n%10==1 ? 0 : 1;"_s << 3;
+        QTest::newRow("template") << u"nplurals=INTEGER; plural=EXPRESSION;"_s << 0;
+        QTest::newRow("zero") << u"nplurals=0; plural=0;"_s << 0;
+    }
+    void pluralCount()
+    {
+        QFETCH(QString, header);
+        QFETCH(int, count);
+        QCOMPARE(pluralCountOf(header), count);
+    }
+
+    void whatToFill_data()
+    {
+        QTest::addColumn<Entry>("e");
+        QTest::addColumn<bool>("refillFuzzy");
+        QTest::addColumn<bool>("fill");
+        Entry fuzzy = entry(u"Open"_s, {u"Abrir"_s});
+        fuzzy.fuzzy = true;
+        Entry obsolete = entry(u"Old"_s, {QString()});
+        obsolete.obsolete = true;
+        QTest::newRow("untranslated") << entry(u"Open"_s, {QString()}) << false << true;
+        QTest::newRow("no msgstr at all") << entry(u"Open"_s, {}) << false << true;
+        QTest::newRow("translated") << entry(u"Open"_s, {u"Abrir"_s}) << false << false;
+        QTest::newRow("fuzzy kept") << fuzzy << false << false;
+        QTest::newRow("fuzzy refilled") << fuzzy << true << true;
+        QTest::newRow("obsolete") << obsolete << false << false;
+        QTest::newRow("header") << entry(QString(), {u"Language: es\n"_s}) << false << false;
+        QTest::newRow("plural with one form missing")
+            << entry(u"%d file"_s, {u"%d archivo"_s, QString()}, u"%d files"_s) << false << true;
+    }
+    void whatToFill()
+    {
+        QFETCH(Entry, e);
+        QFETCH(bool, refillFuzzy);
+        QFETCH(bool, fill);
+        QCOMPARE(needsFill(e, refillFuzzy), fill);
+    }
+
+    void pluralForms_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("forms");
+        QTest::newRow("one form takes the plural") << 1 << QStringList {u"P"_s};
+        QTest::newRow("two") << 2 << QStringList {u"S"_s, u"P"_s};
+        QTest::newRow("three") << 3 << QStringList {u"S"_s, u"P"_s, u"P"_s};
+    }
+    void pluralForms()
+    {
+        QFETCH(int, count);
+        QFETCH(QStringList, forms);
+        const Entry plural = entry(u"%d file"_s, {}, u"%d files"_s);
+        QCOMPARE(textsToAsk(plural), (QStringList {u"%d file"_s, u"%d files"_s}));
+        QCOMPARE(formsFromAnswers(plural, {u"S"_s, u"P"_s}, count), forms);
+        QCOMPARE(formsFromAnswers(entry(u"Open"_s, {}), {u"S"_s}, count), QStringList {u"S"_s});
+    }
+
+    void contextForTheEngine()
+    {
+        Entry e = entry(u"Open"_s, {});
+        e.context = u"File menu"_s;
+        e.notes = {u"  verb, not adjective "_s, u" "_s};
+        QCOMPARE(contextOf(e), u"File menu\nverb, not adjective"_s);
+        e.notes = {QString(2000, u'x')};
+        QCOMPARE(contextOf(e).size(), maxContext);
+    }
+
+    void languageOfCatalog()
+    {
+        Catalog catalog;
+        catalog.path = u"po/de.po"_s;
+        QCOMPARE(catalogLanguage(catalog, u"it"_s), u"de"_s);
+        catalog.language = u"fr"_s;
+        QCOMPARE(catalogLanguage(catalog, u"it"_s), u"fr"_s);
+        catalog = Catalog {};
+        catalog.path = u"po/messages.po"_s;
+        QCOMPARE(catalogLanguage(catalog, u"it"_s), u"it"_s);
+    }
+
+    void readsServiceAnswers_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        const QByteArray page = "<span id=result_box class=short_text>Guardar &#38; salir</span><div id=gt-res-tools>";
+        QTest::newRow("translation") << 200 << page << int(Answer::Kind::Translated) << u"Guardar & salir"_s;
+        QTest::newRow("refused with its reason")
+            << 422 << "<html><h1>422</h1>\n<p>The translation is not used: %1 is lost.</p></html>"_ba
+            << int(Answer::Kind::Refused) << u"The translation is not used: %1 is lost."_s;
+        QTest::newRow("engine down") << 503 << "<p>The translation engine is unavailable.</p>"_ba
+                                     << int(Answer::Kind::Failed)
+                                     << u"HTTP 503: The translation engine is unavailable."_s;
+        QTest::newRow("empty page") << 200 << "<span id=result_box></span><div id=gt-res-tools>"_ba
+                                    << int(Answer::Kind::Failed) << u"the service answered with an empty translation"_s;
+    }
+    void readsServiceAnswers()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        tarnix::EntityTable table;
+        tarnix::fillEntityTable(table);
+        const QNetworkReply::NetworkError error =
+            status == 200 ? QNetworkReply::NoError : QNetworkReply::UnknownContentError;
+        const Answer answer = readAnswer(error, status, body, false, table);
+        QCOMPARE(int(answer.kind), kind);
+        QCOMPARE(answer.text, text);
+    }
+
+    void checkFindsBrokenPlaceholders_data()
+    {
+        QTest::addColumn<Entry>("e");
+        QTest::addColumn<QString>("found"); // empty: nothing
+        QTest::newRow("qt %1 lost") << entry(u"Delete %1?"_s, {u"¿Borrar?"_s}) << u"%1"_s;
+        QTest::newRow("printf %s broken") << entry(u"Save %s now"_s, {u"Guardar % s ahora"_s}) << u"%s"_s;
+        QTest::newRow("printf order swapped") << entry(u"%s of %d"_s, {u"%d de %s"_s}) << u"%"_s;
+        QTest::newRow("numbered may move") << entry(u"%1 of %2"_s, {u"%2 de %1"_s}) << QString();
+        QTest::newRow("markup kept") << entry(u"<b>Bold</b>"_s, {u"<b>Negrita</b>"_s}) << QString();
+        QTest::newRow("untranslated is no finding") << entry(u"Delete %1?"_s, {QString()}) << QString();
+        QTest::newRow("plural form 0 may follow the plural")
+            << entry(u"One file"_s, {u"%d файл"_s, u"%d файла"_s, u"%d файлов"_s}, u"%d files"_s) << QString();
+        QTest::newRow("plural form losing both")
+            << entry(u"One file"_s, {u"файл"_s, u"файла"_s}, u"%d files"_s) << u"form 1"_s;
+    }
+    void checkFindsBrokenPlaceholders()
+    {
+        QFETCH(Entry, e);
+        QFETCH(QString, found);
+        e.line = 7;
+        const QList<Finding> findings = checkEntry(e);
+        QCOMPARE(findings.isEmpty(), found.isEmpty());
+        if (!found.isEmpty()) {
+            QCOMPARE(findings.first().line, 7);
+            QVERIFY2(findings.first().what.contains(found), qPrintable(findings.first().what));
+        }
+    }
+
+    void poMessageLines()
+    {
+        const QByteArray po = "msgid \"\"\nmsgstr \"\"\n\"Language: es\\n\"\n\n#| msgid \"old\"\nmsgid \"a\"\n"
+                              "msgstr \"\"\n\nmsgctxt \"menu\"\nmsgid \"b\"\nmsgstr \"\"\n\n#~ msgid \"gone\"\n"
+                              "#~ msgstr \"ido\"\n"_ba;
+        QCOMPARE(tarnix::fill::poMessageLines(po), (QList<int> {1, 6, 9, 13}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFillLogic)
+#include "test_fill_logic.moc"

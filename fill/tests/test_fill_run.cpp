@@ -1,0 +1,307 @@
+#include <csignal>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "fill/formats/po.h"
+#include "tests/support/loopbackserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::fill;
+using namespace tarnix::test;
+
+namespace {
+
+const QByteArray header =
+    "msgid \"\"\nmsgstr \"\"\n\"Project-Id-Version: demo 1.0\\n\"\n\"Language: %LANG%\\n\"\n"
+    "\"MIME-Version: 1.0\\n\"\n\"Content-Type: text/plain; charset=%CHARSET%\\n\"\n"
+    "\"Content-Transfer-Encoding: 8bit\\n\"\n\"Plural-Forms: nplurals=2; plural=(n != 1);\\n\"\n\n";
+
+QByteArray poHeader(const QByteArray &language, const QByteArray &charset = "UTF-8")
+{
+    return QByteArray(header).replace("%LANG%", language).replace("%CHARSET%", charset);
+}
+
+// Untranslated entries of every kind the run must handle.
+const QByteArray entries =
+    "#. Shown in the status bar\n#, c-format\nmsgid \"Save %s now\"\nmsgstr \"\"\n\n"
+    "msgctxt \"menu\"\nmsgid \"Open\"\nmsgstr \"\"\n\n"
+    "#, c-format\nmsgid \"%d file\"\nmsgid_plural \"%d files\"\nmsgstr[0] \"\"\nmsgstr[1] \"\"\n\n";
+
+QByteArray numbered(int count, const char *word)
+{
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += "msgid \"" + QByteArray(word) + ' ' + QByteArray::number(i) + "\"\nmsgstr \"\"\n\n";
+    return out;
+}
+
+Catalog readBack(const QString &path)
+{
+    PoFormat format;
+    Catalog catalog;
+    QString error;
+    if (!format.read(path, catalog, error))
+        qWarning() << error;
+    return catalog;
+}
+
+} // namespace
+
+class TestFillRun : public QObject
+{
+    Q_OBJECT
+
+    // The service's wire format: "«tl» text" as the translation ("euro"
+    // becomes "€"), "again" answered as from memory, "lose" refused.
+    LoopbackServer service;
+    int delayMs = 0;
+    QTemporaryDir dir;
+
+    struct Run
+    {
+        int status = -1;
+        QString out;
+        QString err;
+    };
+
+    Run fill(const QStringList &arguments, const std::function<void(QProcess &)> &during = {})
+    {
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(
+            QStringLiteral(TARNIX_FILL_BINARY), QStringList {u"--service"_s, service.url().toString()} + arguments);
+        [[maybe_unused]] const bool ended = QTest::qWaitFor(
+            [&] {
+                if (during && process.state() == QProcess::Running)
+                    during(process);
+                return process.state() == QProcess::NotRunning;
+            },
+            60000);
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    QString write(const QString &name, const QByteArray &content)
+    {
+        QFile file(dir.filePath(name));
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return {};
+        file.write(content);
+        return file.fileName();
+    }
+
+    static QString msgfmtCheck(const QString &path)
+    {
+        QProcess msgfmt;
+        msgfmt.start(u"msgfmt"_s, {u"--check"_s, u"-o"_s, u"/dev/null"_s, path});
+        msgfmt.waitForFinished();
+        return msgfmt.exitCode() == 0 ? QString() : QString::fromLocal8Bit(msgfmt.readAllStandardError());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        QVERIFY(service.start());
+        service.setResponder([this](const RecordedRequest &request) {
+            const QString text = QString::fromUtf8(QByteArray::fromPercentEncoding(request.formField("text")));
+            const QString target = QString::fromUtf8(request.formField("tl"));
+            Answer answer;
+            answer.delayMs = delayMs;
+            if (text.contains(u"lose"_s)) {
+                answer.status = 422;
+                answer.body = "<html><p>The translation is not used: %s is lost.</p></html>";
+                return answer;
+            }
+            QString translation = u"«"_s + target + u"» "_s + text;
+            answer.body = servicePage(translation.replace(u"euro"_s, u"€"_s).toHtmlEscaped().toUtf8());
+            if (text.contains(u"again"_s))
+                answer.extraHeaders.append(qMakePair("X-Tarnix-Memory"_ba, "yes"_ba));
+            return answer;
+        });
+    }
+
+    void init()
+    {
+        delayMs = 0;
+        service.clearRequests();
+        for (const QString &name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(dir.filePath(name));
+    }
+
+    // Each output is accepted by msgfmt --check, keeps what was translated,
+    // and holds every fill marked fuzzy with all of its language's forms.
+    void filledCatalogsPassMsgfmt_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("outputs");
+        QTest::addColumn<int>("filled");
+        QTest::addColumn<int>("status");
+        const QByteArray kept =
+            "#, fuzzy\nmsgid \"Close\"\nmsgstr \"Cerrar\"\n\nmsgid \"Cancel\"\nmsgstr \"Cancelar\"\n\n"
+            "#~ msgid \"Gone\"\n#~ msgstr \"Ido\"\n";
+        QTest::newRow("catalog") << u"es.po"_s << poHeader("es") + entries + kept << QStringList()
+                                 << QStringList {u"es.po"_s} << 3 << 0;
+        QTest::newRow("template to three languages")
+            << u"demo.pot"_s << poHeader("").replace("charset=UTF-8", "charset=CHARSET") + entries
+            << QStringList {u"--to"_s, u"es,ru,ja"_s} << QStringList {u"es.po"_s, u"ru.po"_s, u"ja.po"_s} << 9 << 0;
+        QTest::newRow("latin-1 keeps its charset, skips what it cannot hold")
+            << u"de.po"_s << poHeader("", "ISO-8859-1") + "msgid \"Price in euro\"\nmsgstr \"\"\n\n" + entries
+            << QStringList() << QStringList {u"de.po"_s} << 3 << 1;
+        QTest::newRow("refusals and memory counted")
+            << u"it.po"_s
+            << poHeader("it") + "msgid \"Do not lose %s\"\nmsgstr \"\"\n\nmsgid \"Open again\"\nmsgstr \"\"\n"
+            << QStringList() << QStringList {u"it.po"_s} << 1 << 1;
+    }
+    void filledCatalogsPassMsgfmt()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, outputs);
+        QFETCH(int, filled);
+        QFETCH(int, status);
+        const QString input = write(name, content);
+        const bool checked = msgfmtCheck(input).isEmpty() || name.endsWith(u".pot"_s);
+        const Catalog before = readBack(input);
+        const Run run = fill(arguments + QStringList {input});
+        QVERIFY2(run.status == status, qPrintable(run.err + run.out));
+
+        int fills = 0;
+        for (const QString &output : outputs) {
+            const QString path = dir.filePath(output);
+            if (checked)
+                QVERIFY2(msgfmtCheck(path).isEmpty(), qPrintable(msgfmtCheck(path)));
+            const Catalog after = readBack(path);
+            QCOMPARE(after.entries.size(), before.entries.size());
+            for (qsizetype i = 0; i < after.entries.size(); ++i) {
+                const Entry &was = before.entries[i];
+                const Entry &is = after.entries[i];
+                if (!was.translations.value(0).isEmpty() || was.obsolete) {
+                    QCOMPARE(is.translations, was.translations);
+                    QCOMPARE(is.fuzzy, was.fuzzy);
+                } else if (!is.translations.value(0).isEmpty()) {
+                    ++fills;
+                    QVERIFY(is.fuzzy);
+                    QVERIFY2(is.translations.first().startsWith(u"«"_s), qPrintable(is.translations.first()));
+                    QCOMPARE(is.translations.size(), is.plural ? after.pluralForms : 1);
+                }
+            }
+        }
+        QCOMPARE(fills, filled);
+        if (name == u"de.po"_s) {
+            QFile raw(input);
+            QVERIFY(raw.open(QIODevice::ReadOnly));
+            const QByteArray bytes = raw.readAll();
+            QVERIFY(bytes.contains("charset=ISO-8859-1")
+                && bytes.contains("\xab"
+                                  "de\xbb"));
+            QVERIFY(run.out.contains(u"charset cannot hold"_s));
+        }
+        if (name == u"es.po"_s) { // the message context and the comment for translators go along
+            QByteArrayList contexts;
+            for (const RecordedRequest &request : service.requests())
+                contexts.append(QByteArray::fromPercentEncoding(request.formField("context")));
+            QVERIFY(contexts.contains("menu") && contexts.contains("Shown in the status bar"));
+        }
+        if (name == u"it.po"_s)
+            QVERIFY(
+                run.out.contains(u"%s is lost"_s) && run.out.contains(QRegularExpression(u"it +2 +0 +1 +1 +1 +0"_s)));
+    }
+
+    void checkFindsBrokenPlaceholders()
+    {
+        const QString path = write(u"fr.po"_s,
+            poHeader("fr")
+                + "msgid \"Delete %1?\"\nmsgstr \"Supprimer ?\"\n\nmsgid \"Fine %1\"\nmsgstr \"Bien %1\"\n\n"
+                  "#, fuzzy, c-format\nmsgid \"Save %s now\"\nmsgstr \"Enregistrer maintenant\"\n");
+        const Run run = fill({u"--check"_s, path});
+        QCOMPARE(run.status, 1);
+        const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith(path + u":10: "_s) && lines[0].contains(u"%1"_s), qPrintable(run.out));
+        QVERIFY2(lines[1].startsWith(path + u":17: "_s) && lines[1].contains(u"%s"_s), qPrintable(run.out));
+        QVERIFY(service.requests().isEmpty());
+    }
+
+    void interruptedRunWritesWhatItFilled()
+    {
+        delayMs = 100;
+        const QString path = write(u"es.po"_s, poHeader("es") + numbered(40, "Item"));
+        bool sent = false;
+        const Run run = fill({u"--jobs"_s, u"2"_s, path}, [&](QProcess &process) {
+            if (!sent && service.requests().size() >= 6)
+                sent = ::kill(pid_t(process.processId()), SIGINT) == 0;
+        });
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(u"interrupted"_s), qPrintable(run.err));
+        QVERIFY(msgfmtCheck(path).isEmpty());
+        const Catalog after = readBack(path);
+        const auto filled = std::count_if(after.entries.cbegin(), after.entries.cend(),
+            [](const Entry &e) { return !e.translations.value(0).isEmpty(); });
+        QVERIFY2(filled >= 2 && filled < 40, qPrintable(QString::number(filled)));
+    }
+
+    void catalogChangedDuringTheRunIsLeftAlone()
+    {
+        delayMs = 100;
+        const QString path = write(u"es.po"_s, poHeader("es") + numbered(6, "Item"));
+        const QByteArray edited = poHeader("es") + numbered(6, "Item") + "# edited meanwhile\n";
+        const Run run = fill({u"--jobs"_s, u"1"_s, path}, [&](QProcess &) {
+            if (service.requests().size() == 2) // the first after the service's probe
+                write(u"es.po"_s, edited);
+        });
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.contains(u"changed on disk"_s), qPrintable(run.err));
+        QFile original(path);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QCOMPARE(original.readAll(), edited);
+        const Catalog beside = readBack(dir.filePath(u"es.tarnix-fill.po"_s));
+        QCOMPARE(beside.entries.size(), 6);
+        QVERIFY(beside.entries.last().fuzzy && !beside.entries.last().translations.first().isEmpty());
+    }
+
+    void badFilesAreReportedBeforeAnyRequest_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("malformed") << u"bad.po"_s << "msgid \"BADTEXT\"\nmsgstr \"\"\nmsgid oops\n"_ba << false
+                                   << u"bad.po:3:"_s;
+        QTest::newRow("read-only") << u"ro.po"_s << poHeader("es") + numbered(1, "BADTEXT") << true
+                                   << u"ro.po:0: cannot write here (read-only)"_s;
+        QTest::newRow("not a catalog") << u"notes.txt"_s << "BADTEXT"_ba << false << u"notes.txt:0: not a catalog"_s;
+        QTest::newRow("binary named .po")
+            << u"mo.po"_s << QByteArray("\xde\x12\x04\x95\0\0\0\0BADTEXT", 15) << false << u"mo.po:0: not a PO file"_s;
+    }
+    void badFilesAreReportedBeforeAnyRequest()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, readOnly);
+        QFETCH(QString, message);
+        const QString bad = write(name, content);
+        if (readOnly)
+            QFile::setPermissions(bad, QFile::ReadOwner | QFile::ReadGroup);
+        const QString good = write(u"es.po"_s, poHeader("es") + numbered(2, "Good"));
+        const Run run = fill({bad, good});
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(service.requests().size(), 3); // the probe, then the good file's two entries
+        for (const RecordedRequest &request : service.requests())
+            QVERIFY(!request.body.contains("BADTEXT"));
+        QCOMPARE(readBack(good).entries.last().translations.first(), u"«es» Good 1"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFillRun)
+#include "test_fill_run.moc"
