@@ -6,8 +6,9 @@
 # service's translation memory is built with.
 BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-httpserver-dev \
   qt6-websockets-dev
-# The validators of the desktop entry and the AppStream metadata, which tests run.
-TEST_DEPS := desktop-file-utils appstream
+# The validators of the desktop entry and the AppStream metadata, and Qt's
+# lupdate/lrelease and xmllint, which the catalog tests run on their output.
+TEST_DEPS := desktop-file-utils appstream qt6-l10n-tools libxml2-utils
 # What the service needs at run time beyond the libraries it links: Qt's
 # SQLite driver (a plugin), for the translation memory.
 SERVICE_DEPS := libqt6sql6-sqlite
