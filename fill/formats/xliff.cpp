@@ -200,7 +200,7 @@ std::optional<QList<xml::Edit>> XliffFormat::edits(const Slot &slot, const QStri
         return m_document.holds(c) ? QString::fromUcs4(&c, 1) : u"&#x%1;"_s.arg(uint(c), 0, 16);
     };
     const std::optional<QString> content = xml::toXml(translation, slot.inlines, escape);
-    if (!content)
+    if (!content || !xml::wellFormed(*content))
         return std::nullopt;
     const QString &text = m_document.text();
     QList<xml::Edit> edits;

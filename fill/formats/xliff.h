@@ -43,7 +43,8 @@ private:
     void readUnit(QXmlStreamReader &reader, Catalog &catalog);
     void readNote(QXmlStreamReader &reader, Unit &unit, QStringView kind);
     Entry readPart(QXmlStreamReader &reader, Unit &unit, Slot &slot);
-    // The edits that fill one entry; nullopt when XML cannot hold the translation.
+    // The edits that fill one entry; nullopt when XML cannot hold the
+    // translation (a control character in 1.2, inline elements out of order).
     std::optional<QList<xml::Edit>> edits(const Slot &slot, const QString &translation) const;
 
     xml::Document m_document;

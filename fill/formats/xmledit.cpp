@@ -232,6 +232,15 @@ std::optional<QString> toXml(const QString &translation, const QList<Inline> &in
     return out;
 }
 
+bool wellFormed(const QString &content)
+{
+    QXmlStreamReader reader(u"<t>"_s + content + u"</t>"_s);
+    reader.setNamespaceProcessing(false);
+    while (!reader.atEnd())
+        reader.readNext();
+    return !reader.hasError();
+}
+
 QString withAttribute(const QString &tag, const QString &name, const QString &value)
 {
     const QRegularExpression attribute(u"(?<=\\s)%1\\s*=\\s*([\"'])(.*?)\\1"_s.arg(QRegularExpression::escape(name)),

@@ -85,6 +85,10 @@ using Escaper = std::function<std::optional<QString>(char32_t)>;
 // in the source, everything else escaped. nullopt when a character cannot be held.
 std::optional<QString> toXml(const QString &translation, const QList<Inline> &inlines, const Escaper &escape);
 
+// Whether element content is well-formed on its own: an engine may have
+// moved a paired inline element's end before its start.
+bool wellFormed(const QString &content);
+
 // The start tag with the attribute set to value, in place when it is there,
 // else added at the end of the tag.
 QString withAttribute(const QString &tag, const QString &name, const QString &value);

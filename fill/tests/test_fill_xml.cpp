@@ -8,6 +8,9 @@
 
 #include "fill/formats/ts.h"
 #include "fill/formats/xliff.h"
+#ifdef TARNIX_WITH_SERVICE
+#include "service/text/placeholders.h"
+#endif
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::fill;
@@ -83,6 +86,7 @@ private slots:
     void tsAsLupdateWritesIt();
     void fixtures_data();
     void fixtures();
+    void misnestedInlineIsSkipped();
     void realFiles_data();
     void realFiles();
     void readErrors_data();
@@ -196,6 +200,11 @@ void TestFillXml::fixtures()
     QCOMPARE(catalog.entries.size(), entries);
     const QList<Fill> fills = fillsFor(catalog);
     QCOMPARE(fills.size(), filled);
+#ifdef TARNIX_WITH_SERVICE
+    // Every inline element reaches an engine as a placeholder token.
+    for (const Entry &entry : std::as_const(catalog.entries))
+        QVERIFY2(!tarnix::service::maskPlaceholders(entry.source).text.contains(u'<'), qPrintable(entry.source));
+#endif
 
     QVERIFY(format->write({}, out, QString(), 0).ok);
     QCOMPARE(contents(out), original);
@@ -213,6 +222,24 @@ void TestFillXml::fixtures()
         QVERIFY(entry != back.entries.cend() && entry->fuzzy);
         QCOMPARE(entry->translations, fill.forms);
     }
+}
+
+// An answer whose paired inline element ends before it starts would break
+// the file: it is skipped, the entry left as it was.
+void TestFillXml::misnestedInlineIsSkipped()
+{
+    const QString in = data + u"/angular12.xlf"_s;
+    const QString out = m_dir.filePath(u"misnested.xlf"_s);
+    XliffFormat format;
+    Catalog catalog;
+    QString error;
+    QVERIFY2(format.read(in, catalog, error), qPrintable(error));
+    const Entry &entry = catalog.entries.last();
+    QVERIFY(entry.source.startsWith(u"Press <g id=\"1\" ctype=\"bold\">Save</g>"_s));
+    const WriteResult result = format.write({{entry.id, {u"</g>Pulse<g id=\"1\" ctype=\"bold\">"_s}}}, out, {}, 0);
+    QVERIFY(result.ok);
+    QCOMPARE(result.skipped, QList<int> {entry.id});
+    QCOMPARE(contents(out), contents(in));
 }
 
 // Files nobody here wrote (qpdfview's German catalog as lupdate left it,
