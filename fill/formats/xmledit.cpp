@@ -210,12 +210,15 @@ std::optional<QString> toXml(const QString &translation, const QList<Inline> &in
         [](const Inline &a, const Inline &b) { return a.shown.size() > b.shown.size(); });
     QString out;
     for (qsizetype i = 0; i < translation.size();) {
-        const auto inl = std::find_if(longestFirst.cbegin(), longestFirst.cend(),
-            [&](const Inline &candidate) { return QStringView(translation).sliced(i).startsWith(candidate.shown); });
-        if (translation[i] == u'<' && inl != longestFirst.cend()) {
-            out += inl->raw;
-            i += inl->shown.size();
-            continue;
+        if (translation[i] == u'<') {
+            const auto inl = std::find_if(longestFirst.cbegin(), longestFirst.cend(), [&](const Inline &candidate) {
+                return QStringView(translation).sliced(i).startsWith(candidate.shown);
+            });
+            if (inl != longestFirst.cend()) {
+                out += inl->raw;
+                i += inl->shown.size();
+                continue;
+            }
         }
         char32_t c = translation[i].unicode();
         qsizetype width = 1;
@@ -274,15 +277,24 @@ QString breakBefore(const QString &text, qsizetype elementStart)
     return (lineStart >= 2 && text[lineStart - 2] == u'\r' ? u"\r\n"_s : u"\n"_s) + indent;
 }
 
-QString applied(QString text, QList<Edit> edits)
+QString applied(const QString &text, QList<Edit> edits)
 {
-    // From the end, so earlier offsets hold; at one offset a replacement goes
-    // before an insertion, which then lands in front of it.
+    // In one pass, so a large catalog with many fills costs its size once; at
+    // one offset an insertion goes before a replacement that starts there.
     std::stable_sort(edits.begin(), edits.end(),
-        [](const Edit &a, const Edit &b) { return a.start > b.start || (a.start == b.start && a.end > b.end); });
-    for (const Edit &edit : edits)
-        text.replace(edit.start, edit.end - edit.start, edit.text);
-    return text;
+        [](const Edit &a, const Edit &b) { return a.start < b.start || (a.start == b.start && a.end < b.end); });
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    qsizetype at = 0;
+    for (const Edit &edit : std::as_const(edits)) {
+        if (edit.start < at)
+            continue; // overlaps the one before (one entry filled twice): the first stands
+        out += QStringView(text).sliced(at, edit.start - at);
+        out += edit.text;
+        at = edit.end;
+    }
+    out += QStringView(text).sliced(at);
+    return out;
 }
 
 QString writeFile(const QString &path, const QByteArray &bytes)

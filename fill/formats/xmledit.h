@@ -106,7 +106,7 @@ struct Edit
     QString text;
 };
 // The text with the edits applied; edits do not overlap.
-QString applied(QString text, QList<Edit> edits);
+QString applied(const QString &text, QList<Edit> edits);
 
 // Writes bytes to path; an empty string or "path:0: what".
 QString writeFile(const QString &path, const QByteArray &bytes);
