@@ -37,7 +37,7 @@ bool untranslated(const Entry &entry)
 // included), with characters every format must escape.
 QStringList formsFor(const Entry &entry)
 {
-    const QString form = u"«%1» & <i>"_s.arg(entry.source);
+    const QString form = u"«%1» & <i> €"_s.arg(entry.source);
     if (!entry.plural)
         return {form};
     return {form + u"#0"_s, form + u"#1"_s};
@@ -124,6 +124,7 @@ void f() {
     QCOMPARE(catalog.entries[0].notes, QStringList {u"Shown in the title bar"_s});
     QCOMPARE(catalog.entries[1].context, u"verb"_s);
     QVERIFY(catalog.entries[2].plural);
+    QCOMPARE(catalog.entries[2].pluralSource, u"%n file(s) copied"_s);
     QCOMPARE(catalog.entries[3].source, u"Tab\there, bell\a\u00a0!"_s);
 
     const QList<Fill> fills = fillsFor(catalog);
@@ -164,12 +165,13 @@ void TestFillXml::fixtures_data()
     QTest::addColumn<QString>("language");
     QTest::addColumn<int>("entries");
     QTest::addColumn<int>("filled");
-    QTest::addColumn<bool>("utf16");
-    QTest::newRow("Xcode export, XLIFF 1.2") << u"xcode.xlf"_s << u"es"_s << 5 << 3 << false;
-    QTest::newRow("Angular XLIFF 1.2, inline elements") << u"angular12.xlf"_s << u"es"_s << 3 << 3 << false;
-    QTest::newRow("Angular XLIFF 2.0, inline elements") << u"angular20.xlf"_s << u"es_ES"_s << 5 << 3 << false;
-    QTest::newRow("XLIFF 2.0 in UTF-16") << u"angular20.xlf"_s << u"es_ES"_s << 5 << 3 << true;
-    QTest::newRow("TS by hand, CRLF, odd forms") << u"handwritten.ts"_s << u"de"_s << 7 << 3 << false;
+    QTest::addColumn<QString>("encoding");
+    QTest::newRow("Xcode export, XLIFF 1.2") << u"xcode.xlf"_s << u"es"_s << 5 << 3 << u"UTF-8"_s;
+    QTest::newRow("Angular XLIFF 1.2, inline elements") << u"angular12.xlf"_s << u"es"_s << 3 << 3 << u"UTF-8"_s;
+    QTest::newRow("Angular XLIFF 2.0, inline elements") << u"angular20.xlf"_s << u"es_ES"_s << 5 << 3 << u"UTF-8"_s;
+    QTest::newRow("XLIFF 2.0 in UTF-16") << u"angular20.xlf"_s << u"es_ES"_s << 5 << 3 << u"UTF-16"_s;
+    QTest::newRow("TS by hand, CRLF, odd forms") << u"handwritten.ts"_s << u"de"_s << 7 << 3 << u"UTF-8"_s;
+    QTest::newRow("TS in ISO-8859-1") << u"handwritten.ts"_s << u"de"_s << 7 << 3 << u"ISO-8859-1"_s;
 }
 
 void TestFillXml::fixtures()
@@ -178,18 +180,20 @@ void TestFillXml::fixtures()
     QFETCH(QString, language);
     QFETCH(int, entries);
     QFETCH(int, filled);
-    QFETCH(bool, utf16);
+    QFETCH(QString, encoding);
     const qsizetype dot = file.lastIndexOf(u'.');
     QByteArray original = contents(data + u'/' + file);
     QByteArray expected = contents(data + u'/' + file.left(dot) + u".filled"_s + file.mid(dot));
-    if (utf16) {
-        const auto toUtf16 = [](const QByteArray &utf8) {
-            QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
-            return QByteArray(encoder.encode(QString::fromUtf8(utf8).replace(u"UTF-8"_s, u"UTF-16"_s)));
-        };
-        original = toUtf16(original);
-        expected = toUtf16(expected);
-    }
+    // The same file in another encoding, declared; what Latin-1 lacks as a reference.
+    const auto recoded = [&encoding](const QByteArray &utf8) {
+        QString text = QString::fromUtf8(utf8).replace(u"UTF-8"_s, encoding, Qt::CaseInsensitive);
+        if (encoding == u"ISO-8859-1"_s)
+            return text.replace(u"€"_s, u"&#x20ac;"_s).toLatin1();
+        QStringEncoder encoder(encoding.toLatin1().constData(), QStringConverter::Flag::WriteBom);
+        return QByteArray(encoder.encode(text));
+    };
+    original = recoded(original);
+    expected = recoded(expected);
     const QString in = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + file.mid(dot));
     const QString out = in + u".out"_s;
     put(in, original);
@@ -295,6 +299,9 @@ void TestFillXml::readErrors_data()
         << u"f.xlf"_s
         << QByteArray("<xliff version=\"1.2\">\n<file>\n<body>\n<trans-unit id=\"1\"><source>a</target>\n") << 4
         << u""_s;
+    QTest::newRow("XLIFF in Shift_JIS") << u"i.xlf"_s
+                                        << QByteArray("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<xliff/>") << 1
+                                        << u"not supported"_s;
     QTest::newRow("XLIFF not UTF-8") << u"g.xlf"_s << QByteArray("<xliff version=\"1.2\">\xff</xliff>") << 0
                                      << u"not valid UTF-8"_s;
     QTest::newRow("XLIFF two languages") << u"h.xlf"_s

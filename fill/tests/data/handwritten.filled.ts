@@ -6,18 +6,18 @@
     <message>
         <location filename="dialog.cpp" line="12"/>
         <source>Close</source>
-        <translation type="unfinished">«Close» &amp; &lt;i&gt;</translation>
+        <translation type="unfinished">«Close» &amp; &lt;i&gt; €</translation>
     </message>
     <message>
         <source>Print %1</source>
         <comment>verb</comment>
-        <translation type="unfinished">«Print %1» &amp; &lt;i&gt;</translation>
+        <translation type="unfinished">«Print %1» &amp; &lt;i&gt; €</translation>
     </message>
     <message numerus="yes">
         <source>%n page(s)</source>
         <translation type="unfinished">
-            <numerusform>«%n page(s)» &amp; &lt;i&gt;#0</numerusform>
-            <numerusform>«%n page(s)» &amp; &lt;i&gt;#1</numerusform>
+            <numerusform>«%n page(s)» &amp; &lt;i&gt; €#0</numerusform>
+            <numerusform>«%n page(s)» &amp; &lt;i&gt; €#1</numerusform>
         </translation>
     </message>
     <message>
