@@ -95,7 +95,7 @@ void XliffFormat::readContainer(QXmlStreamReader &reader, Catalog &catalog, QStr
     }
 }
 
-void XliffFormat::readNote(QXmlStreamReader &reader, Unit &unit, QStringView kind)
+void XliffFormat::readNote(QXmlStreamReader &reader, Unit &unit, const QString &kind)
 {
     const QString note = reader.readElementText(QXmlStreamReader::IncludeChildElements);
     if (kind == u"meaning" && unit.context.isEmpty())
@@ -122,7 +122,7 @@ void XliffFormat::readUnit(QXmlStreamReader &reader, Catalog &catalog)
         } else if (reader.name() == u"notes") {
             while (reader.readNextStartElement()) {
                 if (reader.name() == u"note")
-                    readNote(reader, unit, reader.attributes().value(u"category"_s));
+                    readNote(reader, unit, reader.attributes().value(u"category"_s).toString());
                 else
                     reader.skipCurrentElement();
             }
@@ -162,10 +162,12 @@ Entry XliffFormat::readPart(QXmlStreamReader &reader, Unit &unit, Slot &slot)
             slot.target = target.span;
             entry.translations = {target.text};
         } else if (name == u"note" && !m_version2) {
-            readNote(reader, unit, reader.attributes().value(u"from"_s));
+            readNote(reader, unit, reader.attributes().value(u"from"_s).toString());
         } else {
+            // The name is the reader's: read it before moving on.
+            const bool segSource = name == u"seg-source";
             reader.skipCurrentElement();
-            if (name == u"seg-source")
+            if (segSource)
                 slot.insertAfter = reader.characterOffset();
         }
     }

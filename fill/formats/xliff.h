@@ -41,7 +41,7 @@ private:
     bool readDocument(QXmlStreamReader &reader, Catalog &catalog, QString &error);
     void readContainer(QXmlStreamReader &reader, Catalog &catalog, QString &error);
     void readUnit(QXmlStreamReader &reader, Catalog &catalog);
-    void readNote(QXmlStreamReader &reader, Unit &unit, QStringView kind);
+    void readNote(QXmlStreamReader &reader, Unit &unit, const QString &kind);
     Entry readPart(QXmlStreamReader &reader, Unit &unit, Slot &slot);
     // The edits that fill one entry; nullopt when XML cannot hold the
     // translation (a control character in 1.2, inline elements out of order).
