@@ -44,6 +44,7 @@ bool isObsolete(QStringView type)
 bool TsFormat::read(const QString &path, Catalog &catalog, QString &error)
 {
     m_slots.clear();
+    m_root = {};
     catalog = Catalog {};
     catalog.path = path;
     if (!m_document.load(path, error))

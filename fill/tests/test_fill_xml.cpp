@@ -166,12 +166,17 @@ void TestFillXml::fixtures_data()
     QTest::addColumn<int>("entries");
     QTest::addColumn<int>("filled");
     QTest::addColumn<QString>("encoding");
-    QTest::newRow("Xcode export, XLIFF 1.2") << u"xcode.xlf"_s << u"es"_s << 5 << 3 << u"UTF-8"_s;
-    QTest::newRow("Angular XLIFF 1.2, inline elements") << u"angular12.xlf"_s << u"es"_s << 3 << 3 << u"UTF-8"_s;
-    QTest::newRow("Angular XLIFF 2.0, inline elements") << u"angular20.xlf"_s << u"es_ES"_s << 5 << 3 << u"UTF-8"_s;
-    QTest::newRow("XLIFF 2.0 in UTF-16") << u"angular20.xlf"_s << u"es_ES"_s << 5 << 3 << u"UTF-16"_s;
-    QTest::newRow("TS by hand, CRLF, odd forms") << u"handwritten.ts"_s << u"de"_s << 7 << 3 << u"UTF-8"_s;
-    QTest::newRow("TS in ISO-8859-1") << u"handwritten.ts"_s << u"de"_s << 7 << 3 << u"ISO-8859-1"_s;
+    QTest::addColumn<QString>("first"); // the first entry's context and notes
+    const QString angular = u"User welcome|An introduction header for this sample"_s;
+    QTest::newRow("Xcode export, XLIFF 1.2")
+        << u"xcode.xlf"_s << u"es"_s << 5 << 3 << u"UTF-8"_s << u"|Count in the sidebar"_s;
+    QTest::newRow("Angular XLIFF 1.2, inline elements")
+        << u"angular12.xlf"_s << u"es"_s << 3 << 3 << u"UTF-8"_s << angular;
+    QTest::newRow("Angular XLIFF 2.0, inline elements")
+        << u"angular20.xlf"_s << u"es_ES"_s << 5 << 3 << u"UTF-8"_s << angular;
+    QTest::newRow("XLIFF 2.0 in UTF-16") << u"angular20.xlf"_s << u"es_ES"_s << 5 << 3 << u"UTF-16"_s << angular;
+    QTest::newRow("TS by hand, CRLF, odd forms") << u"handwritten.ts"_s << u"de"_s << 7 << 3 << u"UTF-8"_s << u""_s;
+    QTest::newRow("TS in ISO-8859-1") << u"handwritten.ts"_s << u"de"_s << 7 << 3 << u"ISO-8859-1"_s << u""_s;
 }
 
 void TestFillXml::fixtures()
@@ -181,6 +186,7 @@ void TestFillXml::fixtures()
     QFETCH(int, entries);
     QFETCH(int, filled);
     QFETCH(QString, encoding);
+    QFETCH(QString, first);
     const qsizetype dot = file.lastIndexOf(u'.');
     QByteArray original = contents(data + u'/' + file);
     QByteArray expected = contents(data + u'/' + file.left(dot) + u".filled"_s + file.mid(dot));
@@ -202,6 +208,7 @@ void TestFillXml::fixtures()
     QString error;
     QVERIFY2(format->read(in, catalog, error), qPrintable(error));
     QCOMPARE(catalog.entries.size(), entries);
+    QCOMPARE((QStringList {catalog.entries[0].context} + catalog.entries[0].notes).join(u'|'), first);
     const QList<Fill> fills = fillsFor(catalog);
     QCOMPARE(fills.size(), filled);
 #ifdef TARNIX_WITH_SERVICE
@@ -289,6 +296,7 @@ void TestFillXml::readErrors_data()
     QTest::addColumn<QString>("what");
     QTest::newRow("TS cut short") << u"a.ts"_s << QByteArray("<?xml version=\"1.0\"?>\n<TS>\n<context>\n</TS>\n") << 4
                                   << u""_s;
+    QTest::newRow("TS not UTF-8") << u"j.ts"_s << QByteArray("<TS>\xc3\x28</TS>") << 0 << u"not valid UTF-8"_s;
     QTest::newRow("TS empty") << u"b.ts"_s << QByteArray() << 1 << u""_s;
     QTest::newRow("XML but not TS") << u"c.ts"_s << QByteArray("<?xml version=\"1.0\"?>\n<html><body/></html>\n") << 2
                                     << u"not a Qt TS file"_s;
