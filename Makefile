@@ -8,9 +8,9 @@
 BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-httpserver-dev \
   qt6-websockets-dev libgettextpo-dev
 # The validators of the desktop entry and the AppStream metadata, which tests
-# run; gettext's msgfmt and Qt's lrelease, which judge the catalogs tarnix-fill
-# writes.
-TEST_DEPS := desktop-file-utils appstream gettext qt6-l10n-tools
+# run; gettext's msgfmt, Qt's lupdate/lrelease and xmllint, which judge the
+# catalogs tarnix-fill writes.
+TEST_DEPS := desktop-file-utils appstream gettext qt6-l10n-tools libxml2-utils
 # What the service needs at run time beyond the libraries it links: Qt's
 # SQLite driver (a plugin), for the translation memory.
 SERVICE_DEPS := libqt6sql6-sqlite

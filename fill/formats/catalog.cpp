@@ -1,11 +1,8 @@
 #include "fill/formats/catalog.h"
 
 #include "fill/formats/po.h"
-#if __has_include("fill/formats/ts.h")
 #include "fill/formats/ts.h"
 #include "fill/formats/xliff.h"
-#define TARNIX_FILL_XML_FORMATS 1
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -16,12 +13,10 @@ std::unique_ptr<CatalogFormat> formatFor(const QString &path)
     const QString name = path.toLower();
     if (name.endsWith(u".po"_s) || name.endsWith(u".pot"_s))
         return std::make_unique<PoFormat>();
-#ifdef TARNIX_FILL_XML_FORMATS
     if (name.endsWith(u".ts"_s))
         return std::make_unique<TsFormat>();
     if (name.endsWith(u".xlf"_s) || name.endsWith(u".xliff"_s))
         return std::make_unique<XliffFormat>();
-#endif
     return nullptr;
 }
 

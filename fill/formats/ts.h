@@ -1,0 +1,41 @@
+#pragma once
+
+#include "fill/formats/catalog.h"
+#include "fill/formats/xmledit.h"
+
+class QXmlStreamReader;
+
+namespace tarnix::fill {
+
+// Qt TS files as lupdate writes them. A message is one entry: its
+// disambiguation comment the context, its extracted comment a note, a
+// numerus message plural with one translation per <numerusform>. A fill
+// goes into the message's <translation>, kept or marked type="unfinished",
+// and is escaped as lupdate escapes, so lupdate finds nothing to rewrite.
+class TsFormat : public CatalogFormat
+{
+public:
+    bool read(const QString &path, Catalog &catalog, QString &error) override;
+    WriteResult write(
+        const QList<Fill> &fills, const QString &outPath, const QString &language, int pluralForms) override;
+
+private:
+    // Where one message's translation lies, or goes when it has none.
+    struct Slot
+    {
+        xml::Span translation;
+        QList<xml::Span> forms;
+        bool numerus = false;
+        qsizetype source = -1; // start of <source>, whose indentation a new <translation> takes
+        qsizetype insertAfter = -1; // end of the last element a new <translation> follows
+    };
+    void readMessage(QXmlStreamReader &reader, Catalog &catalog);
+    QList<xml::Edit> edits(const Slot &slot, const QStringList &forms) const;
+
+    xml::Document m_document;
+    QList<Slot> m_slots;
+    xml::Span m_root;
+    bool m_hasLanguage = false;
+};
+
+} // namespace tarnix::fill

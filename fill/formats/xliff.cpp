@@ -1,0 +1,267 @@
+#include "fill/formats/xliff.h"
+
+#include <QXmlStreamReader>
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::fill {
+
+namespace {
+
+const auto namespace2 = u"urn:oasis:names:tc:xliff:document:2.0"_s;
+
+// XLIFF 1.2's states that say a target is not yet a finished translation.
+bool needsWork12(QStringView state)
+{
+    return state == u"new" || state.startsWith(u"needs-");
+}
+
+// Xcode writes this note on every string that has none: no help to anyone.
+const auto noComment = u"No comment provided by engineer."_s;
+
+} // namespace
+
+bool XliffFormat::read(const QString &path, Catalog &catalog, QString &error)
+{
+    m_slots.clear();
+    m_unlabelled.clear();
+    catalog = Catalog {};
+    catalog.path = path;
+    if (!m_document.load(path, error))
+        return false;
+    QXmlStreamReader reader(m_document.text());
+    const bool read = readDocument(reader, catalog, error);
+    while (read && !reader.atEnd() && !reader.hasError())
+        reader.readNext();
+    if (reader.hasError()) {
+        error = m_document.fault(reader);
+        return false;
+    }
+    return read && error.isEmpty();
+}
+
+bool XliffFormat::readDocument(QXmlStreamReader &reader, Catalog &catalog, QString &error)
+{
+    if (!reader.readNextStartElement()) {
+        if (!reader.hasError())
+            error = u"%1:1: not an XLIFF file (no root element)"_s.arg(m_document.path());
+        return false;
+    }
+    const QString where = u"%1:%2: "_s.arg(m_document.path()).arg(reader.lineNumber());
+    if (reader.name() != u"xliff") {
+        error = where + u"not an XLIFF file (its root element is <%1>)"_s.arg(reader.name());
+        return false;
+    }
+    const QStringView version = reader.attributes().value(u"version"_s);
+    m_version2 = reader.namespaceUri() == namespace2 || version.startsWith(u"2.");
+    if (!m_version2 && !version.startsWith(u"1.")) {
+        error = where + u"XLIFF version \"%1\" is not supported (1.2 and 2.0 are)"_s.arg(version);
+        return false;
+    }
+    if (m_version2) {
+        catalog.language = reader.attributes().value(u"trgLang"_s).toString();
+        if (catalog.language.isEmpty())
+            m_unlabelled.append(xml::startSpan(reader, m_document.text()));
+    }
+    readContainer(reader, catalog, error);
+    return true;
+}
+
+// Files, groups and bodies, down to the units.
+void XliffFormat::readContainer(QXmlStreamReader &reader, Catalog &catalog, QString &error)
+{
+    while (reader.readNextStartElement()) {
+        const QStringView name = reader.name();
+        if (name == (m_version2 ? u"unit" : u"trans-unit")) {
+            readUnit(reader, catalog);
+            continue;
+        }
+        if (name == u"file" && !m_version2) {
+            const QString language = reader.attributes().value(u"target-language"_s).toString();
+            if (language.isEmpty())
+                m_unlabelled.append(xml::startSpan(reader, m_document.text()));
+            else if (catalog.language.isEmpty())
+                catalog.language = language;
+            else if (language != catalog.language && error.isEmpty())
+                error = u"%1:%2: <file> elements with different target languages (%3, %4): one catalog has one"_s
+                            .arg(m_document.path())
+                            .arg(reader.lineNumber())
+                            .arg(catalog.language, language);
+        }
+        if (name == u"file" || name == u"group" || name == u"body")
+            readContainer(reader, catalog, error);
+        else
+            reader.skipCurrentElement();
+    }
+}
+
+void XliffFormat::readNote(QXmlStreamReader &reader, Unit &unit, const QString &kind)
+{
+    const QString note = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+    if (kind == u"meaning" && unit.context.isEmpty())
+        unit.context = note; // Angular's meaning tells apart messages with one text
+    else if (kind != u"location" && kind != u"meaning" && !note.isEmpty() && note != noComment)
+        unit.notes.append(note);
+}
+
+void XliffFormat::readUnit(QXmlStreamReader &reader, Catalog &catalog)
+{
+    const bool translatable = reader.attributes().value(u"translate"_s) != u"no";
+    Unit unit;
+    unit.context = reader.attributes().value(m_version2 ? u"name"_s : u"resname"_s).toString();
+    const qsizetype firstSlot = m_slots.size();
+    if (!m_version2) {
+        m_slots.append(Slot {});
+        unit.entries.append(readPart(reader, unit, m_slots.last()));
+    }
+    while (m_version2 && reader.readNextStartElement()) {
+        if (reader.name() == u"segment") {
+            m_slots.append(Slot {});
+            m_slots.last().segment = xml::startSpan(reader, m_document.text());
+            unit.entries.append(readPart(reader, unit, m_slots.last()));
+        } else if (reader.name() == u"notes") {
+            while (reader.readNextStartElement()) {
+                if (reader.name() == u"note")
+                    readNote(reader, unit, reader.attributes().value(u"category"_s).toString());
+                else
+                    reader.skipCurrentElement();
+            }
+        } else {
+            reader.skipCurrentElement();
+        }
+    }
+    for (qsizetype i = 0; i < unit.entries.size(); ++i) {
+        Entry &entry = unit.entries[i];
+        entry.context = unit.context;
+        entry.notes = unit.notes;
+        entry.id = int(firstSlot + i);
+        if (translatable && !entry.source.isEmpty() && m_slots[entry.id].source >= 0)
+            catalog.entries.append(entry);
+    }
+}
+
+// A 1.2 <trans-unit> or a 2.0 <segment>: its source and target.
+Entry XliffFormat::readPart(QXmlStreamReader &reader, Unit &unit, Slot &slot)
+{
+    const QString &text = m_document.text();
+    Entry entry;
+    QString state = reader.attributes().value(u"state"_s).toString();
+    while (reader.readNextStartElement()) {
+        const QStringView name = reader.name();
+        if (name == u"source") {
+            const xml::Content source = xml::readContent(reader, text);
+            entry.source = source.text;
+            entry.line = m_document.lineAt(source.span.tagStart);
+            slot.source = source.span.tagStart;
+            slot.insertAfter = source.span.end;
+            slot.inlines = source.inlines;
+        } else if (name == u"target") {
+            if (!m_version2)
+                state = reader.attributes().value(u"state"_s).toString();
+            const xml::Content target = xml::readContent(reader, text);
+            slot.target = target.span;
+            entry.translations = {target.text};
+        } else if (name == u"note" && !m_version2) {
+            readNote(reader, unit, reader.attributes().value(u"from"_s).toString());
+        } else {
+            // The name is the reader's: read it before moving on.
+            const bool segSource = name == u"seg-source";
+            reader.skipCurrentElement();
+            if (segSource)
+                slot.insertAfter = reader.characterOffset();
+        }
+    }
+    const bool translated = !entry.translations.value(0).isEmpty();
+    // 2.0 leaves a translated segment's state out (its default is
+    // "initial"); only one that says so is unfinished.
+    entry.fuzzy = translated && (m_version2 ? state == u"initial" : needsWork12(state));
+    return entry;
+}
+
+std::optional<QList<xml::Edit>> XliffFormat::edits(const Slot &slot, const QString &translation) const
+{
+    const auto escape = [this](char32_t c) -> std::optional<QString> {
+        switch (c) {
+        case u'&':
+            return u"&amp;"_s;
+        case u'<':
+            return u"&lt;"_s;
+        case u'>':
+            return u"&gt;"_s;
+        case u'\r':
+            return u"&#xD;"_s; // a raw one would be read back as a line feed
+        default:
+            break;
+        }
+        // XML 1.0 holds no other control character; 2.0 has an element for them.
+        if (c < 0x20 && c != u'\t' && c != u'\n') {
+            if (!m_version2)
+                return std::nullopt;
+            return u"<cp hex=\"%1\"/>"_s.arg(QString::number(uint(c), 16).toUpper().rightJustified(4, u'0'));
+        }
+        return m_document.holds(c) ? QString::fromUcs4(&c, 1) : u"&#x%1;"_s.arg(uint(c), 0, 16);
+    };
+    const std::optional<QString> content = xml::toXml(translation, slot.inlines, escape);
+    if (!content || !xml::wellFormed(*content))
+        return std::nullopt;
+    const QString &text = m_document.text();
+    QList<xml::Edit> edits;
+    // A filled entry waits for a reviewer. 1.2: "needs-review-translation"
+    // is the state for a translation whose text needs review, and the
+    // state-qualifier "mt-suggestion" says it came from machine
+    // translation. 2.0 has only initial, translated, reviewed and final, and
+    // tools take "translated" as done unless a review step is enforced;
+    // "initial" keeps the segment unapproved, the target a proposal.
+    if (m_version2) {
+        const xml::Span &s = slot.segment;
+        const QString tag = text.mid(s.tagStart, s.tagEnd - s.tagStart);
+        const QString initial = xml::withAttribute(tag, u"state"_s, u"initial"_s);
+        if (initial != tag)
+            edits.append({s.tagStart, s.tagEnd, initial});
+    }
+    const QString review12 = u"<target state=\"needs-review-translation\" state-qualifier=\"mt-suggestion\">"_s;
+    const xml::Span &t = slot.target;
+    if (!t.present()) {
+        edits.append({slot.insertAfter, slot.insertAfter,
+            xml::breakBefore(text, slot.source) + (m_version2 ? u"<target>"_s : review12) + *content + u"</target>"_s});
+        return edits;
+    }
+    const QString tag = text.mid(t.tagStart, t.tagEnd - t.tagStart);
+    QString opened = xml::opened(tag);
+    if (!m_version2) {
+        opened = xml::withAttribute(opened, u"state"_s, u"needs-review-translation"_s);
+        opened = xml::withAttribute(opened, u"state-qualifier"_s, u"mt-suggestion"_s);
+    }
+    if (opened != tag)
+        edits.append({t.tagStart, t.tagEnd, opened});
+    edits.append({t.tagEnd, t.contentEnd, *content + (t.selfClosing() ? u"</target>"_s : QString())});
+    return edits;
+}
+
+WriteResult XliffFormat::write(const QList<Fill> &fills, const QString &outPath, const QString &language, int)
+{
+    WriteResult result;
+    QList<xml::Edit> edits;
+    for (const Fill &fill : fills) {
+        if (fill.id < 0 || fill.id >= m_slots.size() || fill.forms.isEmpty())
+            continue;
+        if (const auto slotEdits = this->edits(m_slots[fill.id], fill.forms.first()))
+            edits.append(*slotEdits);
+        else
+            result.skipped.append(fill.id);
+    }
+    const QString &text = m_document.text();
+    for (const xml::Span &span : std::as_const(m_unlabelled)) {
+        if (language.isEmpty())
+            break;
+        QString code = language;
+        edits.append({span.tagStart, span.tagEnd,
+            xml::withAttribute(text.mid(span.tagStart, span.tagEnd - span.tagStart),
+                m_version2 ? u"trgLang"_s : u"target-language"_s, code.replace(u'_', u'-'))});
+    }
+    result.error = xml::writeFile(outPath, m_document.encode(xml::applied(text, edits)));
+    result.ok = result.error.isEmpty();
+    return result;
+}
+
+} // namespace tarnix::fill

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <optional>
+
+#include "fill/formats/catalog.h"
+#include "fill/formats/xmledit.h"
+
+class QXmlStreamReader;
+
+namespace tarnix::fill {
+
+// XLIFF 1.2 (<trans-unit>, as Xcode and Angular export it) and XLIFF 2.0
+// (<unit>/<segment>). A 1.2 unit or a 2.0 segment is one entry; its unit's
+// resname (1.2) or name (2.0), else an Angular "meaning" note, is the
+// context; its notes are notes. Inline elements stay in the entry's text as
+// markup, which the service keeps as placeholders, and go back into the
+// target as the source has them.
+class XliffFormat : public CatalogFormat
+{
+public:
+    bool read(const QString &path, Catalog &catalog, QString &error) override;
+    WriteResult write(
+        const QList<Fill> &fills, const QString &outPath, const QString &language, int pluralForms) override;
+
+private:
+    // Where one entry's target lies, or goes when it has none.
+    struct Slot
+    {
+        xml::Span target;
+        qsizetype source = -1; // start of <source>, whose indentation a new <target> takes
+        qsizetype insertAfter = -1; // end of <source> (or 1.2 <seg-source>)
+        xml::Span segment; // 2.0: the <segment>, which carries the state
+        QList<xml::Inline> inlines;
+    };
+    struct Unit
+    {
+        QString context;
+        QStringList notes;
+        QList<Entry> entries;
+    };
+    bool readDocument(QXmlStreamReader &reader, Catalog &catalog, QString &error);
+    void readContainer(QXmlStreamReader &reader, Catalog &catalog, QString &error);
+    void readUnit(QXmlStreamReader &reader, Catalog &catalog);
+    void readNote(QXmlStreamReader &reader, Unit &unit, const QString &kind);
+    Entry readPart(QXmlStreamReader &reader, Unit &unit, Slot &slot);
+    // The edits that fill one entry; nullopt when XML cannot hold the
+    // translation (a control character in 1.2, inline elements out of order).
+    std::optional<QList<xml::Edit>> edits(const Slot &slot, const QString &translation) const;
+
+    xml::Document m_document;
+    QList<Slot> m_slots;
+    bool m_version2 = false;
+    // Start tags that hold the target language (1.2 <file>s, the 2.0 root) and lack it.
+    QList<xml::Span> m_unlabelled;
+};
+
+} // namespace tarnix::fill
