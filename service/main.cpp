@@ -84,13 +84,27 @@ int main(int argc, char *argv[])
 
     const MemorySettings &memorySettings = config.memory;
     const QString memoryPath = memorySettings.path.isEmpty() ? defaultMemoryPath() : memorySettings.path;
+    const auto openMemory = [&]() {
+        return memorySettings.server
+            ? std::make_unique<TranslationMemory>(*memorySettings.server, memorySettings.maxEntries)
+            : std::make_unique<TranslationMemory>(memoryPath, memorySettings.maxEntries);
+    };
     if (options.forget) {
-        TranslationMemory memory(memoryPath, memorySettings.maxEntries);
-        if (!memory.clear()) {
-            say(u"tarnix-service: could not empty the translation memory %1\n"_s.arg(memoryPath));
+        // A shared memory holds the whole team's translations: emptying it
+        // takes saying so.
+        if (memorySettings.server && !options.allUsers) {
+            say(u"tarnix-service: the translation memory %1 is shared by every service that uses it; "
+                u"--forget --all-users empties it for everyone\n"_s.arg(memorySettings.server->display()));
+            return 2;
+        }
+        const auto memory = openMemory();
+        const auto removed = memory->clear();
+        if (!removed) {
+            say(u"tarnix-service: could not empty the translation memory %1\n"_s.arg(memory->path()));
             return 1;
         }
-        say(u"tarnix-service: the translation memory %1 is empty\n"_s.arg(memoryPath));
+        say(u"tarnix-service: removed %1 translations from the translation memory %2; it is empty\n"_s.arg(*removed)
+                .arg(memory->path()));
         return 0;
     }
     quitOnSignals(app);
@@ -105,7 +119,7 @@ int main(int argc, char *argv[])
 
     std::unique_ptr<TranslationMemory> memory;
     if (memorySettings.enabled && memorySettings.maxEntries > 0)
-        memory = std::make_unique<TranslationMemory>(memoryPath, memorySettings.maxEntries);
+        memory = openMemory();
     std::unique_ptr<ApyProcess> apy;
     std::unique_ptr<Engine> engine;
     std::unique_ptr<TranslationService> service;

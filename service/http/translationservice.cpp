@@ -214,11 +214,16 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
         exchange->engine = result.engine;
         switch (result.status) {
         case EngineResult::Status::Translated: {
-            const auto finished = finishTranslation(prepared, result.text);
+            auto finished = finishTranslation(prepared, result.text);
             // The translation memory commits the translation before the page
-            // can reach the client, and forgets a refused one.
-            if (result.checked)
-                result.checked(std::holds_alternative<QString>(finished));
+            // can reach the client, and forgets a refused one. When a
+            // translation of the same request was stored first, every service
+            // answers with that one.
+            const auto kept = result.checked ? result.checked(std::holds_alternative<QString>(finished)) : std::nullopt;
+            if (kept && *kept != result.text) {
+                if (auto first = finishTranslation(prepared, *kept); std::holds_alternative<QString>(first))
+                    finished = std::move(first);
+            }
             if (const auto *translation = std::get_if<QString>(&finished)) {
                 exchange->fromMemory = result.fromMemory;
                 exchange->answer(Status::Ok, translationPage(*translation));

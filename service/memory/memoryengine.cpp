@@ -48,9 +48,10 @@ void MemoryEngine::translate(const QString &source, const QString &target, const
             if (self)
                 result.engine = self->name();
             // An entry the HTTP side's checks now refuse is not served again.
-            result.checked = [self, key](bool accepted) {
+            result.checked = [self, key](bool accepted) -> std::optional<QString> {
                 if (self && !accepted)
                     self->memory->remove(key);
+                return std::nullopt;
             };
             done(result);
         });
@@ -58,9 +59,10 @@ void MemoryEngine::translate(const QString &source, const QString &target, const
     }
     engine->translate(source, target, text, [self, key = std::move(key), done = std::move(done)](EngineResult result) {
         if (result.status == EngineResult::Status::Translated) {
-            result.checked = [self, key, translation = result.text](bool accepted) {
+            result.checked = [self, key, translation = result.text](bool accepted) -> std::optional<QString> {
                 if (self && accepted)
-                    self->memory->store(key, translation);
+                    return self->memory->store(key, translation);
+                return std::nullopt;
             };
         }
         done(result);
