@@ -1,4 +1,3 @@
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -11,9 +10,6 @@
 
 #include "httpclient.h"
 #include "service/config.h"
-#include "service/engines/libretranslateengine.h"
-#include "service/http/translationservice.h"
-#include "service/memory/memoryengine.h"
 #include "service/memory/translationmemory.h"
 #include "tests/support/loopbackserver.h"
 #include "tests/support/postgresserver.h"
@@ -21,10 +17,6 @@
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;
 using namespace tarnix::test;
-
-#define REQUIRE_POSTGRES()                                                                                             \
-    if (PostgresServer::binaries().isEmpty())                                                                          \
-    QSKIP("PostgreSQL is not installed (Debian package postgresql)")
 
 // The memory a team shares in one PostgreSQL database, started by the test.
 class TestServiceSharedMemory : public QObject
@@ -37,37 +29,21 @@ class TestServiceSharedMemory : public QObject
     LoopbackServer engine;
     QNetworkAccessManager net;
     QTemporaryDir dir;
+    QSqlDatabase check;
 
-    MemoryServer server() const
-    {
-        MemoryServer server = std::get<MemoryServer>(parseMemoryServer(postgres.url(), {}));
-        server.password = postgres.password();
-        return server;
-    }
     qsizetype asked() const
     {
         return std::count_if(engine.requests().cbegin(), engine.requests().cend(),
             [](const RecordedRequest &request) { return request.method == "POST"; });
     }
-    QSqlQuery sql(const QString &statement)
+    QVariant sql(const QString &statement)
     {
-        QSqlDatabase db = QSqlDatabase::contains(u"check"_s) ? QSqlDatabase::database(u"check"_s)
-                                                             : QSqlDatabase::addDatabase(u"QPSQL"_s, u"check"_s);
-        const MemoryServer where = server();
-        db.setHostName(where.host);
-        db.setPort(where.port);
-        db.setDatabaseName(where.database);
-        db.setUserName(where.user);
-        db.setPassword(where.password);
-        QSqlQuery query(db.open() ? db : QSqlDatabase());
-        query.exec(statement);
-        query.next();
-        return query;
+        QSqlQuery query(check);
+        return query.exec(statement) && query.next() ? query.value(0) : QVariant();
     }
     QString config(int permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner)
     {
-        QFile password(dir.filePath(u"team.password"_s));
-        QFile file(dir.filePath(u"service.conf"_s));
+        QFile password(dir.filePath(u"team.password"_s)), file(dir.filePath(u"service.conf"_s));
         if (!password.open(QIODevice::WriteOnly) || !file.open(QIODevice::WriteOnly))
             return {};
         password.write(postgres.password().toUtf8() + '\n');
@@ -75,19 +51,20 @@ class TestServiceSharedMemory : public QObject
         file.write("[memory]\nurl = " + postgres.url().toUtf8() + "\npassword-file = team.password\n");
         return file.fileName();
     }
-    bool start(QProcess &service, quint16 port)
+    // The service with `arguments`, once it listens or has ended; its log so far in `log`.
+    bool start(QProcess &service, const QStringList &arguments, QByteArray &log)
     {
         service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
-            {u"--config"_s, config(), u"--port"_s, QString::number(port), u"--engine"_s, u"libretranslate"_s,
-                u"--engine-url"_s, engine.url().toString()});
-        return QTest::qWaitFor([&] { return service.readAllStandardError().contains("listening"); }, 20000);
-    }
-    QProcess *forget(const QStringList &options)
-    {
-        auto *process = new QProcess(this);
-        process->start(QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--config"_s, config()} + options);
-        process->waitForFinished();
-        return process;
+            QStringList {
+                u"--config"_s, config(), u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s, engine.url().toString()}
+                + arguments);
+        log.clear();
+        return QTest::qWaitFor(
+            [&] {
+                return (log += service.readAllStandardError()).contains("listening")
+                    || (service.state() == QProcess::NotRunning && (log += service.readAllStandardError(), true));
+            },
+            20000);
     }
 
 private slots:
@@ -96,14 +73,21 @@ private slots:
         QVERIFY(engine.start());
         engine.setResponder([this](const RecordedRequest &request) {
             if (request.method == "GET")
-                return Answer {Answer::Kind::Complete, 200, R"([{"code":"en"},{"code":"es"},{"code":"it"}])", {}, 0};
+                return Answer {Answer::Kind::Complete, 200, R"([{"code":"en"},{"code":"es"}])", {}, 0};
             const QJsonObject query = QJsonDocument::fromJson(request.body).object();
             const QString text = u"[%1] %2 #%3"_s.arg(
                 query["target"_L1].toString(), query["q"_L1].toString(), QString::number(engine.requests().size()));
             return Answer {
                 Answer::Kind::Complete, 200, QJsonDocument(QJsonObject {{"translatedText"_L1, text}}).toJson(), {}, 40};
         });
-        QVERIFY(PostgresServer::binaries().isEmpty() || postgres.start());
+        if (PostgresServer::binaries().isEmpty())
+            return;
+        QVERIFY(postgres.start());
+        check = QSqlDatabase::addDatabase(u"QPSQL"_s, u"check"_s);
+        check.setConnectOptions(
+            u"host=127.0.0.1;port=%1;dbname=postgres;user=tarnix"_s.arg(QUrl(postgres.url()).port()));
+        check.setPassword(postgres.password());
+        QVERIFY(check.open());
     }
 
     void memoryUrl_data()
@@ -111,14 +95,13 @@ private slots:
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("sslmode");
         QTest::addColumn<QString>("expected"); // the sslmode used, or a part of the error
-        QTest::newRow("remote: TLS verified")
-            << u"postgresql://tm@db.example:6543/team"_s << QString() << u"verify-full"_s;
-        QTest::newRow("loopback: TLS if offered") << u"postgres://tm@127.0.0.1/team"_s << QString() << u"prefer"_s;
-        QTest::newRow("local socket") << u"postgresql:///team"_s << QString() << u"prefer"_s;
-        QTest::newRow("sslmode set") << u"postgresql://tm@db.example/team"_s << u"require"_s << u"require"_s;
+        QTest::newRow("remote: verified TLS")
+            << u"postgresql://tm@db.example:6543/t"_s << QString() << u"verify-full"_s;
+        QTest::newRow("loopback: TLS if offered") << u"postgres://tm@127.0.0.1/t"_s << QString() << u"prefer"_s;
+        QTest::newRow("sslmode set") << u"postgresql://tm@db.example/t"_s << u"require"_s << u"require"_s;
         QTest::newRow("password in url") << u"postgresql://tm:pw@db.example/t"_s << QString() << u"password-file"_s;
         QTest::newRow("no database") << u"postgresql://tm@db.example"_s << QString() << u"database's name"_s;
-        QTest::newRow("not PostgreSQL") << u"mysql://tm@db.example/team"_s << QString() << u"PostgreSQL"_s;
+        QTest::newRow("not PostgreSQL") << u"mysql://tm@db.example/t"_s << QString() << u"PostgreSQL"_s;
         QTest::newRow("unknown sslmode") << u"postgresql://tm@db.example/t"_s << u"verify"_s << u"one of"_s;
     }
     void memoryUrl()
@@ -127,34 +110,28 @@ private slots:
         QFETCH(QString, sslmode);
         QFETCH(QString, expected);
         const auto parsed = parseMemoryServer(url, sslmode);
-        if (const auto *server = std::get_if<MemoryServer>(&parsed)) {
-            QCOMPARE(server->sslMode, expected);
-            QVERIFY(memoryConnectOptions(*server).contains(u"sslmode="_s + expected + u';'));
-        } else {
+        if (const auto *server = std::get_if<MemoryServer>(&parsed))
+            QVERIFY(memoryConnectOptions(*server).startsWith(u"sslmode="_s + expected + u';'));
+        else
             QVERIFY2(std::get<QString>(parsed).contains(expected), qPrintable(std::get<QString>(parsed)));
-        }
     }
 
     void passwordFile_data()
     {
-        QTest::addColumn<int>("permissions");
-        const int owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-        QTest::newRow("owner only") << owner;
-        QTest::newRow("group can read") << (owner | QFileDevice::ReadGroup);
-        QTest::newRow("others can read") << (owner | QFileDevice::ReadOther);
+        QTest::addColumn<int>("readable"); // by others than the owner
+        QTest::newRow("owner only") << 0;
+        QTest::newRow("group can read") << int(QFileDevice::ReadGroup);
+        QTest::newRow("others can read") << int(QFileDevice::ReadOther);
     }
     void passwordFile()
     {
-        QFETCH(int, permissions);
-        const bool ownerOnly = permissions == (QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        const auto loaded = loadServiceConfig(config(permissions), true);
-        if (const auto *error = std::get_if<QString>(&loaded)) {
-            QVERIFY2(!ownerOnly && error->contains(u"can be read by other users"_s), qPrintable(*error));
-            QVERIFY(!error->contains(postgres.password()));
-        } else {
-            QVERIFY(ownerOnly);
-            QCOMPARE(std::get<ServiceConfig>(loaded).memory.server->password, postgres.password());
-        }
+        QFETCH(int, readable);
+        const auto loaded =
+            loadServiceConfig(config(QFileDevice::ReadOwner | QFileDevice::WriteOwner | readable), true);
+        if (const auto *error = std::get_if<QString>(&loaded))
+            QVERIFY2(readable && error->contains(u"can be read by other users"_s), qPrintable(*error));
+        else
+            QVERIFY(!readable && std::get<ServiceConfig>(loaded).memory.server->password == postgres.password());
     }
 
     // A memory file from before schema versions (no context, no version) is
@@ -166,8 +143,7 @@ private slots:
         QVERIFY(TranslationMemory(path, 10).store(key, u"Abrir"_s));
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"old"_s);
         db.setDatabaseName(path);
-        QVERIFY(db.open());
-        QSqlQuery query(db);
+        QSqlQuery query(db.open() ? db : QSqlDatabase());
         QVERIFY(query.exec(u"ALTER TABLE translations DROP COLUMN context"_s));
         QVERIFY(query.exec(u"DROP TABLE tarnix_schema"_s));
         QCOMPARE(TranslationMemory(path, 10).lookup(key), u"Abrir"_s);
@@ -187,11 +163,12 @@ private slots:
     void firstKeptLeastRecentlyUsedEvicted()
     {
         QFETCH(bool, shared);
-        if (shared)
-            REQUIRE_POSTGRES();
-        auto memory = shared ? std::make_unique<TranslationMemory>(server(), 50)
+        if (shared && !check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        MemoryServer server = std::get<MemoryServer>(parseMemoryServer(postgres.url(), {}));
+        server.password = postgres.password();
+        auto memory = shared ? std::make_unique<TranslationMemory>(server, 50)
                              : std::make_unique<TranslationMemory>(dir.filePath(u"lru.sqlite"_s), 50);
-        QVERIFY(memory->clear());
         const MemoryKey key {u"engine"_s, u"en"_s, u"es"_s, u"Open"_s};
         QCOMPARE(memory->store(key, u"Abrir"_s), u"Abrir"_s);
         QCOMPARE(memory->store(key, u"Abre"_s), u"Abrir"_s);
@@ -206,96 +183,82 @@ private slots:
         QVERIFY(memory->clear() <= 50);
     }
 
-    void hitsAndMissesAcrossServices()
-    {
-        REQUIRE_POSTGRES();
-        TranslationMemory first(server(), 1000), second(server(), 1000);
-        MemoryEngine engineA(std::make_unique<LibreTranslateEngine>(engine.url(), QString()), &first);
-        MemoryEngine engineB(std::make_unique<LibreTranslateEngine>(engine.url(), QString()), &second);
-        TranslationService a(&engineA), b(&engineB);
-        const QUrl urlA(u"http://127.0.0.1:%1/"_s.arg(a.listen(0))), urlB(u"http://127.0.0.1:%1/"_s.arg(b.listen(0)));
-        const auto post = [&](const QUrl &url, const char *target) {
-            return httpExchange(net, url, "POST", programForm("en", target, "Shared%20label")).body;
-        };
-        const qsizetype before = asked();
-        const QByteArray spanish = post(urlA, "es");
-        QCOMPARE(asked(), before + 1);
-        QCOMPARE(post(urlB, "es"), spanish);
-        QCOMPARE(asked(), before + 1);
-        const QByteArray italian = post(urlB, "it");
-        QCOMPARE(asked(), before + 2);
-        QCOMPARE(post(urlA, "it"), italian);
-        QCOMPARE(asked(), before + 2);
-    }
-
-    // Two services asked the same at the same moment both ask the engine and
-    // get different answers; the first stored wins and both answer with it.
+    // Two services asked the same at the same moment both miss and ask the
+    // engine, which answers each differently; the first stored wins, both
+    // answer with it, and afterwards either answers it from the memory.
     void sameKeyAtOnceFirstWins()
     {
-        REQUIRE_POSTGRES();
+        if (!check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
         QProcess a, b;
-        const quint16 portA = freeLoopbackPort(), portB = freeLoopbackPort();
-        QVERIFY(start(a, portA) && start(b, portB));
+        QByteArray log;
+        QList<QNetworkRequest> to;
+        for (QProcess *service : {&a, &b}) {
+            const QString port = QString::number(freeLoopbackPort());
+            QVERIFY(start(*service, {u"--port"_s, port}, log));
+            to.append(QNetworkRequest(QUrl(u"http://127.0.0.1:"_s + port)));
+            to.last().setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded"_ba);
+        }
         const qsizetype before = asked();
-        QNetworkRequest toA(QUrl(u"http://127.0.0.1:%1/"_s.arg(portA))),
-            toB(QUrl(u"http://127.0.0.1:%1/"_s.arg(portB)));
-        for (QNetworkRequest *request : {&toA, &toB})
-            request->setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded"_ba);
         for (int i = 0; i < 100; ++i) {
             const QByteArray form = programForm("en", "es", "Race%20" + QByteArray::number(i));
-            std::unique_ptr<QNetworkReply> first(net.post(toA, form)), second(net.post(toB, form));
+            std::unique_ptr<QNetworkReply> first(net.post(to[0], form)), second(net.post(to[1], form));
             QTRY_VERIFY(first->isFinished() && second->isFinished());
             const QByteArray answer = first->readAll();
             QCOMPARE(second->readAll(), answer);
             const QString stored =
-                sql(u"SELECT translation FROM translations WHERE text = 'Race %1'"_s.arg(i)).value(0).toString();
+                sql(u"SELECT translation FROM translations WHERE text = 'Race %1'"_s.arg(i)).toString();
             QVERIFY2(!stored.isEmpty() && answer.contains(stored.toUtf8()), answer.constData());
         }
         QVERIFY2(asked() > before + 100, "no two services raced");
-        for (QProcess *service : {&a, &b}) {
-            service->terminate();
-            QVERIFY(service->waitForFinished());
-        }
-        QCOMPARE(sql(u"SELECT count(*) FROM translations WHERE text LIKE 'Race %'"_s).value(0).toInt(), 100);
+        QCOMPARE(sql(u"SELECT count(*) FROM translations WHERE text LIKE 'Race %'"_s).toInt(), 100);
+        const qsizetype raced = asked();
+        for (const QNetworkRequest &request : to)
+            QCOMPARE(httpExchange(net, request.url(), "POST", programForm("en", "es", "Race%207")).status, 200);
+        QCOMPARE(asked(), raced);
+        a.terminate();
+        b.terminate();
+        QVERIFY(a.waitForFinished() && b.waitForFinished());
     }
 
     void databaseStoppedAndStarted()
     {
-        REQUIRE_POSTGRES();
+        if (!check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
         QProcess service;
+        QByteArray log;
         const quint16 port = freeLoopbackPort();
-        QVERIFY(start(service, port));
-        const QUrl url(u"http://127.0.0.1:%1/"_s.arg(port));
+        QVERIFY(start(service, {u"--port"_s, QString::number(port)}, log));
         const auto post = [&](const QByteArray &text) {
-            return httpExchange(net, url, "POST", programForm("en", "es", text)).status;
+            return httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", programForm("en", "es", text))
+                .status;
         };
         QCOMPARE(post("Kept%20across"), 200);
         QVERIFY(postgres.stop());
         for (const QByteArray text : {"Away%201", "Away%202", "Away%203"})
             QCOMPARE(post(text), 200);
         QVERIFY(postgres.start());
-        QByteArray log;
         QTRY_VERIFY_WITH_TIMEOUT(
             (post("Kept%20across"), (log += service.readAllStandardError()).contains("from memory")), 40000);
         QCOMPARE(log.count("cannot use postgresql://"), 1);
-        QVERIFY(log.contains("is back in use"));
-        QVERIFY(!log.contains(postgres.password().toUtf8()));
+        QVERIFY(log.contains("is back in use") && !log.contains(postgres.password().toUtf8()));
+        QVERIFY(check.open());
         service.terminate();
         QVERIFY(service.waitForFinished());
     }
 
     void forgetNeedsAllUsers()
     {
-        REQUIRE_POSTGRES();
-        QProcess *refused = forget({u"--forget"_s});
-        QCOMPARE(refused->exitCode(), 2);
-        QVERIFY(refused->readAllStandardError().contains("--forget --all-users"));
-        const qint64 entries = sql(u"SELECT count(*) FROM translations"_s).value(0).toLongLong();
-        QVERIFY(entries > 0);
-        QProcess *emptied = forget({u"--forget"_s, u"--all-users"_s});
-        QCOMPARE(emptied->exitCode(), 0);
-        QVERIFY(emptied->readAllStandardError().contains("removed " + QByteArray::number(entries) + " translations"));
-        QCOMPARE(sql(u"SELECT count(*) FROM translations"_s).value(0).toInt(), 0);
+        if (!check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        QProcess refused, emptied;
+        QByteArray log;
+        QVERIFY(start(refused, {u"--forget"_s}, log) && refused.exitCode() == 2);
+        QVERIFY(log.contains("--forget --all-users"));
+        const qint64 entries = sql(u"SELECT count(*) FROM translations"_s).toLongLong();
+        QVERIFY(start(emptied, {u"--forget"_s, u"--all-users"_s}, log) && emptied.exitCode() == 0);
+        QVERIFY2(entries > 0 && log.contains("removed " + QByteArray::number(entries) + " translations"), log);
+        QCOMPARE(sql(u"SELECT count(*) FROM translations"_s).toInt(), 0);
         QVERIFY(!postgres.log().contains("deadlock"));
     }
 };
