@@ -21,6 +21,7 @@ const MemoryDialect &sqliteDialect()
         {u"BEGIN IMMEDIATE"_s},
         {u"PRAGMA wal_checkpoint(TRUNCATE)"_s, u"VACUUM"_s},
         u"SELECT rowid FROM translations ORDER BY used, rowid LIMIT :batch"_s,
+        u"UPDATE translations SET used = %2 WHERE rowid IN (%1)"_s,
     };
     return dialect;
 }
@@ -29,8 +30,9 @@ const MemoryDialect &postgresDialect()
 {
     // Services set the schema up one at a time (two CREATE TABLE IF NOT
     // EXISTS at once can both try to create it); writes and clearing have
-    // their own time limits instead of the session's look-up limit; eviction
-    // skips rows another service is writing, so no two services wait on each other.
+    // their own time limits instead of the session's look-up limit (set in
+    // the same round trip); eviction and times of use skip rows another
+    // service is writing, so that services only ever wait for the same key.
     static const MemoryDialect dialect {
         u"QPSQL"_s,
         u"id"_s,
@@ -38,11 +40,13 @@ const MemoryDialect &postgresDialect()
         u"engine TEXT NOT NULL, source TEXT NOT NULL, target TEXT NOT NULL, text TEXT NOT NULL, "
         u"context TEXT NOT NULL DEFAULT '', translation TEXT NOT NULL, stored BIGINT NOT NULL, "
         u"used BIGINT NOT NULL)"_s,
-        {u"BEGIN"_s, u"SET LOCAL statement_timeout = 1000"_s},
+        {u"BEGIN; SET LOCAL statement_timeout = 1000"_s},
         {u"BEGIN"_s, u"SET LOCAL statement_timeout = 0"_s, u"SELECT pg_advisory_xact_lock(7317)"_s},
         {u"BEGIN"_s, u"SET LOCAL statement_timeout = 0"_s},
         {},
         u"SELECT id FROM translations ORDER BY used, id LIMIT :batch FOR UPDATE SKIP LOCKED"_s,
+        u"UPDATE translations SET used = %2 WHERE id IN "
+        u"(SELECT id FROM translations WHERE id IN (%1) FOR UPDATE SKIP LOCKED)"_s,
     };
     return dialect;
 }

@@ -23,6 +23,7 @@ struct MemoryDialect
     QStringList beginClear;
     QStringList afterClear; // gives the space back, outside a transaction
     QString oldestRows; // SELECT of at most :batch least recently used row numbers
+    QString touch; // sets `used` to %2 in the rows numbered %1 (a list)
 };
 
 const MemoryDialect &sqliteDialect();

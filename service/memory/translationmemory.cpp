@@ -90,7 +90,6 @@ struct TranslationMemory::Statements
     QSqlDatabase db;
     QSqlQuery find {db};
     QSqlQuery insert {db};
-    QSqlQuery touch {db};
     QSqlQuery erase {db};
 };
 
@@ -168,7 +167,6 @@ void TranslationMemory::open()
                  u"INSERT INTO translations (key, engine, source, target, text, context, translation, stored, used) "
                  u"VALUES (:key, :engine, :source, :target, :text, :context, :translation, :now, :now) "
                  u"ON CONFLICT (key) DO NOTHING"_s},
-             std::pair {&prepared->touch, u"UPDATE translations SET used = :now WHERE %1 = :row"_s.arg(dialect->rowId)},
              std::pair {&prepared->erase, u"DELETE FROM translations WHERE "_s + keyMatches},
          }) {
         if (!statement->prepare(text))
@@ -231,8 +229,8 @@ bool TranslationMemory::execute(const QString &statement)
 {
     QSqlQuery query(statements->db);
     if (query.exec(statement)) {
-        if (statement.startsWith(u"BEGIN"_s) || statement == u"COMMIT")
-            inTransaction = statement != u"COMMIT";
+        if (statement.startsWith(u"BEGIN"_s) || statement == u"COMMIT" || statement == u"ROLLBACK")
+            inTransaction = statement.startsWith(u"BEGIN"_s);
         return true;
     }
     failed(query.lastError(), u"write"_s);
@@ -241,12 +239,12 @@ bool TranslationMemory::execute(const QString &statement)
 
 void TranslationMemory::failed(const QSqlError &error, const QString &what)
 {
+    const bool rollBack = std::exchange(inTransaction, false);
     if (link) {
         // A database server: a statement over its time limit only skips its
         // request; anything else is the connection, made again later.
-        if (statements && inTransaction)
+        if (statements && rollBack)
             QSqlQuery(statements->db).exec(u"ROLLBACK"_s);
-        inTransaction = false;
         if (statements && MemoryServerLink::passing(error))
             return;
         close();
@@ -318,8 +316,9 @@ std::optional<QString> TranslationMemory::lookup(const MemoryKey &key)
 
 std::optional<QString> TranslationMemory::store(const MemoryKey &key, const QString &translation)
 {
-    // One statement is a transaction of its own.
-    const bool transaction = !used.isEmpty();
+    // One statement is a transaction of its own in a file; a database server
+    // gives the whole write its longer time limit.
+    const bool transaction = !used.isEmpty() || link;
     if (!usable())
         return std::nullopt;
     for (const QString &statement : transaction ? dialect->beginWrite : QStringList()) {
@@ -328,16 +327,17 @@ std::optional<QString> TranslationMemory::store(const MemoryKey &key, const QStr
     }
     Statements &s = *statements;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    std::optional<std::pair<qint64, QString>> kept;
     // The times of use of the entries answered from since the last store go
-    // in with this one: a lookup itself never writes, so it never waits on a
-    // lock. In order, so that two services never wait on each other's rows.
-    QList<qint64> rows(used.cbegin(), used.cend());
-    std::sort(rows.begin(), rows.end());
-    s.touch.bindValue(u":now"_s, now);
-    for (const qint64 row : std::as_const(rows)) {
-        s.touch.bindValue(u":row"_s, row);
-        if (!s.touch.exec()) {
-            failed(s.touch.lastError(), u"write"_s);
+    // in with this one, in one statement: a lookup itself never writes, so it
+    // never waits on a lock.
+    if (!used.isEmpty()) {
+        QStringList rows;
+        for (const qint64 row : std::as_const(used))
+            rows.append(QString::number(row));
+        QSqlQuery touch(s.db);
+        if (!touch.exec(dialect->touch.arg(rows.join(u','), QString::number(now)))) {
+            failed(touch.lastError(), u"write"_s);
             return std::nullopt;
         }
     }
@@ -352,6 +352,13 @@ std::optional<QString> TranslationMemory::store(const MemoryKey &key, const QStr
             return std::nullopt;
         }
         entriesAtMost += s.insert.numRowsAffected() > 0;
+        // Read back in the same transaction: this one, or the first.
+        kept = find(key);
+        if (!kept) {
+            if (inTransaction)
+                execute(u"ROLLBACK"_s);
+            return std::nullopt;
+        }
     }
     if (transaction && !execute(u"COMMIT"_s))
         return std::nullopt;
@@ -361,9 +368,6 @@ std::optional<QString> TranslationMemory::store(const MemoryKey &key, const QStr
         commitsSinceCheckpoint = 0;
         checkpointer->request();
     }
-    if (key.engine.isEmpty() || !statements)
-        return std::nullopt;
-    const auto kept = find(key);
     return kept ? std::optional(kept->second) : std::nullopt;
 }
 
