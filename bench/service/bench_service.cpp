@@ -36,6 +36,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -45,7 +46,6 @@
 #include "service/engines/apyprotocol.h"
 #include "service/memory/translationmemory.h"
 #include "tests/support/loopbackserver.h"
-#include "tests/support/postgresserver.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::service;
@@ -224,13 +224,21 @@ void benchMemory()
         return answer;
     });
     QTemporaryDir data;
-    tarnix::test::PostgresServer postgres;
-    const bool withPostgres = !tarnix::test::PostgresServer::binaries().isEmpty() && postgres.start();
-    QFile password(data.filePath(u"team.password"_s));
-    if (!password.open(QIODevice::WriteOnly) || password.write(postgres.password().toUtf8()) < 0
-        || !password.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        qFatal("cannot write the database's password file");
-    password.close();
+    // A PostgreSQL cluster in a scratch folder (tests/support/postgres.sh), with a random password.
+    QTemporaryDir cluster;
+    const QString postgresPort = QString::number(tarnix::test::freeLoopbackPort());
+    const QString postgresUrl = u"postgresql://tarnix@127.0.0.1:%1/postgres"_s.arg(postgresPort);
+    const QString secret = QString::number(QRandomGenerator::global()->generate64(), 36);
+    const auto postgres = [&](const QString &command) {
+        return QProcess::execute(QStringLiteral(TARNIX_POSTGRES_SCRIPT), {command, cluster.path(), postgresPort});
+    };
+    for (const QString &path : {cluster.filePath(u"pwfile"_s), data.filePath(u"team.password"_s)}) {
+        QFile password(path);
+        if (!password.open(QIODevice::WriteOnly) || password.write(secret.toUtf8()) < 0
+            || !password.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            qFatal("cannot write the database's password file");
+    }
+    const bool withPostgres = postgres(u"start"_s) == 0;
     const auto runTwice = [&](const QByteArray &memorySection, const char *where) {
         QFile conf(data.filePath(u"memory.conf"_s));
         if (!conf.open(QIODevice::WriteOnly) || conf.write(memorySection) < 0)
@@ -263,10 +271,10 @@ void benchMemory()
     };
     runTwice("[memory]\nmemory = on\n", "in an SQLite file");
     if (withPostgres)
-        runTwice("[memory]\nurl = " + postgres.url().toUtf8() + "\npassword-file = team.password\n",
+        runTwice("[memory]\nurl = " + postgresUrl.toUtf8() + "\npassword-file = team.password\n",
             "in PostgreSQL on loopback");
     else
-        std::printf("translation memory in PostgreSQL: not measured, PostgreSQL is not installed\n");
+        std::printf("translation memory in PostgreSQL: not measured, PostgreSQL is not installed or did not start\n");
 
     // A hit's look-up, as a request that finds its translation makes it: in
     // the SQLite file and in PostgreSQL on loopback, the same 1,000 entries
@@ -274,8 +282,8 @@ void benchMemory()
     std::vector<std::unique_ptr<TranslationMemory>> memories;
     memories.push_back(std::make_unique<TranslationMemory>(data.filePath(u"lookup.sqlite"_s), 100000));
     if (withPostgres) {
-        MemoryServer server = std::get<MemoryServer>(parseMemoryServer(postgres.url(), {}));
-        server.password = postgres.password();
+        MemoryServer server = std::get<MemoryServer>(parseMemoryServer(postgresUrl, {}));
+        server.password = secret;
         memories.push_back(std::make_unique<TranslationMemory>(server, 100000));
     }
     std::vector<std::vector<double>> lookups(memories.size());
@@ -305,6 +313,8 @@ void benchMemory()
             lookups[1][1500], lookups[1][2970], lookups[1][1500] / lookups[0][1500],
             lookups[1][2970] / lookups[0][2970]);
     memories.clear();
+    if (withPostgres)
+        postgres(u"stop"_s);
 
     // Each store is a commit of its own, as in the service: into a memory
     // below its limit, and into a full one (a limit of 1,000 entries), where
