@@ -19,6 +19,7 @@ const MemoryDialect &sqliteDialect()
         {u"BEGIN IMMEDIATE"_s},
         {u"BEGIN IMMEDIATE"_s},
         {u"BEGIN IMMEDIATE"_s},
+        {},
         {u"PRAGMA wal_checkpoint(TRUNCATE)"_s, u"VACUUM"_s},
         u"SELECT rowid FROM translations ORDER BY used, rowid LIMIT :batch"_s,
         u"UPDATE translations SET used = %2 WHERE rowid IN (%1)"_s,
@@ -43,6 +44,7 @@ const MemoryDialect &postgresDialect()
         {u"BEGIN; SET LOCAL statement_timeout = 1000"_s},
         {u"BEGIN"_s, u"SET LOCAL statement_timeout = 0"_s, u"SELECT pg_advisory_xact_lock(7317)"_s},
         {u"BEGIN"_s, u"SET LOCAL statement_timeout = 0"_s},
+        {u"BEGIN; SET LOCAL statement_timeout = 5000"_s},
         {},
         u"SELECT id FROM translations ORDER BY used, id LIMIT :batch FOR UPDATE SKIP LOCKED"_s,
         u"UPDATE translations SET used = %2 WHERE id IN "

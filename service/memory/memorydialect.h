@@ -21,6 +21,7 @@ struct MemoryDialect
     QStringList beginWrite; // opens a write transaction
     QStringList beginSetup; // opens the transaction that creates or migrates the schema, one service at a time
     QStringList beginClear;
+    QStringList beginCount; // counting every row may take longer than a look-up
     QStringList afterClear; // gives the space back, outside a transaction
     QString oldestRows; // SELECT of at most :batch least recently used row numbers
     QString touch; // sets `used` to %2 in the rows numbered %1 (a list)

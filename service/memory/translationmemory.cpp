@@ -409,13 +409,25 @@ void TranslationMemory::trim()
 {
     if (entriesAtMost <= maxEntries || !statements)
         return;
+    // When counting fails, it is tried again after a hundredth more stores,
+    // not at every one.
+    const qint64 countAgain = maxEntries - maxEntries / 100;
+    for (const QString &statement : dialect->beginCount) {
+        if (!execute(statement)) {
+            entriesAtMost = countAgain;
+            return;
+        }
+    }
     QSqlQuery query(statements->db);
     if (!query.exec(u"SELECT count(*) FROM translations"_s) || !query.next()) {
+        entriesAtMost = countAgain;
         failed(query.lastError(), u"count"_s);
         return;
     }
     qint64 entries = query.value(0).toLongLong();
     query.finish();
+    if (inTransaction && !execute(u"COMMIT"_s))
+        return;
     // A hundredth more than needed goes, so that the next stores need not
     // count; in batches, each its own transaction. What is left over goes
     // with the next stores.
