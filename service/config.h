@@ -33,7 +33,9 @@ struct EngineConfig
 struct ServiceConfig
 {
     QList<EngineConfig> engines; // in the order they are asked
-    MemorySettings memory; // [memory]: "memory = on|off", "path", "max-entries"
+    // [memory]: "memory = on|off", "path", "max-entries"; or a shared database:
+    // "url", "password-file"/"password-env", "sslmode", "ssl-root-cert"
+    MemorySettings memory;
     // [http]: "request-timeout-seconds", "keep-alive-timeout-seconds",
     // "max-connections", "idle-exit-minutes" (0: never)
     HttpLimits http;
@@ -55,7 +57,8 @@ std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text);
 // $XDG_CONFIG_HOME/tarnix/service.conf (~/.config/tarnix/service.conf).
 QString defaultConfigPath();
 
-// Reads and parses the file at `path` and each engine's key: from its key
+// Reads and parses the file at `path` and each engine's key (and a shared
+// memory's password, the same way): from its key
 // file (a path relative to the configuration's folder, or starting with
 // "~/"), which other users must not be able to read, or from its environment
 // variable. A missing file is the default configuration unless `mustExist`.
