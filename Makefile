@@ -9,11 +9,14 @@ BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcom
   qt6-websockets-dev libgettextpo-dev
 # The validators of the desktop entry and the AppStream metadata, which tests
 # run; gettext's msgfmt, Qt's lupdate/lrelease and xmllint, which judge the
-# catalogs tarnix-fill writes.
-TEST_DEPS := desktop-file-utils appstream gettext qt6-l10n-tools libxml2-utils
+# catalogs tarnix-fill writes; PostgreSQL, which the shared translation
+# memory's tests start in a scratch folder of their own (Debian's package also
+# sets up a cluster on port 5432, bound to localhost; the tests do not use it).
+TEST_DEPS := desktop-file-utils appstream gettext qt6-l10n-tools libxml2-utils postgresql
 # What the service needs at run time beyond the libraries it links: Qt's
-# SQLite driver (a plugin), for the translation memory.
-SERVICE_DEPS := libqt6sql6-sqlite
+# SQLite and PostgreSQL drivers (plugins), for the translation memory in a
+# file or in a database a team shares.
+SERVICE_DEPS := libqt6sql6-sqlite libqt6sql6-psql
 # The service's default engine: Apertium's HTTP server and the language pairs
 # that take English to Spanish, Italian, Portuguese and French, and to Catalan and
 # Galician, which catalogs ask for beyond the window's languages. Debian's
@@ -118,3 +121,10 @@ LOAD_CONNECTIONS := 32
 load: build
 	@$(MAKE) --no-print-directory deps BUILD_DEPS="wrk python3"
 	load/run.sh build $(LOAD_SECONDS) $(LOAD_CONNECTIONS)
+
+# The load on a shared translation memory: 8 services on one PostgreSQL
+# database (started on loopback in a scratch folder) for LOAD_SECONDS.
+.PHONY: load-memory
+load-memory: build
+	@$(MAKE) --no-print-directory deps BUILD_DEPS="python3 postgresql"
+	load/shared-memory.py build $(LOAD_SECONDS)

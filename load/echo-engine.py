@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
 """A LibreTranslate stand-in for the load test: answers /translate at once with
 the text it was given, so that the load measures tarnix-service, not an engine.
-Prints its port on the first line of stdout."""
+With --numbered, each answer ends in " #n", n counting its requests, so that
+two answers to the same text differ. Prints its port on the first line of stdout."""
+import itertools
 import json
 import sys
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs
 
-LANGUAGES = ["en", "es", "fr", "de", "it", "pt"]
+LANGUAGES = "en zh zt es fr ru uk de ja ko it pl ro pt ar he tr id hi vi fa".split()
+NUMBERED = "--numbered" in sys.argv
+COUNTER = itertools.count(1)
 
 
 class Echo(BaseHTTPRequestHandler):
@@ -31,7 +35,8 @@ class Echo(BaseHTTPRequestHandler):
             fields = json.loads(raw)
         else:
             fields = {k: v[0] for k, v in parse_qs(raw.decode()).items()}
-        self.answer({"translatedText": fields.get("q", "")})
+        text = fields.get("q", "")
+        self.answer({"translatedText": f"{text} #{next(COUNTER)}" if NUMBERED else text})
 
     def log_message(self, *args):
         pass

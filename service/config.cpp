@@ -87,9 +87,37 @@ std::variant<HttpLimits, Error> readHttp(const Section &section)
     return limits;
 }
 
+// A shared memory's database: its url and TLS, and where its password is.
+std::optional<Error> readMemoryServer(const Section &section, MemorySettings &memory)
+{
+    const auto setting = [&](const char16_t *key) { return section.settings.value(QString::fromUtf16(key)); };
+    const Setting url = setting(u"url");
+    memory.passwordFile = setting(u"password-file").value;
+    memory.passwordVariable = setting(u"password-env").value;
+    if (url.value.isEmpty()) {
+        for (const char16_t *key : {u"password-file", u"password-env", u"sslmode", u"ssl-root-cert"}) {
+            if (!setting(key).value.isEmpty())
+                return u"line %1: %2 goes with url (a PostgreSQL database)"_s.arg(setting(key).line).arg(key);
+        }
+        return std::nullopt;
+    }
+    if (!memory.path.isEmpty())
+        return u"line %1: [memory] has a path or a url, not both"_s.arg(url.line);
+    if (!memory.passwordFile.isEmpty() && !memory.passwordVariable.isEmpty())
+        return u"line %1: [memory] has both password-file and password-env; keep one"_s.arg(url.line);
+    auto server = parseMemoryServer(url.value, setting(u"sslmode").value);
+    if (const auto *error = std::get_if<QString>(&server))
+        return u"line %1: %2"_s.arg(url.line).arg(*error);
+    memory.server = std::get<MemoryServer>(std::move(server));
+    memory.server->sslRootCert = setting(u"ssl-root-cert").value;
+    return std::nullopt;
+}
+
 std::variant<MemorySettings, Error> readMemory(const Section &section)
 {
-    if (auto error = unknownKey(section, {u"memory"_s, u"path"_s, u"max-entries"_s}))
+    if (auto error = unknownKey(section,
+            {u"memory"_s, u"path"_s, u"max-entries"_s, u"url"_s, u"password-file"_s, u"password-env"_s, u"sslmode"_s,
+                u"ssl-root-cert"_s}))
         return *error;
     MemorySettings memory;
     if (section.settings.contains(u"memory"_s)) {
@@ -103,6 +131,8 @@ std::variant<MemorySettings, Error> readMemory(const Section &section)
     if (const auto *error = std::get_if<Error>(&entries))
         return *error;
     memory.maxEntries = std::get<int>(entries);
+    if (auto error = readMemoryServer(section, memory))
+        return *error;
     return memory;
 }
 
@@ -239,6 +269,38 @@ std::variant<EngineConfig, Error> readEngine(const Section &section)
     return engine;
 }
 
+// A secret from a file (relative to the configuration's folder, or starting
+// with "~/") that other users cannot read, or from an environment variable.
+// Errors name the section and never hold the secret. Neither set: nothing to read.
+std::optional<Error> readSecret(QString &secret, const QString &file, const QString &variable, const QString &section,
+    const QString &noun, const QString &configFile)
+{
+    if (!variable.isEmpty()) {
+        secret = qEnvironmentVariable(variable.toLocal8Bit().constData()).trimmed();
+        if (secret.isEmpty())
+            return u"%1: [%2] takes its %3 from the environment variable %4, which is not set"_s.arg(
+                configFile, section, noun, variable);
+        return std::nullopt;
+    }
+    if (file.isEmpty())
+        return std::nullopt;
+    const QString path = configPath(QFileInfo(configFile).absoluteDir(), file);
+    QFile secretFile(path);
+    if (!secretFile.open(QIODevice::ReadOnly))
+        return u"%1: cannot read the %2 file of [%3], %4: %5"_s.arg(
+            configFile, noun, section, path, secretFile.errorString());
+    if (secretFile.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther))
+        return u"%1: the %2 file of [%3], %4, can be read by other users; chmod 600 it"_s.arg(
+            configFile, noun, section, path);
+    secret = QString::fromUtf8(secretFile.readAll()).trimmed();
+    if (secret.isEmpty())
+        return u"%1: the %2 file of [%3], %4, is empty"_s.arg(configFile, noun, section, path);
+    if (secret.contains(u'\n'))
+        return u"%1: the %2 file of [%3], %4, holds %5 lines; it must hold the %2 alone, on one line"_s.arg(
+            configFile, noun, section, path, QString::number(secret.count(u'\n') + 1));
+    return std::nullopt;
+}
+
 } // namespace
 
 ServiceConfig defaultServiceConfig()
@@ -357,28 +419,14 @@ std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool
         }
     }
     for (EngineConfig &engine : config.engines) {
-        if (!engine.keyVariable.isEmpty()) {
-            engine.key = qEnvironmentVariable(engine.keyVariable.toLocal8Bit().constData()).trimmed();
-            if (engine.key.isEmpty())
-                return u"%1: [%2] takes its key from the environment variable %3, which is not set"_s.arg(
-                    path, engine.name, engine.keyVariable);
-        }
-        if (engine.keyFile.isEmpty())
-            continue;
-        const QString keyPath = configPath(folder, engine.keyFile);
-        QFile keyFile(keyPath);
-        if (!keyFile.open(QIODevice::ReadOnly))
-            return u"%1: cannot read the key file of [%2], %3: %4"_s.arg(
-                path, engine.name, keyPath, keyFile.errorString());
-        if (keyFile.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther))
-            return u"%1: the key file of [%2], %3, can be read by other users; chmod 600 it"_s.arg(
-                path, engine.name, keyPath);
-        engine.key = QString::fromUtf8(keyFile.readAll()).trimmed();
-        if (engine.key.isEmpty())
-            return u"%1: the key file of [%2], %3, is empty"_s.arg(path, engine.name, keyPath);
-        if (engine.key.contains(u'\n'))
-            return u"%1: the key file of [%2], %3, holds %4 lines; it must hold the key alone, on one line"_s.arg(
-                path, engine.name, keyPath, QString::number(engine.key.count(u'\n') + 1));
+        if (auto error = readSecret(engine.key, engine.keyFile, engine.keyVariable, engine.name, u"key"_s, path))
+            return *error;
+    }
+    MemorySettings &memory = config.memory;
+    if (memory.server) {
+        if (auto error = readSecret(memory.server->password, memory.passwordFile, memory.passwordVariable, u"memory"_s,
+                u"password"_s, path))
+            return *error;
     }
     return config;
 }

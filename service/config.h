@@ -35,7 +35,9 @@ struct EngineConfig
 struct ServiceConfig
 {
     QList<EngineConfig> engines; // in the order they are asked
-    MemorySettings memory; // [memory]: "memory = on|off", "path", "max-entries"
+    // [memory]: "memory = on|off", "path", "max-entries"; or a shared database:
+    // "url", "password-file"/"password-env", "sslmode", "ssl-root-cert"
+    MemorySettings memory;
     // [http]: "request-timeout-seconds", "keep-alive-timeout-seconds",
     // "max-connections", "idle-exit-minutes" (0: never)
     HttpLimits http;
@@ -66,11 +68,12 @@ std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text, boo
 QString defaultConfigPath();
 
 // Reads and parses the file at `path`, which must be UTF-8, and each
-// engine's key: from its key file (a path relative to the configuration's
-// folder, or starting with "~/"; one line), which other users must not be
-// able to read, or from its environment variable. The memory's path is read
-// the same way. A missing file is the default configuration unless
-// `mustExist`. Errors are one line naming the file; they never hold a key.
+// engine's key (and a shared memory's password, the same way): from its key
+// file (a path relative to the configuration's folder, or starting with "~/";
+// one line), which other users must not be able to read, or from its
+// environment variable. The memory's path is read the same way. A missing
+// file is the default configuration unless `mustExist`. Errors are one line
+// naming the file; they never hold a key.
 std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool mustExist, bool readEngines = true);
 
 } // namespace tarnix::service

@@ -94,21 +94,35 @@ int main(int argc, char *argv[])
 
     const MemorySettings &memorySettings = config.memory;
     const QString memoryPath = memorySettings.path.isEmpty() ? defaultMemoryPath() : memorySettings.path;
+    const auto openMemory = [&]() {
+        return memorySettings.server
+            ? std::make_unique<TranslationMemory>(*memorySettings.server, memorySettings.maxEntries)
+            : std::make_unique<TranslationMemory>(memoryPath, memorySettings.maxEntries);
+    };
     if (options.forget) {
         if (!memorySettings.enabled) {
             say(u"tarnix-service: the translation memory is off (memory = off in [memory]): nothing to empty\n"_s);
             return 0;
         }
-        if (!QFileInfo::exists(memoryPath)) {
+        // A shared memory holds the whole team's translations: emptying it
+        // takes saying so.
+        if (memorySettings.server && !options.allUsers) {
+            say(u"tarnix-service: the translation memory %1 is shared by every service that uses it; "
+                u"--forget --all-users empties it for everyone\n"_s.arg(memorySettings.server->display()));
+            return 2;
+        }
+        if (!memorySettings.server && !QFileInfo::exists(memoryPath)) {
             say(u"tarnix-service: there is no translation memory at %1: nothing to empty\n"_s.arg(memoryPath));
             return 0;
         }
-        TranslationMemory memory(memoryPath, memorySettings.maxEntries);
-        if (!memory.clear()) {
-            say(u"tarnix-service: could not empty the translation memory %1\n"_s.arg(memoryPath));
+        const auto memory = openMemory();
+        const auto removed = memory->clear();
+        if (!removed) {
+            say(u"tarnix-service: could not empty the translation memory %1\n"_s.arg(memory->path()));
             return 1;
         }
-        say(u"tarnix-service: the translation memory %1 is empty\n"_s.arg(memoryPath));
+        say(u"tarnix-service: removed %1 translations from the translation memory %2; it is empty\n"_s.arg(*removed)
+                .arg(memory->path()));
         return 0;
     }
     quitOnSignals(app);
@@ -123,7 +137,7 @@ int main(int argc, char *argv[])
 
     std::unique_ptr<TranslationMemory> memory;
     if (memorySettings.enabled && memorySettings.maxEntries > 0)
-        memory = std::make_unique<TranslationMemory>(memoryPath, memorySettings.maxEntries);
+        memory = openMemory();
     for (const EngineConfig &engine : config.engines) {
         if (!engine.note.isEmpty())
             say(u"tarnix-service: %1\n"_s.arg(engine.note));

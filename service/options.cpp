@@ -29,7 +29,9 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
         u"url"_s);
     const QCommandLineOption forgetOption(
         u"forget"_s, u"Empty the translation memory (every translation the service keeps) and exit."_s);
-    parser.addOptions({portOption, configOption, engineOption, urlOption, forgetOption});
+    const QCommandLineOption allUsersOption(u"all-users"_s,
+        u"With --forget: also empty a translation memory the team shares in a database, for every user."_s);
+    parser.addOptions({portOption, configOption, engineOption, urlOption, forgetOption, allUsersOption});
 
     if (!parser.parse(arguments))
         return OptionsExit {parser.errorText() + u" (tarnix-service --help lists the options)\n"_s, 2};
@@ -76,6 +78,9 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
         options.engineUrl = QUrl(u"http://127.0.0.1:5000"_s);
     }
     options.forget = parser.isSet(forgetOption);
+    options.allUsers = parser.isSet(allUsersOption);
+    if (options.allUsers && !options.forget)
+        return OptionsExit {u"--all-users goes with --forget\n"_s, 2};
     return options;
 }
 

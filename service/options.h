@@ -22,6 +22,7 @@ struct ServiceOptions
     std::optional<EngineConfig::Kind> engine;
     QUrl engineUrl; // empty with Apertium: the service starts its own APy
     bool forget = false; // empty the translation memory and exit
+    bool allUsers = false; // with forget: a memory shared by a team too
 };
 
 // What the command line asks for: options to run with, or a message to print

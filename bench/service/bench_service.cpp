@@ -11,7 +11,9 @@
 //    flight), against the ideal of the stand-in's 16 answers in 4 waves;
 //  - the translation memory: a program run against an engine that takes
 //    400 ms per request, then the same run again, answered from the memory;
-//    and what committing one translation to the memory costs;
+//    and what committing one translation to the memory costs; the same run
+//    with the memory in PostgreSQL, and a hit's look-up there against the
+//    SQLite file (a cluster this benchmark starts on loopback, fsync off);
 //  - the start-up check: what asking every engine whether it answers (APy,
 //    a LibreTranslate and a language-model stand-in that answer at once)
 //    adds to a start, as the service reports it, against the whole start.
@@ -37,6 +39,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -226,34 +229,97 @@ void benchMemory()
         return answer;
     });
     QTemporaryDir data;
-    QFile conf(data.filePath(u"memory.conf"_s));
-    if (!conf.open(QIODevice::WriteOnly) || conf.write("[memory]\nmemory = on\n") < 0)
-        qFatal("cannot write the memory benchmark's configuration");
-    conf.close();
-    QProcess service;
-    const quint16 port = startService(service,
-        {u"--config"_s, conf.fileName(), u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s,
-            engine.url().toString()});
-
-    const QUrl url(u"http://127.0.0.1:%1/"_s.arg(port));
-    const QByteArray formType = "application/x-www-form-urlencoded";
-    std::vector<double> firsts;
-    std::vector<double> seconds;
-    for (int round = 0; round < concurrencyRounds; ++round) {
-        QList<QByteArray> run;
-        for (const QByteArray &target : runTargets)
-            run.append(programBody(target, sentences[2] + u" %1"_s.arg(round)));
-        firsts.push_back(burst(url, formType, run));
-        seconds.push_back(burst(url, formType, run));
+    // A PostgreSQL cluster in a scratch folder (tests/support/postgres.sh), with a random password.
+    QTemporaryDir cluster;
+    const QString postgresPort = QString::number(tarnix::test::freeLoopbackPort());
+    const QString postgresUrl = u"postgresql://tarnix@127.0.0.1:%1/postgres"_s.arg(postgresPort);
+    const QString secret = QString::number(QRandomGenerator::global()->generate64(), 36);
+    const auto postgres = [&](const QString &command) {
+        return QProcess::execute(QStringLiteral(TARNIX_POSTGRES_SCRIPT), {command, cluster.path(), postgresPort});
+    };
+    for (const QString &path : {cluster.filePath(u"pwfile"_s), data.filePath(u"team.password"_s)}) {
+        QFile password(path);
+        if (!password.open(QIODevice::WriteOnly) || password.write(secret.toUtf8()) < 0
+            || !password.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            qFatal("cannot write the database's password file");
     }
-    service.terminate();
-    service.waitForFinished(5000);
-    const double first = medianOf(firsts);
-    const double second = medianOf(seconds);
-    std::printf("translation memory, a run of 20 languages against an engine taking %d ms, median of %d rounds:\n",
-        engineDelayMs, concurrencyRounds);
-    std::printf("  first run        %8.2f ms\n  same run again   %8.2f ms = %.4f x the first (target <= 0.05)\n", first,
-        second, second / first);
+    const bool withPostgres = postgres(u"start"_s) == 0;
+    const auto runTwice = [&](const QByteArray &memorySection, const char *where) {
+        QFile conf(data.filePath(u"memory.conf"_s));
+        if (!conf.open(QIODevice::WriteOnly) || conf.write(memorySection) < 0)
+            qFatal("cannot write the memory benchmark's configuration");
+        conf.close();
+        QProcess service;
+        const quint16 port = startService(service,
+            {u"--config"_s, conf.fileName(), u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s,
+                engine.url().toString()});
+        const QUrl url(u"http://127.0.0.1:%1/"_s.arg(port));
+        const QByteArray formType = "application/x-www-form-urlencoded";
+        std::vector<double> firsts;
+        std::vector<double> seconds;
+        for (int round = 0; round < concurrencyRounds; ++round) {
+            QList<QByteArray> run;
+            for (const QByteArray &target : runTargets)
+                run.append(programBody(target, sentences[2] + u" %1 %2"_s.arg(round).arg(QLatin1StringView(where))));
+            firsts.push_back(burst(url, formType, run));
+            seconds.push_back(burst(url, formType, run));
+        }
+        service.terminate();
+        service.waitForFinished(5000);
+        const double first = medianOf(firsts);
+        const double second = medianOf(seconds);
+        std::printf("translation memory %s, a run of 20 languages against an engine taking %d ms, median of %d "
+                    "rounds:\n",
+            where, engineDelayMs, concurrencyRounds);
+        std::printf("  first run        %8.2f ms\n  same run again   %8.2f ms = %.4f x the first (target <= 0.05)\n",
+            first, second, second / first);
+    };
+    runTwice("[memory]\nmemory = on\n", "in an SQLite file");
+    if (withPostgres)
+        runTwice("[memory]\nurl = " + postgresUrl.toUtf8() + "\npassword-file = team.password\n",
+            "in PostgreSQL on loopback");
+    else
+        std::printf("translation memory in PostgreSQL: not measured, PostgreSQL is not installed or did not start\n");
+
+    // A hit's look-up, as a request that finds its translation makes it: in
+    // the SQLite file and in PostgreSQL on loopback, the same 1,000 entries
+    // looked up 3 times each, in turns.
+    std::vector<std::unique_ptr<TranslationMemory>> memories;
+    memories.push_back(std::make_unique<TranslationMemory>(data.filePath(u"lookup.sqlite"_s), 100000));
+    if (withPostgres) {
+        MemoryServer server = std::get<MemoryServer>(parseMemoryServer(postgresUrl, {}));
+        server.password = secret;
+        memories.push_back(std::make_unique<TranslationMemory>(server, 100000));
+    }
+    std::vector<std::vector<double>> lookups(memories.size());
+    const auto keyOf = [](int i) {
+        return MemoryKey {u"libretranslate http://127.0.0.1:5000"_s, u"en"_s, u"es"_s, u"Look-up %1"_s.arg(i)};
+    };
+    for (const auto &memory : memories) {
+        for (int i = 0; i < 1000; ++i)
+            memory->store(keyOf(i), keyOf(i).text);
+    }
+    for (int i = 0; i < 3000; ++i) {
+        for (std::size_t m = 0; m < memories.size(); ++m) {
+            QElapsedTimer clock;
+            clock.start();
+            if (!memories[m]->lookup(keyOf(i % 1000)))
+                qFatal("a look-up in the memory missed");
+            lookups[m].push_back(clock.nsecsElapsed() / 1e6);
+        }
+    }
+    for (auto &times : lookups)
+        std::sort(times.begin(), times.end());
+    std::printf("  a hit's look-up, 3,000: SQLite file median %.3f ms, 99th percentile %.3f ms\n", lookups[0][1500],
+        lookups[0][2970]);
+    if (withPostgres)
+        std::printf("  a hit's look-up, 3,000: PostgreSQL on loopback median %.3f ms (target <= 1 ms), 99th percentile "
+                    "%.3f ms; %.1f x and %.1f x the SQLite file\n",
+            lookups[1][1500], lookups[1][2970], lookups[1][1500] / lookups[0][1500],
+            lookups[1][2970] / lookups[0][2970]);
+    memories.clear();
+    if (withPostgres)
+        postgres(u"stop"_s);
 
     // Each store is a commit of its own, as in the service: into a memory
     // below its limit, and into a full one (a limit of 1,000 entries), where

@@ -29,7 +29,8 @@ struct Job
     std::vector<PreparedText> prepared;
     std::vector<bool> askedAgain; // per piece: its second ask was made
     QStringList translated;
-    std::vector<std::function<void(bool)>> checked;
+    std::vector<std::function<std::optional<QString>(bool)>> checked;
+    QStringList answers; // per piece: the engine's text before it was finished
     QStringList engines;
     QStringList notes;
     std::function<void(const WholeTextResult &)> done;
@@ -94,11 +95,22 @@ void pump(const std::shared_ptr<Job> &job)
         return;
     }
     // Accepted: the memory keeps every piece now, before the answer leaves.
-    for (const auto &checked : job->checked) {
-        if (checked)
-            checked(true);
+    // Where another request or service stored a piece's translation first,
+    // the answer carries that one, so that every client gets the same.
+    bool replaced = false;
+    for (std::size_t i = 0; i < job->checked.size(); ++i) {
+        if (!job->checked[i])
+            continue;
+        const std::optional<QString> kept = job->checked[i](true);
+        if (!kept || *kept == job->answers[qsizetype(i)])
+            continue;
+        if (auto first = finishTranslation(job->prepared[i], *kept); std::holds_alternative<QString>(first)) {
+            job->translated[qsizetype(i)] = std::get<QString>(std::move(first));
+            replaced = true;
+        }
     }
-    job->finish(Outcome::Translated, whole, !job->toSend.isEmpty() && job->fromMemory == job->toSend.size());
+    job->finish(Outcome::Translated, replaced ? joinPieces(job->translated, job->pieces.separators) : whole,
+        !job->toSend.isEmpty() && job->fromMemory == job->toSend.size());
 }
 
 void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResult &result)
@@ -133,6 +145,7 @@ void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
         return;
     }
     job->translated[index] = std::get<QString>(finished);
+    job->answers[index] = result.text;
     job->checked[std::size_t(index)] = result.checked;
     job->fromMemory += result.fromMemory ? 1 : 0;
     pump(job);
@@ -150,6 +163,7 @@ void translateWholeText(Engine *engine, WholeTextRequest request, std::function<
     job->form = engine->tokenForm(job->request.source, job->request.target);
     const qsizetype count = job->pieces.pieces.size();
     job->translated.resize(count);
+    job->answers.resize(count);
     job->checked.resize(std::size_t(count));
     job->askedAgain.resize(std::size_t(count));
     for (qsizetype i = 0; i < count; ++i) {

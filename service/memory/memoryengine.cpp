@@ -61,9 +61,10 @@ void MemoryEngine::translateInContext(
             if (self)
                 result.engine = self->name();
             // An entry the HTTP side's checks now refuse is not served again.
-            result.checked = [self, key](bool accepted) {
+            result.checked = [self, key](bool accepted) -> std::optional<QString> {
                 if (self && !accepted)
                     self->memory->remove(key);
+                return std::nullopt;
             };
             done(result);
         });
@@ -72,9 +73,10 @@ void MemoryEngine::translateInContext(
     engine->translateInContext(
         source, target, text, context, [self, key = std::move(key), done = std::move(done)](EngineResult result) {
             if (result.status == EngineResult::Status::Translated) {
-                result.checked = [self, key, translation = result.text](bool accepted) {
+                result.checked = [self, key, translation = result.text](bool accepted) -> std::optional<QString> {
                     if (self && accepted)
-                        self->memory->store(key, translation);
+                        return self->memory->store(key, translation);
+                    return std::nullopt;
                 };
             }
             done(result);

@@ -14,6 +14,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 
+#include "service/memory/memorydialect.h"
 #include "service/memory/walcheckpointer.h"
 
 using namespace Qt::StringLiterals;
@@ -32,6 +33,10 @@ constexpr qint64 pauseMilliseconds = 10000;
 // thread fall behind.
 constexpr int commitsPerCheckpoint = 300;
 constexpr int selfCheckpointPages = 10000;
+// At most this many least recently used rows go in one statement, so that
+// eviction holds no lock for long.
+constexpr qint64 evictionBatch = 1000;
+constexpr int evictionBatchesPerStore = 10;
 
 // SQLite's primary result codes that decide what a failure means.
 constexpr int sqliteBusy = 5;
@@ -45,11 +50,14 @@ int sqliteCode(const QSqlError &error)
 }
 
 // The unique index holds this digest instead of the texts themselves, which
-// may be long; a lookup still compares every part of the key exactly.
+// may be long; a lookup still compares every part of the key exactly. An
+// empty context adds nothing, so keys from before contexts keep their digest.
 QByteArray digest(const MemoryKey &key)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (const QString *part : {&key.engine, &key.source, &key.target, &key.text}) {
+    for (const QString *part : {&key.engine, &key.source, &key.target, &key.text, &key.context}) {
+        if (part == &key.context && part->isEmpty())
+            break;
         const QByteArray bytes = part->toUtf8();
         hash.addData(QByteArray::number(bytes.size()) + ':');
         hash.addData(bytes);
@@ -64,10 +72,11 @@ void bindKey(QSqlQuery &query, const MemoryKey &key)
     query.bindValue(u":source"_s, key.source);
     query.bindValue(u":target"_s, key.target);
     query.bindValue(u":text"_s, key.text);
+    query.bindValue(u":context"_s, key.context.isNull() ? u""_s : key.context); // NULL in PostgreSQL
 }
 
-const QString keyMatches =
-    u"key = :key AND engine = :engine AND source = :source AND target = :target AND text = :text"_s;
+const QString keyMatches = u"key = :key AND engine = :engine AND source = :source AND target = :target AND "
+                           u"text = :text AND context = :context"_s;
 
 } // namespace
 
@@ -81,18 +90,34 @@ struct TranslationMemory::Statements
     QSqlDatabase db;
     QSqlQuery find {db};
     QSqlQuery insert {db};
-    QSqlQuery touch {db};
     QSqlQuery erase {db};
 };
 
 TranslationMemory::TranslationMemory(const QString &path, int maxEntries)
     : filePath(path)
+    , dialect(&sqliteDialect())
     , connection(u"tarnix-memory-%1"_s.arg(quintptr(this), 0, 16))
     , maxEntries(std::max(maxEntries, 1))
 {
     if (!QSqlDatabase::isDriverAvailable(u"QSQLITE"_s)) {
         qWarning().noquote() << u"translation memory: Qt's SQLite driver is not installed (Debian package "
                                 u"libqt6sql6-sqlite); translating without a memory"_s;
+        filePath.clear();
+        return;
+    }
+    open();
+}
+
+TranslationMemory::TranslationMemory(const MemoryServer &server, int maxEntries)
+    : filePath(server.display())
+    , dialect(&postgresDialect())
+    , link(std::make_unique<MemoryServerLink>(server, [this]() { open(); }))
+    , connection(u"tarnix-memory-%1"_s.arg(quintptr(this), 0, 16))
+    , maxEntries(std::max(maxEntries, 1))
+{
+    if (!QSqlDatabase::isDriverAvailable(u"QPSQL"_s)) {
+        qWarning().noquote() << u"translation memory: Qt's PostgreSQL driver is not installed (Debian package "
+                                u"libqt6sql6-psql); translating without a memory"_s;
         filePath.clear();
         return;
     }
@@ -109,6 +134,10 @@ TranslationMemory::~TranslationMemory()
 
 bool TranslationMemory::usable()
 {
+    if (link && !statements && !filePath.isEmpty())
+        link->retryWhenDue();
+    if (link)
+        return statements != nullptr;
     if (filePath.isEmpty() || (pause.isValid() && !pause.hasExpired(pauseMilliseconds)))
         return false;
     pause.invalidate();
@@ -119,6 +148,42 @@ bool TranslationMemory::usable()
 
 void TranslationMemory::open()
 {
+    QSqlDatabase db = QSqlDatabase::contains(connection) ? QSqlDatabase::database(connection, false)
+                                                         : QSqlDatabase::addDatabase(dialect->driver, connection);
+    if (link) {
+        link->configure(db);
+        if (!db.open())
+            return failed(db.lastError(), u"connect to"_s);
+    } else if (!openFile(db)) {
+        return;
+    }
+    if (const auto error = setUpMemorySchema(db, *dialect))
+        return failed(*error, u"set up"_s);
+    std::unique_ptr<Statements> prepared(new Statements {db});
+    for (auto [statement, text] : {
+             std::pair {&prepared->find,
+                 u"SELECT %1, translation FROM translations WHERE %2"_s.arg(dialect->rowId, keyMatches)},
+             std::pair {&prepared->insert,
+                 u"INSERT INTO translations (key, engine, source, target, text, context, translation, stored, used) "
+                 u"VALUES (:key, :engine, :source, :target, :text, :context, :translation, :now, :now) "
+                 u"ON CONFLICT (key) DO NOTHING"_s},
+             std::pair {&prepared->erase, u"DELETE FROM translations WHERE "_s + keyMatches},
+         }) {
+        if (!statement->prepare(text))
+            return failed(statement->lastError(), u"open"_s);
+    }
+    statements = std::move(prepared);
+    if (link)
+        link->connected();
+    else
+        checkpointer = std::make_unique<WalCheckpointer>(filePath);
+    corruptOnce = false;
+    entriesAtMost = std::numeric_limits<qint64>::max(); // counted by trim()
+    trim();
+}
+
+bool TranslationMemory::openFile(QSqlDatabase &db)
+{
     if (!QFileInfo::exists(filePath)) {
         // The texts of a product may be unreleased: the file is the user's alone.
         QDir().mkpath(QFileInfo(filePath).absolutePath());
@@ -126,12 +191,14 @@ void TranslationMemory::open()
         if (file.open(QIODevice::WriteOnly))
             file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
-    QSqlDatabase db = QSqlDatabase::contains(connection) ? QSqlDatabase::database(connection, false)
-                                                         : QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
     db.setDatabaseName(filePath);
     db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(busyTimeoutMilliseconds));
+    const auto fail = [this](const QSqlError &error) {
+        failed(error, u"open"_s);
+        return false;
+    };
     if (!db.open())
-        return failed(db.lastError(), u"open"_s);
+        return fail(db.lastError());
     // WAL: a commit is one append to the log, and a process killed at any
     // point leaves a file that opens with every committed entry. NORMAL skips
     // the fsync per commit: a commit survives the process, not a power cut,
@@ -140,41 +207,20 @@ void TranslationMemory::open()
     if (!query.exec(u"PRAGMA journal_mode=WAL"_s) || !query.exec(u"PRAGMA synchronous=NORMAL"_s)
         || !query.exec(u"PRAGMA wal_autocheckpoint=%1"_s.arg(selfCheckpointPages))
         || !query.exec(u"PRAGMA quick_check"_s))
-        return failed(query.lastError(), u"open"_s);
+        return fail(query.lastError());
     if (!query.next() || query.value(0).toString() != u"ok")
-        return failed(QSqlError(u"quick_check"_s, u"the integrity check failed"_s, QSqlError::StatementError,
-                          QString::number(sqliteCorrupt)),
-            u"open"_s);
-    query.finish();
-    if (!query.exec(u"CREATE TABLE IF NOT EXISTS translations (key BLOB NOT NULL UNIQUE, engine TEXT NOT NULL, "
-                    u"source TEXT NOT NULL, target TEXT NOT NULL, text TEXT NOT NULL, translation TEXT NOT NULL, "
-                    u"stored INTEGER NOT NULL, used INTEGER NOT NULL)"_s)
-        || !query.exec(u"CREATE INDEX IF NOT EXISTS translations_by_use ON translations (used)"_s))
-        return failed(query.lastError(), u"open"_s);
-    std::unique_ptr<Statements> prepared(new Statements {db});
-    for (auto [statement, text] : {
-             std::pair {&prepared->find, u"SELECT rowid, translation FROM translations WHERE "_s + keyMatches},
-             std::pair {&prepared->insert,
-                 u"INSERT INTO translations (key, engine, source, target, text, translation, stored, used) "
-                 u"VALUES (:key, :engine, :source, :target, :text, :translation, :now, :now) ON CONFLICT (key) "
-                 u"DO UPDATE SET translation = excluded.translation, stored = excluded.stored, used = excluded.used"_s},
-             std::pair {&prepared->touch, u"UPDATE translations SET used = :now WHERE rowid = :row"_s},
-             std::pair {&prepared->erase, u"DELETE FROM translations WHERE "_s + keyMatches},
-         }) {
-        if (!statement->prepare(text))
-            return failed(statement->lastError(), u"open"_s);
-    }
-    statements = std::move(prepared);
-    checkpointer = std::make_unique<WalCheckpointer>(filePath);
-    corruptOnce = false;
-    entriesAtMost = std::numeric_limits<qint64>::max(); // counted by trim()
-    trim();
+        return fail(QSqlError(u"quick_check"_s, u"the integrity check failed"_s, QSqlError::StatementError,
+            QString::number(sqliteCorrupt)));
+    return true;
 }
 
 void TranslationMemory::close()
 {
     checkpointer.reset();
-    statements.reset();
+    if (link)
+        MemoryServerLink::quietly([this]() { statements.reset(); });
+    else
+        statements.reset();
     if (QSqlDatabase::contains(connection))
         QSqlDatabase::database(connection, false).close();
 }
@@ -182,14 +228,29 @@ void TranslationMemory::close()
 bool TranslationMemory::execute(const QString &statement)
 {
     QSqlQuery query(statements->db);
-    if (query.exec(statement))
+    if (query.exec(statement)) {
+        if (statement.startsWith(u"BEGIN"_s) || statement == u"COMMIT" || statement == u"ROLLBACK")
+            inTransaction = statement.startsWith(u"BEGIN"_s);
         return true;
+    }
     failed(query.lastError(), u"write"_s);
     return false;
 }
 
 void TranslationMemory::failed(const QSqlError &error, const QString &what)
 {
+    const bool rollBack = std::exchange(inTransaction, false);
+    if (link) {
+        // A database server: a statement over its time limit only skips its
+        // request; anything else is the connection, made again later.
+        if (statements && rollBack)
+            QSqlQuery(statements->db).exec(u"ROLLBACK"_s);
+        if (statements && MemoryServerLink::passing(error))
+            return;
+        close();
+        link->lost(u"cannot %1 it: %2"_s.arg(what, error.text()));
+        return;
+    }
     const int code = sqliteCode(error);
     const bool locked = code == sqliteBusy || code == sqliteLocked;
     // Any other error on a memory in use may be a file damaged under it (cut
@@ -241,62 +302,87 @@ void TranslationMemory::moveAside(const QString &why)
         filePath, why, moved ? u"moved aside to "_s + aside : u"removed"_s);
 }
 
-std::optional<QString> TranslationMemory::lookup(const MemoryKey &key)
+std::optional<std::pair<qint64, QString>> TranslationMemory::find(const MemoryKey &key)
 {
-    if (!usable())
-        return std::nullopt;
     QSqlQuery &find = statements->find;
     bindKey(find, key);
     if (!find.exec()) {
         failed(find.lastError(), u"read"_s);
         return std::nullopt;
     }
-    std::optional<QString> translation;
-    if (find.next()) {
-        used.insert(find.value(0).toLongLong());
-        translation = find.value(1).toString();
-    }
+    std::optional<std::pair<qint64, QString>> found;
+    if (find.next())
+        found = std::pair {find.value(0).toLongLong(), find.value(1).toString()};
     find.finish(); // ends the read transaction, which would hold back checkpoints
-    return translation;
+    return found;
 }
 
-bool TranslationMemory::store(const MemoryKey &key, const QString &translation)
+std::optional<QString> TranslationMemory::lookup(const MemoryKey &key)
 {
-    // One statement is a transaction of its own.
-    const bool transaction = !used.isEmpty();
-    if (!usable() || (transaction && !execute(u"BEGIN IMMEDIATE"_s)))
-        return false;
+    if (!usable())
+        return std::nullopt;
+    const auto found = find(key);
+    if (!found)
+        return std::nullopt;
+    used.insert(found->first);
+    return found->second;
+}
+
+std::optional<QString> TranslationMemory::store(const MemoryKey &key, const QString &translation)
+{
+    // One statement is a transaction of its own in a file; a database server
+    // gives the whole write its longer time limit.
+    const bool transaction = !used.isEmpty() || link;
+    if (!usable())
+        return std::nullopt;
+    for (const QString &statement : transaction ? dialect->beginWrite : QStringList()) {
+        if (!execute(statement))
+            return std::nullopt;
+    }
     Statements &s = *statements;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    std::optional<std::pair<qint64, QString>> kept;
     // The times of use of the entries answered from since the last store go
-    // in with this one: a lookup itself never writes, so it never waits on a lock.
-    s.touch.bindValue(u":now"_s, now);
-    for (const qint64 row : std::as_const(used)) {
-        s.touch.bindValue(u":row"_s, row);
-        if (!s.touch.exec()) {
-            failed(s.touch.lastError(), u"write"_s);
-            return false;
+    // in with this one, in one statement: a lookup itself never writes, so it
+    // never waits on a lock.
+    if (!used.isEmpty()) {
+        QStringList rows;
+        for (const qint64 row : std::as_const(used))
+            rows.append(QString::number(row));
+        QSqlQuery touch(s.db);
+        if (!touch.exec(dialect->touch.arg(rows.join(u','), QString::number(now)))) {
+            failed(touch.lastError(), u"write"_s);
+            return std::nullopt;
         }
     }
     if (!key.engine.isEmpty()) {
+        // The first translation stored for a key stays: a service or request
+        // that stored another at the same time answers with the first.
         bindKey(s.insert, key);
         s.insert.bindValue(u":translation"_s, translation);
         s.insert.bindValue(u":now"_s, now);
         if (!s.insert.exec()) {
             failed(s.insert.lastError(), u"write"_s);
-            return false;
+            return std::nullopt;
+        }
+        entriesAtMost += s.insert.numRowsAffected() > 0;
+        // Read back in the same transaction: this one, or the first.
+        kept = find(key);
+        if (!kept) {
+            if (inTransaction)
+                execute(u"ROLLBACK"_s);
+            return std::nullopt;
         }
     }
     if (transaction && !execute(u"COMMIT"_s))
-        return false;
+        return std::nullopt;
     used.clear();
-    ++entriesAtMost;
     trim();
-    if (++commitsSinceCheckpoint >= commitsPerCheckpoint) {
+    if (checkpointer && ++commitsSinceCheckpoint >= commitsPerCheckpoint) {
         commitsSinceCheckpoint = 0;
         checkpointer->request();
     }
-    return true;
+    return kept ? std::optional(kept->second) : std::nullopt;
 }
 
 void TranslationMemory::remove(const MemoryKey &key)
@@ -308,34 +394,70 @@ void TranslationMemory::remove(const MemoryKey &key)
         failed(statements->erase.lastError(), u"write"_s);
 }
 
-bool TranslationMemory::clear()
+std::optional<qint64> TranslationMemory::clear()
 {
     used.clear();
-    return usable() && execute(u"DELETE FROM translations"_s) && execute(u"PRAGMA wal_checkpoint(TRUNCATE)"_s)
-        && execute(u"VACUUM"_s);
+    if (!usable())
+        return std::nullopt;
+    for (const QString &statement : dialect->beginClear) {
+        if (!execute(statement))
+            return std::nullopt;
+    }
+    QSqlQuery query(statements->db);
+    if (!query.exec(u"DELETE FROM translations"_s)) {
+        failed(query.lastError(), u"empty"_s);
+        return std::nullopt;
+    }
+    const qint64 removed = query.numRowsAffected();
+    if (!execute(u"COMMIT"_s))
+        return std::nullopt;
+    for (const QString &statement : dialect->afterClear) {
+        if (!execute(statement))
+            return std::nullopt;
+    }
+    entriesAtMost = 0;
+    return removed;
 }
 
 void TranslationMemory::trim()
 {
-    if (entriesAtMost <= maxEntries)
+    if (entriesAtMost <= maxEntries || !statements)
         return;
+    // When counting fails, it is tried again after a hundredth more stores,
+    // not at every one.
+    const qint64 countAgain = maxEntries - maxEntries / 100;
+    for (const QString &statement : dialect->beginCount) {
+        if (!execute(statement)) {
+            entriesAtMost = countAgain;
+            return;
+        }
+    }
     QSqlQuery query(statements->db);
     if (!query.exec(u"SELECT count(*) FROM translations"_s) || !query.next()) {
+        entriesAtMost = countAgain;
         failed(query.lastError(), u"count"_s);
         return;
     }
     qint64 entries = query.value(0).toLongLong();
     query.finish();
-    if (entries > maxEntries) {
-        // A hundredth more than needed goes, so that the next stores need not count.
-        query.prepare(u"DELETE FROM translations WHERE rowid IN "
-                      u"(SELECT rowid FROM translations ORDER BY used, rowid LIMIT :excess)"_s);
-        query.bindValue(u":excess"_s, entries - maxEntries + maxEntries / 100);
+    if (inTransaction && !execute(u"COMMIT"_s))
+        return;
+    // A hundredth more than needed goes, so that the next stores need not
+    // count; in batches, each its own transaction. What is left over goes
+    // with the next stores.
+    qint64 excess = entries > maxEntries ? entries - maxEntries + maxEntries / 100 : 0;
+    query.prepare(u"DELETE FROM translations WHERE %1 IN (%2)"_s.arg(dialect->rowId, dialect->oldestRows));
+    for (int batch = 0; batch < evictionBatchesPerStore && excess > 0; ++batch) {
+        query.bindValue(u":batch"_s, std::min(excess, evictionBatch));
         if (!query.exec()) {
             failed(query.lastError(), u"trim"_s);
             return;
         }
-        entries -= query.numRowsAffected();
+        const qint64 removed = query.numRowsAffected();
+        if (removed <= 0)
+            break;
+        entries -= removed;
+        excess -= removed;
     }
     entriesAtMost = entries;
 }

@@ -408,7 +408,7 @@ private slots:
             << model + "url = http://h/v1\nmodel = m\nmodle = n\n"
             << QByteArray() << uR"(line 5: \[llm\] has no setting "modle"; it takes type, url, model, limit)"_s;
         QTest::newRow("mistyped memory key")
-            << "[memory]\npaht = m\n"_ba << QByteArray() << u"line 2: .* it takes memory, path, max-entries$"_s;
+            << "[memory]\npaht = m\n"_ba << QByteArray() << u"line 2: .* it takes memory, path, max-entries, url, "_s;
         QTest::newRow("model url with its endpoint")
             << model + "model = m\nurl = http://h/v1/chat/completions\n"
             << QByteArray() << u"line 4: url is the API's base, without /chat/completions: http://h/v1$"_s;

@@ -1,0 +1,251 @@
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "httpclient.h"
+#include "service/config.h"
+#include "service/memory/translationmemory.h"
+#include "tests/support/loopbackserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::service;
+using namespace tarnix::test;
+
+// The memory a team shares in one PostgreSQL database, started by the test.
+class TestServiceSharedMemory : public QObject
+{
+    Q_OBJECT
+
+    // A PostgreSQL cluster of the test's own (tests/support/postgres.sh).
+    QTemporaryDir cluster;
+    const QString port = QString::number(freeLoopbackPort());
+    const QString password = QString::number(QRandomGenerator::global()->generate64(), 36);
+    const QString url = u"postgresql://tarnix@127.0.0.1:%1/postgres"_s.arg(port);
+    // LibreTranslate's POST /translate, 40 ms late: "[target] q #n" for its
+    // n-th request, so two services asked the same never get the same answer.
+    LoopbackServer engine;
+    QNetworkAccessManager net;
+    QTemporaryDir dir;
+    QSqlDatabase check;
+
+    int postgres(const QString &command)
+    {
+        return QProcess::execute(QStringLiteral(TARNIX_POSTGRES_SCRIPT), {command, cluster.path(), port});
+    }
+    qsizetype asked() const
+    {
+        return std::count_if(engine.requests().cbegin(), engine.requests().cend(),
+            [](const RecordedRequest &request) { return request.method == "POST"; });
+    }
+    QVariant sql(const QString &statement)
+    {
+        QSqlQuery query(statement, check);
+        return query.next() ? query.value(0) : QVariant();
+    }
+    QString config(int permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner, const QString &memoryUrl = {})
+    {
+        QFile password(dir.filePath(u"team.password"_s)), file(dir.filePath(u"service.conf"_s));
+        if (!password.open(QIODevice::WriteOnly) || !file.open(QIODevice::WriteOnly))
+            return {};
+        password.write(this->password.toUtf8() + '\n');
+        password.setPermissions(QFileDevice::Permissions::fromInt(permissions));
+        file.write("[memory]\nurl = " + (memoryUrl.isEmpty() ? url : memoryUrl).toUtf8()
+            + "\npassword-file = team.password\n");
+        return file.fileName();
+    }
+    // The service with `arguments`, once it listens or has ended; its log so far in `log`.
+    bool start(QProcess &service, const QStringList &arguments, QByteArray &log)
+    {
+        service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
+            QStringList {
+                u"--config"_s, config(), u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s, engine.url().toString()}
+                + arguments);
+        log.clear();
+        return QTest::qWaitFor(
+            [&] { return (log += service.readAllStandardError()).contains("listening") || !service.processId(); },
+            20000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(engine.start());
+        engine.setResponder([this](const RecordedRequest &request) {
+            if (request.method == "GET")
+                return Answer {Answer::Kind::Complete, 200, R"([{"code":"en"},{"code":"es"}])", {}, 0};
+            const QJsonObject query = QJsonDocument::fromJson(request.body).object();
+            const QString text = u"[%1] %2 #%3"_s.arg(
+                query["target"_L1].toString(), query["q"_L1].toString(), QString::number(engine.requests().size()));
+            return Answer {
+                Answer::Kind::Complete, 200, QJsonDocument(QJsonObject {{"translatedText"_L1, text}}).toJson(), {}, 40};
+        });
+        QFile pwfile(cluster.filePath(u"pwfile"_s));
+        QVERIFY(pwfile.open(QIODevice::WriteOnly) && pwfile.write(password.toUtf8()) > 0 && pwfile.flush());
+        const int started = postgres(u"start"_s);
+        if (started == 77) // not installed: the tests that need it skip
+            return;
+        QCOMPARE(started, 0);
+        check = QSqlDatabase::addDatabase(u"QPSQL"_s, u"check"_s);
+        check.setConnectOptions(u"host=127.0.0.1;port=%1;dbname=postgres;user=tarnix"_s.arg(port));
+        check.setPassword(password);
+        QVERIFY(check.open());
+    }
+    void cleanupTestCase()
+    {
+        if (check.isValid())
+            postgres(u"stop"_s);
+    }
+
+    // [memory] with a url, and a password file readable by others or not.
+    void memoryConfig_data()
+    {
+        QTest::addColumn<QString>("memoryUrl");
+        QTest::addColumn<int>("readable"); // the password file, by others than its owner
+        QTest::addColumn<QString>("expected"); // in the connection's options, or in the error
+        QTest::newRow("loopback: TLS if offered") << url << 0 << u"sslmode=prefer;"_s;
+        QTest::newRow("remote: verified TLS")
+            << u"postgresql://tm@db.example:6543/t"_s << 0 << u"sslmode=verify-full;"_s;
+        QTest::newRow("group can read") << url << int(QFileDevice::ReadGroup) << u"can be read by other users"_s;
+        QTest::newRow("others can read") << url << int(QFileDevice::ReadOther) << u"can be read by other users"_s;
+        QTest::newRow("password in url") << u"postgresql://tm:pw@db.example/t"_s << 0 << u"password-file"_s;
+    }
+    void memoryConfig()
+    {
+        QFETCH(QString, memoryUrl);
+        QFETCH(int, readable);
+        QFETCH(QString, expected);
+        const auto loaded =
+            loadServiceConfig(config(QFileDevice::ReadOwner | QFileDevice::WriteOwner | readable, memoryUrl), true);
+        const auto *config = std::get_if<ServiceConfig>(&loaded);
+        const QString found = config ? memoryConnectOptions(*config->memory.server) : std::get<QString>(loaded);
+        QVERIFY2(found.contains(expected) && !found.contains(password), qPrintable(found));
+        QVERIFY(!config || config->memory.server->password == password);
+    }
+
+    // A memory file from before schema versions (no context, no version) is
+    // migrated and keeps its entries.
+    void olderFileMigrated()
+    {
+        const QString path = dir.filePath(u"old.sqlite"_s);
+        const MemoryKey key {u"engine"_s, u"en"_s, u"es"_s, u"Open"_s};
+        QVERIFY(TranslationMemory(path, 10).store(key, u"Abrir"_s));
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"old"_s);
+        db.setDatabaseName(path);
+        QSqlQuery query(db.open() ? db : QSqlDatabase());
+        QVERIFY(
+            query.exec(u"ALTER TABLE translations DROP COLUMN context"_s) && query.exec(u"DROP TABLE tarnix_schema"_s));
+        QCOMPARE(TranslationMemory(path, 10).lookup(key), u"Abrir"_s);
+        QVERIFY(query.exec(u"SELECT version FROM tarnix_schema"_s) && query.next() && query.value(0).toInt() == 1);
+    }
+
+    void firstKeptLeastRecentlyUsedEvicted_data()
+    {
+        QTest::addColumn<bool>("shared");
+        QTest::newRow("SQLite file") << false;
+        QTest::newRow("PostgreSQL") << true;
+    }
+    void firstKeptLeastRecentlyUsedEvicted()
+    {
+        QFETCH(bool, shared);
+        if (shared && !check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        MemoryServer server = std::get<MemoryServer>(parseMemoryServer(url, {}));
+        server.password = password;
+        auto memory = shared ? std::make_unique<TranslationMemory>(server, 50)
+                             : std::make_unique<TranslationMemory>(dir.filePath(u"lru.sqlite"_s), 50);
+        const MemoryKey key {u"engine"_s, u"en"_s, u"es"_s, u"Open"_s};
+        QCOMPARE(memory->store(key, u"Abrir"_s), u"Abrir"_s);
+        QCOMPARE(memory->store(key, u"Abre"_s), u"Abrir"_s);
+        for (int i = 0; i < 80; ++i) {
+            QCOMPARE(memory->lookup(key), u"Abrir"_s); // its time of use goes in with the next store
+            QTest::qSleep(2);
+            QVERIFY(memory->store({key.engine, key.source, key.target, QString::number(i)}, u"x"_s));
+        }
+        QCOMPARE(memory->lookup({key.engine, key.source, key.target, u"0"_s}), std::nullopt);
+        QCOMPARE(memory->lookup(key), u"Abrir"_s);
+        QVERIFY(memory->clear() <= 50);
+    }
+
+    // Two services asked the same at the same moment both miss and ask the
+    // engine, which answers each differently; the first stored wins, both
+    // answer with it, and afterwards either answers it from the memory.
+    void sameKeyAtOnceFirstWins()
+    {
+        if (!check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        QProcess a, b;
+        QByteArray log;
+        QList<QNetworkRequest> to;
+        for (QProcess *service : {&a, &b}) {
+            const QString port = QString::number(freeLoopbackPort());
+            QVERIFY(start(*service, {u"--port"_s, port}, log));
+            to.append(QNetworkRequest(QUrl(u"http://127.0.0.1:"_s + port)));
+            to.last().setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded"_ba);
+        }
+        const qsizetype before = asked();
+        for (int i = 0; i < 100; ++i) {
+            const QByteArray form = programForm("en", "es", "Race%20" + QByteArray::number(i));
+            std::unique_ptr<QNetworkReply> first(net.post(to[0], form)), second(net.post(to[1], form));
+            QTRY_VERIFY(first->isFinished() && second->isFinished());
+            QCOMPARE(first->readAll(), second->readAll()); // every answer of the engine differs
+        }
+        QVERIFY2(asked() > before + 100, "no two services raced");
+        QCOMPARE(sql(u"SELECT count(*) FROM translations WHERE text LIKE 'Race %'"_s).toInt(), 100);
+        const qsizetype raced = asked();
+        for (const QNetworkRequest &request : to)
+            QCOMPARE(httpExchange(net, request.url(), "POST", programForm("en", "es", "Race%207")).status, 200);
+        QCOMPARE(asked(), raced);
+        a.terminate();
+        b.terminate();
+        QVERIFY(a.waitForFinished() && b.waitForFinished());
+    }
+
+    void databaseStoppedAndStarted()
+    {
+        if (!check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        QProcess service;
+        QByteArray log;
+        const quint16 port = freeLoopbackPort();
+        QVERIFY(start(service, {u"--port"_s, QString::number(port)}, log));
+        const auto post = [&](const QByteArray &text) {
+            return httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", programForm("en", "es", text))
+                .status;
+        };
+        QCOMPARE(post("Kept%20across"), 200);
+        QCOMPARE(postgres(u"stop"_s), 0);
+        for (const QByteArray text : {"Away%201", "Away%202", "Away%203"})
+            QCOMPARE(post(text), 200);
+        QCOMPARE(postgres(u"start"_s), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (post("Kept%20across"), (log += service.readAllStandardError()).contains("from memory")), 40000);
+        QVERIFY(log.count("cannot use postgresql://") == 1 && log.contains("is back in use")
+            && !log.contains(password.toUtf8()));
+        QVERIFY(check.open());
+        service.terminate();
+        QVERIFY(service.waitForFinished());
+    }
+
+    void forgetNeedsAllUsers()
+    {
+        if (!check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        QProcess refused, emptied;
+        QByteArray log;
+        QVERIFY(start(refused, {u"--forget"_s}, log) && refused.exitCode() == 2 && log.contains("--all-users"));
+        const qint64 entries = sql(u"SELECT count(*) FROM translations"_s).toLongLong();
+        QVERIFY(start(emptied, {u"--forget"_s, u"--all-users"_s}, log) && emptied.exitCode() == 0);
+        QVERIFY2(entries > 0 && log.contains("removed " + QByteArray::number(entries) + " translations"), log);
+        QCOMPARE(sql(u"SELECT count(*) FROM translations"_s).toInt(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServiceSharedMemory)
+#include "test_service_sharedmemory.moc"
