@@ -68,7 +68,8 @@ bool askAgain(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
     job->notes.append(u"asked again: "_s + fault);
     job->prepared[piece] = std::move(again);
     ++job->waiting;
-    result.askAgain(job->prepared[piece].masked.text, [job, index](const EngineResult &second) { received(job, index, second); });
+    result.askAgain(
+        job->prepared[piece].masked.text, [job, index](const EngineResult &second) { received(job, index, second); });
     return true;
 }
 
@@ -84,8 +85,7 @@ void pump(const std::shared_ptr<Job> &job)
         }
         ++job->waiting;
         job->engine->translateInContext(job->request.source, job->request.target, prepared.masked.text,
-            job->request.context,
-            [job, index](const EngineResult &result) { received(job, index, result); });
+            job->request.context, [job, index](const EngineResult &result) { received(job, index, result); });
     }
     if (job->over || job->waiting > 0 || job->next < job->toSend.size())
         return;
@@ -159,7 +159,7 @@ void translateWholeText(Engine *engine, WholeTextRequest request, std::function<
     job->engine = engine;
     job->request = std::move(request);
     job->done = std::move(done);
-    job->pieces = splitText(job->request.text, engine->textLimits().longestText);
+    job->pieces = splitText(job->request.text, engine->textLimits().longestText, job->request.terms);
     job->form = engine->tokenForm(job->request.source, job->request.target);
     const qsizetype count = job->pieces.pieces.size();
     job->translated.resize(count);

@@ -1,5 +1,6 @@
 #include <QEventLoop>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -17,12 +18,15 @@ namespace {
 
 // An engine stand-in that answers each piece with the piece itself after a
 // random few milliseconds (so answers come back out of order), or with its
-// first half when `cut` is set; it notes what it was sent.
+// first half when `cut` is set, less what matches `loses`; it notes what it
+// was sent. It can be asked again, as the router offers.
 class EchoEngine : public Engine
 {
 public:
     TextLimits limits;
     bool cut = false;
+    QStringList loses;
+    QStringList sent;
     int inFlight = 0;
     int mostInFlight = 0;
     qsizetype longestSent = 0;
@@ -33,23 +37,31 @@ public:
     void translate(const QString &, const QString &, const QString &text, Callback done) override
     {
         ++calls;
+        sent.append(text);
         mostInFlight = std::max(mostInFlight, ++inFlight);
         longestSent = std::max(longestSent, text.size());
         QTimer::singleShot(QRandomGenerator::global()->bounded(3), this, [this, text, done]() {
             --inFlight;
-            done({EngineResult::Status::Translated, cut ? text.first(text.size() / 2) : text, {}, u"echo"_s});
+            QString answer = cut ? text.first(text.size() / 2) : text;
+            for (const QString &lost : loses)
+                answer.remove(QRegularExpression(lost));
+            EngineResult result {EngineResult::Status::Translated, answer, {}, u"echo"_s};
+            result.askAgain = [this](const QString &again, Callback second) { translate({}, {}, again, second); };
+            done(result);
         });
     }
 };
 
-// Random prose: sentences of words, placeholders, a full-width sentence, a
-// word outside the BMP, now and then a word longer than a piece; between
+// Random prose: sentences of words, placeholders, shell expansions, a
+// command-line list, kept terms (kKept), a full-width sentence, a word
+// outside the BMP, now and then a word longer than a piece; between
 // them one space, a line break, a blank line or a run of blanks.
 QString randomText(QRandomGenerator &random)
 {
     static const QStringList words {u"fox"_s, u"jumps"_s, u"%s"_s,
         u"{count, plural, one {a day. Done} other {# days. Done}}"_s, u"<b>bold. text</b>"_s, u"e.g."_s, u"ok?"_s,
-        u"\U0001F600"_s, u"\u4F60\u597D\u3002\u4E16\u754C\u3002"_s, u"Mr."_s, u"(\"yes.\")"_s, u"x"_s.repeated(90)};
+        u"\U0001F600"_s, u"\u4F60\u597D\u3002\u4E16\u754C\u3002"_s, u"Mr."_s, u"(\"yes.\")"_s, u"x"_s.repeated(90),
+        u"${1##*=}"_s, u"$(ls -l | wc -l)"_s, u"--color[={auto|never}]"_s, u"GNOME Shell"_s, u"Wi-Fi."_s};
     static const QStringList gaps {u" "_s, u" "_s, u" "_s, u"\n"_s, u"\n\n"_s, u"\r\n\r\n"_s, u"  \t"_s, u"\u2029"_s};
     QString text = random.bounded(4) == 0 ? u"  "_s : QString();
     const int sentences = random.bounded(1, 120);
@@ -62,12 +74,15 @@ QString randomText(QRandomGenerator &random)
     return text;
 }
 
-WholeTextResult translateWhole(Engine &engine, const QString &text, const QString &target = u"es"_s)
+const QStringList kKept {u"GNOME Shell"_s, u"Wi-Fi"_s};
+
+WholeTextResult translateWhole(
+    Engine &engine, const QString &text, const QString &target = u"es"_s, const QStringList &kept = {})
 {
     WholeTextResult result {WholeTextResult::Outcome::Unavailable, u"no answer within 10 s"_s, {}, false, {}};
     QEventLoop loop;
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    translateWholeText(&engine, {u"en"_s, target, text, {}, {}}, [&](const WholeTextResult &answer) {
+    translateWholeText(&engine, {u"en"_s, target, text, {}, KeptTerms(kept)}, [&](const WholeTextResult &answer) {
         result = answer;
         loop.quit();
     });
@@ -100,10 +115,15 @@ private slots:
             echo.limits = {longest, int(random.bounded(1, 5))};
             echo.mostInFlight = 0;
             echo.longestSent = 0;
-            const WholeTextResult result = translateWhole(echo, text);
+            echo.sent.clear();
+            const WholeTextResult result = translateWhole(echo, text, u"es"_s, kKept);
             QCOMPARE(int(result.outcome), int(WholeTextResult::Outcome::Translated));
             QCOMPARE(result.text, text);
             QVERIFY(echo.mostInFlight <= echo.limits.parallel);
+            // Kept terms, shell expansions and lists reach no engine in any piece.
+            const QString engineSaw = echo.sent.join(u'\n');
+            for (const char *masked : {"GNOME", "Shell", "Wi-Fi", "${", "$(", "auto|"})
+                QVERIFY2(!engineSaw.contains(QLatin1StringView(masked)), masked);
         }
     }
 
@@ -165,6 +185,41 @@ private slots:
         QFETCH(QString, target);
         QFETCH(bool, complete);
         QCOMPARE(!incompleteness(source, translation, target).has_value(), complete);
+    }
+
+    // A piece whose answer breaks a placeholder is asked for once more, with
+    // the other token form (bracketed first, then names); the other pieces
+    // are asked once.
+    void asksAPieceAgain_data()
+    {
+        QTest::addColumn<QStringList>("loses");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("askedAgain");
+        QTest::newRow("answer kept") << QStringList() << int(WholeTextResult::Outcome::Translated) << 0;
+        QTest::newRow("brackets lost, names kept")
+            << QStringList {u"\u27E6\\d\u27E7"_s} << int(WholeTextResult::Outcome::Translated) << 1;
+        QTest::newRow("every token lost: refused")
+            << QStringList {u"\u27E6\\d\u27E7"_s, u"John"_s} << int(WholeTextResult::Outcome::Refused) << 1;
+    }
+    void asksAPieceAgain()
+    {
+        QFETCH(QStringList, loses);
+        QFETCH(int, outcome);
+        QFETCH(int, askedAgain);
+        EchoEngine echo;
+        echo.limits = {60, 2};
+        echo.loses = loses;
+        const QString plain = u"Open the file now. "_s.repeated(9);
+        const QString text = plain + u"Copy %s to GNOME Shell now. "_s + plain;
+        const WholeTextResult result = translateWhole(echo, text, u"es"_s, kKept);
+        QCOMPARE(int(result.outcome), outcome);
+        QCOMPARE(result.note.startsWith(u"asked again: "_s), askedAgain > 0);
+        if (outcome == int(WholeTextResult::Outcome::Translated)) {
+            QCOMPARE(result.text, text);
+            QCOMPARE(echo.calls, splitText(text, 60).pieces.size() + askedAgain);
+        } else { // the pieces after it are not sent
+            QVERIFY2(result.text.contains(u"%s"_s), qPrintable(result.text));
+        }
     }
 
     void memoryKeepsOnlyWholeTexts()

@@ -79,20 +79,25 @@ QList<Cut> findCuts(QStringView text)
     return cuts;
 }
 
-// Drops the cuts that fall inside a placeholder: an ICU argument's branches
-// or a tag's attributes hold white space and sentence ends of their own.
-QList<Cut> outsidePlaceholders(QList<Cut> cuts, QStringView text)
+// Drops the cuts that fall inside a placeholder (an ICU argument's branches
+// or a tag's attributes hold white space and sentence ends of their own) or
+// inside a kept term of several words.
+QList<Cut> outsidePlaceholders(QList<Cut> cuts, QStringView text, const KeptTerms &terms)
 {
-    const QList<Placeholder> placeholders = findPlaceholders(text);
-    auto placeholder = placeholders.cbegin();
+    QList<std::pair<qsizetype, qsizetype>> spans = terms.find(text); // start and end
+    for (auto &span : spans)
+        span.second += span.first;
+    for (const Placeholder &placeholder : findPlaceholders(text))
+        spans.append({placeholder.start, placeholder.start + placeholder.length});
+    std::sort(spans.begin(), spans.end());
     QList<Cut> kept;
     kept.reserve(cuts.size());
+    qsizetype coveredTo = 0; // the end of the spans that start before the cut
+    auto span = spans.cbegin();
     for (const Cut &cut : cuts) {
-        while (placeholder != placeholders.cend() && placeholder->start + placeholder->length <= cut.start)
-            ++placeholder;
-        const bool inside = placeholder != placeholders.cend() && placeholder->start < cut.start
-            && cut.start < placeholder->start + placeholder->length;
-        if (!inside)
+        for (; span != spans.cend() && span->first < cut.start; ++span)
+            coveredTo = std::max(coveredTo, span->second);
+        if (cut.start >= coveredTo)
             kept.append(cut);
     }
     return kept;
@@ -109,7 +114,7 @@ qsizetype hardCut(QStringView text, qsizetype at)
 
 } // namespace
 
-TextPieces splitText(const QString &text, qsizetype longest)
+TextPieces splitText(const QString &text, qsizetype longest, const KeptTerms &terms)
 {
     TextPieces result;
     longest = std::max<qsizetype>(longest, 2);
@@ -117,7 +122,7 @@ TextPieces splitText(const QString &text, qsizetype longest)
         result.pieces.append(text);
         return result;
     }
-    const QList<Cut> cuts = outsidePlaceholders(findCuts(text), text);
+    const QList<Cut> cuts = outsidePlaceholders(findCuts(text), text, terms);
     auto next = cuts.cbegin();
     qsizetype start = 0;
     while (text.size() - start > longest) {
