@@ -166,6 +166,9 @@ private slots:
         QTest::newRow("two sentences joined") << fox.repeated(40) << zorro.repeated(38) << u"es"_s << true;
         QTest::newRow("an eighth of the sentences lost") << fox.repeated(40) << zorro.repeated(35) << u"es"_s << false;
         QTest::newRow("paragraphs lost") << (fox + u"\n\n"_s).repeated(6) << zorro.repeated(6) << u"es"_s << false;
+        QTest::newRow("paragraphs back as lines")
+            << (fox + u"\n    \n    "_s).repeated(15) << (zorro + u"\n"_s).repeated(15) << u"es"_s << true;
+        QTest::newRow("paragraphs added") << fox.repeated(6) << (zorro + u"\n\n"_s).repeated(6) << u"es"_s << false;
         QTest::newRow("chinese is shorter")
             << fox.repeated(10)
             << u"\u654F\u6377\u7684\u68D5\u8272\u72D0\u72F8\u8DF3\u8FC7\u4E86\u61D2\u72D7\u3002"_s.repeated(10)

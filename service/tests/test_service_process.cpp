@@ -71,6 +71,43 @@ private slots:
         QVERIFY(!answers(apyPort));
     }
 
+    // SIGTERM while a request waits for its engine: the client gets 503
+    // "stopping" and a close, not a bare close.
+    void answersWaitingRequestsOnSigterm()
+    {
+        tarnix::test::LoopbackServer engine;
+        QVERIFY(engine.start());
+        engine.setResponder([](const tarnix::test::RecordedRequest &request) {
+            if (request.path.startsWith("/languages"))
+                return tarnix::test::Answer {tarnix::test::Answer::Kind::Complete, 200,
+                    R"([{"code":"en","targets":["es"]},{"code":"es","targets":["en"]}])", {}, 0};
+            return tarnix::test::Answer {tarnix::test::Answer::Kind::Stall, 200, "{}", {}, 0};
+        });
+        const quint16 port = tarnix::test::freeLoopbackPort();
+        QProcess service;
+        service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
+            {u"--port"_s, QString::number(port), u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s,
+                engine.url().toString()});
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += service.readAllStandardError()).contains("listening on"), 30000);
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(client.waitForConnected(5000));
+        client.write("POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                     "Content-Length: 22\r\n\r\nsl=en&tl=es&text=Hello");
+        QTRY_VERIFY_WITH_TIMEOUT(engine.requests().size() == 2, 10000); // the language list, then the text
+        ::kill(pid_t(service.processId()), SIGTERM);
+        QByteArray answer;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (answer += client.readAll(), client.state() == QAbstractSocket::UnconnectedState), 10000);
+        answer += client.readAll();
+        QVERIFY2(answer.startsWith("HTTP/1.1 503 ") && answer.contains("stopping")
+                && answer.contains("\r\nConnection: close\r\n"),
+            answer.constData());
+        QTRY_COMPARE_WITH_TIMEOUT(service.state(), QProcess::NotRunning, 15000);
+        QCOMPARE(service.exitCode(), 0);
+    }
+
     // What the user reads when a translation does not come: the start line
     // names an engine that does not answer, and every refused request's log
     // line and page say why, never with the text.

@@ -10,6 +10,7 @@ namespace tarnix::service {
 struct TextShape
 {
     qsizetype paragraphBreaks = 0; // runs of white space holding two or more line breaks
+    qsizetype lineBreaks = 0; // runs of white space holding any line break (paragraph breaks too)
     qsizetype sentenceEnds = 0; // sentence-end marks ("?!" and "..." count once) at a word's end
     double weight = 0; // letters and signs, a Chinese, Japanese or Korean one as several
 };
@@ -19,7 +20,8 @@ TextShape textShape(QStringView text);
 // Why `translation` cannot be the whole of `source`, or nothing: it does not
 // trust how the text was cut or put back together, only what both hold.
 // Paragraph breaks and sentence ends must match within a tolerance (engines
-// join or split the odd sentence) and the lengths, weighed for their
+// join or split the odd sentence; a paragraph break may come back as a
+// single line break, as engines are shown it) and the lengths, weighed for their
 // scripts, must be within bounds once the source is long enough to judge.
 // `target` is the target's service code: a language written without
 // sentence marks (Thai) is not counted for them.
