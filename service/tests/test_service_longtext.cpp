@@ -168,6 +168,9 @@ private slots:
         QTest::newRow("paragraphs lost") << (fox + u"\n\n"_s).repeated(6) << zorro.repeated(6) << u"es"_s << false;
         QTest::newRow("paragraphs back as lines")
             << (fox + u"\n    \n    "_s).repeated(15) << (zorro + u"\n"_s).repeated(15) << u"es"_s << true;
+        QTest::newRow("one paragraph of four lost")
+            << (fox + u"\n\n"_s).repeated(3) + fox << (zorro + u"\n\n"_s).repeated(2) + zorro.repeated(2) << u"es"_s
+            << true;
         QTest::newRow("paragraphs added") << fox.repeated(6) << (zorro + u"\n\n"_s).repeated(6) << u"es"_s << false;
         QTest::newRow("chinese is shorter")
             << fox.repeated(10)

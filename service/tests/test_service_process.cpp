@@ -90,12 +90,19 @@ private slots:
                 engine.url().toString()});
         QByteArray log;
         QTRY_VERIFY_WITH_TIMEOUT((log += service.readAllStandardError()).contains("listening on"), 30000);
+        QVERIFY2(log.contains("with libretranslate (LibreTranslate at " + engine.url().toEncoded() + ")"), log);
+        // A second service on the same port says so and exits.
+        QProcess second;
+        second.start(QStringLiteral(TARNIX_SERVICE_BINARY), service.arguments());
+        QVERIFY(second.waitForFinished(15000));
+        QCOMPARE(second.exitCode(), 1);
+        QVERIFY(second.readAllStandardError().contains("the port is taken"));
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, port);
         QVERIFY(client.waitForConnected(5000));
         client.write("POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
                      "Content-Length: 22\r\n\r\nsl=en&tl=es&text=Hello");
-        QTRY_VERIFY_WITH_TIMEOUT(engine.requests().size() == 2, 10000); // the language list, then the text
+        QTRY_VERIFY_WITH_TIMEOUT(engine.requests().size() == 3, 10000); // two language lists, then the text
         ::kill(pid_t(service.processId()), SIGTERM);
         QByteArray answer;
         QTRY_VERIFY_WITH_TIMEOUT(
