@@ -199,6 +199,13 @@ private slots:
                     offered.append(target);
             });
         QTRY_COMPARE(offered, (QStringList {u"de"_s, u"zh-CN"_s, u"pt"_s}));
+        // A server that cannot be reached: the offer is unknown, and says why.
+        DeepLEngine unreachable(QUrl(u"http://127.0.0.1:%1"_s.arg(tarnix::test::freeLoopbackPort())), u"k"_s);
+        std::optional<PairOffer> offer;
+        unreachable.offers(u"en"_s, u"de"_s, [&offer](const PairOffer &answer) { offer = answer; });
+        QTRY_VERIFY(offer.has_value());
+        QCOMPARE(int(offer->answer), int(PairOffer::Answer::Unknown));
+        QVERIFY2(offer->detail.startsWith(u"DeepL: "_s), qPrintable(offer->detail));
     }
 
     void languageModelKeepsToItsLimit()
