@@ -126,10 +126,11 @@ private slots:
         QTest::addColumn<QString>("logged"); // the start and the request's line, with @ for the engine's port
         QTest::addColumn<QString>("page");
         const QStringList deadEngine {u"--engine"_s, u"libretranslate"_s, u"--engine-url"_s, u"http://127.0.0.1:@"_s};
-        QTest::newRow("engine down") << deadEngine << "sl=en&tl=es&text=Secret"_ba << 503
-                                     << u"libretranslate at http://127.0.0.1:@: .*check that LibreTranslate runs.*\\n"
-                                        u"(.|\\n)* en>es 503 .*\\(libretranslate at http://127.0.0.1:@: "_s
-                                     << u"http://127.0.0.1:@"_s;
+        QTest::newRow("engine down")
+            << deadEngine << "sl=en&tl=es&text=Secret"_ba << 503
+            << u"tarnix-service: libretranslate at http://127.0.0.1:@: .*check that LibreTranslate runs.*\\n"
+               u"(.|\\n)* en>es 503 .*\\(libretranslate at http://127.0.0.1:@: "_s
+            << u"http://127.0.0.1:@"_s;
         QTest::newRow("no language code")
             << deadEngine << "sl=en&tl=English&text=Secret"_ba << 400
             << u"400 .*\\(tl \"English\" is not a language code\\)"_s << u"which is not a language code"_s;
