@@ -18,6 +18,8 @@
 #include "service/engines/languagemodelengine.h"
 #include "service/engines/languagemodelprotocol.h"
 #include "service/engines/libretranslateengine.h"
+#include "service/memory/memoryengine.h"
+#include "service/memory/translationmemory.h"
 #include "service/options.h"
 #include "tests/support/loopbackserver.h"
 
@@ -138,6 +140,30 @@ private slots:
             QVERIFY(prompt.contains(u"from English to German"_s) && prompt.contains(u"interface"_s));
             QCOMPARE(messages.at(1).toObject().value("content"_L1).toString(), u"Hello "_s + token);
         });
+    }
+
+    // A model's answer depends on the context: the memory keys its answers by it.
+    void languageModelRemembersPerContext()
+    {
+        standIn.setResponder([](const RecordedRequest &) {
+            return Answer {Answer::Kind::Complete, 200,
+                R"({"choices":[{"finish_reason":"stop","message":{"role":"assistant","content":"Offen"}}]})", {}, 0};
+        });
+        standIn.clearRequests();
+        QTemporaryDir dir;
+        TranslationMemory memory(dir.filePath(u"memory.sqlite"_s), 100);
+        MemoryEngine engine(
+            std::make_unique<LanguageModelEngine>(standIn.url().resolved(QUrl(u"/v1"_s)), u"m"_s, u"k"_s), &memory);
+        for (const QString &context : {u"File menu"_s, u"Door"_s, u"File menu"_s}) {
+            std::optional<EngineResult> result;
+            engine.translateInContext(
+                u"en"_s, u"de"_s, u"Open"_s, context, [&result](const EngineResult &answer) { result = answer; });
+            QTRY_VERIFY(result.has_value());
+            QCOMPARE(result->text, u"Offen"_s);
+            if (result->checked)
+                result->checked(true);
+        }
+        QCOMPARE(standIn.requests().size(), 2);
     }
 
     void languageModelPromptHoldsTheContext()
