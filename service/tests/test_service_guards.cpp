@@ -104,6 +104,7 @@ private slots:
         QTest::newRow("garbage line") << "NONSENSE\r\n\r\n"_ba << 400;
         QTest::newRow("TLS hello") << "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03"_ba << 400;
         QTest::newRow("no version") << "GET /\r\n\r\n"_ba << 400;
+        QTest::newRow("angle brackets in the target") << "GET /<b> HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"_ba << 400;
         QTest::newRow("HTTP/2 preface") << "PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n"_ba << 400;
     }
     void refusesBrowsersAndOtherHosts()
