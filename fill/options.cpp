@@ -37,8 +37,13 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
 
     Options options;
     options.language = parser.value(language);
-    for (const QString &value : parser.values(to))
-        options.to += value.split(u',', Qt::SkipEmptyParts);
+    // Catalogs are named and labelled as gettext writes locales: pt_BR, not pt-BR.
+    for (const QString &value : parser.values(to)) {
+        for (const QString &code : value.split(u',', Qt::SkipEmptyParts)) {
+            if (!code.trimmed().isEmpty())
+                options.to.append(code.trimmed().replace(u'-', u'_'));
+        }
+    }
     options.check = parser.isSet(check);
     options.dryRun = parser.isSet(dryRun);
     options.refillFuzzy = parser.isSet(refillFuzzy);

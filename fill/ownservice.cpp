@@ -18,7 +18,7 @@ OwnService::~OwnService()
     stop();
 }
 
-QString OwnService::start(const QString &program, const QUrl &address)
+QString OwnService::start(const QString &program, const QUrl &address, const std::function<bool()> &cancelled)
 {
     if (!QHostAddress(address.host()).isLoopback() && address.host() != u"localhost"_s)
         return u"%1 is not on this machine"_s.arg(address.toString());
@@ -45,6 +45,10 @@ QString OwnService::start(const QString &program, const QUrl &address)
         }
         if (serviceAnswers(address))
             return {};
+        if (cancelled()) {
+            stop();
+            return u"interrupted while it started"_s;
+        }
         process.waitForFinished(200);
     }
     stop();

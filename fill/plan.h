@@ -17,7 +17,7 @@ bool needsFill(const Entry &entry, bool refillFuzzy);
 bool isTranslated(const Entry &entry);
 
 // The texts to ask the service for one entry: its source, and for a plural
-// entry its plural source too.
+// entry its plural source too when that is another text.
 QStringList textsToAsk(const Entry &entry);
 
 // What the service is told about an entry beside its text: the message

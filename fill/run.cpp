@@ -75,13 +75,12 @@ bool FillRun::prepare()
             continue;
         }
         const bool templateFile = path.endsWith(u".pot"_s, Qt::CaseInsensitive);
-        if (!templateFile) {
+        if (!templateFile || options.check) {
             addJob(path, path, QString());
             continue;
         }
-        if (options.check || options.to.isEmpty()) {
-            if (!options.check)
-                fileError(path + u":0: a template is filled into catalogs: name their languages with --to"_s);
+        if (options.to.isEmpty()) {
+            fileError(path + u":0: a template is filled into catalogs: name their languages with --to"_s);
             continue;
         }
         for (const QString &language : options.to) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iconv.h>
 
+#include <QDate>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -85,6 +86,25 @@ QByteArray withField(const QByteArray &header, const char *field, const QByteArr
     const QByteArray result(changed);
     std::free(changed);
     return result;
+}
+
+// A template's header comment as msginit rewrites it for a new catalog:
+// the title, the package and the year filled in, the author's line left to
+// a person ("Automatically generated").
+QByteArray newCatalogComments(const QByteArray &comments, const QString &language, const QByteArray &projectId)
+{
+    QString project = QString::fromUtf8(projectId).trimmed();
+    static const QRegularExpression version(u"\\s+(\\S*\\d\\S*|VERSION)$"_s);
+    project.remove(version);
+    if (project.isEmpty())
+        project = u"PACKAGE"_s;
+    const QString year = QString::number(QDate::currentDate().year());
+    QString text = QString::fromUtf8(comments);
+    text.replace(u"SOME DESCRIPTIVE TITLE"_s, u"%1 translations for %2 package"_s.arg(languageName(language), project));
+    text.replace(u"PACKAGE package"_s, project + u" package"_s);
+    text.replace(u"Copyright (C) YEAR"_s, u"Copyright (C) "_s + year);
+    text.replace(u"FIRST AUTHOR <EMAIL@ADDRESS>, YEAR."_s, u"Automatically generated, "_s + year + u'.');
+    return text.toUtf8();
 }
 
 } // namespace
@@ -242,6 +262,11 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
             po_message_set_msgstr(message, encoded.first().constData());
         }
         po_message_set_fuzzy(message, 1);
+        // What msgmerge kept of an older source explains an old translation,
+        // not this one.
+        po_message_set_prev_msgctxt(message, nullptr);
+        po_message_set_prev_msgid(message, nullptr);
+        po_message_set_prev_msgid_plural(message, nullptr);
     }
 
     // The header a catalog needs: its language, and a plural rule once it
@@ -270,6 +295,10 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
             fields = withField(fields, "Language-Team", "none");
             fields = withField(fields, "Content-Type", "text/plain; charset=UTF-8");
             po_message_set_fuzzy(header, 0);
+            po_message_set_comments(header,
+                newCatalogComments(
+                    po_message_comments(header), language, headerField(fields.constData(), "Project-Id-Version"))
+                    .constData());
         }
         if (isTemplate || headerField(fields.constData(), "Language").trimmed().isEmpty())
             fields = withField(fields, "Language", language.toUtf8());

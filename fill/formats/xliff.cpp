@@ -59,6 +59,7 @@ bool XliffFormat::readDocument(QXmlStreamReader &reader, Catalog &catalog, QStri
         return false;
     }
     if (m_version2) {
+        catalog.sourceLanguage = reader.attributes().value(u"srcLang"_s).toString();
         catalog.language = reader.attributes().value(u"trgLang"_s).toString();
         if (catalog.language.isEmpty())
             m_unlabelled.append(xml::startSpan(reader, m_document.text()));
@@ -77,6 +78,8 @@ void XliffFormat::readContainer(QXmlStreamReader &reader, Catalog &catalog, QStr
             continue;
         }
         if (name == u"file" && !m_version2) {
+            if (catalog.sourceLanguage.isEmpty())
+                catalog.sourceLanguage = reader.attributes().value(u"source-language"_s).toString();
             const QString language = reader.attributes().value(u"target-language"_s).toString();
             if (language.isEmpty())
                 m_unlabelled.append(xml::startSpan(reader, m_document.text()));

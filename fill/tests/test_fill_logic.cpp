@@ -138,6 +138,9 @@ private slots:
         QCOMPARE(textsToAsk(plural), (QStringList {u"%d file"_s, u"%d files"_s}));
         QCOMPARE(formsFromAnswers(plural, {u"S"_s, u"P"_s}, count), forms);
         QCOMPARE(formsFromAnswers(entry(u"Open"_s, {}), {u"S"_s}, count), QStringList {u"S"_s});
+        const Entry numerus = entry(u"%n file(s)"_s, {}, u"%n file(s)"_s); // TS: one source, asked once
+        QCOMPARE(textsToAsk(numerus), QStringList {u"%n file(s)"_s});
+        QCOMPARE(formsFromAnswers(numerus, {u"P"_s}, count), QStringList(count, u"P"_s));
     }
 
     void contextForTheEngine()
