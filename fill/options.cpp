@@ -1,5 +1,7 @@
 #include "fill/options.h"
 
+#include <algorithm>
+
 #include <QCommandLineParser>
 
 using namespace Qt::StringLiterals;
@@ -62,6 +64,10 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     options.files = parser.positionalArguments();
     if (options.files.isEmpty())
         return OptionsExit {u"No catalog given. Try tarnix-fill --help.\n"_s, 2};
+    const bool anyTemplate = std::any_of(options.files.cbegin(), options.files.cend(),
+        [](const QString &file) { return file.endsWith(u".pot"_s, Qt::CaseInsensitive); });
+    if (!options.to.isEmpty() && !anyTemplate)
+        return OptionsExit {u"--to starts catalogs from a template: give its .pot file\n"_s, 2};
     return options;
 }
 

@@ -239,7 +239,9 @@ void FillRun::write(Job &job)
         return;
     job.written = true;
     if (job.fills.isEmpty() && !job.newCatalog) {
-        if (!terminal)
+        if (interrupted)
+            say(u"tarnix-fill: interrupted: %1 left as it was, nothing filled yet\n"_s.arg(job.writePath));
+        else if (!terminal)
             say(u"%1: nothing filled\n"_s.arg(job.counts.file));
         return; // nothing to change: the file is not touched
     }

@@ -16,6 +16,13 @@ bool needsWork12(QStringView state)
     return state == u"new" || state.startsWith(u"needs-");
 }
 
+// ...and those that say it is no translation at all: tools put the source
+// (or nothing useful) in a target that is new or still to be translated.
+bool untranslated12(QStringView state)
+{
+    return state == u"new" || state == u"needs-translation";
+}
+
 // Xcode writes this note on every string that has none: no help to anyone.
 const auto noComment = u"No comment provided by engineer."_s;
 
@@ -163,7 +170,7 @@ Entry XliffFormat::readPart(QXmlStreamReader &reader, Unit &unit, Slot &slot)
                 state = reader.attributes().value(u"state"_s).toString();
             const xml::Content target = xml::readContent(reader, text);
             slot.target = target.span;
-            entry.translations = {target.text};
+            entry.translations = {!m_version2 && untranslated12(state) ? QString() : target.text};
         } else if (name == u"note" && !m_version2) {
             readNote(reader, unit, reader.attributes().value(u"from"_s).toString());
         } else {

@@ -86,6 +86,10 @@ const QByteArray xliff12 = R"(<?xml version="1.0" encoding="UTF-8"?>
         <source>Save %@</source>
         <target/>
       </trans-unit>
+      <trans-unit id="copy">
+        <source>Copy</source>
+        <target state="needs-translation">Copy</target>
+      </trans-unit>
     </body>
   </file>
 </xliff>
@@ -271,7 +275,7 @@ private slots:
             << "<TS version=\"2.1\" language=\"es\">"_ba
             << "menu"_ba;
         QTest::newRow("xliff 1.2, inline element kept")
-            << u"Localizable.xlf"_s << xliff12 << QStringList() << QStringList {u"Localizable.xlf"_s} << 2 << 0
+            << u"Localizable.xlf"_s << xliff12 << QStringList() << QStringList {u"Localizable.xlf"_s} << 3 << 0
             << "<target state=\"needs-review-translation\" state-qualifier=\"mt-suggestion\">«it» Hello <x id=\"1\"/>"_ba
             << "toolbar\nShown in the status bar"_ba;
         QTest::newRow("xliff 2.0, language from the file name")
