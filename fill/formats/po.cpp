@@ -283,7 +283,9 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
     }
     if (header) {
         QByteArray fields(po_message_msgstr(header));
-        const PluralRule rule = pluralRule(language);
+        PluralRule rule = pluralRule(language);
+        if (rule.count == 0) // a language the table lacks gets the run's default, two forms
+            rule = {2, u"nplurals=2; plural=(n != 1);"_s};
         if (isTemplate) {
             const QDateTime now = QDateTime::currentDateTime();
             const int offset = now.offsetFromUtc() / 60;

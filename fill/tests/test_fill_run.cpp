@@ -255,11 +255,15 @@ private slots:
         QTest::newRow("fuzzy refilled, its old source dropped")
             << u"es.po"_s << poHeader("es") + kept << QStringList {u"--refill-fuzzy"_s} << QStringList {u"es.po"_s} << 1
             << 0 << "#, fuzzy\nmsgid \"Quit\"\nmsgstr \"«es» Quit\""_ba << QByteArray();
-        QTest::newRow("template to three languages")
+        QTest::newRow("template to four languages, one without a known rule")
             << u"demo.pot"_s
-            << "# SOME DESCRIPTIVE TITLE.\n" + poHeader("").replace("charset=UTF-8", "charset=CHARSET") + entries
-            << QStringList {u"--to"_s, u"es,ru,ja"_s} << QStringList {u"es.po"_s, u"ru.po"_s, u"ja.po"_s} << 9 << 0
-            << " translations for demo package.\n"_ba << QByteArray();
+            << "# SOME DESCRIPTIVE TITLE.\n"
+                + poHeader("")
+                      .replace("charset=UTF-8", "charset=CHARSET")
+                      .replace("nplurals=2; plural=(n != 1);", "nplurals=INTEGER; plural=EXPRESSION;")
+                + entries
+            << QStringList {u"--to"_s, u"es,ru,ja,sw"_s} << QStringList {u"es.po"_s, u"ru.po"_s, u"ja.po"_s, u"sw.po"_s}
+            << 12 << 0 << " translations for demo package.\n"_ba << QByteArray();
         QTest::newRow("latin-1 keeps its charset, skips what it cannot hold")
             << u"de.po"_s << poHeader("", "ISO-8859-1") + "msgid \"Price in euro\"\nmsgstr \"\"\n\n" + entries
             << QStringList() << QStringList {u"de.po"_s} << 3 << 1
