@@ -69,6 +69,7 @@ private slots:
         QTest::newRow("arabic") << u"ar"_s << u"ar"_s << 6;
         QTest::newRow("catalan") << u"ca@valencia"_s << u"ca"_s << 2;
         QTest::newRow("unknown") << u"tlh"_s << u"tlh"_s << 0;
+        QTest::newRow("qt's C locale as a source") << u"C"_s << u"en"_s << 0;
     }
     void serviceCodes()
     {
