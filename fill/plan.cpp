@@ -58,6 +58,14 @@ QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int
     QStringList forms {answers.first()};
     while (forms.size() < count)
         forms.append(plural);
+    // A form a person already wrote stays; the entry as a whole is still
+    // marked for review.
+    if (!isTranslated(entry)) {
+        for (qsizetype i = 0; i < std::min(forms.size(), entry.translations.size()); ++i) {
+            if (!entry.translations[i].isEmpty())
+                forms[i] = entry.translations[i];
+        }
+    }
     return forms;
 }
 

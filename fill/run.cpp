@@ -259,7 +259,7 @@ void FillRun::write(Job &job)
     if (!result.skipped.isEmpty()) {
         job.counts.filled -= int(result.skipped.size());
         job.counts.failed += int(result.skipped.size());
-        job.counts.reasons[u"the file's charset cannot hold the translation"_s] += int(result.skipped.size());
+        job.counts.reasons[result.skippedWhy] += int(result.skipped.size());
     }
     QString placed;
     const QString why = replaceFile(temporary, job.writePath, job.stamp, placed);

@@ -247,6 +247,7 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
         }
         if (encoded.size() != fill.forms.size()) {
             result.skipped.append(fill.id);
+            result.skippedWhy = u"the file's charset cannot hold the translation"_s;
             continue;
         }
         if (po_message_msgid_plural(message)) {

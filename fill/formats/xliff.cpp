@@ -257,8 +257,11 @@ WriteResult XliffFormat::write(const QList<Fill> &fills, const QString &outPath,
             continue;
         if (const auto slotEdits = this->edits(m_slots[fill.id], fill.forms.first()))
             edits.append(*slotEdits);
-        else
+        else {
             result.skipped.append(fill.id);
+            result.skippedWhy =
+                u"XLIFF cannot hold the translation (a control character, or inline elements out of order)"_s;
+        }
     }
     const QString &text = m_document.text();
     for (const xml::Span &span : std::as_const(m_unlabelled)) {

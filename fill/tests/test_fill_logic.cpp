@@ -142,6 +142,8 @@ private slots:
         const Entry numerus = entry(u"%n file(s)"_s, {}, u"%n file(s)"_s); // TS: one source, asked once
         QCOMPARE(textsToAsk(numerus), QStringList {u"%n file(s)"_s});
         QCOMPARE(formsFromAnswers(numerus, {u"P"_s}, count), QStringList(count, u"P"_s));
+        const Entry partly = entry(u"%d file"_s, {QString(), u"%d Dateien"_s}, u"%d files"_s);
+        QCOMPARE(formsFromAnswers(partly, {u"S"_s, u"P"_s}, count).value(1), count > 1 ? u"%d Dateien"_s : QString());
     }
 
     void contextForTheEngine()
