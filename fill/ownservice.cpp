@@ -1,5 +1,10 @@
 #include "fill/ownservice.h"
 
+#include <csignal>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -25,6 +30,11 @@ QString OwnService::start(const QString &program, const QUrl &address, const std
     if (program.isEmpty())
         return u"tarnix-service is not installed"_s;
     process.setProgram(program);
+#ifdef Q_OS_LINUX
+    // A tarnix-fill killed outright (SIGKILL) takes its service along
+    // instead of leaving it and its APy running for nobody.
+    process.setChildProcessModifier([]() { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     process.setArguments({u"--port"_s, QString::number(address.port(80))});
     // Its request log would run through the progress bar: it is read and
     // dropped, and its last lines shown only if it does not come up.
