@@ -308,13 +308,21 @@ int main(int argc, char *argv[])
     QProcess modelService;
     const QUrl modelUrl(u"http://127.0.0.1:%1"_s.arg(startService(modelService, {u"--config"_s, conf.fileName()})));
     const QString dutch = scratch.filePath(u"nl.po"_s);
-    writeCatalog(dutch, u"nl"_s, messages, modelEntries);
-    const double routed = runFill(modelUrl, dutch);
-    const double posted = straightToService(modelUrl, u"nl"_s, messages.first(modelEntries));
+    // Each is short and the machine's load is not: the best of three runs,
+    // alternating, stands for what the code costs.
+    double routed = 0;
+    double posted = 0;
+    for (int run = 0; run < 3; ++run) {
+        writeCatalog(dutch, u"nl"_s, messages, modelEntries);
+        const double fill = runFill(modelUrl, dutch);
+        const double straight = straightToService(modelUrl, u"nl"_s, messages.first(modelEntries));
+        routed = run == 0 ? fill : std::min(routed, fill);
+        posted = run == 0 ? straight : std::min(posted, straight);
+    }
     stop(modelService);
     const double ideal = double(modelEntries / modelLimit) * modelLatencyMs;
-    std::printf("%d entries through a language model answering in %d ms with a limit of %d:\n", modelEntries,
-        modelLatencyMs, modelLimit);
+    std::printf("%d entries through a language model answering in %d ms with a limit of %d (best of 3):\n",
+        modelEntries, modelLatencyMs, modelLimit);
     std::printf("  tarnix-fill      %8.0f ms = %.3f x the ideal %.0f ms (%d waves; target <= 1.10)\n", routed,
         routed / ideal, ideal, modelEntries / modelLimit);
     std::printf("  posted straight to the service %8.0f ms = %.3f x the ideal (the service and this machine's share)\n",
