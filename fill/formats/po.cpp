@@ -176,7 +176,8 @@ bool PoFormat::read(const QString &filePath, Catalog &catalog, QString &error)
     static const QRegularExpression charsetPattern(u"charset=([A-Za-z0-9_.:-]+)"_s);
     const QString charsetName =
         charsetPattern.match(QString::fromLatin1(headerField(headerText, "Content-Type"))).captured(1);
-    charset = charsetName.isEmpty() || charsetName == u"CHARSET"_s ? "UTF-8"_ba : charsetName.toLatin1();
+    charsetNamed = !charsetName.isEmpty() && charsetName != u"CHARSET"_s;
+    charset = charsetNamed ? charsetName.toLatin1() : "UTF-8"_ba;
     const auto decode = [this](const char *s) {
         if (!s)
             return QString();
@@ -270,9 +271,12 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
         po_message_set_prev_msgid_plural(message, nullptr);
     }
 
-    // The header a catalog needs: its language, and a plural rule once it
-    // holds plural translations; a new one also what msginit writes.
-    if (!header && (isTemplate || filledPlural)) {
+    // The header a catalog needs: its language, a plural rule once it holds
+    // plural translations, a charset once it holds more than ASCII (gettext
+    // writes and reads nothing else without one); a new one also what
+    // msginit writes.
+    const bool namesCharset = charsetNamed || fills.isEmpty();
+    if (!header && (isTemplate || filledPlural || !namesCharset)) {
         header = po_message_create();
         po_message_set_msgid(header, "");
         po_message_set_msgstr(header,
@@ -296,12 +300,16 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
             fields = withField(fields, "PO-Revision-Date", (now.toString(u"yyyy-MM-dd HH:mm"_s) + zone).toUtf8());
             fields = withField(fields, "Last-Translator", "Automatically generated");
             fields = withField(fields, "Language-Team", "none");
-            fields = withField(fields, "Content-Type", "text/plain; charset=UTF-8");
             po_message_set_fuzzy(header, 0);
             po_message_set_comments(header,
                 newCatalogComments(
                     po_message_comments(header), language, headerField(fields.constData(), "Project-Id-Version"))
                     .constData());
+        }
+        if (isTemplate || !namesCharset) {
+            fields = withField(fields, "Content-Type", "text/plain; charset=UTF-8");
+            if (headerField(fields.constData(), "Content-Transfer-Encoding").isEmpty())
+                fields = withField(fields, "Content-Transfer-Encoding", "8bit");
         }
         if (isTemplate || headerField(fields.constData(), "Language").trimmed().isEmpty())
             fields = withField(fields, "Language", language.toUtf8());

@@ -270,6 +270,9 @@ private slots:
             << "\xab"
                "de\xbb"_ba
             << QByteArray();
+        QTest::newRow("header without a charset: UTF-8")
+            << u"pt.po"_s << "msgid \"\"\nmsgstr \"Language: pt\\n\"\n\n"_ba + numbered(2, "Item") << QStringList()
+            << QStringList {u"pt.po"_s} << 2 << 0 << "msgstr \"«pt» Item 1\""_ba << QByteArray();
         QTest::newRow("refusals and memory counted")
             << u"it.po"_s
             << poHeader("it") + "msgid \"Do not lose %s\"\nmsgstr \"\"\n\nmsgid \"Open again\"\nmsgstr \"\"\n"
