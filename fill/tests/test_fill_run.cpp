@@ -263,7 +263,7 @@ private slots:
                       .replace("nplurals=2; plural=(n != 1);", "nplurals=INTEGER; plural=EXPRESSION;")
                 + entries
             << QStringList {u"--to"_s, u"es,ru,ja,sw"_s} << QStringList {u"es.po"_s, u"ru.po"_s, u"ja.po"_s, u"sw.po"_s}
-            << 12 << 0 << " translations for demo package.\n"_ba << QByteArray();
+            << 12 << 0 << " translations for demo package.\nmsgid \"\""_ba << QByteArray();
         QTest::newRow("latin-1 keeps its charset, skips what it cannot hold")
             << u"de.po"_s << poHeader("", "ISO-8859-1") + "msgid \"Price in euro\"\nmsgstr \"\"\n\n" + entries
             << QStringList() << QStringList {u"de.po"_s} << 3 << 1
