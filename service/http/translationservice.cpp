@@ -75,6 +75,10 @@ struct TranslationService::Exchange
 
     void fail(Status answerStatus, const QString &reason, const QString &message)
     {
+        // Every refusal says why in the log; the error page's sentence, cut
+        // short, where no shorter note was set (it never holds the text).
+        if (note.isEmpty())
+            note = oneLine(message, 160);
         answer(answerStatus, errorPage(int(answerStatus), reason, message));
     }
 
