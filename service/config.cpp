@@ -409,6 +409,9 @@ std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool
     const QDir folder = QFileInfo(path).absoluteDir();
     if (!config.memory.path.isEmpty())
         config.memory.path = configPath(folder, config.memory.path);
+    // libpq reads its certificate file from the working directory and knows no "~".
+    if (config.memory.server && !config.memory.server->sslRootCert.isEmpty())
+        config.memory.server->sslRootCert = configPath(folder, config.memory.server->sslRootCert);
     if (!config.keptTermsFile.isEmpty()) {
         const QString termsPath = configPath(folder, config.keptTermsFile);
         QFile terms(termsPath);

@@ -76,7 +76,7 @@ enum class ConfigScope { Whole, WithoutEngines, MemoryOnly };
 // engine's key (and a shared memory's password, the same way): from its key
 // file (a path relative to the configuration's folder, or starting with "~/";
 // one line), which other users must not be able to read, or from its
-// environment variable. The memory's path is read the same way. A missing
+// environment variable. The memory's path and ssl-root-cert are read the same way. A missing
 // file is the default configuration unless `mustExist`. Errors are one line
 // naming the file; they never hold a key.
 std::variant<ServiceConfig, QString> loadServiceConfig(

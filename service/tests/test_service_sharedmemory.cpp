@@ -112,6 +112,9 @@ private slots:
         QTest::newRow("loopback: TLS if offered") << url << 0 << u"sslmode=prefer;"_s;
         QTest::newRow("remote: verified TLS")
             << u"postgresql://tm@db.example:6543/t"_s << 0 << u"sslmode=verify-full;"_s;
+        QTest::newRow("remote: its authority beside the file")
+            << u"postgresql://tm@db.example/t\nssl-root-cert = team-ca.crt"_s << 0
+            << u"sslrootcert='%1'"_s.arg(dir.filePath(u"team-ca.crt"_s));
         QTest::newRow("group can read") << url << int(QFileDevice::ReadGroup) << u"can be read by other users"_s;
         QTest::newRow("others can read") << url << int(QFileDevice::ReadOther) << u"can be read by other users"_s;
         QTest::newRow("password in url") << u"postgresql://tm:pw@db.example/t"_s << 0 << u"password-file"_s;
