@@ -120,6 +120,8 @@ QString serviceLanguage(const QString &language)
     }
     if (base == u"he"_s)
         return u"iw"_s;
+    if (base == u"c"_s || base == u"posix"_s)
+        return u"en"_s; // Qt's and POSIX's untranslated locale: the source texts' English
     return base;
 }
 

@@ -48,8 +48,11 @@ int main(int argc, char *argv[])
     FillRun run(options);
     if (!run.prepare())
         return 2;
-    if (options.check)
-        return run.check() > 0 ? 1 : run.exitStatus();
+    if (options.check) {
+        // An unreadable file is the graver news: its entries went unchecked.
+        const int found = run.check();
+        return run.exitStatus() == 2 ? 2 : found > 0 ? 1 : 0;
+    }
     if (options.dryRun) {
         run.printPlan();
         return run.exitStatus();
@@ -76,7 +79,11 @@ int main(int argc, char *argv[])
     if (!serviceAnswers(options.service)) {
         say(u"tarnix-fill: no translation service answers at %1: starting tarnix-service for this run\n"_s.arg(
             options.service.toString()));
-        const QString why = own.start(serviceProgram(), options.service);
+        const QString why = own.start(serviceProgram(), options.service, [&run]() { return run.wasInterrupted(); });
+        if (run.wasInterrupted()) {
+            say(u"tarnix-fill: interrupted before any request: nothing written\n"_s);
+            return 1;
+        }
         if (!why.isEmpty()) {
             say(u"tarnix-fill: cannot start a translation service: %1\n"_s.arg(why));
             return 2;

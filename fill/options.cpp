@@ -1,5 +1,7 @@
 #include "fill/options.h"
 
+#include <algorithm>
+
 #include <QCommandLineParser>
 
 using namespace Qt::StringLiterals;
@@ -37,8 +39,13 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
 
     Options options;
     options.language = parser.value(language);
-    for (const QString &value : parser.values(to))
-        options.to += value.split(u',', Qt::SkipEmptyParts);
+    // Catalogs are named and labelled as gettext writes locales: pt_BR, not pt-BR.
+    for (const QString &value : parser.values(to)) {
+        for (const QString &code : value.split(u',', Qt::SkipEmptyParts)) {
+            if (!code.trimmed().isEmpty())
+                options.to.append(code.trimmed().replace(u'-', u'_'));
+        }
+    }
     options.check = parser.isSet(check);
     options.dryRun = parser.isSet(dryRun);
     options.refillFuzzy = parser.isSet(refillFuzzy);
@@ -57,6 +64,10 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     options.files = parser.positionalArguments();
     if (options.files.isEmpty())
         return OptionsExit {u"No catalog given. Try tarnix-fill --help.\n"_s, 2};
+    const bool anyTemplate = std::any_of(options.files.cbegin(), options.files.cend(),
+        [](const QString &file) { return file.endsWith(u".pot"_s, Qt::CaseInsensitive); });
+    if (!options.to.isEmpty() && !anyTemplate)
+        return OptionsExit {u"--to starts catalogs from a template: give its .pot file\n"_s, 2};
     return options;
 }
 

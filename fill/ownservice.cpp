@@ -1,5 +1,10 @@
 #include "fill/ownservice.h"
 
+#include <csignal>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -18,13 +23,18 @@ OwnService::~OwnService()
     stop();
 }
 
-QString OwnService::start(const QString &program, const QUrl &address)
+QString OwnService::start(const QString &program, const QUrl &address, const std::function<bool()> &cancelled)
 {
     if (!QHostAddress(address.host()).isLoopback() && address.host() != u"localhost"_s)
         return u"%1 is not on this machine"_s.arg(address.toString());
     if (program.isEmpty())
         return u"tarnix-service is not installed"_s;
     process.setProgram(program);
+#ifdef Q_OS_LINUX
+    // A tarnix-fill killed outright (SIGKILL) takes its service along
+    // instead of leaving it and its APy running for nobody.
+    process.setChildProcessModifier([]() { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     process.setArguments({u"--port"_s, QString::number(address.port(80))});
     // Its request log would run through the progress bar: it is read and
     // dropped, and its last lines shown only if it does not come up.
@@ -45,6 +55,10 @@ QString OwnService::start(const QString &program, const QUrl &address)
         }
         if (serviceAnswers(address))
             return {};
+        if (cancelled()) {
+            stop();
+            return u"interrupted while it started"_s;
+        }
         process.waitForFinished(200);
     }
     stop();

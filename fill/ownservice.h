@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QProcess>
 #include <QString>
 #include <QUrl>
@@ -14,8 +16,9 @@ class OwnService
 public:
     ~OwnService();
     // Starts `program` on the address's loopback port and waits until it
-    // answers; empty on success, else why not.
-    QString start(const QString &program, const QUrl &address);
+    // answers or `cancelled` says to stop waiting (Ctrl-C); empty on
+    // success, else why not.
+    QString start(const QString &program, const QUrl &address, const std::function<bool()> &cancelled);
     void stop();
     bool running() const { return process.state() != QProcess::NotRunning; }
 

@@ -24,7 +24,8 @@ bool needsFill(const Entry &entry, bool refillFuzzy)
 
 QStringList textsToAsk(const Entry &entry)
 {
-    if (entry.plural && !entry.pluralSource.isEmpty())
+    // A TS numerus message has one source for all its forms: asked once.
+    if (entry.plural && !entry.pluralSource.isEmpty() && entry.pluralSource != entry.source)
         return {entry.source, entry.pluralSource};
     return {entry.source};
 }
@@ -48,14 +49,23 @@ QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int
 {
     if (answers.isEmpty())
         return {};
-    if (!entry.plural || answers.size() < 2)
+    if (!entry.plural)
         return {answers.first()};
+    const QString &plural = answers.last();
     const int count = std::max(1, pluralForms);
     if (count == 1)
-        return {answers[1]};
-    QStringList forms {answers[0]};
+        return {plural};
+    QStringList forms {answers.first()};
     while (forms.size() < count)
-        forms.append(answers[1]);
+        forms.append(plural);
+    // A form a person already wrote stays; the entry as a whole is still
+    // marked for review.
+    if (!isTranslated(entry)) {
+        for (qsizetype i = 0; i < std::min(forms.size(), entry.translations.size()); ++i) {
+            if (!entry.translations[i].isEmpty())
+                forms[i] = entry.translations[i];
+        }
+    }
     return forms;
 }
 

@@ -75,13 +75,12 @@ bool FillRun::prepare()
             continue;
         }
         const bool templateFile = path.endsWith(u".pot"_s, Qt::CaseInsensitive);
-        if (!templateFile) {
+        if (!templateFile || options.check) {
             addJob(path, path, QString());
             continue;
         }
-        if (options.check || options.to.isEmpty()) {
-            if (!options.check)
-                fileError(path + u":0: a template is filled into catalogs: name their languages with --to"_s);
+        if (options.to.isEmpty()) {
+            fileError(path + u":0: a template is filled into catalogs: name their languages with --to"_s);
             continue;
         }
         for (const QString &language : options.to) {
@@ -240,7 +239,9 @@ void FillRun::write(Job &job)
         return;
     job.written = true;
     if (job.fills.isEmpty() && !job.newCatalog) {
-        if (!terminal)
+        if (interrupted)
+            say(u"tarnix-fill: interrupted: %1 left as it was, nothing filled yet\n"_s.arg(job.writePath));
+        else if (!terminal)
             say(u"%1: nothing filled\n"_s.arg(job.counts.file));
         return; // nothing to change: the file is not touched
     }
@@ -258,7 +259,7 @@ void FillRun::write(Job &job)
     if (!result.skipped.isEmpty()) {
         job.counts.filled -= int(result.skipped.size());
         job.counts.failed += int(result.skipped.size());
-        job.counts.reasons[u"the file's charset cannot hold the translation"_s] += int(result.skipped.size());
+        job.counts.reasons[result.skippedWhy] += int(result.skipped.size());
     }
     QString placed;
     const QString why = replaceFile(temporary, job.writePath, job.stamp, placed);

@@ -16,15 +16,22 @@ trap 'apt-get purge -y tarnix' EXIT
 for f in /usr/bin/tarnix /usr/share/applications/tarnix.desktop \
          /usr/share/icons/hicolor/128x128/apps/tarnix.png \
          /usr/share/metainfo/org.tarnix.Tarnix.metainfo.xml \
-         /usr/bin/tarnix-fill /usr/share/man/man1/tarnix-fill.1; do
+         /usr/bin/tarnix-fill /usr/share/man/man1/tarnix-fill.1.gz; do
     dpkg -S "$f" >/dev/null
 done
+# The manual renders without a warning from groff (where man-db is there and
+# the system keeps manual pages: minimal images leave them out).
+page=/usr/share/man/man1/tarnix-fill.1.gz
+if command -v man >/dev/null && [ -e $page ]; then
+    test -z "$(MANWIDTH=80 man --warnings -l $page 2>&1 >/dev/null)"
+fi
 # Starts at all: libgettextpo came with the package's Depends.
 /usr/bin/tarnix-fill --version
 units=/usr/lib/systemd/user
 if [ -e $units/tarnix-service.service ]; then
     # Starts at all: every library it links came with the package's Depends.
     /usr/bin/tarnix-service --version
+    dpkg -S /usr/share/man/man1/tarnix-service.1.gz >/dev/null
     if command -v systemd-analyze >/dev/null; then
         systemd-analyze verify $units/tarnix-service.service $units/tarnix-service.socket
     fi

@@ -389,7 +389,7 @@ QString defaultConfigPath()
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/tarnix/service.conf"_s;
 }
 
-std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool mustExist, bool readEngines)
+std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool mustExist, ConfigScope scope)
 {
     QFile file(path);
     if (!file.exists() && !mustExist)
@@ -399,7 +399,9 @@ std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool
     const auto text = configFileText(file.readAll());
     if (const auto *error = std::get_if<1>(&text))
         return path + u": "_s + *error;
-    auto parsed = parseServiceConfig(std::get<0>(text), readEngines);
+    auto parsed = scope == ConfigScope::MemoryOnly
+        ? parseServiceConfig(onlySection(std::get<0>(text), u"memory"_s), false)
+        : parseServiceConfig(std::get<0>(text), scope == ConfigScope::Whole);
     if (const auto *error = std::get_if<QString>(&parsed))
         return path + u", "_s + *error;
     ServiceConfig config = std::get<ServiceConfig>(std::move(parsed));
@@ -407,6 +409,9 @@ std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool
     const QDir folder = QFileInfo(path).absoluteDir();
     if (!config.memory.path.isEmpty())
         config.memory.path = configPath(folder, config.memory.path);
+    // libpq reads its certificate file from the working directory and knows no "~".
+    if (config.memory.server && !config.memory.server->sslRootCert.isEmpty())
+        config.memory.server->sslRootCert = configPath(folder, config.memory.server->sslRootCert);
     if (!config.keptTermsFile.isEmpty()) {
         const QString termsPath = configPath(folder, config.keptTermsFile);
         QFile terms(termsPath);

@@ -67,13 +67,19 @@ std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text, boo
 // $XDG_CONFIG_HOME/tarnix/service.conf (~/.config/tarnix/service.conf).
 QString defaultConfigPath();
 
+// What of the configuration file a run reads: all of it; all but the engine
+// sections (--engine names the engine); or the [memory] section alone
+// (--forget, and a shortcut whose file has a mistake elsewhere).
+enum class ConfigScope { Whole, WithoutEngines, MemoryOnly };
+
 // Reads and parses the file at `path`, which must be UTF-8, and each
 // engine's key (and a shared memory's password, the same way): from its key
 // file (a path relative to the configuration's folder, or starting with "~/";
 // one line), which other users must not be able to read, or from its
-// environment variable. The memory's path is read the same way. A missing
+// environment variable. The memory's path and ssl-root-cert are read the same way. A missing
 // file is the default configuration unless `mustExist`. Errors are one line
 // naming the file; they never hold a key.
-std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool mustExist, bool readEngines = true);
+std::variant<ServiceConfig, QString> loadServiceConfig(
+    const QString &path, bool mustExist, ConfigScope scope = ConfigScope::Whole);
 
 } // namespace tarnix::service

@@ -46,6 +46,20 @@ QString withoutInlineComment(const QString &value)
     return value;
 }
 
+QString onlySection(const QString &text, const QString &name)
+{
+    QStringList lines = text.split(u'\n');
+    bool inside = false;
+    for (QString &line : lines) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(u'['))
+            inside = trimmed.endsWith(u']') && trimmed.sliced(1, trimmed.size() - 2).trimmed() == name;
+        if (!inside)
+            line.clear();
+    }
+    return lines.join(u'\n');
+}
+
 QString configPath(const QDir &configFolder, const QString &written)
 {
     if (written == u"~" || written.startsWith(u"~/"))

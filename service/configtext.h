@@ -17,6 +17,10 @@ std::variant<QString, QString> configFileText(const QByteArray &bytes);
 // starts one ("model = m ; the small one").
 QString withoutInlineComment(const QString &value);
 
+// The text with every line outside the section `name` left blank, so that
+// line numbers stay those of the file.
+QString onlySection(const QString &text, const QString &name);
+
 // A path as written in the configuration: "~/…" in the home folder, a
 // relative one in the configuration's folder.
 QString configPath(const QDir &configFolder, const QString &written);

@@ -76,19 +76,31 @@ int main(int argc, char *argv[])
     }
     const ServiceOptions &options = std::get<ServiceOptions>(parsed);
     // A malformed configuration or an exposed key file stops the service
-    // before it listens, with one line that says why. The shortcuts do
-    // without the file's engines, and without the file when it cannot be
-    // read at all.
-    const bool shortcut = options.engine || options.forget;
-    auto loaded = loadServiceConfig(options.configPath.isEmpty() ? defaultConfigPath() : options.configPath,
-        !options.configPath.isEmpty(), !shortcut);
+    // before it listens, with one line that says why. The shortcuts read only
+    // what they need: --forget the [memory] section, which says what to
+    // empty; --engine all but the engine sections, or with a mistake in
+    // those its [memory] section alone.
+    const QString configPath = options.configPath.isEmpty() ? defaultConfigPath() : options.configPath;
+    const bool mustExist = !options.configPath.isEmpty();
+    auto loaded = loadServiceConfig(configPath, mustExist,
+        options.forget       ? ConfigScope::MemoryOnly
+            : options.engine ? ConfigScope::WithoutEngines
+                             : ConfigScope::Whole);
     if (const auto *error = std::get_if<QString>(&loaded)) {
         say(u"tarnix-service: %1\n"_s.arg(*error));
-        if (!shortcut)
+        if (options.forget)
+            say(u"tarnix-service: --forget empties the translation memory that [memory] names: correct it first\n"_s);
+        if (!options.engine || options.forget)
             return 2;
-        say(u"tarnix-service: going on with the default settings for %1\n"_s.arg(
-            options.forget ? u"--forget"_s : u"--engine"_s));
-        loaded = defaultServiceConfig();
+        loaded = loadServiceConfig(configPath, mustExist, ConfigScope::MemoryOnly);
+        if (std::holds_alternative<QString>(loaded)) {
+            say(u"tarnix-service: going on with --engine alone, without a translation memory\n"_s);
+            ServiceConfig fallback = defaultServiceConfig();
+            fallback.memory.enabled = false;
+            loaded = fallback;
+        } else {
+            say(u"tarnix-service: going on with --engine and the file's [memory] section alone\n"_s);
+        }
     }
     const ServiceConfig config = applyEngineShortcut(std::get<ServiceConfig>(std::move(loaded)), options);
 

@@ -27,8 +27,9 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
         u"Address of a running engine: an APy server for apertium (instead of starting one), the LibreTranslate "
         u"server for libretranslate (default http://127.0.0.1:5000)."_s,
         u"url"_s);
-    const QCommandLineOption forgetOption(
-        u"forget"_s, u"Empty the translation memory (every translation the service keeps) and exit."_s);
+    const QCommandLineOption forgetOption(u"forget"_s,
+        u"Empty the translation memory (every translation the service keeps) and exit; of the configuration file "
+        u"only its [memory] section is read."_s);
     const QCommandLineOption allUsersOption(u"all-users"_s,
         u"With --forget: also empty a translation memory the team shares in a database, for every user."_s);
     parser.addOptions({portOption, configOption, engineOption, urlOption, forgetOption, allUsersOption});

@@ -30,7 +30,6 @@
 #include <QSet>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include "fill/formats/po.h"
 #include "fill/serviceclient.h"
@@ -198,16 +197,17 @@ quint16 startService(QProcess &service, const QStringList &options)
 {
     const quint16 port = tarnix::test::freeLoopbackPort();
     service.setStandardOutputFile(QProcess::nullDevice());
-    service.setStandardErrorFile(QProcess::nullDevice());
+    service.setReadChannel(QProcess::StandardError);
     service.start(QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--port"_s, QString::number(port)} + options);
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 200 && service.state() != QProcess::NotRunning; ++i) {
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, port);
         if (probe.waitForConnected(100))
             return port;
-        QThread::msleep(50);
+        service.waitForReadyRead(50); // its request log, read so that it never blocks
+        service.readAll();
     }
-    qFatal("tarnix-service did not start");
+    qFatal("tarnix-service did not start:\n%s", service.readAll().constData());
 }
 
 void stop(QProcess &process)
@@ -222,6 +222,7 @@ void stop(QProcess &process)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is measured
     const int entries = argc > 1 ? std::max(10, QString::fromLocal8Bit(argv[1]).toInt()) : 2000;
     QTemporaryDir scratch;
     qputenv("XDG_CONFIG_HOME", scratch.filePath(u"config"_s).toLocal8Bit());
@@ -229,9 +230,11 @@ int main(int argc, char *argv[])
     const QStringList messages = realMessages(std::max(entries, modelEntries));
     std::printf("%lld real messages from Debian's catalogs\n", qlonglong(messages.size()));
 
-    // Peak memory first: the first child this process waits for, so that
-    // RUSAGE_CHILDREN holds its peak alone.
+    // Peak memory first. RUSAGE_CHILDREN holds the largest peak of the
+    // children waited for: msgunfmt's so far, then tarnix-fill's when larger.
     {
+        rusage before {};
+        getrusage(RUSAGE_CHILDREN, &before);
         LoopbackServer standIn; // the service's wire format, answered at once
         if (!standIn.start())
             qFatal("cannot listen on loopback");
@@ -241,9 +244,11 @@ int main(int argc, char *argv[])
         rusage usage {};
         getrusage(RUSAGE_CHILDREN, &usage);
         const double mb = double(usage.ru_maxrss) / 1024.0;
+        const bool measured = usage.ru_maxrss > before.ru_maxrss; // else it stayed below msgunfmt's peak
         std::printf("peak memory of tarnix-fill on a %d-entry catalog (%.1f MB on disk, %.0f ms):\n", bigCatalog,
             double(QFileInfo(big).size()) / 1e6, ms);
-        std::printf("  %8.1f MB = %.2f x the 100 MB limit (target <= 1)\n", mb, mb / 100.0);
+        std::printf(
+            "  %s%.1f MB = %.2f x the 100 MB limit (target <= 1)\n", measured ? "" : "at most ", mb, mb / 100.0);
     }
 
     // Apertium: the same texts straight to APy, then through the service.
@@ -259,8 +264,8 @@ int main(int argc, char *argv[])
     if (!ready)
         qFatal("APy did not start: %s", qPrintable(failure));
     QProcess service;
-    const QUrl serviceUrl(
-        u"http://127.0.0.1:%1"_s.arg(startService(service, {u"--engine-url"_s, apy.url().toString()})));
+    const QUrl serviceUrl(u"http://127.0.0.1:%1"_s.arg(
+        startService(service, {u"--engine"_s, u"apertium"_s, u"--engine-url"_s, apy.url().toString()})));
     const QStringList texts = messages.first(std::min<qsizetype>(entries, messages.size()));
     straightToApy(apy.url(), texts.first(std::min<qsizetype>(50, texts.size()))); // warm up APy's pipelines
     const QString catalog = scratch.filePath(u"es.po"_s);
@@ -303,13 +308,21 @@ int main(int argc, char *argv[])
     QProcess modelService;
     const QUrl modelUrl(u"http://127.0.0.1:%1"_s.arg(startService(modelService, {u"--config"_s, conf.fileName()})));
     const QString dutch = scratch.filePath(u"nl.po"_s);
-    writeCatalog(dutch, u"nl"_s, messages, modelEntries);
-    const double routed = runFill(modelUrl, dutch);
-    const double posted = straightToService(modelUrl, u"nl"_s, messages.first(modelEntries));
+    // Each is short and the machine's load is not: the best of three runs,
+    // alternating, stands for what the code costs.
+    double routed = 0;
+    double posted = 0;
+    for (int run = 0; run < 3; ++run) {
+        writeCatalog(dutch, u"nl"_s, messages, modelEntries);
+        const double fill = runFill(modelUrl, dutch);
+        const double straight = straightToService(modelUrl, u"nl"_s, messages.first(modelEntries));
+        routed = run == 0 ? fill : std::min(routed, fill);
+        posted = run == 0 ? straight : std::min(posted, straight);
+    }
     stop(modelService);
     const double ideal = double(modelEntries / modelLimit) * modelLatencyMs;
-    std::printf("%d entries through a language model answering in %d ms with a limit of %d:\n", modelEntries,
-        modelLatencyMs, modelLimit);
+    std::printf("%d entries through a language model answering in %d ms with a limit of %d (best of 3):\n",
+        modelEntries, modelLatencyMs, modelLimit);
     std::printf("  tarnix-fill      %8.0f ms = %.3f x the ideal %.0f ms (%d waves; target <= 1.10)\n", routed,
         routed / ideal, ideal, modelEntries / modelLimit);
     std::printf("  posted straight to the service %8.0f ms = %.3f x the ideal (the service and this machine's share)\n",

@@ -48,6 +48,7 @@ struct WriteResult
     bool ok = false;
     QString error; // "file:line: what" when not ok
     QList<int> skipped; // ids of fills the file cannot hold (a charset without their characters), left untranslated
+    QString skippedWhy; // why, for the summary
 };
 
 // A catalog format reads a file into entries and writes translations back.
@@ -66,9 +67,8 @@ public:
     // temporary file beside the original; the caller renames it over).
     // `language` and `pluralForms` are the catalog's target language and
     // plural count, for a header or attribute the file lacks.
-    virtual WriteResult write(const QList<Fill> &fills, const QString &outPath, const QString &language,
-                              int pluralForms)
-        = 0;
+    virtual WriteResult write(
+        const QList<Fill> &fills, const QString &outPath, const QString &language, int pluralForms) = 0;
 };
 
 // The format of a file, by its name (.po, .pot, .ts, .xlf, .xliff); null when none.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iconv.h>
 
+#include <QDate>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -87,6 +88,25 @@ QByteArray withField(const QByteArray &header, const char *field, const QByteArr
     return result;
 }
 
+// A template's header comment as msginit rewrites it for a new catalog:
+// the title, the package and the year filled in, the author's line left to
+// a person ("Automatically generated").
+QByteArray newCatalogComments(const QByteArray &comments, const QString &language, const QByteArray &projectId)
+{
+    QString project = QString::fromUtf8(projectId).trimmed();
+    static const QRegularExpression version(u"\\s+(\\S*\\d\\S*|VERSION)$"_s);
+    project.remove(version);
+    if (project.isEmpty())
+        project = u"PACKAGE"_s;
+    const QString year = QString::number(QDate::currentDate().year());
+    QString text = QString::fromUtf8(comments);
+    text.replace(u"SOME DESCRIPTIVE TITLE"_s, u"%1 translations for %2 package"_s.arg(languageName(language), project));
+    text.replace(u"PACKAGE package"_s, project + u" package"_s);
+    text.replace(u"Copyright (C) YEAR"_s, u"Copyright (C) "_s + year);
+    text.replace(u"FIRST AUTHOR <EMAIL@ADDRESS>, YEAR."_s, u"Automatically generated, "_s + year + u'.');
+    return text.toUtf8();
+}
+
 } // namespace
 
 QList<int> poMessageLines(const QByteArray &text)
@@ -156,7 +176,8 @@ bool PoFormat::read(const QString &filePath, Catalog &catalog, QString &error)
     static const QRegularExpression charsetPattern(u"charset=([A-Za-z0-9_.:-]+)"_s);
     const QString charsetName =
         charsetPattern.match(QString::fromLatin1(headerField(headerText, "Content-Type"))).captured(1);
-    charset = charsetName.isEmpty() || charsetName == u"CHARSET"_s ? "UTF-8"_ba : charsetName.toLatin1();
+    charsetNamed = !charsetName.isEmpty() && charsetName != u"CHARSET"_s;
+    charset = charsetNamed ? charsetName.toLatin1() : "UTF-8"_ba;
     const auto decode = [this](const char *s) {
         if (!s)
             return QString();
@@ -227,6 +248,7 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
         }
         if (encoded.size() != fill.forms.size()) {
             result.skipped.append(fill.id);
+            result.skippedWhy = u"the file's charset cannot hold the translation"_s;
             continue;
         }
         if (po_message_msgid_plural(message)) {
@@ -242,11 +264,19 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
             po_message_set_msgstr(message, encoded.first().constData());
         }
         po_message_set_fuzzy(message, 1);
+        // What msgmerge kept of an older source explains an old translation,
+        // not this one.
+        po_message_set_prev_msgctxt(message, nullptr);
+        po_message_set_prev_msgid(message, nullptr);
+        po_message_set_prev_msgid_plural(message, nullptr);
     }
 
-    // The header a catalog needs: its language, and a plural rule once it
-    // holds plural translations; a new one also what msginit writes.
-    if (!header && (isTemplate || filledPlural)) {
+    // The header a catalog needs: its language, a plural rule once it holds
+    // plural translations, a charset once it holds more than ASCII (gettext
+    // writes and reads nothing else without one); a new one also what
+    // msginit writes.
+    const bool namesCharset = charsetNamed || fills.isEmpty();
+    if (!header && (isTemplate || filledPlural || !namesCharset)) {
         header = po_message_create();
         po_message_set_msgid(header, "");
         po_message_set_msgstr(header,
@@ -258,7 +288,9 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
     }
     if (header) {
         QByteArray fields(po_message_msgstr(header));
-        const PluralRule rule = pluralRule(language);
+        PluralRule rule = pluralRule(language);
+        if (rule.count == 0) // a language the table lacks gets the run's default, two forms
+            rule = {2, u"nplurals=2; plural=(n != 1);"_s};
         if (isTemplate) {
             const QDateTime now = QDateTime::currentDateTime();
             const int offset = now.offsetFromUtc() / 60;
@@ -268,8 +300,16 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
             fields = withField(fields, "PO-Revision-Date", (now.toString(u"yyyy-MM-dd HH:mm"_s) + zone).toUtf8());
             fields = withField(fields, "Last-Translator", "Automatically generated");
             fields = withField(fields, "Language-Team", "none");
-            fields = withField(fields, "Content-Type", "text/plain; charset=UTF-8");
             po_message_set_fuzzy(header, 0);
+            po_message_set_comments(header,
+                newCatalogComments(
+                    po_message_comments(header), language, headerField(fields.constData(), "Project-Id-Version"))
+                    .constData());
+        }
+        if (isTemplate || !namesCharset) {
+            fields = withField(fields, "Content-Type", "text/plain; charset=UTF-8");
+            if (headerField(fields.constData(), "Content-Transfer-Encoding").isEmpty())
+                fields = withField(fields, "Content-Transfer-Encoding", "8bit");
         }
         if (isTemplate || headerField(fields.constData(), "Language").trimmed().isEmpty())
             fields = withField(fields, "Language", language.toUtf8());

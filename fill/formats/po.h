@@ -31,6 +31,7 @@ private:
     QList<po_message *> messages; // by Entry::id
     po_message *header = nullptr;
     QByteArray charset; // the header's, "UTF-8" when it names none
+    bool charsetNamed = false; // whether the header names it
     QString path;
     bool isTemplate = false;
 };

@@ -60,6 +60,7 @@ bool TsFormat::read(const QString &path, Catalog &catalog, QString &error)
         }
         m_root = xml::startSpan(reader, text);
         catalog.language = reader.attributes().value(u"language"_s).toString();
+        catalog.sourceLanguage = reader.attributes().value(u"sourcelanguage"_s).toString();
         m_hasLanguage = !catalog.language.isEmpty();
         while (reader.readNextStartElement()) {
             if (reader.name() != u"context") {

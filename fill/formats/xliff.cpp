@@ -16,6 +16,13 @@ bool needsWork12(QStringView state)
     return state == u"new" || state.startsWith(u"needs-");
 }
 
+// ...and those that say it is no translation at all: tools put the source
+// (or nothing useful) in a target that is new or still to be translated.
+bool untranslated12(QStringView state)
+{
+    return state == u"new" || state == u"needs-translation";
+}
+
 // Xcode writes this note on every string that has none: no help to anyone.
 const auto noComment = u"No comment provided by engineer."_s;
 
@@ -59,6 +66,7 @@ bool XliffFormat::readDocument(QXmlStreamReader &reader, Catalog &catalog, QStri
         return false;
     }
     if (m_version2) {
+        catalog.sourceLanguage = reader.attributes().value(u"srcLang"_s).toString();
         catalog.language = reader.attributes().value(u"trgLang"_s).toString();
         if (catalog.language.isEmpty())
             m_unlabelled.append(xml::startSpan(reader, m_document.text()));
@@ -77,6 +85,8 @@ void XliffFormat::readContainer(QXmlStreamReader &reader, Catalog &catalog, QStr
             continue;
         }
         if (name == u"file" && !m_version2) {
+            if (catalog.sourceLanguage.isEmpty())
+                catalog.sourceLanguage = reader.attributes().value(u"source-language"_s).toString();
             const QString language = reader.attributes().value(u"target-language"_s).toString();
             if (language.isEmpty())
                 m_unlabelled.append(xml::startSpan(reader, m_document.text()));
@@ -160,7 +170,7 @@ Entry XliffFormat::readPart(QXmlStreamReader &reader, Unit &unit, Slot &slot)
                 state = reader.attributes().value(u"state"_s).toString();
             const xml::Content target = xml::readContent(reader, text);
             slot.target = target.span;
-            entry.translations = {target.text};
+            entry.translations = {!m_version2 && untranslated12(state) ? QString() : target.text};
         } else if (name == u"note" && !m_version2) {
             readNote(reader, unit, reader.attributes().value(u"from"_s).toString());
         } else {
@@ -247,8 +257,11 @@ WriteResult XliffFormat::write(const QList<Fill> &fills, const QString &outPath,
             continue;
         if (const auto slotEdits = this->edits(m_slots[fill.id], fill.forms.first()))
             edits.append(*slotEdits);
-        else
+        else {
             result.skipped.append(fill.id);
+            result.skippedWhy =
+                u"XLIFF cannot hold the translation (a control character, or inline elements out of order)"_s;
+        }
     }
     const QString &text = m_document.text();
     for (const xml::Span &span : std::as_const(m_unlabelled)) {

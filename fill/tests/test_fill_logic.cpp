@@ -4,6 +4,7 @@
 #include "fill/check.h"
 #include "fill/formats/po.h"
 #include "fill/languages.h"
+#include "fill/options.h"
 #include "fill/plan.h"
 #include "reply/entities.h"
 
@@ -69,6 +70,7 @@ private slots:
         QTest::newRow("arabic") << u"ar"_s << u"ar"_s << 6;
         QTest::newRow("catalan") << u"ca@valencia"_s << u"ca"_s << 2;
         QTest::newRow("unknown") << u"tlh"_s << u"tlh"_s << 0;
+        QTest::newRow("qt's C locale as a source") << u"C"_s << u"en"_s << 0;
     }
     void serviceCodes()
     {
@@ -138,6 +140,11 @@ private slots:
         QCOMPARE(textsToAsk(plural), (QStringList {u"%d file"_s, u"%d files"_s}));
         QCOMPARE(formsFromAnswers(plural, {u"S"_s, u"P"_s}, count), forms);
         QCOMPARE(formsFromAnswers(entry(u"Open"_s, {}), {u"S"_s}, count), QStringList {u"S"_s});
+        const Entry numerus = entry(u"%n file(s)"_s, {}, u"%n file(s)"_s); // TS: one source, asked once
+        QCOMPARE(textsToAsk(numerus), QStringList {u"%n file(s)"_s});
+        QCOMPARE(formsFromAnswers(numerus, {u"P"_s}, count), QStringList(count, u"P"_s));
+        const Entry partly = entry(u"%d file"_s, {QString(), u"%d Dateien"_s}, u"%d files"_s);
+        QCOMPARE(formsFromAnswers(partly, {u"S"_s, u"P"_s}, count).value(1), count > 1 ? u"%d Dateien"_s : QString());
     }
 
     void contextForTheEngine()
@@ -220,6 +227,38 @@ private slots:
             QCOMPARE(findings.first().line, 7);
             QVERIFY2(findings.first().what.contains(found), qPrintable(findings.first().what));
         }
+    }
+
+    // Errors of use end with status 2 before anything is read; --to codes
+    // come out as gettext names locales.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status"); // -1: parsed
+        QTest::addColumn<QStringList>("to");
+        QTest::newRow("template to two") << QStringList {u"--to"_s, u"es, pt-BR"_s, u"app.pot"_s} << -1
+                                         << QStringList {u"es"_s, u"pt_BR"_s};
+        QTest::newRow("no file") << QStringList {u"--dry-run"_s} << 2 << QStringList();
+        QTest::newRow("--to without a template") << QStringList {u"--to"_s, u"es"_s, u"es.po"_s} << 2 << QStringList();
+        QTest::newRow("check takes no --dry-run")
+            << QStringList {u"--check"_s, u"--dry-run"_s, u"es.po"_s} << 2 << QStringList();
+        QTest::newRow("service not http")
+            << QStringList {u"--service"_s, u"ftp://h/"_s, u"es.po"_s} << 2 << QStringList();
+        QTest::newRow("service without host")
+            << QStringList {u"--service"_s, u"http:"_s, u"es.po"_s} << 2 << QStringList();
+        QTest::newRow("jobs zero") << QStringList {u"--jobs"_s, u"0"_s, u"es.po"_s} << 2 << QStringList();
+        QTest::newRow("jobs too many") << QStringList {u"--jobs"_s, u"257"_s, u"es.po"_s} << 2 << QStringList();
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QStringList, to);
+        const auto parsed = parseOptions(QStringList {u"tarnix-fill"_s} + arguments, QUrl(u"http://127.0.0.1:7317"_s));
+        if (const auto *exit = std::get_if<OptionsExit>(&parsed))
+            QCOMPARE(exit->status, status);
+        else
+            QVERIFY(status == -1 && std::get<Options>(parsed).to == to);
     }
 
     void poMessageLines()

@@ -6,7 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "fill/formats/po.h"
+#include "fill/formats/catalog.h"
+#include "fill/languages.h"
 #include "tests/support/loopbackserver.h"
 
 using namespace Qt::StringLiterals;
@@ -31,6 +32,88 @@ const QByteArray entries =
     "msgctxt \"menu\"\nmsgid \"Open\"\nmsgstr \"\"\n\n"
     "#, c-format\nmsgid \"%d file\"\nmsgid_plural \"%d files\"\nmsgstr[0] \"\"\nmsgstr[1] \"\"\n\n";
 
+// Qt and XLIFF catalogs as lupdate, Xcode and Angular write them: a message
+// context, a comment for translators, a plural, inline markup, and entries
+// translated, unfinished or vanished that stay as they are.
+const QByteArray ts = R"(<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <location filename="../main.cpp" line="10"/>
+        <source>Open</source>
+        <comment>menu</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s)</source>
+        <extracomment>Shown in the status bar</extracomment>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished">Cerrar</translation>
+    </message>
+    <message>
+        <source>Gone</source>
+        <translation type="vanished">Ido</translation>
+    </message>
+    <message>
+        <source>Quit &amp; save</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>
+)";
+
+const QByteArray xliff12 = R"(<?xml version="1.0" encoding="UTF-8"?>
+<xliff xmlns="urn:oasis:names:tc:xliff:document:1.2" version="1.2">
+  <file original="Localizable.strings" source-language="en" target-language="it" datatype="plaintext">
+    <body>
+      <trans-unit id="greeting" resname="toolbar">
+        <source>Hello <x id="1"/> there</source>
+        <note>Shown in the status bar</note>
+      </trans-unit>
+      <trans-unit id="share">
+        <source>Share</source>
+        <target state="needs-review-translation">Condividi</target>
+      </trans-unit>
+      <trans-unit id="save">
+        <source>Save %@</source>
+        <target/>
+      </trans-unit>
+      <trans-unit id="copy">
+        <source>Copy</source>
+        <target state="needs-translation">Copy</target>
+      </trans-unit>
+    </body>
+  </file>
+</xliff>
+)";
+
+const QByteArray xliff20 = R"(<?xml version="1.0" encoding="UTF-8"?>
+<xliff version="2.0" xmlns="urn:oasis:names:tc:xliff:document:2.0" srcLang="en">
+  <file id="f1">
+    <unit id="welcome" name="menu">
+      <notes><note category="description">Shown in the status bar</note></notes>
+      <segment>
+        <source>Welcome <pc id="1">home</pc></source>
+      </segment>
+    </unit>
+    <unit id="done">
+      <segment state="translated">
+        <source>Done</source>
+        <target>Fait</target>
+      </segment>
+    </unit>
+  </file>
+</xliff>
+)";
+
 QByteArray numbered(int count, const char *word)
 {
     QByteArray out;
@@ -41,10 +124,10 @@ QByteArray numbered(int count, const char *word)
 
 Catalog readBack(const QString &path)
 {
-    PoFormat format;
+    const auto format = formatFor(path);
     Catalog catalog;
     QString error;
-    if (!format.read(path, catalog, error))
+    if (!format->read(path, catalog, error))
         qWarning() << error;
     return catalog;
 }
@@ -96,12 +179,22 @@ class TestFillRun : public QObject
         return file.fileName();
     }
 
-    static QString msgfmtCheck(const QString &path)
+    // What the format's own tool says of a file: nothing when it takes it.
+    QString toolCheck(const QString &path) const
     {
-        QProcess msgfmt;
-        msgfmt.start(u"msgfmt"_s, {u"--check"_s, u"-o"_s, u"/dev/null"_s, path});
-        msgfmt.waitForFinished();
-        return msgfmt.exitCode() == 0 ? QString() : QString::fromLocal8Bit(msgfmt.readAllStandardError());
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        if (path.endsWith(u".ts"_s))
+            tool.start(
+                QStringLiteral(QT_TOOLS_DIR "/lrelease"), {u"-silent"_s, path, u"-qm"_s, dir.filePath(u"out.qm"_s)});
+        else if (path.endsWith(u".xlf"_s))
+            tool.start(u"xmllint"_s, {u"--noout"_s, path});
+        else
+            tool.start(u"msgfmt"_s, {u"--check"_s, u"-o"_s, u"/dev/null"_s, path});
+        tool.waitForFinished();
+        return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0
+            ? QString()
+            : path + u": "_s + QString::fromLocal8Bit(tool.readAll());
     }
 
 private slots:
@@ -120,7 +213,12 @@ private slots:
                 return answer;
             }
             QString translation = u"«"_s + target + u"» "_s + text;
-            answer.body = servicePage(translation.replace(u"euro"_s, u"€"_s).toHtmlEscaped().toUtf8());
+            // Escaped as the service escapes its page: markup as numeric references.
+            translation.replace(u"euro"_s, u"€"_s)
+                .replace(u'&', u"&#38;"_s)
+                .replace(u'<', u"&#60;"_s)
+                .replace(u'>', u"&#62;"_s);
+            answer.body = servicePage(translation.toUtf8());
             if (text.contains(u"again"_s))
                 answer.extraHeaders.append(qMakePair("X-Tarnix-Memory"_ba, "yes"_ba));
             return answer;
@@ -135,9 +233,10 @@ private slots:
             QFile::remove(dir.filePath(name));
     }
 
-    // Each output is accepted by msgfmt --check, keeps what was translated,
-    // and holds every fill marked fuzzy with all of its language's forms.
-    void filledCatalogsPassMsgfmt_data()
+    // Each output is accepted by its format's own tool (msgfmt --check,
+    // lrelease, xmllint), keeps what was translated, and holds every fill
+    // marked as needing review with all of its language's forms.
+    void filledCatalogsPassTheirTools_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("content");
@@ -145,23 +244,53 @@ private slots:
         QTest::addColumn<QStringList>("outputs");
         QTest::addColumn<int>("filled");
         QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("written"); // in every output
+        QTest::addColumn<QByteArray>("context"); // sent with one of the texts
         const QByteArray kept =
-            "#, fuzzy\nmsgid \"Close\"\nmsgstr \"Cerrar\"\n\nmsgid \"Cancel\"\nmsgstr \"Cancelar\"\n\n"
-            "#~ msgid \"Gone\"\n#~ msgstr \"Ido\"\n";
+            "#, fuzzy\n#| msgid \"Qui\"\nmsgid \"Quit\"\nmsgstr \"Salir\"\n\nmsgid \"Cancel\"\nmsgstr "
+            "\"Cancelar\"\n\n#~ msgid \"Gone\"\n#~ msgstr \"Ido\"\n";
         QTest::newRow("catalog") << u"es.po"_s << poHeader("es") + entries + kept << QStringList()
-                                 << QStringList {u"es.po"_s} << 3 << 0;
-        QTest::newRow("template to three languages")
-            << u"demo.pot"_s << poHeader("").replace("charset=UTF-8", "charset=CHARSET") + entries
-            << QStringList {u"--to"_s, u"es,ru,ja"_s} << QStringList {u"es.po"_s, u"ru.po"_s, u"ja.po"_s} << 9 << 0;
+                                 << QStringList {u"es.po"_s} << 3 << 0 << "#| msgid \"Qui\""_ba
+                                 << "Shown in the status bar"_ba;
+        QTest::newRow("fuzzy refilled, its old source dropped")
+            << u"es.po"_s << poHeader("es") + kept << QStringList {u"--refill-fuzzy"_s} << QStringList {u"es.po"_s} << 1
+            << 0 << "#, fuzzy\nmsgid \"Quit\"\nmsgstr \"«es» Quit\""_ba << QByteArray();
+        QTest::newRow("template to four languages, one without a known rule")
+            << u"demo.pot"_s
+            << "# SOME DESCRIPTIVE TITLE.\n"
+                + poHeader("")
+                      .replace("charset=UTF-8", "charset=CHARSET")
+                      .replace("nplurals=2; plural=(n != 1);", "nplurals=INTEGER; plural=EXPRESSION;")
+                + entries
+            << QStringList {u"--to"_s, u"es,ru,ja,sw"_s} << QStringList {u"es.po"_s, u"ru.po"_s, u"ja.po"_s, u"sw.po"_s}
+            << 12 << 0 << " translations for demo package.\nmsgid \"\""_ba << QByteArray();
         QTest::newRow("latin-1 keeps its charset, skips what it cannot hold")
             << u"de.po"_s << poHeader("", "ISO-8859-1") + "msgid \"Price in euro\"\nmsgstr \"\"\n\n" + entries
-            << QStringList() << QStringList {u"de.po"_s} << 3 << 1;
+            << QStringList() << QStringList {u"de.po"_s} << 3 << 1
+            << "\xab"
+               "de\xbb"_ba
+            << QByteArray();
+        QTest::newRow("header without a charset: UTF-8")
+            << u"pt.po"_s << "msgid \"\"\nmsgstr \"Language: pt\\n\"\n\n"_ba + numbered(2, "Item") << QStringList()
+            << QStringList {u"pt.po"_s} << 2 << 0 << "msgstr \"«pt» Item 1\""_ba << QByteArray();
         QTest::newRow("refusals and memory counted")
             << u"it.po"_s
             << poHeader("it") + "msgid \"Do not lose %s\"\nmsgstr \"\"\n\nmsgid \"Open again\"\nmsgstr \"\"\n"
-            << QStringList() << QStringList {u"it.po"_s} << 1 << 1;
+            << QStringList() << QStringList {u"it.po"_s} << 1 << 1 << QByteArray() << QByteArray();
+        QTest::newRow("qt, language from the file name")
+            << u"app_es.ts"_s << ts << QStringList() << QStringList {u"app_es.ts"_s} << 3 << 0
+            << "<TS version=\"2.1\" language=\"es\">"_ba
+            << "menu"_ba;
+        QTest::newRow("xliff 1.2, inline element kept")
+            << u"Localizable.xlf"_s << xliff12 << QStringList() << QStringList {u"Localizable.xlf"_s} << 3 << 0
+            << "<target state=\"needs-review-translation\" state-qualifier=\"mt-suggestion\">«it» Hello <x id=\"1\"/>"_ba
+            << "toolbar\nShown in the status bar"_ba;
+        QTest::newRow("xliff 2.0, language from the file name")
+            << u"messages.fr.xlf"_s << xliff20 << QStringList() << QStringList {u"messages.fr.xlf"_s} << 1 << 0
+            << "<segment state=\"initial\">"_ba
+            << "menu\nShown in the status bar"_ba;
     }
-    void filledCatalogsPassMsgfmt()
+    void filledCatalogsPassTheirTools()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
@@ -169,8 +298,11 @@ private slots:
         QFETCH(QStringList, outputs);
         QFETCH(int, filled);
         QFETCH(int, status);
+        QFETCH(QByteArray, written);
+        QFETCH(QByteArray, context);
         const QString input = write(name, content);
-        const bool checked = msgfmtCheck(input).isEmpty() || name.endsWith(u".pot"_s);
+        const bool checked = toolCheck(input).isEmpty() || name.endsWith(u".pot"_s);
+        const bool refill = arguments.contains(u"--refill-fuzzy"_s);
         const Catalog before = readBack(input);
         const Run run = fill(arguments + QStringList {input});
         QVERIFY2(run.status == status, qPrintable(run.err + run.out));
@@ -179,56 +311,109 @@ private slots:
         for (const QString &output : outputs) {
             const QString path = dir.filePath(output);
             if (checked)
-                QVERIFY2(msgfmtCheck(path).isEmpty(), qPrintable(msgfmtCheck(path)));
+                QVERIFY2(toolCheck(path).isEmpty(), qPrintable(toolCheck(path)));
             const Catalog after = readBack(path);
             QCOMPARE(after.entries.size(), before.entries.size());
             for (qsizetype i = 0; i < after.entries.size(); ++i) {
                 const Entry &was = before.entries[i];
                 const Entry &is = after.entries[i];
-                if (!was.translations.value(0).isEmpty() || was.obsolete) {
+                if ((!was.translations.value(0).isEmpty() && !(refill && was.fuzzy)) || was.obsolete) {
                     QCOMPARE(is.translations, was.translations);
                     QCOMPARE(is.fuzzy, was.fuzzy);
                 } else if (!is.translations.value(0).isEmpty()) {
                     ++fills;
                     QVERIFY(is.fuzzy);
                     QVERIFY2(is.translations.first().startsWith(u"«"_s), qPrintable(is.translations.first()));
-                    QCOMPARE(is.translations.size(), is.plural ? after.pluralForms : 1);
+                    const int forms = after.pluralForms > 0 ? after.pluralForms : pluralRule(after.language).count;
+                    QCOMPARE(is.translations.size(), is.plural ? forms : 1);
                 }
             }
+            QFile raw(path);
+            QVERIFY(raw.open(QIODevice::ReadOnly));
+            QVERIFY2(raw.readAll().contains(written), written.constData());
         }
         QCOMPARE(fills, filled);
-        if (name == u"de.po"_s) {
-            QFile raw(input);
-            QVERIFY(raw.open(QIODevice::ReadOnly));
-            const QByteArray bytes = raw.readAll();
-            QVERIFY(bytes.contains("charset=ISO-8859-1")
-                && bytes.contains("\xab"
-                                  "de\xbb"));
-            QVERIFY(run.out.contains(u"charset cannot hold"_s));
-        }
-        if (name == u"es.po"_s) { // the message context and the comment for translators go along
+        if (!context.isEmpty()) { // the message context and the comments for translators go along
             QByteArrayList contexts;
             for (const RecordedRequest &request : service.requests())
                 contexts.append(QByteArray::fromPercentEncoding(request.formField("context")));
-            QVERIFY(contexts.contains("menu") && contexts.contains("Shown in the status bar"));
+            QVERIFY2(contexts.contains(context), contexts.join(" | ").constData());
         }
+        if (name == u"de.po"_s)
+            QVERIFY(run.out.contains(u"charset cannot hold"_s));
         if (name == u"it.po"_s)
             QVERIFY(
                 run.out.contains(u"%s is lost"_s) && run.out.contains(QRegularExpression(u"it +2 +0 +1 +1 +1 +0"_s)));
     }
 
+    // Findings as "file:line: ...the placeholder...", fuzzy entries included.
+    void checkFindsBrokenPlaceholders_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("found"); // "line:placeholder"
+        QTest::newRow("po") << u"fr.po"_s
+                            << poHeader("fr")
+                + "msgid \"Delete %1?\"\nmsgstr \"Supprimer ?\"\n\nmsgid \"Fine %1\"\nmsgstr \"Bien %1\"\n\n"
+                  "#, fuzzy, c-format\nmsgid \"Save %s now\"\nmsgstr \"Enregistrer maintenant\"\n"
+                            << QStringList {u"10:%1"_s, u"17:%s"_s};
+        QTest::newRow("qt") << u"app_fr.ts"_s << R"(<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="fr">
+<context>
+    <name>Main</name>
+    <message>
+        <source>Delete %1?</source>
+        <translation>Supprimer ?</translation>
+    </message>
+    <message>
+        <source>Fine %1</source>
+        <translation>Bien %1</translation>
+    </message>
+    <message>
+        <source>Save %s now</source>
+        <translation type="unfinished">Enregistrer maintenant</translation>
+    </message>
+</context>
+</TS>
+)"_ba << QStringList {u"7:%1"_s, u"15:%s"_s};
+        QTest::newRow("xliff") << u"fr.xlf"_s << R"(<?xml version="1.0" encoding="UTF-8"?>
+<xliff xmlns="urn:oasis:names:tc:xliff:document:1.2" version="1.2">
+  <file original="a" source-language="en" target-language="fr" datatype="plaintext">
+    <body>
+      <trans-unit id="1">
+        <source>Delete %1?</source>
+        <target>Supprimer ?</target>
+      </trans-unit>
+      <trans-unit id="2">
+        <source>Fine %@</source>
+        <target>Bien %@</target>
+      </trans-unit>
+      <trans-unit id="3">
+        <source>Open <x id="1"/> now</source>
+        <target state="needs-review-translation">Ouvrir maintenant</target>
+      </trans-unit>
+    </body>
+  </file>
+</xliff>
+)"_ba << QStringList {u"6:%1"_s, u"14:<x id=\"1\"/>"_s};
+    }
     void checkFindsBrokenPlaceholders()
     {
-        const QString path = write(u"fr.po"_s,
-            poHeader("fr")
-                + "msgid \"Delete %1?\"\nmsgstr \"Supprimer ?\"\n\nmsgid \"Fine %1\"\nmsgstr \"Bien %1\"\n\n"
-                  "#, fuzzy, c-format\nmsgid \"Save %s now\"\nmsgstr \"Enregistrer maintenant\"\n");
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, found);
+        const QString path = write(name, content);
         const Run run = fill({u"--check"_s, path});
         QCOMPARE(run.status, 1);
         const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines[0].startsWith(path + u":10: "_s) && lines[0].contains(u"%1"_s), qPrintable(run.out));
-        QVERIFY2(lines[1].startsWith(path + u":17: "_s) && lines[1].contains(u"%s"_s), qPrintable(run.out));
+        QCOMPARE(lines.size(), found.size());
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString line = found[i].section(u':', 0, 0);
+            const QString placeholder = found[i].section(u':', 1);
+            QVERIFY2(lines[i].startsWith(path + u':' + line + u": "_s) && lines[i].contains(placeholder),
+                qPrintable(run.out));
+        }
         QVERIFY(service.requests().isEmpty());
     }
 
@@ -243,7 +428,7 @@ private slots:
         });
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.contains(u"interrupted"_s), qPrintable(run.err));
-        QVERIFY(msgfmtCheck(path).isEmpty());
+        QVERIFY(toolCheck(path).isEmpty());
         const Catalog after = readBack(path);
         const auto filled = std::count_if(after.entries.cbegin(), after.entries.cend(),
             [](const Entry &e) { return !e.translations.value(0).isEmpty(); });

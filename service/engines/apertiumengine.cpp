@@ -130,7 +130,9 @@ void ApertiumEngine::post(
 
 void ApertiumEngine::findPath(const QString &source, const QString &target, QDeadlineTimer deadline, PathCallback done)
 {
-    const QString from = apertiumCode(source);
+    // A variant (por_BR) is how Apertium writes a text, not how it reads
+    // one: the language's own analysis reads every variant of it.
+    const QString from = apertiumCode(source).section(u'_', 0, 0);
     const QString to = apertiumCode(target);
     if (from.isEmpty() || to.isEmpty()) {
         refuseLater([done = std::move(done)](const EngineResult &refusal) { done(refusal); },

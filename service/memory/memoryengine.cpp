@@ -48,9 +48,7 @@ void MemoryEngine::translate(const QString &source, const QString &target, const
 void MemoryEngine::translateInContext(
     const QString &source, const QString &target, const QString &text, const QString &context, Callback done)
 {
-    const bool keyed = engine->usesContext() && !context.isEmpty();
-    // U+001F (unit separator) keeps "text + context" apart from any text alone.
-    MemoryKey key {engine->identity(), source, target, keyed ? text + QChar(0x1F) + context : text};
+    MemoryKey key {engine->identity(), source, target, text, engine->usesContext() ? context : QString()};
     QPointer<MemoryEngine> self(this);
     if (std::optional<QString> remembered = memory->lookup(key)) {
         QTimer::singleShot(0, this, [self, key = std::move(key), remembered, done = std::move(done)]() {

@@ -112,6 +112,32 @@ bool MemoryServerLink::passing(const QSqlError &error)
     return codes.contains(error.nativeErrorCode());
 }
 
+bool MemoryServerLink::overTimeLimit(const QSqlError &error)
+{
+    return error.nativeErrorCode() == u"57014";
+}
+
+void MemoryServerLink::slow(bool writing)
+{
+    slowWait = std::clamp(slowWait * 2, std::chrono::milliseconds(1s), longestWait);
+    if (!slowSince.isValid() || (writing && !writesSlow))
+        qWarning().noquote() << u"translation memory: a %1 in %2 took longer than its limit (a lock another client "
+                                u"holds, or a busy server); its %3 skipped for 1 s, then 2 s, 4 s … at most 30 s "
+                                u"while it stays slow"_s.arg(writing ? u"write"_s : u"look-up"_s, target.display(),
+                                    writing ? u"look-ups and writes are"_s : u"look-ups are"_s);
+    writesSlow = writesSlow || writing;
+    slowSince.start();
+}
+
+void MemoryServerLink::answered()
+{
+    if (slowSince.isValid())
+        qWarning().noquote() << u"translation memory: %1 answers in time again"_s.arg(target.display());
+    slowSince.invalidate();
+    slowWait = {};
+    writesSlow = false;
+}
+
 void MemoryServerLink::lost(const QString &why)
 {
     wait = std::clamp(wait * 2, std::chrono::milliseconds(1s), longestWait);

@@ -43,7 +43,7 @@ std::variant<MemoryServer, QString> parseMemoryServer(const QString &url, const 
 QString memoryConnectOptions(const MemoryServer &server);
 
 // How the memory stays in touch with its database: it says once that the
-// database cannot be reached (and once that it is back), and has the memory
+// database cannot be reached or is slow (and once that it is back), and has the memory
 // connect again no more often than after 1, 2, 4 … up to 30 s, and only once
 // the server's port accepts a TCP connection, which is tried without holding
 // the service: a database host that went silent would make a connection
@@ -61,8 +61,22 @@ public:
     // The failure only skips this request: a statement over its time limit
     // or a conflict with another service's transaction.
     static bool passing(const QSqlError &error);
+    static bool overTimeLimit(const QSqlError &error);
     void lost(const QString &why);
     void connected();
+    // A statement over its time limit (a lock another client holds, a server
+    // under load): the memory's look-ups, and after a write over its limit
+    // its writes too, are skipped for 1, 2, 4 … up to 30 s while it stays
+    // slow, so that a run pays the limit once, not once for each of its
+    // requests in turn. Skipping look-ups alone keeps every answer the one
+    // stored first, since a write reads back what the key holds.
+    void slow(bool writing);
+    bool resting(bool writing) const
+    {
+        return slowSince.isValid() && !slowSince.hasExpired(slowWait.count()) && (!writing || writesSlow);
+    }
+    // A statement that finished within its limit.
+    void answered();
     // Starts a probe and then a connection once the back-off has passed.
     void retryWhenDue();
     // Runs `drop`, which drops the prepared statements of a connection,
@@ -78,6 +92,9 @@ private:
     QElapsedTimer since; // running while the database is away
     std::chrono::milliseconds wait {0};
     bool away = false;
+    QElapsedTimer slowSince; // running while the memory is left alone for being slow
+    std::chrono::milliseconds slowWait {0};
+    bool writesSlow = false;
     QPointer<QTcpSocket> probe;
 };
 

@@ -132,12 +132,12 @@ TranslationMemory::~TranslationMemory()
     QSqlDatabase::removeDatabase(connection);
 }
 
-bool TranslationMemory::usable()
+bool TranslationMemory::usable(bool writing)
 {
     if (link && !statements && !filePath.isEmpty())
         link->retryWhenDue();
     if (link)
-        return statements != nullptr;
+        return statements != nullptr && !link->resting(writing);
     if (filePath.isEmpty() || (pause.isValid() && !pause.hasExpired(pauseMilliseconds)))
         return false;
     pause.invalidate();
@@ -245,8 +245,11 @@ void TranslationMemory::failed(const QSqlError &error, const QString &what)
         // request; anything else is the connection, made again later.
         if (statements && rollBack)
             QSqlQuery(statements->db).exec(u"ROLLBACK"_s);
-        if (statements && MemoryServerLink::passing(error))
+        if (statements && MemoryServerLink::passing(error)) {
+            if (MemoryServerLink::overTimeLimit(error))
+                link->slow(rollBack || what != u"read");
             return;
+        }
         close();
         link->lost(u"cannot %1 it: %2"_s.arg(what, error.text()));
         return;
@@ -314,6 +317,8 @@ std::optional<std::pair<qint64, QString>> TranslationMemory::find(const MemoryKe
     if (find.next())
         found = std::pair {find.value(0).toLongLong(), find.value(1).toString()};
     find.finish(); // ends the read transaction, which would hold back checkpoints
+    if (link)
+        link->answered();
     return found;
 }
 
@@ -333,7 +338,7 @@ std::optional<QString> TranslationMemory::store(const MemoryKey &key, const QStr
     // One statement is a transaction of its own in a file; a database server
     // gives the whole write its longer time limit.
     const bool transaction = !used.isEmpty() || link;
-    if (!usable())
+    if (!usable(true))
         return std::nullopt;
     for (const QString &statement : transaction ? dialect->beginWrite : QStringList()) {
         if (!execute(statement))
@@ -387,7 +392,7 @@ std::optional<QString> TranslationMemory::store(const MemoryKey &key, const QStr
 
 void TranslationMemory::remove(const MemoryKey &key)
 {
-    if (!usable())
+    if (!usable(true))
         return;
     bindKey(statements->erase, key);
     if (!statements->erase.exec())
@@ -397,7 +402,7 @@ void TranslationMemory::remove(const MemoryKey &key)
 std::optional<qint64> TranslationMemory::clear()
 {
     used.clear();
-    if (!usable())
+    if (!usable(true))
         return std::nullopt;
     for (const QString &statement : dialect->beginClear) {
         if (!execute(statement))

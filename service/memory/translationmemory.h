@@ -78,7 +78,8 @@ public:
 private:
     struct Statements;
 
-    bool usable();
+    // Writes are held back apart from look-ups while a database is slow.
+    bool usable(bool writing = false);
     void open();
     bool openFile(QSqlDatabase &db);
     std::optional<std::pair<qint64, QString>> find(const MemoryKey &key);

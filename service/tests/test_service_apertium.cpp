@@ -99,13 +99,29 @@ private slots:
         QVERIFY2(pageText(answer.body).startsWith(expected), answer.body.constData());
     }
 
-    void italianIsASource()
+    // Italian's modes run VISL CG-3's cg-proc (the package cg3); every
+    // direction APy lists was checked with one word at start. Brazilian
+    // Portuguese is read by Portuguese's own modes.
+    void translatesFromOtherSources_data()
     {
-        // Italian's modes run VISL CG-3's cg-proc (the package cg3); every
-        // direction APy lists was checked with one word at start.
-        const HttpAnswer answer = translate("it", "fr", u"la casa"_s);
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("italian to french") << "it"_ba
+                                           << "fr"_ba << u"la casa"_s << u"maison"_s;
+        QTest::newRow("brazilian portuguese to spanish") << "pt-BR"_ba
+                                                         << "es"_ba << u"a casa"_s << u"casa"_s;
+    }
+    void translatesFromOtherSources()
+    {
+        QFETCH(QByteArray, source);
+        QFETCH(QByteArray, target);
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        const HttpAnswer answer = translate(source, target, text);
         QCOMPARE(answer.status, 200);
-        QVERIFY2(pageText(answer.body).contains(u"maison"_s), answer.body.constData());
+        QVERIFY2(pageText(answer.body).contains(expected), answer.body.constData());
     }
 
     void unsupportedPairsAreRefused_data()

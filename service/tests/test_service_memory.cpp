@@ -231,6 +231,47 @@ private slots:
         QVERIFY(memory.store(key, u"Hola"_s));
         QCOMPARE(memory.lookup(key), u"Hola"_s);
     }
+
+    // --forget reads only [memory]: a mistake elsewhere does not stop it,
+    // one in [memory] does (it says which memory to empty), and with the
+    // memory off it creates nothing.
+    void forgetReadsOnlyItsMemory_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("says");
+        QTest::addColumn<int>("entriesLeft"); // -1: no memory file
+        QTest::newRow("a mistake in an engine section")
+            << "[memory]\npath = m.sqlite\n[apertium]\nurl http://127.0.0.1:2737\n"_ba << 0
+            << "removed 1 translations"_ba << 0;
+        QTest::newRow("a mistake in [memory]")
+            << "[memory]\npath = m.sqlite\nmax-entries = x\n"_ba << 2 << "correct it first"_ba << 1;
+        QTest::newRow("memory off") << "[memory]\npath = off.sqlite\nmemory = off\n[x\n"_ba << 0
+                                    << "nothing to empty"_ba << -1;
+    }
+    void forgetReadsOnlyItsMemory()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, says);
+        QFETCH(int, entriesLeft);
+        QTemporaryDir folder;
+        const QString memoryPath = folder.filePath(file.contains("off") ? u"off.sqlite"_s : u"m.sqlite"_s);
+        const MemoryKey key {u"engine"_s, u"en"_s, u"es"_s, u"Open"_s};
+        if (entriesLeft >= 0)
+            QVERIFY(TranslationMemory(memoryPath, 10).store(key, u"Abrir"_s));
+        QFile conf(folder.filePath(u"service.conf"_s));
+        QVERIFY(conf.open(QIODevice::WriteOnly) && conf.write(file) == file.size());
+        conf.close();
+        QProcess forget;
+        forget.start(QStringLiteral(TARNIX_SERVICE_BINARY), {u"--config"_s, conf.fileName(), u"--forget"_s});
+        QVERIFY(forget.waitForFinished(20000));
+        QCOMPARE(forget.exitCode(), exitCode);
+        QVERIFY2(forget.readAllStandardError().contains(says), qPrintable(QString::fromUtf8(file)));
+        QCOMPARE(QFileInfo::exists(memoryPath), entriesLeft >= 0);
+        if (entriesLeft >= 0)
+            QCOMPARE(TranslationMemory(memoryPath, 10).lookup(key).has_value(), entriesLeft > 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServiceMemory)

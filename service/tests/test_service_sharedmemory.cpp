@@ -112,6 +112,9 @@ private slots:
         QTest::newRow("loopback: TLS if offered") << url << 0 << u"sslmode=prefer;"_s;
         QTest::newRow("remote: verified TLS")
             << u"postgresql://tm@db.example:6543/t"_s << 0 << u"sslmode=verify-full;"_s;
+        QTest::newRow("remote: its authority beside the file")
+            << u"postgresql://tm@db.example/t\nssl-root-cert = team-ca.crt"_s << 0
+            << u"sslrootcert='%1'"_s.arg(dir.filePath(u"team-ca.crt"_s));
         QTest::newRow("group can read") << url << int(QFileDevice::ReadGroup) << u"can be read by other users"_s;
         QTest::newRow("others can read") << url << int(QFileDevice::ReadOther) << u"can be read by other users"_s;
         QTest::newRow("password in url") << u"postgresql://tm:pw@db.example/t"_s << 0 << u"password-file"_s;
@@ -163,6 +166,14 @@ private slots:
         const MemoryKey key {u"engine"_s, u"en"_s, u"es"_s, u"Open"_s};
         QCOMPARE(memory->store(key, u"Abrir"_s), u"Abrir"_s);
         QCOMPARE(memory->store(key, u"Abre"_s), u"Abrir"_s);
+        // A context an engine uses is part of the key: the same text in
+        // another context is another entry, its text alone a third.
+        MemoryKey verb = key, noun = key;
+        verb.context = u"File menu|verb"_s;
+        noun.context = u"File menu|noun"_s;
+        QCOMPARE(memory->store(verb, u"Abre"_s), u"Abre"_s);
+        QCOMPARE(memory->lookup(noun), std::nullopt);
+        QCOMPARE(memory->lookup(verb), u"Abre"_s);
         for (int i = 0; i < 80; ++i) {
             QCOMPARE(memory->lookup(key), u"Abrir"_s); // its time of use goes in with the next store
             QTest::qSleep(2);
@@ -220,6 +231,19 @@ private slots:
                 .status;
         };
         QCOMPARE(post("Kept%20across"), 200);
+        // A table another client keeps locked: the first request waits for
+        // its look-up's and its write's time limits, the next ones skip the
+        // memory; none of it is an outage ("cannot use" comes once, below).
+        const auto timedOut = [this]() {
+            QFile serverLog(cluster.filePath(u"server.log"_s));
+            return serverLog.open(QIODevice::ReadOnly) ? serverLog.readAll().count("due to statement timeout") : -1;
+        };
+        const qsizetype before = timedOut();
+        QVERIFY(check.transaction() && QSqlQuery(u"LOCK TABLE translations"_s, check).isActive());
+        for (const QByteArray text : {"Locked%201", "Locked%202", "Locked%203"})
+            QCOMPARE(post(text), 200);
+        QVERIFY(check.rollback());
+        QCOMPARE(timedOut() - before, 2);
         QCOMPARE(postgres(u"stop"_s), 0);
         for (const QByteArray text : {"Away%201", "Away%202", "Away%203"})
             QCOMPARE(post(text), 200);

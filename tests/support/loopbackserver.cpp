@@ -159,18 +159,19 @@ void LoopbackServer::answer(QTcpSocket *socket, const Answer &planned)
     for (const auto &[name, value] : planned.extraHeaders)
         head += name + ": " + value + "\r\n";
     head += "\r\n";
-    socket->write(head);
 
     switch (planned.kind) {
     case Answer::Kind::Complete:
-        socket->write(planned.body);
+        // One write, as a real server sends a small answer: head and body in
+        // separate segments would wait for the client's delayed ACK (Nagle).
+        socket->write(head + planned.body);
         settle(socket);
         // A request that arrived while this one was answered waits in the buffer.
         if (socket->bytesAvailable() > 0 || !socket->property(bufferProperty).toByteArray().isEmpty())
             QTimer::singleShot(0, socket, [this, socket] { readFrom(socket); });
         break;
     case Answer::Kind::ResetHalfway: {
-        socket->write(planned.body.left(planned.body.size() / 2));
+        socket->write(head + planned.body.left(planned.body.size() / 2));
         socket->flush();
         // Linger 0: close() sends a reset instead of an orderly end.
         const linger abortive {1, 0};
@@ -181,7 +182,7 @@ void LoopbackServer::answer(QTcpSocket *socket, const Answer &planned)
         break;
     }
     case Answer::Kind::Stall:
-        socket->write(planned.body.left(planned.body.size() / 2));
+        socket->write(head + planned.body.left(planned.body.size() / 2));
         break;
     case Answer::Kind::Drop:
         break;
