@@ -127,9 +127,9 @@ std::function<void(const QString &, Engine::Callback)> Router::askAgain(Engine *
         }
         engine->translateInContext(
             source, target, text, context, [name = engine->name(), done = std::move(done)](EngineResult again) {
-            again.engine = name;
-            done(again);
-        });
+                again.engine = name;
+                done(again);
+            });
     };
 }
 

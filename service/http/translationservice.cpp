@@ -262,34 +262,36 @@ void TranslationService::handle(const QHttpServerRequest &request, QHttpServerRe
         exchange->answer(Status::Ok, translationPage(form.text));
         return;
     }
-    translateWholeText(engine, {form.source, form.target, form.text, form.context, terms}, [exchange](const WholeTextResult &result) {
-        exchange->engine = result.engine;
-        exchange->note = result.note;
-        switch (result.outcome) {
-        case WholeTextResult::Outcome::Translated:
-            exchange->fromMemory = result.fromMemory;
-            exchange->answer(Status::Ok, translationPage(result.text));
-            return;
-        case WholeTextResult::Outcome::Refused: {
-            // The log names the placeholder or the cut, never the text.
-            const QString fault = oneLine(result.text);
-            exchange->note = (exchange->note.isEmpty() ? QString() : exchange->note + u"; "_s) + u"refused: "_s + fault;
-            exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
-                u"The translation is not used: %1."_s.arg(fault));
-            return;
-        }
-        case WholeTextResult::Outcome::Unsupported:
-            exchange->note = u"no engine offers %1>%2"_s.arg(exchange->source, exchange->target);
-            exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s, result.text);
-            return;
-        case WholeTextResult::Outcome::Unavailable:
-            // Which engine was asked where, and why it did not translate.
-            exchange->note = oneLine(result.text, 400);
-            exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
-                u"No engine that offers this pair translated it. %1"_s.arg(result.text));
-            return;
-        }
-    });
+    translateWholeText(
+        engine, {form.source, form.target, form.text, form.context, terms}, [exchange](const WholeTextResult &result) {
+            exchange->engine = result.engine;
+            exchange->note = result.note;
+            switch (result.outcome) {
+            case WholeTextResult::Outcome::Translated:
+                exchange->fromMemory = result.fromMemory;
+                exchange->answer(Status::Ok, translationPage(result.text));
+                return;
+            case WholeTextResult::Outcome::Refused: {
+                // The log names the placeholder or the cut, never the text.
+                const QString fault = oneLine(result.text);
+                exchange->note =
+                    (exchange->note.isEmpty() ? QString() : exchange->note + u"; "_s) + u"refused: "_s + fault;
+                exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
+                    u"The translation is not used: %1."_s.arg(fault));
+                return;
+            }
+            case WholeTextResult::Outcome::Unsupported:
+                exchange->note = u"no engine offers %1>%2"_s.arg(exchange->source, exchange->target);
+                exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s, result.text);
+                return;
+            case WholeTextResult::Outcome::Unavailable:
+                // Which engine was asked where, and why it did not translate.
+                exchange->note = oneLine(result.text, 400);
+                exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                    u"No engine that offers this pair translated it. %1"_s.arg(result.text));
+                return;
+            }
+        });
 }
 
 void TranslationService::setKeptTerms(const QStringList &list)

@@ -134,9 +134,9 @@ private slots:
         QTest::newRow("no language code")
             << deadEngine << "sl=en&tl=English&text=Secret"_ba << 400
             << u"400 .*\\(tl \"English\" is not a language code\\)"_s << u"which is not a language code"_s;
-        QTest::newRow("malformed form")
-            << deadEngine << "sl=en&tl=es&text=Secret%zz"_ba << 400
-            << u" 400 .*\\(The body holds a malformed percent-escape.\\)"_s << u"malformed percent-escape"_s;
+        QTest::newRow("malformed form") << deadEngine << "sl=en&tl=es&text=Secret%zz"_ba << 400
+                                        << u" 400 .*\\(The body holds a malformed percent-escape.\\)"_s
+                                        << u"malformed percent-escape"_s;
         QTest::newRow("no engine offers the pair")
             << QStringList {u"--engine"_s, u"apertium"_s} << "sl=EN&tl=xx&text=Secret"_ba << 422
             << u" en>xx 422 .*\\(no engine offers en>xx\\)"_s << u"translates from en to xx"_s;
