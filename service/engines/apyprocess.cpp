@@ -40,6 +40,12 @@ apy.main()
 // starts another: a run of 20 languages is translated in parallel.
 constexpr int pipesPerPair = 3;
 constexpr int usersPerPipe = 1;
+// A pipeline nobody used for five minutes is closed at APy's next request.
+// The start-up check runs every installed direction once, and each pipeline
+// keeps its processes and dictionaries (every direction of the default
+// pairs: some 170 processes, about 3 GiB); starting one again costs about
+// 0.2 s.
+constexpr int idlePipeSeconds = 300;
 
 constexpr int probeIntervalMs = 100;
 constexpr int startSeconds = 60;
@@ -78,7 +84,8 @@ ApyCommand apyCommand(const QString &apyScript, quint16 port, const QString &mod
         python = u"python3"_s;
     return ApyCommand {python,
         {u"-c"_s, QString::fromLatin1(launcher), u"--port"_s, QString::number(port), u"--max-pipes-per-pair"_s,
-            QString::number(pipesPerPair), u"--max-users-per-pipe"_s, QString::number(usersPerPipe), modesPath}};
+            QString::number(pipesPerPair), u"--max-users-per-pipe"_s, QString::number(usersPerPipe),
+            u"--max-idle-secs"_s, QString::number(idlePipeSeconds), modesPath}};
 }
 
 ApyProcess::ApyProcess(QObject *parent)
