@@ -75,6 +75,10 @@ private:
     void apyUp(const QUrl &url);
     void listPairs(std::function<void(const QString &problem)> done);
     void checkDirections(const QStringList &pairs);
+    // Has every direction of `pairs` translate one word at `checkedApy`;
+    // `checker`, the APy started for the check if any, goes once all have
+    // answered.
+    void sendChecks(const QUrl &checkedApy, const QStringList &pairs, ApyProcess *checker);
     // The path, or a refusal when one of its steps failed its check.
     Path usable(const Path &path) const;
     // Whether a step of the path is still being checked.

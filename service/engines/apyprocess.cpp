@@ -41,10 +41,10 @@ apy.main()
 constexpr int pipesPerPair = 3;
 constexpr int usersPerPipe = 1;
 // A pipeline nobody used for five minutes is closed at APy's next request.
-// The start-up check runs every installed direction once, and each pipeline
-// keeps its processes and dictionaries (every direction of the default
-// pairs: some 170 processes, about 3 GiB); starting one again costs about
-// 0.2 s.
+// APy keeps every pipeline it starts, with its processes and dictionaries
+// (every direction of the default pairs: some 170 processes, about 3 GiB),
+// and a long session touches many directions; starting one again costs
+// about 0.2 s.
 constexpr int idlePipeSeconds = 300;
 
 constexpr int probeIntervalMs = 100;

@@ -47,6 +47,7 @@ public:
     // Kills the running APy, which is then started again; `why` goes to the log.
     void restart(const QString &why);
     QUrl url() const { return apyUrl; }
+    QString modes() const { return modesPath; }
     qint64 processId() const { return pid; }
 
 signals:

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QRegularExpression>
@@ -190,6 +192,14 @@ private slots:
         QCOMPARE(httpExchange(net, url, "POST", "sl=en&tl=it&text=the%20house").status, 200);
         QTRY_VERIFY((log += service.readAllStandardError()).contains("it>es 422"));
         QVERIFY2(log.contains("ita>spa fails a one-word translation and is not offered"), log.constData());
+        // The check ran on an APy of its own: the one that translates runs
+        // at most the two directions asked for, not one for every direction.
+        const QString apy = QRegularExpression(u"APy at (http://[0-9.:]+)"_s).match(QString::fromUtf8(log)).captured(1);
+        const HttpAnswer stats = httpExchange(net, QUrl(apy + u"/stats"_s), "GET", {});
+        const QStringList pipes =
+            QJsonDocument::fromJson(stats.body)["responseData"_L1]["runningPipes"_L1].toObject().keys();
+        for (const QString &pipe : pipes)
+            QVERIFY2(pipe == u"eng-spa"_s || pipe == u"spa-ita"_s, stats.body.constData());
         service.terminate();
         QVERIFY(service.waitForFinished(15000));
     }
