@@ -4,7 +4,10 @@
 # running 20-language runs of texts of its own and texts all share, for SECONDS
 # (at most 60). Fails on a wrong answer, two services answering one key
 # differently, a key not stored exactly once with the answer given, or an error
-# or deadlock in the server's log.   load/shared-memory.py BUILD_DIR [SECONDS]
+# or deadlock in the server's log. A statement over its time limit (a starved
+# machine) has its service skip the memory for a while, as designed; keys asked
+# meanwhile may be answered and stored apart, so such a run is judged on wrong
+# answers and errors alone, and says so.   load/shared-memory.py BUILD_DIR [SECONDS]
 import collections, concurrent.futures, itertools, re, shutil, socket, subprocess, sys, tempfile, threading, time
 from urllib.request import Request, urlopen
 
@@ -64,7 +67,10 @@ try:
           f"answered differently, {len(unstored)} not stored once with the answer, {len(log)} errors in the server "
           f"log ({skipped} statements over their time limit)", *(wrong[:3] + list(split.items())[:3] + unstored[:3]
                                                                   + log[:3]), sep="\n  ")
-    sys.exit(1 if wrong or split or unstored or log else 0)
+    if skipped and (split or unstored):
+        print("  (the memory was skipped while statements ran over their limit: keys answered or stored apart are "
+              "not counted as faults in this run)")
+    sys.exit(1 if wrong or log or (not skipped and (split or unstored)) else 0)
 finally:
     for process in processes:
         process.terminate()

@@ -181,6 +181,17 @@ private slots:
         QCOMPARE(translation.count(u". "_s), 2000);
     }
 
+    // The memory knows the APy the service starts by the pairs installed
+    // here, not by its port, which changes at every start: otherwise no
+    // translation would be found again after a restart.
+    void ownApyKnownByItsPairs()
+    {
+        const QUrl first(u"http://127.0.0.1:1111"_s), second(u"http://127.0.0.1:2222"_s);
+        using Apy = ApertiumEngine::Apy;
+        QCOMPARE(ApertiumEngine(first, Apy::Started).identity(), ApertiumEngine(second, Apy::Started).identity());
+        QVERIFY(ApertiumEngine(first, Apy::Given).identity() != ApertiumEngine(second, Apy::Given).identity());
+    }
+
     void apyStopsWithItsOwner()
     {
         const quint16 port = quint16(running.apy->url().port());

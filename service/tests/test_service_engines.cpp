@@ -227,13 +227,22 @@ private slots:
                     offered.append(target);
             });
         QTRY_COMPARE(offered, (QStringList {u"de"_s, u"zh-CN"_s, u"pt"_s}));
-        // A server that cannot be reached: the offer is unknown, and says why.
+        // A server that cannot be reached, and one that lists its sources
+        // but not its targets: the offer is unknown, and says why.
+        standIn.setResponder([](const RecordedRequest &request) {
+            return request.path.startsWith("/v2/languages?type=source")
+                ? Answer {Answer::Kind::Complete, 200, "[{\"language\":\"EN\"}]", {}, 0}
+                : Answer {Answer::Kind::Complete, 500, "{}", {}, 0};
+        });
         DeepLEngine unreachable(QUrl(u"http://127.0.0.1:%1"_s.arg(tarnix::test::freeLoopbackPort())), u"k"_s);
-        std::optional<PairOffer> offer;
-        unreachable.offers(u"en"_s, u"de"_s, [&offer](const PairOffer &answer) { offer = answer; });
-        QTRY_VERIFY(offer.has_value());
-        QCOMPARE(int(offer->answer), int(PairOffer::Answer::Unknown));
-        QVERIFY2(offer->detail.startsWith(u"DeepL: "_s), qPrintable(offer->detail));
+        DeepLEngine halfListed(standIn.url(), u"k"_s);
+        for (DeepLEngine *asked : {&unreachable, &halfListed}) {
+            std::optional<PairOffer> offer;
+            asked->offers(u"en"_s, u"de"_s, [&offer](const PairOffer &answer) { offer = answer; });
+            QTRY_VERIFY(offer.has_value());
+            QCOMPARE(int(offer->answer), int(PairOffer::Answer::Unknown));
+            QVERIFY2(offer->detail.startsWith(u"DeepL"_s), qPrintable(offer->detail));
+        }
     }
 
     void languageModelKeepsToItsLimit()
@@ -270,6 +279,10 @@ private slots:
         QTest::newRow("English sorry is a translation")
             << u"Sorry, the file is gone."_s << u"Lo siento, el archivo no existe."_s << u"en"_s
             << u"Sorry, the file is gone."_s;
+        QTest::newRow("English word about translating into German")
+            << u"Hallo Welt (literal translation)"_s << u"Hello world"_s << u"de"_s << QString();
+        QTest::newRow("translated is a word in English")
+            << u"Translated files"_s << u"Archivos traducidos"_s << u"en"_s << u"Translated files"_s;
         QTest::newRow("empty") << u"  "_s << u"Hello"_s << u"es"_s << QString();
         QTest::newRow("lead-in line") << u"Here is the translation:\nHola"_s << u"Hello"_s << u"es"_s << QString();
         QTest::newRow("lead-in same line") << u"Translation: Hola"_s << u"Hello"_s << u"es"_s << QString();

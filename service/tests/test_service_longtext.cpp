@@ -171,6 +171,8 @@ private slots:
         QTest::newRow("one paragraph of four lost")
             << (fox + u"\n\n"_s).repeated(3) + fox << (zorro + u"\n\n"_s).repeated(2) + zorro.repeated(2) << u"es"_s
             << true;
+        QTest::newRow("two paragraphs of four lost")
+            << (fox + u"\n\n"_s).repeated(3) + fox << zorro + u"\n\n"_s + zorro.repeated(3) << u"es"_s << false;
         QTest::newRow("paragraphs added") << fox.repeated(6) << (zorro + u"\n\n"_s).repeated(6) << u"es"_s << false;
         QTest::newRow("chinese is shorter")
             << fox.repeated(10)

@@ -250,7 +250,7 @@ private slots:
         QCOMPARE(postgres(u"start"_s), 0);
         QTRY_VERIFY_WITH_TIMEOUT(
             (post("Kept%20across"), (log += service.readAllStandardError()).contains("from memory")), 40000);
-        QVERIFY(log.count("cannot use postgresql://") == 1
+        QVERIFY(log.count("cannot use postgresql://") == 1 && log.contains("a look-up in postgresql://")
             && log.indexOf("is back in use") > log.indexOf("cannot use postgresql://")
             && !log.contains(password.toUtf8()));
         QVERIFY(check.open());
