@@ -84,7 +84,7 @@ void ApertiumEngine::checkDirections(const QStringList &pairs)
         return;
     }
     // APy keeps every pipeline it starts, and with one running for each
-    // installed direction its requests took 6 to 9% longer. So the
+    // installed direction its requests took 6 to 8% longer. So the
     // service's own APy only runs the directions asked for: the check goes
     // to an APy of its own, stopped once every verdict is in. One that does
     // not answer within checkerPatienceMs is given up, and the check goes to
