@@ -74,6 +74,9 @@ int main(int argc, char *argv[])
         sigaction(SIGINT, &action, nullptr);
         sigaction(SIGTERM, &action, nullptr);
     }
+    // A file size limit makes a write fail and say so, which the safe write
+    // reports, instead of killing the run mid-way.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     OwnService own;
     if (!serviceAnswers(options.service)) {

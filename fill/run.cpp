@@ -38,6 +38,7 @@ struct FillRun::Job
     std::unique_ptr<CatalogFormat> format;
     Catalog catalog;
     FileStamp stamp;
+    bool sourceCrlf = false; // the template a new catalog starts from ends its lines in CR LF
     QList<int> todo; // entry indices
     QHash<int, QStringList> answers; // entry index -> answers so far
     QHash<int, int> outstanding; // entry index -> texts not answered yet
@@ -106,8 +107,10 @@ void FillRun::addJob(const QString &readPath, const QString &writePath, const QS
     job->format = formatFor(readPath);
     job->stamp = stampOf(writePath);
     job->newCatalog = readPath != writePath;
+    job->sourceCrlf = job->newCatalog && stampOf(readPath).crlf;
     if (!options.check && !options.dryRun) {
-        const QFileInfo target(writePath);
+        // A linked catalog is written where its link leads, as editors do.
+        const QFileInfo target(linkTarget(writePath));
         const QFileInfo directory(target.absolutePath());
         // A file without write permission is left alone even by a user who
         // could write it anyway (root): its owner made it read-only.
@@ -116,6 +119,9 @@ void FillRun::addJob(const QString &readPath, const QString &writePath, const QS
             fileError(writePath + u":0: cannot write here (read-only)"_s);
             return;
         }
+        const QStringList stale = removeStaleTemporaries(target.absoluteFilePath());
+        if (!stale.isEmpty())
+            say(u"tarnix-fill: removed what a killed run left beside %1: %2\n"_s.arg(writePath, stale.join(u", "_s)));
     }
     QString error;
     if (!job->format->read(readPath, job->catalog, error)) {
@@ -245,15 +251,10 @@ void FillRun::write(Job &job)
             say(u"%1: nothing filled\n"_s.arg(job.counts.file));
         return; // nothing to change: the file is not touched
     }
-    const QString temporary = temporaryBeside(job.writePath);
-    if (temporary.isEmpty()) {
-        fileError(job.writePath + u":0: cannot create a temporary file beside it"_s);
-        return;
-    }
-    const WriteResult result = job.format->write(job.fills, temporary, job.language, job.pluralForms);
+    WriteResult result = job.format->write(job.fills, job.language, job.pluralForms);
     if (!result.ok) {
-        QFile::remove(temporary);
         fileError(result.error);
+        notWritten(job);
         return;
     }
     if (!result.skipped.isEmpty()) {
@@ -261,12 +262,17 @@ void FillRun::write(Job &job)
         job.counts.failed += int(result.skipped.size());
         job.counts.reasons[result.skippedWhy] += int(result.skipped.size());
     }
-    QString placed;
-    const QString why = replaceFile(temporary, job.writePath, job.stamp, placed);
-    if (!why.isEmpty()) {
-        fileError(job.writePath + u":0: "_s + why);
+    if (job.stamp.crlf || job.sourceCrlf)
+        result.bytes = withCrlf(result.bytes);
+    const Written written = writeReplacing(result.bytes, job.writePath, job.stamp);
+    if (!written.error.isEmpty()) {
+        fileError(u"%1:0: %2; the catalog is left as it was"_s.arg(job.writePath, written.error));
+        notWritten(job);
         return;
     }
+    const QString &placed = written.placed;
+    if (!written.note.isEmpty())
+        say(u"tarnix-fill: %1: %2\n"_s.arg(placed, written.note));
     if (placed != job.writePath) {
         errors = true;
         say(u"tarnix-fill: %1 changed on disk during the run and is left as it is; the filled catalog is %2\n"_s.arg(
@@ -280,6 +286,16 @@ void FillRun::write(Job &job)
                 .arg(job.counts.filled)
                 .arg(job.counts.refused)
                 .arg(job.counts.failed));
+}
+
+void FillRun::notWritten(Job &job)
+{
+    // Its answers are lost with the file: the table must not count them as filled.
+    if (job.counts.filled > 0)
+        job.counts.reasons[u"the catalog could not be written"_s] += job.counts.filled;
+    job.counts.failed += job.counts.filled;
+    job.counts.filled = 0;
+    job.counts.fromMemory = 0;
 }
 
 void FillRun::interrupt()

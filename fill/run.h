@@ -53,6 +53,7 @@ private:
     void addJob(const QString &readPath, const QString &writePath, const QString &language);
     void answered(Job &job, int entryIndex, int textIndex, const struct Answer &answer);
     void write(Job &job);
+    void notWritten(Job &job);
     void showProgress(bool force = false);
     void fileError(const QString &message);
     void finishIfDone();

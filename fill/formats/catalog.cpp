@@ -1,5 +1,7 @@
 #include "fill/formats/catalog.h"
 
+#include <cstring>
+
 #include "fill/formats/po.h"
 #include "fill/formats/ts.h"
 #include "fill/formats/xliff.h"
@@ -7,6 +9,14 @@
 using namespace Qt::StringLiterals;
 
 namespace tarnix::fill {
+
+QString systemError(int error)
+{
+    QString text = QString::fromLocal8Bit(std::strerror(error));
+    if (text.size() > 1 && text[1].isLower())
+        text[0] = text[0].toLower();
+    return text;
+}
 
 std::unique_ptr<CatalogFormat> formatFor(const QString &path)
 {

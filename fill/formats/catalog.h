@@ -46,6 +46,7 @@ struct Fill
 struct WriteResult
 {
     bool ok = false;
+    QByteArray bytes; // the catalog's new content, when ok
     QString error; // "file:line: what" when not ok
     QList<int> skipped; // ids of fills the file cannot hold (a charset without their characters), left untranslated
     QString skippedWhy; // why, for the summary
@@ -63,13 +64,15 @@ public:
     // Reads path. On failure returns false with error "file:line: what"
     // (line 0 when the fault has no line).
     virtual bool read(const QString &path, Catalog &catalog, QString &error) = 0;
-    // Writes the catalog last read, with fills applied, to outPath (a
-    // temporary file beside the original; the caller renames it over).
-    // `language` and `pluralForms` are the catalog's target language and
-    // plural count, for a header or attribute the file lacks.
-    virtual WriteResult write(
-        const QList<Fill> &fills, const QString &outPath, const QString &language, int pluralForms) = 0;
+    // The catalog last read, with fills applied, as the bytes of its file;
+    // the caller puts them on disk. `language` and `pluralForms` are the
+    // catalog's target language and plural count, for a header or attribute
+    // the file lacks.
+    virtual WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) = 0;
 };
+
+// A system error's words as the middle of a sentence: "no space left on device".
+QString systemError(int error);
 
 // The format of a file, by its name (.po, .pot, .ts, .xlf, .xliff); null when none.
 std::unique_ptr<CatalogFormat> formatFor(const QString &path);

@@ -1,8 +1,12 @@
 #include "fill/formats/po.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdlib>
 #include <iconv.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDate>
 #include <QDateTime>
@@ -107,6 +111,99 @@ QByteArray newCatalogComments(const QByteArray &comments, const QString &languag
     return text.toUtf8();
 }
 
+// Runs a libgettextpo call with the handler installed. False, with the
+// first error it reported ("file:line: what") or `otherwise`, when the call
+// failed or reported one.
+template <typename Call> bool withHandler(Call call, QString &error, const QString &otherwise)
+{
+    Errors found;
+    errors = &found;
+    volatile bool ok = false; // set between setjmp and a possible longjmp
+    if (setjmp(found.jump) == 0)
+        ok = call();
+    errors = nullptr;
+    if (ok && found.first.isEmpty())
+        return true;
+    error = found.first.isEmpty() ? otherwise : found.first;
+    return false;
+}
+
+int messageCount(po_file_t file)
+{
+    int count = 0;
+    for (const char *const *domain = po_file_domains(file); *domain; ++domain) {
+        po_message_iterator_t it = po_message_iterator(file, *domain);
+        while (po_next_message(it))
+            ++count;
+        po_message_iterator_free(it);
+    }
+    return count;
+}
+
+// Whether the catalog written to `name` reads back with all its messages.
+bool readsBackWhole(const QByteArray &name, int expected, QString &error)
+{
+    po_file_t written = nullptr;
+    const QString file = QFile::decodeName(name);
+    if (!withHandler([&] { return (written = po_file_read(name.constData(), &handler)) != nullptr; }, error,
+            file + u":0: cannot read back what was written"_s))
+        return false;
+    const int count = messageCount(written);
+    po_file_free(written);
+    if (count == expected)
+        return true;
+    error = file + u":0: cannot write: %1 of %2 messages were written"_s.arg(count).arg(expected);
+    return false;
+}
+
+// A file in memory that a library can write to by name.
+class MemoryFile
+{
+public:
+    MemoryFile() = default;
+    MemoryFile(const MemoryFile &) = delete;
+    MemoryFile &operator=(const MemoryFile &) = delete;
+    ~MemoryFile()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    bool open()
+    {
+        fd = ::memfd_create("tarnix-fill", MFD_CLOEXEC);
+        error = errno;
+        return fd >= 0;
+    }
+    QString path() const { return u"/proc/self/fd/%1"_s.arg(fd); }
+    QString why() const { return systemError(error); }
+    std::optional<QByteArray> contents()
+    {
+        struct stat status
+        {
+        };
+        if (::fstat(fd, &status) != 0) {
+            error = errno;
+            return std::nullopt;
+        }
+        QByteArray bytes(qsizetype(status.st_size), Qt::Uninitialized);
+        for (qsizetype at = 0; at < bytes.size();) {
+            const ssize_t n = ::pread(fd, bytes.data() + at, size_t(bytes.size() - at), off_t(at));
+            if (n <= 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                error = n == 0 ? EIO : errno;
+                return std::nullopt;
+            }
+            at += n;
+        }
+        return bytes;
+    }
+
+private:
+    int fd = -1;
+    int error = 0;
+};
+
 } // namespace
 
 QList<int> poMessageLines(const QByteArray &text)
@@ -158,18 +255,11 @@ bool PoFormat::read(const QString &filePath, Catalog &catalog, QString &error)
         error = filePath + u":0: not a PO file (binary data)"_s;
         return false;
     }
-    Errors found;
-    errors = &found;
     const QByteArray name = QFile::encodeName(filePath);
-    if (setjmp(found.jump) == 0)
-        file = po_file_read(name.constData(), &handler);
-    else
-        file = nullptr; // a fatal error: what was read is lost, and leaked
-    errors = nullptr;
-    if (!file || !found.first.isEmpty()) {
-        error = found.first.isEmpty() ? filePath + u":0: cannot read"_s : found.first;
+    // After a fatal error what was read is lost, and leaked.
+    if (!withHandler([&] { return (file = po_file_read(name.constData(), &handler)) != nullptr; }, error,
+            filePath + u":0: cannot read"_s))
         return false;
-    }
 
     const char *headerText = po_file_domain_header(file, nullptr);
     isTemplate = filePath.endsWith(u".pot"_s, Qt::CaseInsensitive);
@@ -229,7 +319,7 @@ bool PoFormat::read(const QString &filePath, Catalog &catalog, QString &error)
     return true;
 }
 
-WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, const QString &language, int pluralForms)
+WriteResult PoFormat::write(const QList<Fill> &fills, const QString &language, int pluralForms)
 {
     WriteResult result;
     // A new catalog from a template is written in UTF-8, as msginit writes it.
@@ -319,16 +409,29 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &outPath, co
         po_message_set_msgstr(header, fields.constData());
     }
 
-    Errors found;
-    errors = &found;
-    const QByteArray name = QFile::encodeName(outPath);
-    volatile bool written = false; // set between setjmp and a possible longjmp
-    if (setjmp(found.jump) == 0)
-        written = po_file_write(file, name.constData(), &handler) != nullptr;
-    errors = nullptr;
-    result.ok = written && found.first.isEmpty();
-    if (!result.ok)
-        result.error = found.first.isEmpty() ? outPath + u":0: cannot write"_s : found.first;
+    // libgettextpo writes only to a named file: a file in memory, read back
+    // whole and read again as a catalog, so that a write the library did not
+    // finish is never taken for the catalog.
+    MemoryFile scratch;
+    if (!scratch.open()) {
+        result.error = path + u":0: cannot write: "_s + scratch.why();
+        return result;
+    }
+    const QByteArray name = QFile::encodeName(scratch.path());
+    const int expected = messageCount(file);
+    if (!withHandler([&] { return po_file_write(file, name.constData(), &handler) != nullptr; }, result.error,
+            path + u":0: cannot write"_s)
+        || !readsBackWhole(name, expected, result.error)) {
+        result.error.replace(scratch.path(), path);
+        return result;
+    }
+    const auto bytes = scratch.contents();
+    if (!bytes) {
+        result.error = path + u":0: cannot write: "_s + scratch.why();
+        return result;
+    }
+    result.bytes = *bytes;
+    result.ok = true;
     return result;
 }
 

@@ -23,8 +23,7 @@ public:
     PoFormat &operator=(const PoFormat &) = delete;
 
     bool read(const QString &path, Catalog &catalog, QString &error) override;
-    WriteResult write(
-        const QList<Fill> &fills, const QString &outPath, const QString &language, int pluralForms) override;
+    WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) override;
 
 private:
     po_file *file = nullptr;

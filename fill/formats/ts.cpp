@@ -206,7 +206,7 @@ QList<xml::Edit> TsFormat::edits(const Slot &slot, const QStringList &forms) con
     return edits;
 }
 
-WriteResult TsFormat::write(const QList<Fill> &fills, const QString &outPath, const QString &language, int)
+WriteResult TsFormat::write(const QList<Fill> &fills, const QString &language, int)
 {
     WriteResult result;
     QList<xml::Edit> edits;
@@ -221,8 +221,8 @@ WriteResult TsFormat::write(const QList<Fill> &fills, const QString &outPath, co
         edits.append(
             {m_root.tagStart, m_root.tagEnd, xml::withAttribute(root, u"language"_s, code.replace(u'-', u'_'))});
     }
-    result.error = xml::writeFile(outPath, m_document.encode(xml::applied(m_document.text(), edits)));
-    result.ok = result.error.isEmpty();
+    result.bytes = m_document.encode(xml::applied(m_document.text(), edits));
+    result.ok = true;
     return result;
 }
 

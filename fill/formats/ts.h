@@ -16,8 +16,7 @@ class TsFormat : public CatalogFormat
 {
 public:
     bool read(const QString &path, Catalog &catalog, QString &error) override;
-    WriteResult write(
-        const QList<Fill> &fills, const QString &outPath, const QString &language, int pluralForms) override;
+    WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) override;
 
 private:
     // Where one message's translation lies, or goes when it has none.

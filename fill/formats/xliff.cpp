@@ -248,7 +248,7 @@ std::optional<QList<xml::Edit>> XliffFormat::edits(const Slot &slot, const QStri
     return edits;
 }
 
-WriteResult XliffFormat::write(const QList<Fill> &fills, const QString &outPath, const QString &language, int)
+WriteResult XliffFormat::write(const QList<Fill> &fills, const QString &language, int)
 {
     WriteResult result;
     QList<xml::Edit> edits;
@@ -272,8 +272,8 @@ WriteResult XliffFormat::write(const QList<Fill> &fills, const QString &outPath,
             xml::withAttribute(text.mid(span.tagStart, span.tagEnd - span.tagStart),
                 m_version2 ? u"trgLang"_s : u"target-language"_s, code.replace(u'_', u'-'))});
     }
-    result.error = xml::writeFile(outPath, m_document.encode(xml::applied(text, edits)));
-    result.ok = result.error.isEmpty();
+    result.bytes = m_document.encode(xml::applied(text, edits));
+    result.ok = true;
     return result;
 }
 

@@ -19,8 +19,7 @@ class XliffFormat : public CatalogFormat
 {
 public:
     bool read(const QString &path, Catalog &catalog, QString &error) override;
-    WriteResult write(
-        const QList<Fill> &fills, const QString &outPath, const QString &language, int pluralForms) override;
+    WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) override;
 
 private:
     // Where one entry's target lies, or goes when it has none.

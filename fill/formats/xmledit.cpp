@@ -297,12 +297,4 @@ QString applied(const QString &text, QList<Edit> edits)
     return out;
 }
 
-QString writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
-        return u"%1:0: %2"_s.arg(path, file.errorString());
-    return {};
-}
-
 } // namespace tarnix::fill::xml

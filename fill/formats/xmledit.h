@@ -108,7 +108,4 @@ struct Edit
 // The text with the edits applied; edits do not overlap.
 QString applied(const QString &text, QList<Edit> edits);
 
-// Writes bytes to path; an empty string or "path:0: what".
-QString writeFile(const QString &path, const QByteArray &bytes);
-
 } // namespace tarnix::fill::xml

@@ -1,8 +1,13 @@
 #include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -132,6 +137,9 @@ Catalog readBack(const QString &path)
     return catalog;
 }
 
+// What is in the way of writing a catalog back.
+enum Disk { FullDisk, SizeLimit, Link, Crlf, Owner, StaleTemporary };
+
 } // namespace
 
 class TestFillRun : public QObject
@@ -151,10 +159,13 @@ class TestFillRun : public QObject
         QString err;
     };
 
-    Run fill(const QStringList &arguments, const std::function<void(QProcess &)> &during = {})
+    Run fill(const QStringList &arguments, const std::function<void(QProcess &)> &during = {},
+        const std::function<void()> &inChild = {})
     {
         QProcess process;
         process.setWorkingDirectory(dir.path());
+        if (inChild)
+            process.setChildProcessModifier(inChild);
         process.start(
             QStringLiteral(TARNIX_FILL_BINARY), QStringList {u"--service"_s, service.url().toString()} + arguments);
         [[maybe_unused]] const bool ended = QTest::qWaitFor(
@@ -452,6 +463,93 @@ private slots:
         const Catalog beside = readBack(dir.filePath(u"es.tarnix-fill.po"_s));
         QCOMPARE(beside.entries.size(), 6);
         QVERIFY(beside.entries.last().fuzzy && !beside.entries.last().translations.first().isEmpty());
+    }
+
+    // Whatever the disk or the file is, the user's catalog is either filled
+    // and still what it was (a link, its owner and mode, its line endings) or
+    // left exactly as it was with the reason said; no temporary file stays.
+    void writingKeepsTheCatalogWhole_data()
+    {
+        QTest::addColumn<int>("disk");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("full disk") << int(FullDisk) << 2 << u"es.po:0: cannot write: no space left on device"_s;
+        QTest::newRow("file size limit") << int(SizeLimit) << 2 << u"es.po:0: cannot write"_s;
+        QTest::newRow("link to a catalog elsewhere") << int(Link) << 0 << QString();
+        QTest::newRow("CR LF line endings") << int(Crlf) << 0 << QString();
+        QTest::newRow("another user's catalog") << int(Owner) << 0 << QString();
+        QTest::newRow("a killed run's temporary file") << int(StaleTemporary) << 0 << u"sub/es.po: .es.po."_s;
+    }
+    void writingKeepsTheCatalogWhole()
+    {
+        QFETCH(int, disk);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QByteArray content = poHeader("es") + entries + numbered(300, "Item");
+        if (disk == Crlf)
+            content.replace("\n", "\r\n").replace('\n', "\r\n");
+        QDir(dir.path()).mkdir(u"sub"_s);
+        const QString sub = dir.filePath(u"sub"_s);
+        const bool mounted = disk == FullDisk
+            && QProcess::execute(
+                   u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=%1"_s.arg(content.size() + 8192), u"tmpfs"_s, sub})
+                == 0;
+        const auto unmount = qScopeGuard([&] {
+            if (mounted)
+                QProcess::execute(u"umount"_s, {u"-l"_s, sub});
+        });
+        if (disk == FullDisk && !mounted)
+            QSKIP("cannot mount a small filesystem here (needs root)");
+        if (disk == Owner && ::geteuid() != 0)
+            QSKIP("only root can give a file to another user");
+        const QString real = sub + u"/es.po"_s;
+        QString path = write(u"sub/es.po"_s, content);
+        if (disk == Link) {
+            QVERIFY(QFile::link(u"sub/es.po"_s, dir.filePath(u"es.po"_s)));
+            path = dir.filePath(u"es.po"_s);
+        }
+        if (disk == Owner)
+            QVERIFY(::chown(QFile::encodeName(real).constData(), 1234, 2345) == 0
+                && ::chmod(QFile::encodeName(real).constData(), 0640) == 0);
+        struct stat before
+        {
+        };
+        QVERIFY(::stat(QFile::encodeName(real).constData(), &before) == 0);
+        const pid_t dead = ::fork(); // a process that is gone by the time the run looks
+        if (dead == 0)
+            ::_exit(0);
+        ::waitpid(dead, nullptr, 0);
+        const QString stale = u"%1/.es.po.%2.aB3dEf"_s.arg(sub).arg(dead);
+        const QString live = u"%1/.es.po.%2.aB3dEf"_s.arg(sub).arg(::getpid());
+        if (disk == StaleTemporary)
+            QVERIFY(!write(u"sub/"_s + QFileInfo(stale).fileName(), content).isEmpty()
+                && !write(u"sub/"_s + QFileInfo(live).fileName(), content).isEmpty());
+        const auto limit = [size = content.size()] {
+            const rlimit fileSize {rlim_t(size), rlim_t(size)};
+            ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        };
+        const Run run = fill({path}, {}, disk == SizeLimit ? std::function<void()>(limit) : nullptr);
+        QVERIFY2(run.status == status, qPrintable(run.err + run.out));
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+
+        QFile result(real);
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        const QByteArray after = result.readAll();
+        QCOMPARE(after == content, status != 0); // left as it was, or filled
+        QVERIFY2(toolCheck(real).isEmpty(), qPrintable(toolCheck(real)));
+        QCOMPARE(QFileInfo(path).isSymLink(), disk == Link);
+        QCOMPARE(after.count("\r\n") == after.count('\n'), disk == Crlf);
+        struct stat kept
+        {
+        };
+        QVERIFY(::stat(QFile::encodeName(real).constData(), &kept) == 0);
+        QCOMPARE(kept.st_uid, before.st_uid);
+        QCOMPARE(kept.st_gid, before.st_gid);
+        QCOMPARE(kept.st_mode, before.st_mode);
+        QStringList expected {u"es.po"_s};
+        if (disk == StaleTemporary)
+            expected.prepend(QFileInfo(live).fileName());
+        QCOMPARE(QDir(sub).entryList(QDir::Files | QDir::Hidden), expected);
     }
 
     void badFilesAreReportedBeforeAnyRequest_data()

@@ -63,6 +63,16 @@ void put(const QString &path, const QByteArray &bytes)
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
+// A format's result written where a test reads it.
+WriteResult writeTo(
+    CatalogFormat &format, const QList<Fill> &fills, const QString &path, const QString &language, int pluralForms)
+{
+    const WriteResult result = format.write(fills, language, pluralForms);
+    if (result.ok)
+        put(path, result.bytes);
+    return result;
+}
+
 int run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
@@ -128,7 +138,7 @@ void f() {
     const QList<Fill> fills = fillsFor(catalog);
     QCOMPARE(fills.size(), 4);
     const QString filled = m_dir.filePath(u"filled_fr.ts"_s);
-    QVERIFY(format.write(fills, filled, catalog.language, 2).ok);
+    QVERIFY(writeTo(format, fills, filled, catalog.language, 2).ok);
     const QString again = m_dir.filePath(u"again_fr.ts"_s);
     put(again, contents(filled));
     QCOMPARE(run(qtTools + u"/lupdate"_s, {u"-silent"_s, source, u"-ts"_s, again}), 0);
@@ -213,9 +223,9 @@ void TestFillXml::fixtures()
     for (const Entry &entry : std::as_const(catalog.entries))
         QVERIFY2(!tarnix::service::prepareForEngine(entry.source).masked.text.contains(u'<'), qPrintable(entry.source));
 
-    QVERIFY(format->write({}, out, QString(), 0).ok);
+    QVERIFY(writeTo(*format, {}, out, QString(), 0).ok);
     QCOMPARE(contents(out), original);
-    const WriteResult result = format->write(fills, out, language, 2);
+    const WriteResult result = writeTo(*format, fills, out, language, 2);
     QVERIFY2(result.ok && result.skipped.isEmpty(), qPrintable(result.error));
     QCOMPARE(contents(out), expected);
     QCOMPARE(run(u"xmllint"_s, {u"--noout"_s, out}), 0);
@@ -243,7 +253,7 @@ void TestFillXml::misnestedInlineIsSkipped()
     QVERIFY2(format.read(in, catalog, error), qPrintable(error));
     const Entry &entry = catalog.entries.last();
     QVERIFY(entry.source.startsWith(u"Press <g id=\"1\" ctype=\"bold\">Save</g>"_s));
-    const WriteResult result = format.write({{entry.id, {u"</g>Pulse<g id=\"1\" ctype=\"bold\">"_s}}}, out, {}, 0);
+    const WriteResult result = writeTo(format, {{entry.id, {u"</g>Pulse<g id=\"1\" ctype=\"bold\">"_s}}}, out, {}, 0);
     QVERIFY(result.ok);
     QCOMPARE(result.skipped, QList<int> {entry.id});
     QCOMPARE(contents(out), contents(in));
@@ -268,12 +278,12 @@ void TestFillXml::realFiles()
     Catalog catalog;
     QString error;
     QVERIFY2(format->read(in, catalog, error), qPrintable(error));
-    QVERIFY(format->write({}, out, catalog.language, 0).ok);
+    QVERIFY(writeTo(*format, {}, out, catalog.language, 0).ok);
     QCOMPARE(contents(out), contents(in));
 
     const QList<Fill> fills = fillsFor(catalog, true);
     QVERIFY(!fills.isEmpty());
-    QVERIFY(format->write(fills, out, catalog.language, 0).ok);
+    QVERIFY(writeTo(*format, fills, out, catalog.language, 0).ok);
     QCOMPARE(run(u"xmllint"_s, {u"--noout"_s, out}), 0);
     const QList<QByteArray> before = contents(in).split('\n');
     const QList<QByteArray> after = contents(out).split('\n');
