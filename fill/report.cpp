@@ -11,13 +11,21 @@ namespace tarnix::fill {
 
 QString summaryTable(const QList<Counts> &rows, bool dryRun)
 {
-    QStringList header {u"file"_s, u"language"_s, u"entries"_s, u"translated"_s, dryRun ? u"to fill"_s : u"filled"_s,
-        u"memory"_s, u"refused"_s, u"failed"_s};
+    const bool unasked =
+        !dryRun && std::any_of(rows.cbegin(), rows.cend(), [](const Counts &row) { return notAsked(row) > 0; });
+    QStringList header {u"file"_s, u"language"_s, u"entries"_s, u"translated"_s, u"review"_s,
+        dryRun ? u"to fill"_s : u"filled"_s, u"memory"_s, u"refused"_s, u"failed"_s};
+    if (unasked)
+        header.append(u"not asked"_s);
     QList<QStringList> table {header};
     for (const Counts &row : rows) {
-        table.append({row.file, row.language, QString::number(row.entries), QString::number(row.translated),
-            QString::number(dryRun ? row.toFill : row.filled), QString::number(row.fromMemory),
-            QString::number(row.refused), QString::number(row.failed)});
+        QStringList line {row.file, row.language};
+        for (int n : {row.entries, row.translated, row.review, dryRun ? row.toFill : row.filled, row.fromMemory,
+                 row.refused, row.failed})
+            line.append(QString::number(n));
+        if (unasked)
+            line.append(QString::number(notAsked(row)));
+        table.append(line);
     }
     QList<qsizetype> widths(header.size(), 0);
     for (const QStringList &line : table) {
@@ -36,6 +44,18 @@ QString summaryTable(const QList<Counts> &rows, bool dryRun)
             out += u"%1 (%2): %3 x %4\n"_s.arg(row.file, row.language).arg(it.value()).arg(it.key());
     }
     return out;
+}
+
+QString plannedEntry(const QString &file, int line, const QString &language, const QString &source)
+{
+    constexpr qsizetype width = 70;
+    QString text = source;
+    text.replace(u'\\', u"\\\\"_s).replace(u'\n', u"\\n"_s).replace(u'\t', u"\\t"_s);
+    if (text.size() > width)
+        text = text.left(width - 1) + u'…';
+    const QString where =
+        language.isEmpty() ? u"%1:%2"_s.arg(file).arg(line) : u"%1:%2 [%3]"_s.arg(file).arg(line).arg(language);
+    return where + u": "_s + text;
 }
 
 QString progressLine(qint64 done, qint64 total, double seconds, int width)

@@ -147,7 +147,7 @@ void FillRun::addJob(const QString &readPath, const QString &writePath, const QS
             continue;
         ++job->counts.entries;
         if (isTranslated(entry))
-            ++job->counts.translated;
+            ++(entry.fuzzy ? job->counts.review : job->counts.translated);
         if (needsFill(entry, options.refillFuzzy))
             job->todo.append(i);
     }
@@ -173,8 +173,15 @@ int FillRun::check()
 void FillRun::printPlan()
 {
     QList<Counts> rows;
-    for (const auto &job : jobs)
+    for (const auto &job : jobs) {
         rows.append(job->counts);
+        const QString file = job->newCatalog ? QDir::current().relativeFilePath(job->catalog.path) : job->counts.file;
+        for (int index : std::as_const(job->todo)) {
+            const Entry &entry = job->catalog.entries[index];
+            std::puts(
+                qPrintable(plannedEntry(file, entry.line, job->newCatalog ? job->language : QString(), entry.source)));
+        }
+    }
     std::fputs(summaryTable(rows, true).toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
 }

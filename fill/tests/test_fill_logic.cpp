@@ -6,6 +6,7 @@
 #include "fill/languages.h"
 #include "fill/options.h"
 #include "fill/plan.h"
+#include "fill/report.h"
 #include "reply/entities.h"
 
 using namespace Qt::StringLiterals;
@@ -267,6 +268,23 @@ private slots:
                               "msgstr \"\"\n\nmsgctxt \"menu\"\nmsgid \"b\"\nmsgstr \"\"\n\n#~ msgid \"gone\"\n"
                               "#~ msgstr \"ido\"\n"_ba;
         QCOMPARE(tarnix::fill::poMessageLines(po), (QList<int> {1, 6, 9, 13}));
+    }
+
+    // Names left, counts right; entries needing review apart from reviewed
+    // ones; "not asked" only after an interrupted run.
+    void endTable()
+    {
+        Counts done {u"po/es.po"_s, u"es"_s, 165, 139, 26, 0, 0, 0, 0, 0, {}};
+        Counts stopped {u"ca.po"_s, u"ca"_s, 12, 0, 0, 12, 5, 1, 1, 2, {{u"HTTP 503"_s, 2}}};
+        QCOMPARE(summaryTable({done, stopped}, false),
+            u"file      language  entries  translated  review  filled  memory  refused  failed  not asked\n"
+            "po/es.po  es            165         139      26       0       0        0       0          0\n"
+            "ca.po     ca             12           0       0       5       1        1       2          4\n"
+            "ca.po (ca): 2 x HTTP 503\n"_s);
+        QCOMPARE(summaryTable({done}, true).section(u'\n', 0, 0),
+            u"file      language  entries  translated  review  to fill  memory  refused  failed"_s);
+        QCOMPARE(plannedEntry(u"po/app.pot"_s, 7, u"es"_s, u"Usage:\n  -x\tlong "_s + QString(60, u'y')),
+            u"po/app.pot:7 [es]: Usage:\\n  -x\\tlong "_s + QString(50, u'y') + u'…');
     }
 };
 

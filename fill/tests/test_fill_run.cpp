@@ -13,6 +13,8 @@
 
 #include "fill/formats/catalog.h"
 #include "fill/languages.h"
+#include "fill/ownservice.h"
+#include "fill/serviceclient.h"
 #include "tests/support/loopbackserver.h"
 
 using namespace Qt::StringLiterals;
@@ -150,6 +152,7 @@ class TestFillRun : public QObject
     // becomes "€"), "again" answered as from memory, "lose" refused.
     LoopbackServer service;
     int delayMs = 0;
+    std::optional<tarnix::test::Answer> scripted; // answers every request instead, when set
     QTemporaryDir dir;
 
     struct Run
@@ -216,7 +219,9 @@ private slots:
         service.setResponder([this](const RecordedRequest &request) {
             const QString text = QString::fromUtf8(QByteArray::fromPercentEncoding(request.formField("text")));
             const QString target = QString::fromUtf8(request.formField("tl"));
-            Answer answer;
+            if (scripted)
+                return *scripted;
+            tarnix::test::Answer answer;
             answer.delayMs = delayMs;
             if (text.contains(u"lose"_s)) {
                 answer.status = 422;
@@ -239,6 +244,7 @@ private slots:
     void init()
     {
         delayMs = 0;
+        scripted.reset();
         service.clearRequests();
         for (const QString &name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
             QFile::remove(dir.filePath(name));
@@ -353,8 +359,8 @@ private slots:
         if (name == u"de.po"_s)
             QVERIFY(run.out.contains(u"charset cannot hold"_s));
         if (name == u"it.po"_s)
-            QVERIFY(
-                run.out.contains(u"%s is lost"_s) && run.out.contains(QRegularExpression(u"it +2 +0 +1 +1 +1 +0"_s)));
+            QVERIFY(run.out.contains(u"%s is lost"_s)
+                && run.out.contains(QRegularExpression(u"it +2 +0 +0 +1 +1 +1 +0"_s)));
     }
 
     // Findings as "file:line: ...the placeholder...", fuzzy entries included.
@@ -444,6 +450,10 @@ private slots:
         const auto filled = std::count_if(after.entries.cbegin(), after.entries.cend(),
             [](const Entry &e) { return !e.translations.value(0).isEmpty(); });
         QVERIFY2(filled >= 2 && filled < 40, qPrintable(QString::number(filled)));
+        // The table ends with the entries never asked.
+        QVERIFY2(run.out.contains(u"not asked\n"_s)
+                && run.out.section(u'\n', 1, 1).endsWith(u' ' + QString::number(40 - filled)),
+            qPrintable(run.out));
     }
 
     void catalogChangedDuringTheRunIsLeftAlone()
@@ -550,6 +560,40 @@ private slots:
         if (disk == StaleTemporary)
             expected.prepend(QFileInfo(live).fileName());
         QCOMPARE(QDir(sub).entryList(QDir::Files | QDir::Hidden), expected);
+    }
+
+    // A service answers when its page holds a translation within a second;
+    // tarnix-fill starts its own only on this machine.
+    void whetherAServiceAnswers_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("the service's page") << 200 << servicePage("ping") << 0 << true;
+        QTest::newRow("an error page") << 500 << servicePage("ping") << 0 << false;
+        QTest::newRow("another server's page") << 200 << "<html>It works!</html>"_ba << 0 << false;
+        QTest::newRow("too slow") << 200 << servicePage("ping") << 1500 << false;
+    }
+    void whetherAServiceAnswers()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(int, delayMs);
+        QFETCH(bool, answers);
+        tarnix::test::Answer answer;
+        answer.status = status;
+        answer.body = body;
+        answer.delayMs = delayMs;
+        scripted = answer;
+        QCOMPARE(serviceAnswers(service.url()), answers);
+        OwnService own;
+        const auto never = [] { return false; };
+        for (const char *host : {"127.0.0.1", "localhost", "[::1]"})
+            QVERIFY(own.start(u"/nonexistent/tarnix-service"_s, QUrl(u"http://%1:1/"_s.arg(QLatin1String(host))), never)
+                        .startsWith(u"cannot start"_s));
+        QCOMPARE(own.start(u"/nonexistent/tarnix-service"_s, QUrl(u"http://192.0.2.1:7317/"_s), never),
+            u"http://192.0.2.1:7317/ is not on this machine"_s);
     }
 
     void badFilesAreReportedBeforeAnyRequest_data()
