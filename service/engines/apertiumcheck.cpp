@@ -47,7 +47,7 @@ void ApertiumEngine::check(CheckCallback done)
         done(problem.isEmpty() ? problem
                                : problem
                     + u": check that APy runs at that address (the url of [%1] in service.conf, "
-                      u"or --engine-url); asked again every 10 s"_s.arg(name()));
+                      u"or --engine-url); asked again every second for 15 s, then every 10 s"_s.arg(name()));
     });
 }
 

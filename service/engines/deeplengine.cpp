@@ -78,8 +78,8 @@ void DeepLEngine::check(CheckCallback done)
     pairs.check([this, done = std::move(done)](const QString &problem) {
         done(problem.isEmpty() ? problem
                                : problem
-                    + u": check the key of [%1] and that DeepL can be reached; asked again every "
-                      u"10 s"_s.arg(name()));
+                    + u": check the key of [%1] and that DeepL can be reached; asked again every second "
+                      u"for 15 s, then every 10 s"_s.arg(name()));
     });
 }
 

@@ -56,7 +56,7 @@ void LanguageModelEngine::check(CheckCallback done)
         done(problem.isEmpty() ? modelsProblem
                                : problem
                     + u": check that the model server runs at that address (the url of [%1] in "
-                      u"service.conf); asked again every 10 s"_s.arg(name()));
+                      u"service.conf); asked again every second for 15 s, then every 10 s"_s.arg(name()));
     });
 }
 

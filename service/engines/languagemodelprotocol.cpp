@@ -132,6 +132,11 @@ QString modelListProblem(int httpStatus, const QByteArray &json, const QString &
 {
     if (httpStatus == 401 || httpStatus == 403)
         return u"the server refused the key (HTTP %1): check its key-file or key-env"_s.arg(httpStatus);
+    // Some servers have no list of models at all: that alone says nothing
+    // about the url, only that the model's name cannot be checked.
+    if (httpStatus == 404 || httpStatus == 405 || httpStatus == 501)
+        return u"the server lists no models (HTTP %1 for its /models path), so the model's name is not checked; "
+               u"if translations fail too, check that the url is the API's base, ending in /v1"_s.arg(httpStatus);
     if (httpStatus != 200)
         return u"the server answered HTTP %1 for its list of models: check that the url is the API's base, "
                u"ending in /v1"_s.arg(httpStatus);

@@ -60,7 +60,8 @@ void LibreTranslateEngine::check(CheckCallback done)
         done(problem.isEmpty() ? problem
                                : problem
                     + u": check that LibreTranslate runs at that address (the url of [%1] in "
-                      u"service.conf, or --engine-url); asked again every 10 s"_s.arg(name()));
+                      u"service.conf, or --engine-url); asked again every second for 15 s, then every 10 s"_s.arg(
+                          name()));
     });
 }
 

@@ -23,21 +23,39 @@ void OfferCache::check(Engine::CheckCallback done)
 
 void OfferCache::offers(const QString &source, const QString &target, Engine::OfferCallback done)
 {
-    if (table || (!failure.isEmpty() && !askAgain.hasExpired())) {
+    if (table || (!failure.isEmpty() && !askAgain.hasExpired() && !retrying)) {
         QTimer::singleShot(0, this, [this, source, target, done = std::move(done)]() {
             done(table ? answer(*table, source, target) : PairOffer {PairOffer::Answer::Unknown, failure});
         });
         return;
     }
+    // While the server is asked again every second, a request waits for the
+    // next attempt.
     waiting.append(Question {source, target, std::move(done)});
-    if (waiting.size() > 1)
-        return; // already asking
+    if (!asking && !retrying)
+        ask();
+}
+
+void OfferCache::ask()
+{
+    asking = true;
     loader([this](const Loaded &loaded) {
+        asking = false;
         if (const auto *loadedTable = std::get_if<Table>(&loaded)) {
             table = *loadedTable;
+            retrying = false;
         } else {
             failure = std::get<QString>(loaded);
-            askAgain = QDeadlineTimer(retryInterval);
+            if (!failingSince.isValid())
+                failingSince.start();
+            retrying = !failingSince.hasExpired(retryWindow.count());
+            askAgain = QDeadlineTimer(retrying ? retryStep : retryInterval);
+            if (retrying) {
+                QTimer::singleShot(retryStep, this, [this]() {
+                    if (!table && !asking)
+                        ask();
+                });
+            }
         }
         for (const Question &question : std::exchange(waiting, {})) {
             question.done(table ? answer(*table, question.source, question.target)

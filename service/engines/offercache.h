@@ -6,6 +6,7 @@
 #include <variant>
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 
@@ -15,8 +16,10 @@ namespace tarnix::service {
 
 // The language pairs an engine's server says it translates, asked for once,
 // when the first request comes, and kept while the service runs. When the
-// server cannot be asked, requests in the next `retryInterval` are told so
-// at once; the one after that asks again.
+// server cannot be asked (a model server still starting beside the service),
+// it is asked again every `retryStep` for the first `retryWindow`, and a
+// request meanwhile waits for the next attempt. After that, requests are
+// told at once, and the first request after each `retryInterval` asks again.
 class OfferCache : public QObject
 {
     Q_OBJECT
@@ -29,6 +32,8 @@ public:
     using Loader = std::function<void(std::function<void(const Loaded &)>)>;
 
     static constexpr std::chrono::milliseconds retryInterval {10000};
+    static constexpr std::chrono::milliseconds retryStep {1000};
+    static constexpr std::chrono::milliseconds retryWindow {15000};
 
     explicit OfferCache(Loader loader, QObject *parent = nullptr);
 
@@ -46,10 +51,14 @@ private:
     };
 
     static PairOffer answer(const Table &table, const QString &source, const QString &target);
+    void ask();
 
     Loader loader;
     std::optional<Table> table;
-    QList<Question> waiting; // non-empty while the server is being asked
+    QList<Question> waiting; // for the answer of the attempt under way or the next one
+    bool asking = false;
+    bool retrying = false; // asking again by itself, every retryStep
+    QElapsedTimer failingSince; // the first failure
     QString failure;
     QDeadlineTimer askAgain {0};
 };

@@ -245,6 +245,29 @@ private slots:
         }
     }
 
+    // A model server that comes up after the service: the start-up check
+    // finds nothing, and a request a moment later waits for the server
+    // instead of being told at once that it is away.
+    void modelServerStartingLate()
+    {
+        const quint16 port = tarnix::test::freeLoopbackPort();
+        LanguageModelEngine engine(
+            QUrl(u"http://127.0.0.1:%1/v1"_s.arg(port)), u"m"_s, QString(), std::chrono::milliseconds(5000), 4);
+        std::optional<QString> problem;
+        engine.check([&problem](const QString &said) { problem = said; });
+        QTRY_VERIFY(problem.has_value());
+        QVERIFY2(problem->contains(u"check that the model server runs"_s), qPrintable(*problem));
+        tarnix::test::LoopbackServer late;
+        late.setResponder([](const RecordedRequest &) {
+            return Answer {Answer::Kind::Complete, 200, R"({"data": [{"id": "m"}]})", {}, 0};
+        });
+        QVERIFY(late.listen(QHostAddress::LocalHost, port));
+        std::optional<PairOffer> offer;
+        engine.offers(u"en"_s, u"de"_s, [&offer](const PairOffer &answer) { offer = answer; });
+        QTRY_VERIFY_WITH_TIMEOUT(offer.has_value(), 5000);
+        QCOMPARE(int(offer->answer), int(PairOffer::Answer::Offered));
+    }
+
     void languageModelKeepsToItsLimit()
     {
         int most = 0;
@@ -433,7 +456,8 @@ private slots:
         QTest::newRow("one model answers to any name") << 200 << R"({"data": [{"id": "x"}]})"_ba << QString();
         QTest::newRow("lacks the model") << 200 << R"({"data": [{"id": "x"}, {"id": "y"}]})"_ba
                                          << u"no model \"a\" \\(it lists x, y\\)"_s;
-        QTest::newRow("no such path") << 404 << QByteArray() << u"HTTP 404.*ending in /v1"_s;
+        QTest::newRow("no such path") << 404 << QByteArray() << u"lists no models \\(HTTP 404.*name is not checked"_s;
+        QTest::newRow("server error") << 500 << QByteArray() << u"HTTP 500 for its list.*ending in /v1"_s;
         QTest::newRow("not a list") << 200 << "<html>"_ba << u"not an OpenAI-compatible one"_s;
         QTest::newRow("key refused") << 401 << QByteArray() << u"refused the key"_s;
     }
