@@ -18,6 +18,7 @@
 #include "service/engines/router.h"
 #include "service/http/httplimits.h"
 #include "service/http/translationservice.h"
+#include "service/memory/memoryworker.h"
 #include "service/memory/translationmemory.h"
 #include "service/options.h"
 #include "service/socketactivation.h"
@@ -147,9 +148,11 @@ int main(int argc, char *argv[])
     if (systemdSocket < 0)
         limits.idleExit = {};
 
-    std::unique_ptr<TranslationMemory> memory;
+    // The memory's own thread: a silent database holds no request.
+    std::unique_ptr<MemoryWorker> memory;
     if (memorySettings.enabled && memorySettings.maxEntries > 0)
-        memory = openMemory();
+        memory = std::make_unique<MemoryWorker>(
+            memorySettings.server ? memorySettings.server->display() : memoryPath, openMemory);
     for (const EngineConfig &engine : config.engines) {
         if (!engine.note.isEmpty())
             say(u"tarnix-service: %1\n"_s.arg(engine.note));

@@ -26,10 +26,13 @@ struct EngineResult
     // Set by the translation memory on a translated result. The HTTP side
     // calls it with true right before it answers with this translation (the
     // memory commits it then, before any client can have read it) and with
-    // false when its checks refuse the translation. It returns what the
-    // memory holds for the request once accepted: when another service or
-    // request stored a translation first, that one, and the answer is it.
-    std::function<std::optional<QString>(bool accepted)> checked = nullptr;
+    // false when its checks refuse the translation. Once accepted, `kept`
+    // is called (soon: the memory has a deadline) with what the memory holds
+    // for the request: when another service or request stored a translation
+    // first, that one, and the answer is it; nothing when the memory could
+    // not say in time.
+    using Kept = std::function<void(const std::optional<QString> &kept)>;
+    std::function<void(bool accepted, Kept kept)> checked = nullptr;
     // Set by the router on a translated result: asks the engine that gave it
     // once more, with `text` (the same source masked with other tokens), and
     // calls `done` once with that engine's second result.

@@ -54,7 +54,7 @@ bool needsOwnApy(const QList<EngineConfig> &engines)
 }
 
 std::unique_ptr<Router> makeRouter(
-    const QList<EngineConfig> &engines, const QUrl &ownApy, TranslationMemory *memory, ApyProcess *ownApyProcess)
+    const QList<EngineConfig> &engines, const QUrl &ownApy, MemoryWorker *memory, ApyProcess *ownApyProcess)
 {
     std::vector<std::unique_ptr<Engine>> built;
     for (const EngineConfig &config : engines) {

@@ -11,7 +11,7 @@ namespace tarnix::service {
 
 class ApyProcess;
 class Router;
-class TranslationMemory;
+class MemoryWorker;
 
 // Whether an engine of the list is Apertium without an address: the service
 // then starts an APy of its own before it builds the engines.
@@ -23,7 +23,7 @@ bool needsOwnApy(const QList<EngineConfig> &engines);
 // it through its restarts). With a memory, each engine answers from it what
 // it translated before.
 std::unique_ptr<Router> makeRouter(const QList<EngineConfig> &engines, const QUrl &ownApy = {},
-    TranslationMemory *memory = nullptr, ApyProcess *ownApyProcess = nullptr);
+    MemoryWorker *memory = nullptr, ApyProcess *ownApyProcess = nullptr);
 
 // "apertium (APy at http://127.0.0.1:2737), ollama (qwen2.5:7b at http://…)",
 // for the start-up line.

@@ -29,7 +29,7 @@ struct Job
     std::vector<PreparedText> prepared;
     std::vector<bool> askedAgain; // per piece: its second ask was made
     QStringList translated;
-    std::vector<std::function<std::optional<QString>(bool)>> checked;
+    std::vector<std::function<void(bool, EngineResult::Kept)>> checked;
     QStringList answers; // per piece: the engine's text before it was finished
     QStringList engines;
     QStringList notes;
@@ -38,6 +38,7 @@ struct Job
     qsizetype next = 0; // the next of them to send
     qsizetype waiting = 0; // pieces sent and not answered
     qsizetype fromMemory = 0;
+    qsizetype storing = 0; // stores of accepted pieces not answered yet
     bool over = false;
 
     void finish(Outcome outcome, const QString &text, bool allFromMemory = false)
@@ -73,6 +74,9 @@ bool askAgain(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
     return true;
 }
 
+// A store of an accepted piece has answered; the last one finishes the job.
+void stored(const std::shared_ptr<Job> &job);
+
 void pump(const std::shared_ptr<Job> &job)
 {
     const int parallel = job->engine ? std::max(1, job->engine->textLimits().parallel) : 1;
@@ -97,20 +101,28 @@ void pump(const std::shared_ptr<Job> &job)
     // Accepted: the memory keeps every piece now, before the answer leaves.
     // Where another request or service stored a piece's translation first,
     // the answer carries that one, so that every client gets the same.
-    bool replaced = false;
+    job->storing = 1; // until every piece's store is asked
     for (std::size_t i = 0; i < job->checked.size(); ++i) {
         if (!job->checked[i])
             continue;
-        const std::optional<QString> kept = job->checked[i](true);
-        if (!kept || *kept == job->answers[qsizetype(i)])
-            continue;
-        if (auto first = finishTranslation(job->prepared[i], *kept); std::holds_alternative<QString>(first)) {
-            job->translated[qsizetype(i)] = std::get<QString>(std::move(first));
-            replaced = true;
-        }
+        ++job->storing;
+        job->checked[i](true, [job, i](const std::optional<QString> &kept) {
+            if (kept && *kept != job->answers[qsizetype(i)]) {
+                if (auto first = finishTranslation(job->prepared[i], *kept); std::holds_alternative<QString>(first))
+                    job->translated[qsizetype(i)] = std::get<QString>(std::move(first));
+            }
+            stored(job);
+        });
     }
-    job->finish(Outcome::Translated, replaced ? joinPieces(job->translated, job->pieces.separators) : whole,
-        !job->toSend.isEmpty() && job->fromMemory == job->toSend.size());
+    stored(job);
+}
+
+void stored(const std::shared_ptr<Job> &job)
+{
+    if (--job->storing > 0 || job->over)
+        return;
+    const QString whole = joinPieces(job->translated, job->pieces.separators);
+    job->finish(Outcome::Translated, whole, !job->toSend.isEmpty() && job->fromMemory == job->toSend.size());
 }
 
 void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResult &result)
@@ -138,7 +150,7 @@ void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
     if (fault) {
         // The memory forgets an entry that now fails the checks.
         if (result.checked)
-            result.checked(false);
+            result.checked(false, nullptr);
         if (askAgain(job, index, result, *fault))
             return;
         job->finish(Outcome::Refused, *fault);

@@ -4,6 +4,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include "service/memory/memorykey.h"
+
 using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
@@ -15,7 +17,7 @@ const MemoryDialect &sqliteDialect()
         u"rowid"_s,
         u"CREATE TABLE IF NOT EXISTS translations (key BLOB NOT NULL UNIQUE, engine TEXT NOT NULL, "
         u"source TEXT NOT NULL, target TEXT NOT NULL, text TEXT NOT NULL, context TEXT NOT NULL DEFAULT '', "
-        u"translation TEXT NOT NULL, stored INTEGER NOT NULL, used INTEGER NOT NULL)"_s,
+        u"translation TEXT NOT NULL, stored INTEGER NOT NULL, used INTEGER NOT NULL, checksum BLOB)"_s,
         {u"BEGIN IMMEDIATE"_s},
         {u"BEGIN IMMEDIATE"_s},
         {u"BEGIN IMMEDIATE"_s},
@@ -23,6 +25,7 @@ const MemoryDialect &sqliteDialect()
         {u"PRAGMA wal_checkpoint(TRUNCATE)"_s, u"VACUUM"_s},
         u"SELECT rowid FROM translations ORDER BY used, rowid LIMIT :batch"_s,
         u"UPDATE translations SET used = %2 WHERE rowid IN (%1)"_s,
+        u"BLOB"_s,
     };
     return dialect;
 }
@@ -40,7 +43,7 @@ const MemoryDialect &postgresDialect()
         u"CREATE TABLE IF NOT EXISTS translations (id BIGSERIAL PRIMARY KEY, key BYTEA NOT NULL UNIQUE, "
         u"engine TEXT NOT NULL, source TEXT NOT NULL, target TEXT NOT NULL, text TEXT NOT NULL, "
         u"context TEXT NOT NULL DEFAULT '', translation TEXT NOT NULL, stored BIGINT NOT NULL, "
-        u"used BIGINT NOT NULL)"_s,
+        u"used BIGINT NOT NULL, checksum BYTEA)"_s,
         {u"BEGIN; SET LOCAL statement_timeout = 1000"_s},
         {u"BEGIN"_s, u"SET LOCAL statement_timeout = 0"_s, u"SELECT pg_advisory_xact_lock(7317)"_s},
         {u"BEGIN"_s, u"SET LOCAL statement_timeout = 0"_s},
@@ -49,9 +52,42 @@ const MemoryDialect &postgresDialect()
         u"SELECT id FROM translations ORDER BY used, id LIMIT :batch FOR UPDATE SKIP LOCKED"_s,
         u"UPDATE translations SET used = %2 WHERE id IN "
         u"(SELECT id FROM translations WHERE id IN (%1) FOR UPDATE SKIP LOCKED)"_s,
+        u"BYTEA"_s,
     };
     return dialect;
 }
+
+namespace {
+
+// The checksum of every row that has none (rows from before checksums), in
+// the transaction that adds the column, so that no row is ever without one.
+std::optional<QSqlError> addChecksums(QSqlDatabase &db, const MemoryDialect &dialect)
+{
+    QSqlQuery rows(db);
+    rows.setForwardOnly(true);
+    if (!rows.exec(u"SELECT %1, engine, source, target, text, context, translation FROM translations "
+                   u"WHERE checksum IS NULL"_s.arg(dialect.rowId)))
+        return rows.lastError();
+    QList<std::pair<qint64, QByteArray>> sums;
+    while (rows.next()) {
+        const MemoryKey key {rows.value(1).toString(), rows.value(2).toString(), rows.value(3).toString(),
+            rows.value(4).toString(), rows.value(5).toString()};
+        sums.append({rows.value(0).toLongLong(), rowChecksum(key, rows.value(6).toString())});
+    }
+    rows.finish();
+    QSqlQuery update(db);
+    if (!update.prepare(u"UPDATE translations SET checksum = :sum WHERE %1 = :row"_s.arg(dialect.rowId)))
+        return update.lastError();
+    for (const auto &[row, sum] : std::as_const(sums)) {
+        update.bindValue(u":sum"_s, sum);
+        update.bindValue(u":row"_s, row);
+        if (!update.exec())
+            return update.lastError();
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect &dialect)
 {
@@ -76,9 +112,16 @@ std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect
             QSqlError::StatementError));
     if (version < memorySchemaVersion) {
         // Version 0: a memory file from before versions, without `context`.
-        if (db.tables().contains(u"translations"_s) && !db.record(u"translations"_s).contains(u"context"_s)
+        const bool existed = db.tables().contains(u"translations"_s);
+        if (existed && !db.record(u"translations"_s).contains(u"context"_s)
             && !query.exec(u"ALTER TABLE translations ADD COLUMN context TEXT NOT NULL DEFAULT ''"_s))
             return fail(query.lastError());
+        if (existed && !db.record(u"translations"_s).contains(u"checksum"_s)) {
+            if (!query.exec(u"ALTER TABLE translations ADD COLUMN checksum "_s + dialect.bytesType))
+                return fail(query.lastError());
+            if (const auto error = addChecksums(db, dialect))
+                return fail(*error);
+        }
         if (!query.exec(dialect.createTable)
             || !query.exec(u"CREATE INDEX IF NOT EXISTS translations_by_use ON translations (used)"_s)
             || !query.exec(u"DELETE FROM tarnix_schema"_s)

@@ -25,6 +25,7 @@ struct MemoryDialect
     QStringList afterClear; // gives the space back, outside a transaction
     QString oldestRows; // SELECT of at most :batch least recently used row numbers
     QString touch; // sets `used` to %2 in the rows numbered %1 (a list)
+    QString bytesType; // the column type of digests and checksums
 };
 
 const MemoryDialect &sqliteDialect();
@@ -32,11 +33,12 @@ const MemoryDialect &postgresDialect();
 
 // The schema version this code reads and writes; the table tarnix_schema
 // records it, so that a later version knows what to migrate.
-inline constexpr int memorySchemaVersion = 1;
+inline constexpr int memorySchemaVersion = 2;
 
 // Creates the table and its indexes when missing and migrates an older schema
-// (a file from before versions lacks `context`). An error when it fails or
-// the database was set up by a newer version.
+// (a file from before versions lacks `context`; version 1 lacks `checksum`,
+// which is computed for every row it holds). An error when it fails or the
+// database was set up by a newer version.
 std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect &dialect);
 
 } // namespace tarnix::service

@@ -1,13 +1,14 @@
 #include "service/memory/memoryengine.h"
 
 #include <QPointer>
-#include <QTimer>
 
-#include "service/memory/translationmemory.h"
+#include "service/memory/memoryworker.h"
+
+using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
 
-MemoryEngine::MemoryEngine(std::unique_ptr<Engine> engine, TranslationMemory *memory, QObject *parent)
+MemoryEngine::MemoryEngine(std::unique_ptr<Engine> engine, MemoryWorker *memory, QObject *parent)
     : Engine(parent)
     , engine(std::move(engine))
     , memory(memory)
@@ -50,35 +51,41 @@ void MemoryEngine::translateInContext(
 {
     MemoryKey key {engine->identity(), source, target, text, engine->usesContext() ? context : QString()};
     QPointer<MemoryEngine> self(this);
-    if (std::optional<QString> remembered = memory->lookup(key)) {
-        QTimer::singleShot(0, this, [self, key = std::move(key), remembered, done = std::move(done)]() {
+    memory->lookup(key, [self, key, context, done = std::move(done)](const std::optional<QString> &remembered) mutable {
+        if (!self) {
+            done(EngineResult {EngineResult::Status::Unavailable, QString(), u"the service is stopping"_s, {}});
+            return;
+        }
+        if (remembered) {
             EngineResult result;
             result.status = EngineResult::Status::Translated;
             result.text = *remembered;
             result.fromMemory = true;
-            if (self)
-                result.engine = self->name();
+            result.engine = self->name();
             // An entry the HTTP side's checks now refuse is not served again.
-            result.checked = [self, key](bool accepted) -> std::optional<QString> {
+            result.checked = [self, key](bool accepted, const EngineResult::Kept &kept) {
                 if (self && !accepted)
                     self->memory->remove(key);
-                return std::nullopt;
+                if (kept)
+                    kept(std::nullopt);
             };
             done(result);
-        });
-        return;
-    }
-    engine->translateInContext(
-        source, target, text, context, [self, key = std::move(key), done = std::move(done)](EngineResult result) {
-            if (result.status == EngineResult::Status::Translated) {
-                result.checked = [self, key, translation = result.text](bool accepted) -> std::optional<QString> {
-                    if (self && accepted)
-                        return self->memory->store(key, translation);
-                    return std::nullopt;
-                };
-            }
-            done(result);
-        });
+            return;
+        }
+        self->engine->translateInContext(
+            key.source, key.target, key.text, context, [self, key, done = std::move(done)](EngineResult result) {
+                if (result.status == EngineResult::Status::Translated) {
+                    result.checked = [self, key, translation = result.text](
+                                         bool accepted, const EngineResult::Kept &kept) {
+                        if (self && accepted)
+                            self->memory->store(key, translation, kept);
+                        else if (kept)
+                            kept(std::nullopt);
+                    };
+                }
+                done(result);
+            });
+    });
 }
 
 } // namespace tarnix::service

@@ -6,18 +6,19 @@
 
 namespace tarnix::service {
 
-class TranslationMemory;
+class MemoryWorker;
 
 // An engine in front of another: answers what the memory holds for the same
 // engine, pair and text without asking the engine, and has the memory keep
 // each translation of the engine once the HTTP side accepts it (its result's
-// `checked`), so that only what a client is answered with is remembered.
+// `checked`), so that only what a client is answered with is remembered. A
+// memory that does not answer within its deadline is passed by.
 class MemoryEngine : public Engine
 {
     Q_OBJECT
 
 public:
-    MemoryEngine(std::unique_ptr<Engine> engine, TranslationMemory *memory, QObject *parent = nullptr);
+    MemoryEngine(std::unique_ptr<Engine> engine, MemoryWorker *memory, QObject *parent = nullptr);
     ~MemoryEngine() override;
 
     QString identity() const override;
@@ -36,7 +37,7 @@ public:
 
 private:
     std::unique_ptr<Engine> engine;
-    TranslationMemory *memory;
+    MemoryWorker *memory;
 };
 
 } // namespace tarnix::service

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -49,25 +48,9 @@ int sqliteCode(const QSqlError &error)
     return error.nativeErrorCode().toInt() & 0xff;
 }
 
-// The unique index holds this digest instead of the texts themselves, which
-// may be long; a lookup still compares every part of the key exactly. An
-// empty context adds nothing, so keys from before contexts keep their digest.
-QByteArray digest(const MemoryKey &key)
-{
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (const QString *part : {&key.engine, &key.source, &key.target, &key.text, &key.context}) {
-        if (part == &key.context && part->isEmpty())
-            break;
-        const QByteArray bytes = part->toUtf8();
-        hash.addData(QByteArray::number(bytes.size()) + ':');
-        hash.addData(bytes);
-    }
-    return hash.result();
-}
-
 void bindKey(QSqlQuery &query, const MemoryKey &key)
 {
-    query.bindValue(u":key"_s, digest(key));
+    query.bindValue(u":key"_s, keyDigest(key));
     query.bindValue(u":engine"_s, key.engine);
     query.bindValue(u":source"_s, key.source);
     query.bindValue(u":target"_s, key.target);
@@ -162,11 +145,11 @@ void TranslationMemory::open()
     std::unique_ptr<Statements> prepared(new Statements {db});
     for (auto [statement, text] : {
              std::pair {&prepared->find,
-                 u"SELECT %1, translation FROM translations WHERE %2"_s.arg(dialect->rowId, keyMatches)},
+                 u"SELECT %1, translation, checksum FROM translations WHERE %2"_s.arg(dialect->rowId, keyMatches)},
              std::pair {&prepared->insert,
-                 u"INSERT INTO translations (key, engine, source, target, text, context, translation, stored, used) "
-                 u"VALUES (:key, :engine, :source, :target, :text, :context, :translation, :now, :now) "
-                 u"ON CONFLICT (key) DO NOTHING"_s},
+                 u"INSERT INTO translations (key, engine, source, target, text, context, translation, stored, used, "
+                 u"checksum) VALUES (:key, :engine, :source, :target, :text, :context, :translation, :now, :now, "
+                 u":checksum) ON CONFLICT (key) DO NOTHING"_s},
              std::pair {&prepared->erase, u"DELETE FROM translations WHERE "_s + keyMatches},
          }) {
         if (!statement->prepare(text))
@@ -314,11 +297,26 @@ std::optional<std::pair<qint64, QString>> TranslationMemory::find(const MemoryKe
         return std::nullopt;
     }
     std::optional<std::pair<qint64, QString>> found;
-    if (find.next())
+    QByteArray checksum;
+    if (find.next()) {
         found = std::pair {find.value(0).toLongLong(), find.value(1).toString()};
+        checksum = find.value(2).toByteArray();
+    }
     find.finish(); // ends the read transaction, which would hold back checkpoints
     if (link)
         link->answered();
+    if (found && checksum != rowChecksum(key, found->second)) {
+        // Changed on disk since it was stored: never served, and gone, so
+        // that it is said once.
+        qWarning().noquote() << u"translation memory: entry %1 (%2>%3) of %4 does not match its checksum (changed "
+                                u"on disk): removed, and translated again"_s.arg(found->first)
+                                    .arg(key.source, key.target, filePath);
+        QSqlQuery erase(statements->db);
+        if (!erase.exec(u"DELETE FROM translations WHERE %1 = %2"_s.arg(dialect->rowId).arg(found->first)))
+            failed(erase.lastError(), u"write"_s);
+        removedDamaged = true;
+        return std::nullopt;
+    }
     return found;
 }
 
@@ -363,16 +361,29 @@ std::optional<QString> TranslationMemory::store(const MemoryKey &key, const QStr
     if (!key.engine.isEmpty()) {
         // The first translation stored for a key stays: a service or request
         // that stored another at the same time answers with the first.
-        bindKey(s.insert, key);
-        s.insert.bindValue(u":translation"_s, translation);
-        s.insert.bindValue(u":now"_s, now);
-        if (!s.insert.exec()) {
-            failed(s.insert.lastError(), u"write"_s);
+        const auto insert = [&]() {
+            bindKey(s.insert, key);
+            s.insert.bindValue(u":translation"_s, translation);
+            s.insert.bindValue(u":now"_s, now);
+            s.insert.bindValue(u":checksum"_s, rowChecksum(key, translation));
+            if (!s.insert.exec()) {
+                failed(s.insert.lastError(), u"write"_s);
+                return false;
+            }
+            entriesAtMost += s.insert.numRowsAffected() > 0;
+            return true;
+        };
+        if (!insert())
             return std::nullopt;
-        }
-        entriesAtMost += s.insert.numRowsAffected() > 0;
-        // Read back in the same transaction: this one, or the first.
+        // Read back in the same transaction: this one, or the first; a first
+        // that turns out damaged is removed and this one takes its place.
+        removedDamaged = false;
         kept = find(key);
+        if (!kept && removedDamaged && statements) {
+            if (!insert())
+                return std::nullopt;
+            kept = find(key);
+        }
         if (!kept) {
             if (inTransaction)
                 execute(u"ROLLBACK"_s);

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 
+#include "service/memory/memorykey.h"
 #include "service/memory/memoryserver.h"
 
 class QSqlDatabase;
@@ -32,17 +33,6 @@ struct MemorySettings
 
 // $XDG_DATA_HOME/tarnix/memory.sqlite (~/.local/share without XDG_DATA_HOME).
 QString defaultMemoryPath();
-
-// What a translation is remembered by: the engine's identity, the language
-// pair and the text exactly as the engine was asked.
-struct MemoryKey
-{
-    QString engine;
-    QString source;
-    QString target;
-    QString text;
-    QString context = {}; // empty for engines that are not given one
-};
 
 // Translations the service answered with, in an SQLite file (WAL, each one
 // committed before its answer leaves) or in a PostgreSQL database several
@@ -103,6 +93,7 @@ private:
     QElapsedTimer pause; // running while the memory is left alone after a failure
     bool corruptOnce = false;
     bool inTransaction = false; // between a BEGIN and its COMMIT
+    bool removedDamaged = false; // the last find() removed a row that failed its checksum
 };
 
 } // namespace tarnix::service

@@ -19,7 +19,7 @@
 #include "service/engines/languagemodelprotocol.h"
 #include "service/engines/libretranslateengine.h"
 #include "service/memory/memoryengine.h"
-#include "service/memory/translationmemory.h"
+#include "service/memory/memoryworker.h"
 #include "service/options.h"
 #include "tests/support/loopbackserver.h"
 
@@ -151,7 +151,8 @@ private slots:
         });
         standIn.clearRequests();
         QTemporaryDir dir;
-        TranslationMemory memory(dir.filePath(u"memory.sqlite"_s), 100);
+        const QString path = dir.filePath(u"memory.sqlite"_s);
+        MemoryWorker memory(path, [path] { return std::make_unique<TranslationMemory>(path, 100); });
         MemoryEngine engine(
             std::make_unique<LanguageModelEngine>(standIn.url().resolved(QUrl(u"/v1"_s)), u"m"_s, u"k"_s), &memory);
         for (const QString &context : {u"File menu"_s, u"Door"_s, u"File menu"_s}) {
@@ -161,7 +162,7 @@ private slots:
             QTRY_VERIFY(result.has_value());
             QCOMPARE(result->text, u"Offen"_s);
             if (result->checked)
-                result->checked(true);
+                result->checked(true, nullptr);
         }
         QCOMPARE(standIn.requests().size(), 2);
     }

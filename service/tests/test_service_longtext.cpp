@@ -7,7 +7,7 @@
 
 #include "service/engines/wholetext.h"
 #include "service/memory/memoryengine.h"
-#include "service/memory/translationmemory.h"
+#include "service/memory/memoryworker.h"
 #include "service/text/completeness.h"
 #include "service/text/textpieces.h"
 
@@ -233,7 +233,8 @@ private slots:
     void memoryKeepsOnlyWholeTexts()
     {
         QTemporaryDir dir;
-        TranslationMemory memory(dir.filePath(u"memory.sqlite"_s), 1000);
+        const QString path = dir.filePath(u"memory.sqlite"_s);
+        MemoryWorker memory(path, [path] { return std::make_unique<TranslationMemory>(path, 1000); });
         auto owned = std::make_unique<EchoEngine>();
         EchoEngine *echo = owned.get();
         echo->limits = {60, 2};
@@ -245,7 +246,7 @@ private slots:
         const WholeTextResult refused = translateWhole(engine, text);
         QCOMPARE(int(refused.outcome), int(WholeTextResult::Outcome::Refused));
         QVERIFY2(refused.text.contains(u"incomplete"_s), qPrintable(refused.text));
-        QVERIFY(!memory.lookup({u"echo"_s, u"en"_s, u"es"_s, piece}));
+        QVERIFY(!TranslationMemory(path, 1000).lookup({u"echo"_s, u"en"_s, u"es"_s, piece}));
 
         echo->cut = false;
         QCOMPARE(translateWhole(engine, text).text, text);

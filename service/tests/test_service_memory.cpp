@@ -15,6 +15,7 @@
 #include "service/engines/libretranslateengine.h"
 #include "service/http/translationservice.h"
 #include "service/memory/memoryengine.h"
+#include "service/memory/memoryworker.h"
 #include "service/memory/translationmemory.h"
 #include "tests/support/loopbackserver.h"
 
@@ -103,7 +104,8 @@ private slots:
         QFETCH(bool, hit);
         QFETCH(QByteArray, answer);
         QFETCH(QStringList, terms);
-        TranslationMemory memory(dir.filePath(QString::fromLatin1(QTest::currentDataTag())), 100);
+        const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        MemoryWorker memory(path, [path] { return std::make_unique<TranslationMemory>(path, 100); });
         const auto post = [&](const char *engineHost, const QByteArray &body, const QStringList &kept = {}) {
             MemoryEngine withMemory(std::make_unique<LibreTranslateEngine>(engineUrl(engineHost), QString()), &memory);
             TranslationService service(&withMemory);
