@@ -123,8 +123,10 @@ load: build
 	load/run.sh build $(LOAD_SECONDS) $(LOAD_CONNECTIONS)
 
 # The load on a shared translation memory: 8 services on one PostgreSQL
-# database (started on loopback in a scratch folder) for LOAD_SECONDS.
+# database (started on loopback in a scratch folder) for LOAD_SECONDS; then a
+# service whose database stops answering (SIGSTOP) for LOAD_SECONDS.
 .PHONY: load-memory
 load-memory: build
-	@$(MAKE) --no-print-directory deps BUILD_DEPS="python3 postgresql"
+	@$(MAKE) --no-print-directory deps BUILD_DEPS="python3 postgresql procps"
 	load/shared-memory.py build $(LOAD_SECONDS)
+	load/frozen-memory.py build $(LOAD_SECONDS)
