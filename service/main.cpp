@@ -148,11 +148,12 @@ int main(int argc, char *argv[])
     if (systemdSocket < 0)
         limits.idleExit = {};
 
-    // The memory's own thread: a silent database holds no request.
+    // A database server's memory on a thread of its own: a silent server holds no request.
     std::unique_ptr<MemoryWorker> memory;
     if (memorySettings.enabled && memorySettings.maxEntries > 0)
-        memory = std::make_unique<MemoryWorker>(
-            memorySettings.server ? memorySettings.server->display() : memoryPath, openMemory);
+        memory = memorySettings.server
+            ? std::make_unique<MemoryWorker>(memorySettings.server->display(), openMemory, MemoryWorker::Thread::Own)
+            : std::make_unique<MemoryWorker>(memoryPath, openMemory);
     for (const EngineConfig &engine : config.engines) {
         if (!engine.note.isEmpty())
             say(u"tarnix-service: %1\n"_s.arg(engine.note));

@@ -1,6 +1,7 @@
 #include "service/memory/memoryengine.h"
 
 #include <QPointer>
+#include <QTimer>
 
 #include "service/memory/memoryworker.h"
 
@@ -69,7 +70,8 @@ void MemoryEngine::translateInContext(
                 if (kept)
                     kept(std::nullopt);
             };
-            done(result);
+            // Never from within the call: the memory may answer at once.
+            QTimer::singleShot(0, self, [result, done = std::move(done)]() { done(result); });
             return;
         }
         self->engine->translateInContext(

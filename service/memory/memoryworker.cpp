@@ -19,14 +19,20 @@ struct MemoryWorker::Shared
     bool open = false;
 };
 
-MemoryWorker::MemoryWorker(const QString &path, Opener open, std::chrono::milliseconds openWait, QObject *parent)
+MemoryWorker::MemoryWorker(
+    const QString &path, Opener open, Thread where, std::chrono::milliseconds openWait, QObject *parent)
     : QObject(parent)
     , shared(std::make_shared<Shared>())
-    , thread(new QThread)
-    , host(new QObject)
     , memoryPath(path)
 {
     shared->worker = this;
+    if (where == Thread::Callers) {
+        shared->memory = open();
+        openAtStart = shared->memory && shared->memory->isOpen();
+        return;
+    }
+    thread = new QThread;
+    host = new QObject;
     thread->setObjectName(u"tarnix-memory"_s);
     host->moveToThread(thread);
     thread->start();
@@ -46,6 +52,8 @@ MemoryWorker::MemoryWorker(const QString &path, Opener open, std::chrono::millis
 
 MemoryWorker::~MemoryWorker()
 {
+    if (!thread)
+        return; // the memory goes with `shared`
     {
         QMutexLocker lock(&shared->mutex);
         shared->worker = nullptr;
@@ -91,6 +99,12 @@ void MemoryWorker::remove(const MemoryKey &key)
 
 void MemoryWorker::submit(std::function<std::optional<QString>(TranslationMemory &)> work, Done done, bool skipWhenLate)
 {
+    if (!thread) {
+        const std::optional<QString> result = shared->memory ? work(*shared->memory) : std::nullopt;
+        if (done)
+            done(result);
+        return;
+    }
     // Held up: nobody waits for the thread. A look-up is pointless by the
     // time it would run; a store or a removal still goes, within the backlog.
     if (!overdue.isEmpty()) {

@@ -19,13 +19,16 @@ class QThread;
 
 namespace tarnix::service {
 
-// The translation memory on a thread of its own, so that a slow or silent
-// database never holds a request: a look-up or a store is answered within
-// `deadline`, by the memory or with nothing, and the request goes on without
-// it. While the thread is held up past a deadline (a database server that
-// stopped answering), look-ups and stores are answered with nothing at once;
-// stores still go to the thread, up to `backlogLimit` of them, and the
-// memory answers again as soon as its thread does.
+// The translation memory for the requests. A database server's memory runs
+// on a thread of its own, so that a slow or silent server never holds a
+// request: a look-up or a store is answered within `deadline`, by the memory
+// or with nothing, and the request goes on without it. While the thread is
+// held up past a deadline (a server that stopped answering), look-ups and
+// stores are answered with nothing at once; stores still go to the thread,
+// up to `backlogLimit` of them, and the memory answers again as soon as its
+// thread does. A file's memory, whose every statement is bounded by its busy
+// time-out, answers on the caller's thread, at once: a hop to another thread
+// for every memory hit would cost a third of the service's answers a second.
 class MemoryWorker : public QObject
 {
     Q_OBJECT
@@ -37,11 +40,12 @@ public:
     static constexpr std::chrono::milliseconds deadline {300};
     static constexpr int backlogLimit = 1000;
 
-    // Opens the memory on its thread and waits up to `openWait` for that, so
-    // that the start-up message can say whether it is open. `path` is what
+    enum class Thread { Own, Callers };
+    // Opens the memory (on its thread, waiting up to `openWait` for that, so
+    // that the start-up message can say whether it is open). `path` is what
     // the memory's path() will say, for that message.
-    MemoryWorker(const QString &path, Opener open, std::chrono::milliseconds openWait = std::chrono::seconds(5),
-        QObject *parent = nullptr);
+    MemoryWorker(const QString &path, Opener open, Thread thread = Thread::Callers,
+        std::chrono::milliseconds openWait = std::chrono::seconds(5), QObject *parent = nullptr);
     ~MemoryWorker() override;
     MemoryWorker(const MemoryWorker &) = delete;
     MemoryWorker &operator=(const MemoryWorker &) = delete;
@@ -64,8 +68,8 @@ private:
 
     struct Shared;
     std::shared_ptr<Shared> shared; // what the thread's work reaches, past this object if need be
-    QThread *thread;
-    QObject *host; // lives on the thread; its events run the work
+    QThread *thread = nullptr; // null: the memory answers on the caller's thread
+    QObject *host = nullptr; // lives on the thread; its events run the work
     QString memoryPath;
     bool openAtStart = false;
     QHash<quint64, Done> pending; // sent, not answered yet
