@@ -80,6 +80,24 @@ qsizetype loneMarkers(QStringView text, QChar marker)
     return count;
 }
 
+// The marks of a text known to be a label, as the toolkit reads them: every
+// lone marker before a letter or digit outside directives, in any word
+// ("sy_mbolů", "ق_ص" as much as "_Open").
+QList<qsizetype> labelMarks(QStringView text, QChar marker)
+{
+    QList<qsizetype> marks;
+    const QList<Placeholder> placeholders = service::findPlaceholders(text);
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != marker)
+            continue;
+        if (text[i + 1] == marker)
+            ++i;
+        else if (text[i + 1].isLetterOrNumber() && !inside(placeholders, i, true))
+            marks.append(i);
+    }
+    return marks;
+}
+
 // Scripts typed through an input method: a key is no letter of theirs.
 bool typedThroughInputMethod(QChar c)
 {
@@ -215,7 +233,7 @@ QStringList acceleratorMismatches(const Entry &entry)
         const QList<qsizetype> expected = acceleratorMarks(source, entry.accelerator);
         if (translation.isEmpty() || expected.size() != 1)
             continue;
-        const QList<qsizetype> marks = acceleratorMarks(translation, entry.accelerator);
+        const QList<qsizetype> marks = labelMarks(translation, entry.accelerator);
         if (marks.size() == 1)
             continue;
         QStringList instead;

@@ -40,7 +40,9 @@ QString withAcceleratorOf(QStringView source, QStringView translation, QChar mar
 
 // --check: one line for each translation of the entry whose source has an
 // accelerator and which has none or more than one, naming the source's
-// accelerator and what the translation has instead.
+// accelerator and what the translation has instead. The source being a
+// label, the translation's marks are read as the toolkit reads a label's:
+// a lone marker before any letter or digit outside directives.
 QStringList acceleratorMismatches(const Entry &entry);
 
 // The accelerator marker of a PO catalog, from its header (the msgstr of

@@ -221,6 +221,8 @@ private slots:
         QTest::newRow("accelerator lost") << label << u"the accelerator &e has no mark"_s;
         label.translations = {u"&Abrir &ya"_s};
         QTest::newRow("accelerator doubled") << label << u"marked 2 times in the translation (&A, &y)"_s;
+        label.translations = {u"Abrir R&D"_s};
+        QTest::newRow("any letter of a label takes the accelerator") << label << QString();
     }
     void checkFindsBrokenPlaceholders()
     {
@@ -298,11 +300,12 @@ private slots:
         e.accelerator = marker;
         QCOMPARE(textsToAsk(e), QStringList {asked});
         QCOMPARE(formsFromAnswers(e, {answer}, 2), QStringList {filled});
-        // --check takes the fill and finds the answer, which has no mark, wanting.
+        // --check takes the fill, and finds an answer without a marker wanting.
         e.translations = {filled};
         QCOMPARE(acceleratorMismatches(e), QStringList());
         e.translations = {answer};
-        QCOMPARE(acceleratorMismatches(e).size(), asked == source ? 0 : 1);
+        if (!answer.contains(marker))
+            QCOMPARE(acceleratorMismatches(e).size(), asked == source ? 0 : 1);
     }
 
     // A PO catalog says which marker it uses, or its entries do.
