@@ -256,6 +256,10 @@ private slots:
                                                    << u"Cambiar color..."_s << u"Cambiar c&olor..."_s;
         QTest::newRow("doubled marker shows one, written back doubled")
             << u"Save && &Quit"_s << QChar(u'&') << u"Save & Quit"_s << u"Guardar & salir"_s << u"&Guardar && salir"_s;
+        QTest::newRow("stray marker stays") << u"&Find & Replace"_s << QChar(u'&') << u"Find & Replace"_s
+                                            << u"Buscar & reemplazar"_s << u"&Buscar && reemplazar"_s;
+        QTest::newRow("never beside a literal marker")
+            << u"&Development"_s << QChar(u'&') << u"Development"_s << u"I&D"_s << u"&I&&D"_s;
         QTest::newRow("never inside markup") << u"&Bold <b>text</b>"_s << QChar(u'&') << u"Bold <b>text</b>"_s
                                              << u"Negrita <b>texto</b>"_s << u"&Negrita <b>texto</b>"_s;
         QTest::newRow("never inside an identifier") << u"PDF&LaTeX command:"_s << QChar(u'&') << u"PDFLaTeX command:"_s
@@ -283,6 +287,8 @@ private slots:
         QTest::newRow("constant") << u"POSIXLY_CORRECT is set"_s << QChar(u'_') << u"POSIXLY_CORRECT is set"_s << u"x"_s
                                   << u"x"_s;
         QTest::newRow("snake case") << u"Bad file_name"_s << QChar(u'_') << u"Bad file_name"_s << u"x"_s << u"x"_s;
+        QTest::newRow("option the marker breaks")
+            << u"Use --&help"_s << QChar(u'&') << u"Use --&help"_s << u"x"_s << u"x"_s;
         QTest::newRow("option") << u"Use --no_color"_s << QChar(u'_') << u"Use --no_color"_s << u"x"_s << u"x"_s;
         QTest::newRow("strftime flag") << u"At %_H hours"_s << QChar(u'_') << u"At %_H hours"_s << u"x"_s << u"x"_s;
         QTest::newRow("perl variable") << u"Set $_Foo"_s << QChar(u'_') << u"Set $_Foo"_s << u"x"_s << u"x"_s;
