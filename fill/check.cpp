@@ -1,5 +1,6 @@
 #include "fill/check.h"
 
+#include "fill/accelerator.h"
 #include "service/text/placeholdercheck.h"
 
 using namespace Qt::StringLiterals;
@@ -25,6 +26,8 @@ QList<Finding> checkEntry(const Entry &entry)
         const QString form = entry.plural ? u"form %1: "_s.arg(i) : QString();
         findings.append({entry.line, form + *mismatch});
     }
+    for (const QString &what : acceleratorMismatches(entry))
+        findings.append({entry.line, what});
     return findings;
 }
 

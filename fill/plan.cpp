@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fill/accelerator.h"
 #include "fill/languages.h"
 
 using namespace Qt::StringLiterals;
@@ -26,8 +27,9 @@ QStringList textsToAsk(const Entry &entry)
 {
     // A TS numerus message has one source for all its forms: asked once.
     if (entry.plural && !entry.pluralSource.isEmpty() && entry.pluralSource != entry.source)
-        return {entry.source, entry.pluralSource};
-    return {entry.source};
+        return {withoutAccelerator(entry.source, entry.accelerator),
+            withoutAccelerator(entry.pluralSource, entry.accelerator)};
+    return {withoutAccelerator(entry.source, entry.accelerator)};
 }
 
 QString contextOf(const Entry &entry)
@@ -49,13 +51,15 @@ QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int
 {
     if (answers.isEmpty())
         return {};
+    const QString singular = withAcceleratorOf(entry.source, answers.first(), entry.accelerator);
     if (!entry.plural)
-        return {answers.first()};
-    const QString &plural = answers.last();
+        return {singular};
+    const QString plural = withAcceleratorOf(
+        entry.pluralSource.isEmpty() ? entry.source : entry.pluralSource, answers.last(), entry.accelerator);
     const int count = std::max(1, pluralForms);
     if (count == 1)
         return {plural};
-    QStringList forms {answers.first()};
+    QStringList forms {singular};
     while (forms.size() < count)
         forms.append(plural);
     // A form a person already wrote stays; the entry as a whole is still

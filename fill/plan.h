@@ -17,7 +17,8 @@ bool needsFill(const Entry &entry, bool refillFuzzy);
 bool isTranslated(const Entry &entry);
 
 // The texts to ask the service for one entry: its source, and for a plural
-// entry its plural source too when that is another text.
+// entry its plural source too when that is another text; a label without
+// its keyboard accelerator (fill/accelerator.h).
 QStringList textsToAsk(const Entry &entry);
 
 // What the service is told about an entry beside its text: the message
@@ -30,7 +31,8 @@ QString contextOf(const Entry &entry);
 // catalog's pluralForms forms: a plural entry's form 0 from the singular and
 // the others from the plural; a language with one form takes the plural's
 // (it must read well for every number, as "%d files" does and "One file"
-// does not). Forms a partly translated entry has keep their text.
+// does not). Forms a partly translated entry has keep their text. An answer
+// to a label gets the label's accelerator back.
 QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int pluralForms);
 
 // The language a catalog is filled into: the file's own, else its file

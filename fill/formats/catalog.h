@@ -23,6 +23,11 @@ struct Entry
     bool obsolete = false; // obsolete, vanished: never filled
     int line = 0; // 1-based line of the entry in the file, for messages
     int id = 0; // the format's own handle for writing the entry back
+    // The character that marks a keyboard accelerator in the entry's texts
+    // as its format means it ('&' in Qt and KDE, '_' in GTK); null when the
+    // format has none. The run asks for the label without it and puts it
+    // back (fill/accelerator.h).
+    QChar accelerator;
 };
 
 // A catalog as read from one file.

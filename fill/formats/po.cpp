@@ -16,6 +16,7 @@
 
 #include <gettext-po.h>
 
+#include "fill/accelerator.h"
 #include "fill/languages.h"
 
 using namespace Qt::StringLiterals;
@@ -316,6 +317,9 @@ bool PoFormat::read(const QString &filePath, Catalog &catalog, QString &error)
         }
         po_message_iterator_free(it);
     }
+    const QChar marker = poAcceleratorMarker(decode(headerText), catalog.entries);
+    for (Entry &entry : catalog.entries)
+        entry.accelerator = marker;
     return true;
 }
 

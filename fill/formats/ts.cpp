@@ -93,6 +93,7 @@ void TsFormat::readMessage(QXmlStreamReader &reader, Catalog &catalog)
     const QString &text = m_document.text();
     Slot slot;
     Entry entry;
+    entry.accelerator = u'&';
     slot.numerus = entry.plural = reader.attributes().value(u"numerus"_s) == u"yes";
     QString type;
     while (reader.readNextStartElement()) {

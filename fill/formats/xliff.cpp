@@ -1,5 +1,7 @@
 #include "fill/formats/xliff.h"
 
+#include <algorithm>
+
 #include <QXmlStreamReader>
 
 using namespace Qt::StringLiterals;
@@ -9,6 +11,7 @@ namespace tarnix::fill {
 namespace {
 
 const auto namespace2 = u"urn:oasis:names:tc:xliff:document:2.0"_s;
+const auto qtNamespace = u"urn:trolltech:names:ts:document:1.0"_s;
 
 // XLIFF 1.2's states that say a target is not yet a finished translation.
 bool needsWork12(QStringView state)
@@ -71,6 +74,13 @@ bool XliffFormat::readDocument(QXmlStreamReader &reader, Catalog &catalog, QStri
         if (catalog.language.isEmpty())
             m_unlabelled.append(xml::startSpan(reader, m_document.text()));
     }
+    // Qt's lconvert declares its own namespace: its texts are Qt's, whose
+    // '&' marks accelerators. Other XLIFF (Xcode, Angular, Symfony) has none.
+    const auto declarations = reader.namespaceDeclarations();
+    m_accelerator = std::any_of(declarations.cbegin(), declarations.cend(),
+                        [](const QXmlStreamNamespaceDeclaration &d) { return d.namespaceUri() == qtNamespace; })
+        ? u'&'
+        : QChar();
     readContainer(reader, catalog, error);
     return true;
 }
@@ -145,6 +155,7 @@ void XliffFormat::readUnit(QXmlStreamReader &reader, Catalog &catalog)
         entry.context = unit.context;
         entry.notes = unit.notes;
         entry.id = int(firstSlot + i);
+        entry.accelerator = m_accelerator;
         if (translatable && !entry.source.isEmpty() && m_slots[entry.id].source >= 0)
             catalog.entries.append(entry);
     }

@@ -49,6 +49,7 @@ private:
     xml::Document m_document;
     QList<Slot> m_slots;
     bool m_version2 = false;
+    QChar m_accelerator; // '&' in a file Qt's lconvert wrote
     // Start tags that hold the target language (1.2 <file>s, the 2.0 root) and lack it.
     QList<xml::Span> m_unlabelled;
 };

@@ -1,5 +1,6 @@
 #include <QTest>
 
+#include "fill/accelerator.h"
 #include "fill/answer.h"
 #include "fill/check.h"
 #include "fill/formats/po.h"
@@ -216,6 +217,13 @@ private slots:
             << entry(u"One file"_s, {u"%d файл"_s, u"%d файла"_s, u"%d файлов"_s}, u"%d files"_s) << QString();
         QTest::newRow("plural form losing both")
             << entry(u"One file"_s, {u"файл"_s, u"файла"_s}, u"%d files"_s) << u"form 1"_s;
+        Entry label = entry(u"Op&en"_s, {u"Abrir"_s});
+        label.accelerator = u'&';
+        QTest::newRow("accelerator lost") << label << u"the accelerator &e has no mark"_s;
+        label.translations = {u"&Abrir &ya"_s};
+        QTest::newRow("accelerator doubled") << label << u"marked 2 times in the translation (&A, &y)"_s;
+        label.translations = {u"Abrir R&D"_s};
+        QTest::newRow("any letter of a label takes the accelerator") << label << QString();
     }
     void checkFindsBrokenPlaceholders()
     {
@@ -228,6 +236,115 @@ private slots:
             QCOMPARE(findings.first().line, 7);
             QVERIFY2(findings.first().what.contains(found), qPrintable(findings.first().what));
         }
+    }
+
+    // A label goes to the engine as a user sees it and comes back with one
+    // accelerator; what only looks like a marker is left as written.
+    void accelerators_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QChar>("marker");
+        QTest::addColumn<QString>("asked"); // what the engine gets
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("filled");
+        QTest::newRow("qt, inside a word, key not in the translation")
+            << u"Op&en File"_s << QChar(u'&') << u"Open File"_s << u"Abrir archivo"_s << u"&Abrir archivo"_s;
+        QTest::newRow("same letter at a word start first") << u"Show &tabs"_s << QChar(u'&') << u"Show tabs"_s
+                                                           << u"Mostrar tabuladores"_s << u"Mostrar &tabuladores"_s;
+        QTest::newRow("same letter, case aside")
+            << u"Fit p&age"_s << QChar(u'&') << u"Fit page"_s << u"Ajustar página"_s << u"&Ajustar página"_s;
+        QTest::newRow("same letter inside a word") << u"Change c&olor..."_s << QChar(u'&') << u"Change color..."_s
+                                                   << u"Cambiar color..."_s << u"Cambiar c&olor..."_s;
+        QTest::newRow("doubled marker shows one, written back doubled")
+            << u"Save && &Quit"_s << QChar(u'&') << u"Save & Quit"_s << u"Guardar & salir"_s << u"&Guardar && salir"_s;
+        QTest::newRow("stray marker stays") << u"&Find & Replace"_s << QChar(u'&') << u"Find & Replace"_s
+                                            << u"Buscar & reemplazar"_s << u"&Buscar && reemplazar"_s;
+        QTest::newRow("never beside a literal marker")
+            << u"&Development"_s << QChar(u'&') << u"Development"_s << u"I&D"_s << u"&I&&D"_s;
+        QTest::newRow("never inside markup") << u"&Bold <b>text</b>"_s << QChar(u'&') << u"Bold <b>text</b>"_s
+                                             << u"Negrita <b>texto</b>"_s << u"&Negrita <b>texto</b>"_s;
+        QTest::newRow("never inside an identifier") << u"PDF&LaTeX command:"_s << QChar(u'&') << u"PDFLaTeX command:"_s
+                                                    << u"Orden PDFLaTeX:"_s << u"&Orden PDFLaTeX:"_s;
+        QTest::newRow("chinese takes the key in brackets")
+            << u"&Open..."_s << QChar(u'&') << u"Open..."_s << u"打开..."_s << u"打开(&O)..."_s;
+        QTest::newRow("entity") << u"Tom &amp; Jerry"_s << QChar(u'&') << u"Tom &amp; Jerry"_s << u"x"_s << u"x"_s;
+        QTest::newRow("abbreviation") << u"R&D budget"_s << QChar(u'&') << u"R&D budget"_s << u"x"_s << u"x"_s;
+        QTest::newRow("ampersand as a word")
+            << u"Search & Replace"_s << QChar(u'&') << u"Search & Replace"_s << u"x"_s << u"x"_s;
+        QTest::newRow("two marks are no label")
+            << u"&Open &File"_s << QChar(u'&') << u"&Open &File"_s << u"x"_s << u"x"_s;
+        QTest::newRow("url") << u"See http://a.org/?a=1&b=2"_s << QChar(u'&') << u"See http://a.org/?a=1&b=2"_s
+                             << u"x"_s << u"x"_s;
+        QTest::newRow("gtk, word start") << u"_File"_s << QChar(u'_') << u"File"_s << u"Archivo"_s << u"_Archivo"_s;
+        QTest::newRow("gtk, capitalised word")
+            << u"Pr_eferences"_s << QChar(u'_') << u"Preferences"_s << u"Preferencias"_s << u"Pr_eferencias"_s;
+        QTest::newRow("gtk, literal underscore doubled both ways")
+            << u"Set LC__ALL for _Save"_s << QChar(u'_') << u"Set LC_ALL for Save"_s << u"Establecer LC_ALL"_s
+            << u"E_stablecer LC__ALL"_s;
+        QTest::newRow("gtk, two underscores are no label")
+            << u"Set LC_ALL for _Save"_s << QChar(u'_') << u"Set LC_ALL for _Save"_s << u"x"_s << u"x"_s;
+        QTest::newRow("gtk, capitalised identifier in a message")
+            << u"Line_index exceeds %s"_s << QChar(u'_') << u"Line_index exceeds %s"_s << u"x"_s << u"x"_s;
+        QTest::newRow("constant") << u"POSIXLY_CORRECT is set"_s << QChar(u'_') << u"POSIXLY_CORRECT is set"_s << u"x"_s
+                                  << u"x"_s;
+        QTest::newRow("snake case") << u"Bad file_name"_s << QChar(u'_') << u"Bad file_name"_s << u"x"_s << u"x"_s;
+        QTest::newRow("option the marker breaks")
+            << u"Use --&help"_s << QChar(u'&') << u"Use --&help"_s << u"x"_s << u"x"_s;
+        QTest::newRow("option") << u"Use --no_color"_s << QChar(u'_') << u"Use --no_color"_s << u"x"_s << u"x"_s;
+        QTest::newRow("strftime flag") << u"At %_H hours"_s << QChar(u'_') << u"At %_H hours"_s << u"x"_s << u"x"_s;
+        QTest::newRow("perl variable") << u"Set $_Foo"_s << QChar(u'_') << u"Set $_Foo"_s << u"x"_s << u"x"_s;
+        QTest::newRow("function") << u"Call _exit()"_s << QChar(u'_') << u"Call _exit()"_s << u"x"_s << u"x"_s;
+        QTest::newRow("format without accelerators") << u"Op&en"_s << QChar() << u"Op&en"_s << u"x"_s << u"x"_s;
+    }
+    void accelerators()
+    {
+        QFETCH(QString, source);
+        QFETCH(QChar, marker);
+        QFETCH(QString, asked);
+        QFETCH(QString, answer);
+        QFETCH(QString, filled);
+        Entry e = entry(source, {});
+        e.accelerator = marker;
+        QCOMPARE(textsToAsk(e), QStringList {asked});
+        QCOMPARE(formsFromAnswers(e, {answer}, 2), QStringList {filled});
+        // --check takes the fill, and finds an answer without a marker wanting.
+        e.translations = {filled};
+        QCOMPARE(acceleratorMismatches(e), QStringList());
+        e.translations = {answer};
+        if (!answer.contains(marker))
+            QCOMPARE(acceleratorMismatches(e).size(), asked == source ? 0 : 1);
+    }
+
+    // A PO catalog says which marker it uses, or its entries do.
+    void poAcceleratorMarkers_data()
+    {
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<QStringList>("sources");
+        QTest::addColumn<QString>("flag");
+        QTest::addColumn<QChar>("marker");
+        const QStringList gtk {u"_Open"_s, u"Save _As"_s, u"Tom & Jerry"_s};
+        QTest::newRow("declared") << u"Language: de\nX-Accelerator-Marker: &\n"_s << gtk << QString() << QChar(u'&');
+        QTest::newRow("declared none") << u"X-Accelerator-Marker: \nLanguage: de\n"_s << gtk << QString() << QChar();
+        QTest::newRow("lokalize") << u"X-Generator: Lokalize 1.2\n"_s << gtk << QString() << QChar(u'&');
+        QTest::newRow("lconvert") << u"X-Qt-Contexts: true\n"_s << gtk << QString() << QChar(u'&');
+        QTest::newRow("kde-format entry") << QString() << gtk << u"kde-format"_s << QChar(u'&');
+        QTest::newRow("more ampersand labels")
+            << QString() << QStringList {u"Op&en"_s, u"Use LC_ALL and _Save"_s} << QString() << QChar(u'&');
+        QTest::newRow("gtk") << QString() << gtk << u"c-format"_s << QChar(u'_');
+        QTest::newRow("command line") << QString() << QStringList {u"POSIXLY_CORRECT"_s, u"R&D"_s} << QString()
+                                      << QChar(u'_');
+    }
+    void poAcceleratorMarkers()
+    {
+        QFETCH(QString, header);
+        QFETCH(QStringList, sources);
+        QFETCH(QString, flag);
+        QFETCH(QChar, marker);
+        QList<Entry> entries;
+        for (const QString &source : sources)
+            entries.append(entry(source, {}));
+        entries.last().flags = QStringList {flag};
+        QCOMPARE(poAcceleratorMarker(header, entries), marker);
     }
 
     // Errors of use end with status 2 before anything is read; --to codes

@@ -434,6 +434,53 @@ private slots:
         QVERIFY(service.requests().isEmpty());
     }
 
+    // Real catalogs of a Qt, a GTK and a KDE program: each label goes to the
+    // engine without its accelerator and comes back with exactly one, as
+    // msgfmt counts them; code that only looks like a label goes as written.
+    void acceleratorsOfRealCatalogs_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<int>("labels"); // texts asked without their marker
+        QTest::newRow("qt") << u"qtikz_es.accelerators.ts"_s << u"&"_s << 9;
+        QTest::newRow("qt, as lconvert writes xliff") << u"qtikz_es.accelerators.xlf"_s << u"&"_s << 9;
+        QTest::newRow("gtk, beside identifiers") << u"galculator_es.accelerators.po"_s << u"_"_s << 7;
+        QTest::newRow("kde") << u"ktikz_es.accelerators.po"_s << u"&"_s << 4;
+    }
+    void acceleratorsOfRealCatalogs()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, marker);
+        QFETCH(int, labels);
+        const QString lconvert = QStringLiteral(QT_TOOLS_DIR "/lconvert");
+        QFile data(QStringLiteral(FILL_TEST_DATA "/") + QString(name).replace(u".xlf"_s, u".ts"_s));
+        QVERIFY(data.open(QIODevice::ReadOnly));
+        const QString path = write(name, data.readAll());
+        if (name.endsWith(u".xlf"_s)) // the TS made XLIFF in place
+            QCOMPARE(QProcess::execute(lconvert, {u"-i"_s, data.fileName(), u"-o"_s, path}), 0);
+        QStringList sources;
+        for (const Entry &entry : readBack(path).entries)
+            sources.append(entry.source);
+        const Run run = fill({path});
+        QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
+        QVERIFY2(toolCheck(path).isEmpty(), qPrintable(toolCheck(path)));
+        int asked = 0;
+        for (const RecordedRequest &request : service.requests()) {
+            const QString text = QString::fromUtf8(QByteArray::fromPercentEncoding(request.formField("text")));
+            asked += text != u"ping"_s && !sources.contains(text);
+        }
+        QCOMPARE(asked, labels);
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        const QString po = path.endsWith(u".po"_s) ? path : path + u".po"_s;
+        if (po != path)
+            QCOMPARE(QProcess::execute(lconvert, {u"-i"_s, path, u"-o"_s, po}), 0);
+        tool.start(u"msgfmt"_s,
+            {u"--use-fuzzy"_s, u"--check"_s, u"--check-accelerators="_s + marker, u"-o"_s, u"/dev/null"_s, po});
+        QVERIFY(tool.waitForFinished());
+        QVERIFY2(tool.exitCode() == 0, tool.readAll().constData());
+    }
+
     void interruptedRunWritesWhatItFilled()
     {
         delayMs = 100;
