@@ -140,6 +140,17 @@ private slots:
             << u"_GLOBAL_OFFSET_TABLE_ setValue() 'markdown' `apt-mark --help` 'Cancel' apt-mark"_s
             << QStringList {u"_GLOBAL_OFFSET_TABLE_"_s, u"setValue()"_s, u"'markdown'"_s, u"`apt-mark --help`"_s}
             << u"kkkk"_s;
+        QTest::newRow("other languages' keywords")
+            << u"%%define %%expect-rr %type .register %%g[2367],{#scratch|symbolname|#ignore} %define"_s
+            << QStringList {u"%%define"_s, u"%%expect-rr"_s, u"%type"_s, u".register"_s, u"%%g[2367]"_s,
+                   u"{#scratch|symbolname|#ignore}"_s, u"%d"_s}
+            << u"ppppppO"_s;
+        QTest::newRow("whole words in any script, no compound's tail")
+            << u"-SEÑAL $défaut -Dapi.prefix=x --bytes-Wert FNM_NOMATCH-Variable LR(1)-Tabellen »q«-Befehle \\-escape"_s
+            << QStringList {u"-SEÑAL"_s, u"$défaut"_s, u"-Dapi.prefix=x"_s, u"--bytes"_s, u"FNM_NOMATCH"_s}
+            << u"ppppp"_s;
+        QTest::newRow("mpfr conversions; no flag before a word, no escape in quotes")
+            << u"%Rg %(A=B?T:E)  if A equals B, '\\' %REGEXP%"_s << QStringList {u"%Rg"_s} << u"O"_s;
         QTest::newRow("plain text") << u"100 % { open"_s << QStringList {} << QString();
     }
     void findsPlaceholders()
