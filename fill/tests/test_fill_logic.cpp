@@ -229,6 +229,35 @@ private slots:
         }
     }
 
+    // Real entries of Debian's catalogs (data/check-*.po, origin as msgctxt):
+    // the "#. finding:" lines are what --check prints for each, "none" where
+    // the translator did what translators may.
+    void checkReadsRealTranslations_data()
+    {
+        QTest::addColumn<Entry>("e");
+        QTest::addColumn<QStringList>("expected");
+        for (const QString &name : {u"check-alarms.po"_s, u"check-seeded.po"_s}) {
+            PoFormat po;
+            Catalog catalog;
+            QString error;
+            QVERIFY2(po.read(u"" FILL_TEST_DATA "/"_s + name, catalog, error), qPrintable(error));
+            for (const Entry &e : std::as_const(catalog.entries)) {
+                QStringList expected = e.notes.join(u'\n').remove(u"finding: "_s).split(u'\n');
+                expected.removeAll(u"none"_s);
+                QTest::newRow(qPrintable(e.context)) << e << expected;
+            }
+        }
+    }
+    void checkReadsRealTranslations()
+    {
+        QFETCH(Entry, e);
+        QFETCH(QStringList, expected);
+        QStringList found;
+        for (const Finding &finding : checkEntry(e))
+            found.append(finding.what);
+        QCOMPARE(found, expected);
+    }
+
     // Errors of use end with status 2 before anything is read; --to codes
     // come out as gettext names locales.
     void commandLine_data()
