@@ -7,16 +7,20 @@
 
 namespace tarnix::fill {
 
-// One translation whose placeholders differ from its source's.
+// One fault of a translation, printed as "file:line: what".
 struct Finding
 {
     int line = 0;
-    QString what; // the service's words, naming the placeholder
+    QString token; // the source's directive it is about; for one the source lacks, the translation's
+    QString instead; // what the translation has in its place; empty when nothing
+    QString what; // the whole message: "--sort: the translation has --trier instead"
 };
 
 // The service's placeholder check over an entry's translation, fuzzy or
-// not. A plural entry's form 0 may follow either source (Russian uses it for
-// 21 too, one-form languages for every number); the others follow the plural.
+// not, read as a person's translation (service/text/placeholdercheck.h):
+// every difference, one finding each. A plural entry's form 0 may follow
+// either source (Russian uses it for 21 too, one-form languages for every
+// number); the others follow the plural.
 QList<Finding> checkEntry(const Entry &entry);
 
 } // namespace tarnix::fill

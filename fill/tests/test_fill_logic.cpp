@@ -203,39 +203,79 @@ private slots:
         QCOMPARE(answer.text, text);
     }
 
+    // Each finding as token>instead, on the entry's line.
     void checkFindsBrokenPlaceholders_data()
     {
         QTest::addColumn<Entry>("e");
-        QTest::addColumn<QString>("found"); // empty: nothing
-        QTest::newRow("qt %1 lost") << entry(u"Delete %1?"_s, {u"¿Borrar?"_s}) << u"%1"_s;
-        QTest::newRow("printf %s broken") << entry(u"Save %s now"_s, {u"Guardar % s ahora"_s}) << u"%s"_s;
-        QTest::newRow("printf order swapped") << entry(u"%s of %d"_s, {u"%d de %s"_s}) << u"%"_s;
-        QTest::newRow("numbered may move") << entry(u"%1 of %2"_s, {u"%2 de %1"_s}) << QString();
-        QTest::newRow("markup kept") << entry(u"<b>Bold</b>"_s, {u"<b>Negrita</b>"_s}) << QString();
-        QTest::newRow("untranslated is no finding") << entry(u"Delete %1?"_s, {QString()}) << QString();
+        QTest::addColumn<QStringList>("found");
+        QTest::newRow("qt %1 lost") << entry(u"Delete %1?"_s, {u"¿Borrar?"_s}) << QStringList {u"%1>"_s};
+        QTest::newRow("printf %s broken")
+            << entry(u"Save %s now"_s, {u"Guardar % s ahora"_s}) << QStringList {u"%s>% s"_s};
+        QTest::newRow("printf order swapped") << entry(u"%s of %d"_s, {u"%d de %s"_s}) << QStringList {u"%s>%d"_s};
+        QTest::newRow("two faults, two findings")
+            << entry(u"%s of %d"_s, {u"de"_s}) << QStringList {u"%s>"_s, u"%d>"_s};
+        QTest::newRow("one change made twice, one finding")
+            << entry(u"rm -- -foo, rm ./-foo"_s, {u"rm -- -toto, rm ./-toto"_s}) << QStringList {u"-foo>-toto"_s};
+        QTest::newRow("numbered may move") << entry(u"%1 of %2"_s, {u"%2 de %1"_s}) << QStringList();
+        QTest::newRow("markup kept") << entry(u"<b>Bold</b>"_s, {u"<b>Negrita</b>"_s}) << QStringList();
+        QTest::newRow("untranslated is no finding") << entry(u"Delete %1?"_s, {QString()}) << QStringList();
         QTest::newRow("plural form 0 may follow the plural")
-            << entry(u"One file"_s, {u"%d файл"_s, u"%d файла"_s, u"%d файлов"_s}, u"%d files"_s) << QString();
+            << entry(u"One file"_s, {u"%d файл"_s, u"%d файла"_s, u"%d файлов"_s}, u"%d files"_s) << QStringList();
+        QTest::newRow("plural form 0 follows the singular's own placeholder") << entry(
+            u"Delete the file %s?"_s, {u"¿Borrar el archivo %s?"_s, u"¿Borrar %d archivos?"_s}, u"Delete %d files?"_s)
+                                                                              << QStringList();
         QTest::newRow("plural form losing both")
-            << entry(u"One file"_s, {u"файл"_s, u"файла"_s}, u"%d files"_s) << u"form 1"_s;
+            << entry(u"One file"_s, {u"файл"_s, u"файла"_s}, u"%d files"_s) << QStringList {u"%d>"_s};
         Entry label = entry(u"Op&en"_s, {u"Abrir"_s});
         label.accelerator = u'&';
-        QTest::newRow("accelerator lost") << label << u"the accelerator &e has no mark"_s;
+        QTest::newRow("accelerator lost")
+            << label << QStringList {u"the accelerator &e has no mark in the translation"_s};
         label.translations = {u"&Abrir &ya"_s};
-        QTest::newRow("accelerator doubled") << label << u"marked 2 times in the translation (&A, &y)"_s;
+        QTest::newRow("accelerator doubled")
+            << label << QStringList {u"the accelerator &e is marked 2 times in the translation (&A, &y)"_s};
         label.translations = {u"Abrir R&D"_s};
-        QTest::newRow("any letter of a label takes the accelerator") << label << QString();
+        QTest::newRow("any letter of a label takes the accelerator") << label << QStringList();
     }
     void checkFindsBrokenPlaceholders()
     {
         QFETCH(Entry, e);
-        QFETCH(QString, found);
+        QFETCH(QStringList, found);
         e.line = 7;
-        const QList<Finding> findings = checkEntry(e);
-        QCOMPARE(findings.isEmpty(), found.isEmpty());
-        if (!found.isEmpty()) {
-            QCOMPARE(findings.first().line, 7);
-            QVERIFY2(findings.first().what.contains(found), qPrintable(findings.first().what));
+        QStringList got;
+        for (const Finding &finding : checkEntry(e)) {
+            QCOMPARE(finding.line, 7);
+            got.append(finding.token.isEmpty() ? finding.what : finding.token + u'>' + finding.instead);
         }
+        QCOMPARE(got, found);
+    }
+
+    // Real entries of Debian's catalogs (data/check-*.po, origin as msgctxt):
+    // the "#. finding:" lines are what --check prints for each, "none" where
+    // the translator did what translators may.
+    void checkReadsRealTranslations_data()
+    {
+        QTest::addColumn<Entry>("e");
+        QTest::addColumn<QStringList>("expected");
+        for (const QString &name : {u"check-alarms.po"_s, u"check-seeded.po"_s}) {
+            PoFormat po;
+            Catalog catalog;
+            QString error;
+            QVERIFY2(po.read(u"" FILL_TEST_DATA "/"_s + name, catalog, error), qPrintable(error));
+            for (const Entry &e : std::as_const(catalog.entries)) {
+                QStringList expected = e.notes.join(u'\n').remove(u"finding: "_s).split(u'\n');
+                expected.removeAll(u"none"_s);
+                QTest::newRow(qPrintable(e.context)) << e << expected;
+            }
+        }
+    }
+    void checkReadsRealTranslations()
+    {
+        QFETCH(Entry, e);
+        QFETCH(QStringList, expected);
+        QStringList found;
+        for (const Finding &finding : checkEntry(e))
+            found.append(finding.what);
+        QCOMPARE(found, expected);
     }
 
     // A label goes to the engine as a user sees it and comes back with one
@@ -279,8 +319,11 @@ private slots:
         QTest::newRow("gtk, capitalised word")
             << u"Pr_eferences"_s << QChar(u'_') << u"Preferences"_s << u"Preferencias"_s << u"Pr_eferencias"_s;
         QTest::newRow("gtk, literal underscore doubled both ways")
-            << u"Set LC__ALL for _Save"_s << QChar(u'_') << u"Set LC_ALL for Save"_s << u"Establecer LC_ALL"_s
-            << u"E_stablecer LC__ALL"_s;
+            << u"Join with __ and _Save"_s << QChar(u'_') << u"Join with _ and Save"_s << u"Unir con _ y salvar"_s
+            << u"Unir con __ y _salvar"_s;
+        QTest::newRow("gtk, an identifier's doubled underscore kept as written")
+            << u"Set LC__ALL for _Save"_s << QChar(u'_') << u"Set LC__ALL for Save"_s << u"Establecer LC__ALL"_s
+            << u"_Establecer LC__ALL"_s;
         QTest::newRow("gtk, two underscores are no label")
             << u"Set LC_ALL for _Save"_s << QChar(u'_') << u"Set LC_ALL for _Save"_s << u"x"_s << u"x"_s;
         QTest::newRow("gtk, capitalised identifier in a message")

@@ -149,6 +149,17 @@ private slots:
                                                       << QStringList {u"<b>"_s, u"%s"_s, u"</b>"_s, u"${app}"_s};
         QTest::newRow("positional printf and double braces to portuguese")
             << "pt"_ba << u"Delete %1$s and {{count}} other files?"_s << QStringList {u"%1$s"_s, u"{{count}}"_s};
+        // Bison's own messages and GNU as's (bison.pot, gas.pot), which the
+        // pairs translated into "%%definisce", "%%vacío", "{#arañazo|…}".
+        QTest::newRow("bison directive to italian")
+            << "it"_ba << u"%%define variable %s redefined"_s << QStringList {u"%%define"_s, u"%s"_s};
+        QTest::newRow("bison directives to spanish")
+            << "es"_ba << u"%%empty on non-empty rule; use %%type"_s << QStringList {u"%%empty"_s, u"%%type"_s};
+        QTest::newRow("assembler syntax to italian")
+            << "it"_ba << u"register syntax is .register %%g[2367],{#scratch|symbolname|#ignore}"_s
+            << QStringList {u".register"_s, u"%%g[2367],{#scratch|symbolname|#ignore}"_s};
+        QTest::newRow("dotted option to spanish")
+            << "es"_ba << u"deprecated by '-Dapi.prefix={PREFIX}'"_s << QStringList {u"'-Dapi.prefix={PREFIX}'"_s};
     }
     void placeholdersSurvive()
     {

@@ -312,9 +312,9 @@ private slots:
         QCOMPARE(postgres(u"stop"_s), 0);
         for (const QByteArray text : {"Away%201", "Away%202", "Away%203"})
             QCOMPARE(post(text), 200);
+        const qsizetype hitsWhileAway = hits();
         QCOMPARE(postgres(u"start"_s), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (post("Kept%20across"), (log += service.readAllStandardError()).contains("from memory")), 40000);
+        QTRY_VERIFY_WITH_TIMEOUT((post("Kept%20across"), hits() > hitsWhileAway), 40000);
         QVERIFY(log.count("cannot use postgresql://") == 1 && log.contains("a look-up in postgresql://")
             && log.indexOf("is back in use") > log.indexOf("cannot use postgresql://")
             && !log.contains(password.toUtf8()));

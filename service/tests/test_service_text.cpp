@@ -140,6 +140,17 @@ private slots:
             << u"_GLOBAL_OFFSET_TABLE_ setValue() 'markdown' `apt-mark --help` 'Cancel' apt-mark"_s
             << QStringList {u"_GLOBAL_OFFSET_TABLE_"_s, u"setValue()"_s, u"'markdown'"_s, u"`apt-mark --help`"_s}
             << u"kkkk"_s;
+        QTest::newRow("other languages' keywords")
+            << u"%%define %%expect-rr %type .register %%g[2367],{#scratch|symbolname|#ignore} %define"_s
+            << QStringList {u"%%define"_s, u"%%expect-rr"_s, u"%type"_s, u".register"_s, u"%%g[2367]"_s,
+                   u"{#scratch|symbolname|#ignore}"_s, u"%d"_s}
+            << u"ppppppO"_s;
+        QTest::newRow("whole words in any script, no compound's tail")
+            << u"-SEÑAL $défaut -Dapi.prefix=x --bytes-Wert FNM_NOMATCH-Variable LR(1)-Tabellen »q«-Befehle \\-escape"_s
+            << QStringList {u"-SEÑAL"_s, u"$défaut"_s, u"-Dapi.prefix=x"_s, u"--bytes"_s, u"FNM_NOMATCH"_s}
+            << u"ppppp"_s;
+        QTest::newRow("mpfr conversions; no flag before a word, no escape in quotes")
+            << u"%Rg %(A=B?T:E)  if A equals B, '\\' %REGEXP%"_s << QStringList {u"%Rg"_s} << u"O"_s;
         QTest::newRow("plain text") << u"100 % { open"_s << QStringList {} << QString();
     }
     void findsPlaceholders()
@@ -158,6 +169,68 @@ private slots:
         }
         QCOMPARE(texts, found);
         QCOMPARE(actualKinds, kinds);
+    }
+
+    // An engine's answer must keep every directive as written; a person's
+    // translation may do what translators of these catalogs do. Each
+    // difference as kind:source>translation.
+    void readsMachineAndPersonApart_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("translation");
+        QTest::addColumn<QString>("machine");
+        QTest::addColumn<QString>("person");
+        QTest::newRow("numbered conversions take their counterparts' arguments")
+            << u"%*d of %s"_s << u"%3$s: %2$*1$d"_s << QString() << QString();
+        QTest::newRow("unnumbered conversions swapped")
+            << u"%s of %d"_s << u"%d de %s"_s << u"reordered:%s>%d"_s << u"reordered:%s>%d"_s;
+        QTest::newRow("a conversion added")
+            << u"cannot open file"_s << u"impossible d'ouvrir %s"_s << u"added:>%s"_s << u"added:>%s"_s;
+        QTest::newRow("a metavariable translated")
+            << u"--output=FILE"_s << u"--output=FICHIER"_s << u"changed:--output=FILE>--output=FICHIER"_s << QString();
+        QTest::newRow("a literal value translated")
+            << u"use --color=never"_s << u"utilisez --color=jamais"_s << u"changed:--color=never>--color=jamais"_s
+            << u"changed:--color=never>--color=jamais"_s;
+        QTest::newRow("a lowercase metavariable the source also uses alone")
+            << u"-f progfile --file=progfile"_s << u"-f fichprog --file=fichprog"_s
+            << u"changed:--file=progfile>--file=fichprog"_s << QString();
+        QTest::newRow("an option quoted and in guillemets")
+            << u"rerun with '--update'"_s << u"relancez avec «\u00A0--update\u00A0»"_s << QString() << QString();
+        QTest::newRow("an environment variable changed")
+            << u"environment variable `POSIXLY_CORRECT' set"_s << u"variable d'environnement « POSIXLY__CORRECT »"_s
+            << u"changed:POSIXLY_CORRECT>POSIXLY__CORRECT"_s << u"changed:POSIXLY_CORRECT>POSIXLY__CORRECT"_s;
+        QTest::newRow("a metavariable in capitals with an underscore")
+            << u"see TIME_STYLE below"_s << u"voir STYLE_TEMPS ci-dessous"_s << u"changed:TIME_STYLE>STYLE_TEMPS"_s
+            << QString();
+        QTest::newRow("the team's address for the project's")
+            << u"Report bugs to <https://translationproject.org/team/>"_s << u"Signalez-les à <traduc@traduc.org>"_s
+            << u"changed:https://translationproject.org/team/>traduc@traduc.org"_s << QString();
+        QTest::newRow("an option named") << u"all option cannot be used with silent"_s
+                                         << u"la opción --all no se puede utilizar con --silent"_s
+                                         << u"added:>--all; added:>--silent"_s << QString();
+        QTest::newRow("a tag naming a metavariable")
+            << u"use -L<N> to change it"_s << u"gebruik -L<GETAL>"_s << u"changed:<N>><GETAL>"_s << QString();
+        QTest::newRow("a message that is one tag")
+            << u"<tag>"_s << u"<balise>"_s << u"changed:<tag>><balise>"_s << QString();
+        QTest::newRow("a list named word by word")
+            << u"cannot combine {ascii,ebcdic,ibm}"_s << u"impossible de combiner ascii, ebcdic et ibm"_s
+            << u"missing:{ascii,ebcdic,ibm}>"_s << QString();
+    }
+    void readsMachineAndPersonApart()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, translation);
+        QFETCH(QString, machine);
+        QFETCH(QString, person);
+        static const char *kinds[] {"missing", "changed", "added", "reordered"};
+        const auto describe = [&](Reading reading) {
+            QStringList found;
+            for (const PlaceholderDifference &d : placeholderDifferences(source, translation, reading))
+                found.append(u"%1:%2>%3"_s.arg(QLatin1StringView(kinds[int(d.kind)]), d.source, d.translation));
+            return found.join(u"; "_s);
+        };
+        QCOMPARE(describe(Reading::Machine), machine);
+        QCOMPARE(describe(Reading::Human), person);
     }
 
     // The do-not-translate list: whole words, case-sensitive, longest first,

@@ -87,7 +87,9 @@ QList<Placeholder> placeholdersAndTerms(const QString &text, const KeptTerms &te
         while (next != found.end() && next->start + next->length <= start)
             ++next;
         if (next == found.end() || next->start >= start + length)
-            next = found.insert(next, Placeholder {start, length, Placeholder::Role::Kept, false}) + 1;
+            next =
+                found.insert(next, Placeholder {start, length, Placeholder::Role::Kept, false, Placeholder::Kind::Term})
+                + 1;
     }
     return found;
 }
