@@ -3,10 +3,11 @@
 # translation service) or the tests.
 
 # qt6-base-dev also holds the CMake package of Qt SQL (Qt6Sql), which the
-# service's translation memory is built with; tarnix-fill reads and writes PO
-# files with gettext's libgettextpo.
-BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-httpserver-dev \
-  qt6-websockets-dev libgettextpo-dev
+# service's translation memory is built with; the service reads HTTP requests
+# with Boost.Beast's parser (libboost-dev: headers only, nothing at run time);
+# tarnix-fill reads and writes PO files with gettext's libgettextpo.
+BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev libboost-dev \
+  libgettextpo-dev
 # The validators of the desktop entry and the AppStream metadata, which tests
 # run; gettext's msgfmt, Qt's lupdate/lrelease and xmllint, which judge the
 # catalogs tarnix-fill writes; PostgreSQL, which the shared translation
