@@ -103,7 +103,6 @@ private:
     QElapsedTimer active;
     bool closing = false; // nothing more is read; the connection closes once `owed` is written
     bool ended = false; // the sending side is shut: draining what the client still sends
-    bool wasReceiving = false;
 
     friend class Reply;
 };

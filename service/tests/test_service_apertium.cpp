@@ -149,6 +149,11 @@ private slots:
                                                       << QStringList {u"<b>"_s, u"%s"_s, u"</b>"_s, u"${app}"_s};
         QTest::newRow("positional printf and double braces to portuguese")
             << "pt"_ba << u"Delete %1$s and {{count}} other files?"_s << QStringList {u"%1$s"_s, u"{{count}}"_s};
+        // Characters engines drop or change; U+FFFE made APy read the rest as byte-swapped UTF-16.
+        QTest::newRow("a byte order mark alone") << "es"_ba << u"\uFEFF"_s << QStringList {u"\uFEFF"_s};
+        QTest::newRow("invisible characters to spanish")
+            << "es"_ba << u"\uFEFFHello\x1b[1m world\x1b[0m, good\u00ADbye "_s + QChar(0) + u"\uFFFE friends"_s
+            << QStringList {u"\uFEFF"_s, u"\x1b[1m"_s, u"\x1b[0m"_s, u"\u00AD"_s, QChar(0) + u"\uFFFE"_s};
     }
     void placeholdersSurvive()
     {

@@ -140,6 +140,11 @@ private slots:
             << u"_GLOBAL_OFFSET_TABLE_ setValue() 'markdown' `apt-mark --help` 'Cancel' apt-mark"_s
             << QStringList {u"_GLOBAL_OFFSET_TABLE_"_s, u"setValue()"_s, u"'markdown'"_s, u"`apt-mark --help`"_s}
             << u"kkkk"_s;
+        QTest::newRow("invisible characters")
+            << u"\uFEFFa \x1b[1mb\x1b[0m so\u00ADft "_s + QChar(0) + u"\uFFFE\u200B z\u202Eq"_s
+            << QStringList {u"\uFEFF"_s, u"\x1b[1m"_s, u"\x1b[0m"_s, u"\u00AD"_s, QChar(0) + u"\uFFFE\u200B"_s,
+                   u"\u202E"_s}
+            << u"kkkkkk"_s;
         QTest::newRow("plain text") << u"100 % { open"_s << QStringList {} << QString();
     }
     void findsPlaceholders()

@@ -53,6 +53,8 @@ const QRegularExpression &grammar()
     | (?<quoted> (?<![\p{L}\p{N}]) (?! [`'"‘“] [A-Z][a-z]+ [`'"’”] )
         (?: '(?&code)' | `(?&code)['`] | ‘(?&code)’ | "(?&code)" | “(?&code)” ) (?![\p{L}\p{N}]) )
     | (?<bracket> [⟦⟧] )
+    | (?<invisible> \x1b \[ [0-?]* [\x20-/]* [@-~]
+        | [\x00-\x08\x0e-\x1f\x7f-\x9f\p{Cf}\x{fdd0}-\x{fdef}\x{fffe}\x{ffff}]+ )
     )re"_s,
         QRegularExpression::ExtendedPatternSyntaxOption | QRegularExpression::DotMatchesEverythingOption);
     return pattern;
@@ -88,7 +90,7 @@ bool countsTheNextWord(QStringView text, qsizetype end)
 // The numbers of the grammar's named groups, looked up once.
 struct Groups
 {
-    int printf, pos, python, ruby, qt, icu, icutype, brace, field, strftime, quoted, identifier, bracket;
+    int printf, pos, python, ruby, qt, icu, icutype, brace, field, strftime, quoted, identifier, bracket, invisible;
 };
 
 const Groups &groups()
@@ -98,7 +100,7 @@ const Groups &groups()
         const auto number = [&names](QStringView name) { return int(names.indexOf(name.toString())); };
         return Groups {number(u"printf"), number(u"pos"), number(u"python"), number(u"ruby"), number(u"qt"),
             number(u"icu"), number(u"icutype"), number(u"brace"), number(u"field"), number(u"strftime"),
-            number(u"quoted"), number(u"identifier"), number(u"bracket")};
+            number(u"quoted"), number(u"identifier"), number(u"bracket"), number(u"invisible")};
     }();
     return numbers;
 }
@@ -134,7 +136,7 @@ Placeholder classify(const QRegularExpressionMatch &match, QStringView text)
         found.numeric = found.numeric || isNumberName(field) || countsTheNextWord(text, end);
     } else if (has(g.strftime)) {
         found.numeric = u"CdeGgHIjklmMsSuUVwWyY"_s.contains(last);
-    } else if (has(g.quoted) || has(g.identifier) || has(g.bracket)) {
+    } else if (has(g.quoted) || has(g.identifier) || has(g.bracket) || has(g.invisible)) {
         found.role = Role::Kept;
     }
     return found;

@@ -16,8 +16,8 @@ struct Placeholder
         // stands for itself ("%%", markup, "&amp;", "\n", URLs, --options):
         // may move, must stay.
         Positional,
-        // Kept as written but not a directive: identifiers, quoted code, the
-        // masking's own token brackets.
+        // Kept as written but not a directive: identifiers, quoted code,
+        // invisible characters, the masking's own token brackets.
         Kept,
     };
 
@@ -49,7 +49,12 @@ struct Placeholder
 //    addresses, --long-options and -x, -EB short ones;
 //  - identifiers (a word with an underscore or an inner capital, "name()")
 //    and quoted code-like words or command lines ('markdown', `apt-mark
-//    --help`; not 'Cancel').
+//    --help`; not 'Cancel');
+//  - what is not text to translate and engines drop or change: control
+//    characters other than tabs and line breaks (a terminal's "ESC[1m" as one
+//    unit), format characters (U+FEFF, soft hyphen, zero-width and
+//    direction marks) and noncharacters (U+FFFE, which Apertium takes for a
+//    byte-swapped byte order mark).
 QList<Placeholder> findPlaceholders(QStringView text);
 
 } // namespace tarnix::service
