@@ -1,13 +1,17 @@
 // The service's request reader (Boost.Beast's parser and the service's own
 // rules on what it hands over), fed any bytes at once and cut into up to nine
 // pieces at any points: the same requests read (method, target, headers, body,
-// whether each closes) and the same problem either way, so what a client's
-// packets happen to be never changes how a request is read; nothing read after
-// a problem or after a request that closes the connection. Half the inputs
-// start with one to four well-formed requests built from the data (bodies
-// with Content-Length or in chunks with extensions and trailers, HEAD and
-// HTTP/1.0 among them): those are read back exactly, one each, whatever the
-// cuts and whatever bytes follow them.
+// whether each closes), so what a client's packets happen to be never changes
+// how a request is read; nothing read after a problem or after a request that
+// closes the connection; a problem found in pieces is found at once too, with
+// the same status. The one difference allowed: once part of a head has come,
+// Beast looks at it again only when the head's blank line has arrived, so a
+// malformed head in pieces may still be waiting (to be refused when its end
+// comes, or 408 when it never does) where the whole is refused at once.
+// Half the inputs start with one to four well-formed requests built from the
+// data (bodies with Content-Length or in chunks with extensions and trailers,
+// HEAD and HTTP/1.0 among them): those are read back exactly, one each,
+// whatever the cuts and whatever bytes follow them.
 #include <cstdio>
 #include <cstdlib>
 
@@ -44,6 +48,7 @@ struct Outcome
     QList<HttpRequest> requests;
     int status = 0;
     QString what;
+    bool waiting = false; // part of a request has come, not all of it
 };
 
 Outcome read(const std::string &bytes, std::vector<size_t> cuts)
@@ -70,6 +75,7 @@ Outcome read(const std::string &bytes, std::vector<size_t> cuts)
         }
         start = end;
     }
+    outcome.waiting = reader.inRequest() && !reader.finished();
     return outcome;
 }
 
@@ -138,7 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const Outcome whole = read(bytes, {});
     const Outcome pieces = read(bytes, cuts);
     expect(pieces.requests == whole.requests, "pieces read other requests than the whole");
-    expect(pieces.status == whole.status && pieces.what == whole.what, "pieces find another problem than the whole");
+    expect((pieces.status == whole.status && pieces.what == whole.what) || (pieces.status == 0 && pieces.waiting),
+        "pieces find another problem than the whole");
     expect(whole.requests.size() >= expected.size(), "a well-formed request was not read");
     for (qsizetype i = 0; i < expected.size(); ++i)
         expect(whole.requests[i] == expected[i], "a well-formed request was read otherwise than sent");
