@@ -22,6 +22,7 @@ struct Reply::Slot
     std::optional<Answer> answer;
     bool closes = false; // the connection closes after this answer
     bool head = false; // the answer to a HEAD request: no body
+    bool keptAlive10 = false; // an HTTP/1.0 request that asked to keep the connection: the answer says it does
 };
 
 namespace {
@@ -30,16 +31,18 @@ namespace {
 // client still writing reads its answers instead of a reset.
 constexpr std::chrono::milliseconds lingerTime {2000};
 
-QByteArray answerBytes(const Answer &answer, bool closes, bool head)
+QByteArray answerBytes(const Answer &answer, const Reply::Slot &slot)
 {
     QByteArray bytes = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reasonPhrase(answer.status)
         + "\r\nContent-Type: text/html; charset=utf-8\r\n";
     for (const auto &[name, value] : answer.headers)
         bytes += name + ": " + value + "\r\n";
-    if (closes)
+    if (slot.closes)
         bytes += "Connection: close\r\n";
+    else if (slot.keptAlive10)
+        bytes += "Connection: keep-alive\r\n";
     bytes += "Content-Length: " + QByteArray::number(answer.page.size()) + "\r\n\r\n";
-    if (!head)
+    if (!slot.head)
         bytes += answer.page;
     return bytes;
 }
@@ -110,6 +113,7 @@ void HttpConnection::received()
         auto slot = std::make_shared<Reply::Slot>();
         slot->closes = !request.keepAlive;
         slot->head = request.method == "HEAD";
+        slot->keptAlive10 = request.version == 10 && request.keepAlive;
         owed.push_back(slot);
         handler(std::move(request), Reply(slot, this));
         if (!self)
@@ -146,7 +150,7 @@ void HttpConnection::flush()
         owed.pop_front();
         // A client that gave up (a cancelled run) has closed its connection.
         if (socket->state() == QAbstractSocket::ConnectedState)
-            socket->write(answerBytes(*slot->answer, slot->closes, slot->head));
+            socket->write(answerBytes(*slot->answer, *slot));
         active.start();
         if (slot->closes) {
             closing = true;

@@ -32,12 +32,13 @@ class HttpConnection;
 class Reply
 {
 public:
+    struct Slot; // the answer's place in its connection's queue
+
     void send(Answer answer) const;
     bool sent() const;
 
 private:
     friend class HttpConnection;
-    struct Slot;
 
     Reply(std::shared_ptr<Slot> slot, HttpConnection *connection);
 

@@ -176,6 +176,10 @@ private slots:
                                              << S {200} << true;
         QTest::newRow("HTTP/1.0 without keep-alive")
             << QByteArrayList {framed(length).replace("HTTP/1.1", "HTTP/1.0")} << S {200} << true;
+        QTest::newRow("HTTP/1.0 with keep-alive, twice") << QByteArrayList {
+            framed(length + "Connection: keep-alive\r\n")
+                .replace("HTTP/1.1", "HTTP/1.0")
+                .repeated(2)} << S {200, 200} << false;
         QTest::newRow("HEAD, then a POST")
             << QByteArrayList {QByteArray(get).replace("GET", "HEAD") + "\r\n" + post()} << S {405, 200} << false;
         QTest::newRow("TRACE") << QByteArrayList {QByteArray(get).replace("GET", "TRACE") + "\r\n"} << S {405} << false;
