@@ -30,6 +30,10 @@ namespace {
 // How long a closed connection still reads what the client sends, so that a
 // client still writing reads its answers instead of a reset.
 constexpr std::chrono::milliseconds lingerTime {2000};
+// Answers owed on one connection at most: a client that sends requests
+// without reading the answers is read on only as they leave, and meanwhile
+// the system holds back what it sends.
+constexpr std::size_t maxOwed = 64;
 
 QByteArray answerBytes(const Answer &answer, const Reply::Slot &slot)
 {
@@ -77,6 +81,7 @@ HttpConnection::HttpConnection(QTcpSocket *socket, const HttpLimits &limits, Han
     socket->setParent(this);
     // Each answer is written whole at once: nothing is gained by waiting to fill a segment.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setReadBufferSize(maxHeadBytes + maxBodyBytes);
     active.start();
     since.start();
     timer.setSingleShot(true);
@@ -100,16 +105,34 @@ quint16 HttpConnection::localPort() const
 
 void HttpConnection::received()
 {
-    const QByteArray bytes = socket->readAll();
-    if (bytes.isEmpty() || closing)
-        return; // after a closing answer what comes is read only to be dropped
-    active.start();
-    const bool wasInRequest = reader.inRequest();
-    RequestReader::Fed fed = reader.feed(bytes);
-    if (reader.inRequest() && (!wasInRequest || !fed.requests.isEmpty()))
-        since.start(); // the first byte of the request now being received
+    if (!socket)
+        return;
+    if (closing) {
+        socket->readAll(); // after a closing answer what comes is read only to be dropped
+        return;
+    }
+    if (unhandled.empty() && !problem && owed.size() < maxOwed) {
+        const QByteArray bytes = socket->readAll();
+        if (!bytes.isEmpty()) {
+            active.start();
+            const bool wasInRequest = reader.inRequest();
+            RequestReader::Fed fed = reader.feed(bytes);
+            if (reader.inRequest() && (!wasInRequest || !fed.requests.isEmpty()))
+                since.start(); // the first byte of the request now being received
+            for (HttpRequest &request : fed.requests)
+                unhandled.push_back(std::move(request));
+            problem = fed.problem;
+        }
+    }
+    handOn();
+}
+
+void HttpConnection::handOn()
+{
     const QPointer<HttpConnection> self(this);
-    for (HttpRequest &request : fed.requests) {
+    while (!unhandled.empty() && owed.size() < maxOwed && !closing) {
+        HttpRequest request = std::move(unhandled.front());
+        unhandled.pop_front();
         auto slot = std::make_shared<Reply::Slot>();
         slot->closes = !request.keepAlive;
         slot->head = request.method == "HEAD";
@@ -119,8 +142,8 @@ void HttpConnection::received()
         if (!self)
             return;
     }
-    if (fed.problem)
-        refuse(*fed.problem);
+    if (unhandled.empty() && problem && !closing)
+        refuse(*std::exchange(problem, std::nullopt));
     else
         rearm();
 }
@@ -159,6 +182,8 @@ void HttpConnection::flush()
     }
     if (closing) // the service may be stopping: hand what is written to the system now
         socket->flush();
+    else if (owed.size() < maxOwed && (!unhandled.empty() || socket->bytesAvailable() > 0))
+        QMetaObject::invokeMethod(this, &HttpConnection::received, Qt::QueuedConnection);
     if (closing && owed.empty() && !ended && socket->bytesToWrite() == 0)
         endSending();
     else
@@ -169,6 +194,16 @@ void HttpConnection::closeAfterAnswers()
 {
     if (!socket)
         return;
+    // Requests read and not handed on yet are told to ask again.
+    for (const HttpRequest &request : std::exchange(unhandled, {})) {
+        auto slot = std::make_shared<Reply::Slot>();
+        slot->head = request.method == "HEAD";
+        slot->answer = Answer {503,
+            errorPage(
+                503, u"Service Unavailable"_s, u"The connection is closing before this request was read; ask again."_s),
+            {}};
+        owed.push_back(slot);
+    }
     closing = true;
     if (!owed.empty())
         owed.back()->closes = true;

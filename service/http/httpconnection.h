@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -55,7 +56,8 @@ private:
 // - a request the reader refuses (400, 413, 431, 501) is answered after the
 //   answers owed before it, and the connection closed;
 // - a request with "Connection: close", or HTTP/1.0 without keep-alive, has
-//   the connection closed right after its answer, which says so.
+//   the connection closed right after its answer, which says so;
+// - with 64 answers owed, nothing more is read until answers leave.
 // A connection is closed by ending the sending side once the last answer is
 // out and reading (and dropping) what the client still sends for a moment,
 // so that a client still writing reads its answers rather than a reset.
@@ -88,6 +90,7 @@ signals:
 
 private:
     void received();
+    void handOn();
     void flush();
     void refuse(const RequestReader::Problem &problem);
     void rearm();
@@ -98,6 +101,8 @@ private:
     HttpLimits limits;
     Handler handler;
     RequestReader reader;
+    std::deque<HttpRequest> unhandled; // read, waiting for fewer answers owed
+    std::optional<RequestReader::Problem> problem; // after `unhandled`
     std::deque<std::shared_ptr<Reply::Slot>> owed; // in request order
     QTimer timer;
     QElapsedTimer since; // the first byte of the request being received, or the start of idleness

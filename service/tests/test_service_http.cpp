@@ -1,4 +1,5 @@
 #include <memory>
+#include <numeric>
 #include <vector>
 
 #include <QHostAddress>
@@ -6,6 +7,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -67,6 +69,13 @@ private:
     ClientListener server;
     std::vector<std::pair<Reply, QJsonObject>> held;
 };
+
+// A form POST as raw bytes, with further header lines.
+QByteArray rawPost(const QByteArray &body, const QByteArray &headers = {})
+{
+    return "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n" + headers
+        + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
 
 } // namespace
 
@@ -196,6 +205,35 @@ private slots:
         QCOMPARE(fake.received.size(), 20);
     }
 
+    void readsNoFurtherThanItOwesAnswers()
+    {
+        // 70 requests in one write to the stand-in, which answers only once 65
+        // wait: its HTTP side, the service's, reads 64, and the rest once
+        // answers have left.
+        fake.mode = FakeLibreTranslate::Mode::Hold;
+        fake.holdUntil = 65;
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, fake.port);
+        QVERIFY(client.waitForConnected(5000));
+        QByteArray requests;
+        for (int i = 0; i < 70; ++i)
+            requests += rawPost(R"({"q": "n)" + QByteArray::number(i) + R"(", "target": "de"})");
+        client.write(requests);
+        QTRY_COMPARE(fake.received.size(), 64);
+        QTest::qWait(200); // time enough for a 65th to arrive
+        QCOMPARE(fake.received.size(), 64);
+        QCOMPARE(httpExchange(net, fake.url(), "POST", R"({"q": "release", "target": "fr"})").status, 200);
+        QByteArray answers;
+        QTRY_VERIFY_WITH_TIMEOUT((answers += client.readAll()).count("translatedText") == 70, 20000);
+        QList<int> order;
+        static const QRegularExpression answered(u"\\[de\\] n([0-9]+)\""_s);
+        for (auto found = answered.globalMatch(QString::fromUtf8(answers)); found.hasNext();)
+            order.append(found.next().captured(1).toInt());
+        QList<int> expected(70);
+        std::iota(expected.begin(), expected.end(), 0);
+        QCOMPARE(order, expected);
+    }
+
     void pipelinedRequestsAreAnsweredInOrder()
     {
         // Three requests on one connection before any answer: the first waits
@@ -206,12 +244,8 @@ private slots:
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, quint16(serviceUrl.port()));
         QVERIFY(client.waitForConnected(5000));
-        const auto request = [](const QByteArray &body, const QByteArray &headers = {}) {
-            return "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n" + headers
-                + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-        };
-        client.write(request(programForm("en", "de", "first")) + request(programForm("es", "es", "second"))
-            + request(programForm("es", "es", "third"), "Connection: close\r\n") + "NONSENSE\r\n\r\n");
+        client.write(rawPost(programForm("en", "de", "first")) + rawPost(programForm("es", "es", "second"))
+            + rawPost(programForm("es", "es", "third"), "Connection: close\r\n") + "NONSENSE\r\n\r\n");
         QTRY_COMPARE(fake.received.size(), 1);
         QTest::qWait(100); // time enough for an early second answer to arrive
         QCOMPARE(post(programForm("en", "fr", "release")).status, 200); // releases the first
@@ -233,10 +267,7 @@ private slots:
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, quint16(serviceUrl.port()));
         QVERIFY(client.waitForConnected(5000));
-        const QByteArray body = programForm("en", "fr", "waiting");
-        client.write("POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-                     "Content-Length: "
-            + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        client.write(rawPost(programForm("en", "fr", "waiting")));
         QTRY_COMPARE(fake.received.size(), 1);
         service->stop();
         QByteArray answer;
