@@ -4,8 +4,8 @@
 # for SECONDS) with LOAD_MEMORY_TEXTS=20 (every request asks one of 20 texts,
 # so all but the first 20 answers come from the translation memory). The
 # reference goes first in odd rounds and second in even ones, so both see the
-# same machine. Prints every run's summary, then each build's median answers
-# a second and p99.
+# same machine. Prints every run's summary (and a run that failed load/run.sh's
+# checks), then each build's median answers a second and p99.
 #   bench/service/load_against.sh REFERENCE_BUILD [SECONDS] [ROUNDS] [CONNECTIONS]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -17,9 +17,10 @@ for round in $(seq "$rounds"); do
   order=("$reference" build)
   [ $((round % 2)) -eq 0 ] && order=(build "$reference")
   for dir in "${order[@]}"; do
-    line=$(load/run.sh "$dir" "$seconds" "$connections" | grep '^answers ')
-    echo "round $round, $dir: $line"
-    echo "$dir|$line" >> "$results"
+    output=$(load/run.sh "$dir" "$seconds" "$connections" 2>&1) || echo "round $round, $dir: FAILED: $(tail -n 1 <<<"$output")"
+    line=$(grep '^answers ' <<<"$output" || true)
+    echo "round $round, $dir: $line; $(grep '^service RSS' <<<"$output" || true)"
+    [ -z "$line" ] || echo "$dir|$line" >> "$results"
   done
 done
 python3 - "$results" <<'EOF'
