@@ -3,10 +3,11 @@
 # translation service) or the tests.
 
 # qt6-base-dev also holds the CMake package of Qt SQL (Qt6Sql), which the
-# service's translation memory is built with; tarnix-fill reads and writes PO
-# files with gettext's libgettextpo.
-BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-httpserver-dev \
-  qt6-websockets-dev libgettextpo-dev
+# service's translation memory is built with; the service reads HTTP requests
+# with Boost.Beast's parser (libboost-dev: headers only, nothing at run time);
+# tarnix-fill reads and writes PO files with gettext's libgettextpo.
+BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev libboost-dev \
+  libgettextpo-dev
 # The validators of the desktop entry and the AppStream metadata, which tests
 # run; gettext's msgfmt, Qt's lupdate/lrelease and xmllint, which judge the
 # catalogs tarnix-fill writes; PostgreSQL, which the shared translation
@@ -113,14 +114,16 @@ soak: deps
 
 # The load test of tarnix-service: wrk (load/mix.lua) over LOAD_CONNECTIONS
 # connections for LOAD_SECONDS (at most 60), against an echoing engine stand-in
-# on loopback (load/run.sh).
+# on loopback (load/run.sh). LOAD_MEMORY_TEXTS=20 makes every request one of
+# 20 texts, answered from the translation memory after the first time.
 LOAD_SECONDS := 60
 LOAD_CONNECTIONS := 32
+LOAD_MEMORY_TEXTS := 0
 
 .PHONY: load
 load: build
 	@$(MAKE) --no-print-directory deps BUILD_DEPS="wrk python3"
-	load/run.sh build $(LOAD_SECONDS) $(LOAD_CONNECTIONS)
+	LOAD_MEMORY_TEXTS=$(LOAD_MEMORY_TEXTS) load/run.sh build $(LOAD_SECONDS) $(LOAD_CONNECTIONS)
 
 # The load on a shared translation memory: 8 services on one PostgreSQL
 # database (started on loopback in a scratch folder) for LOAD_SECONDS; then a

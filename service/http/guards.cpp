@@ -1,6 +1,6 @@
 #include "service/http/guards.h"
 
-#include <array>
+#include "service/http/requestreader.h"
 
 using namespace Qt::StringLiterals;
 
@@ -35,104 +35,58 @@ Refusal browserRefusal(const QString &note)
         u"This translation service answers only local programs, not requests made by a web browser."_s, note};
 }
 
-// The methods a request line may name: HTTP's own.
-constexpr std::array<QByteArrayView, 9> methods {
-    "GET", "HEAD", "POST", "PUT", "DELETE", "CONNECT", "OPTIONS", "TRACE", "PATCH"};
-
-bool isMethodPrefix(QByteArrayView word)
-{
-    for (const QByteArrayView method : methods) {
-        if (method.startsWith(word))
-            return true;
-    }
-    return false;
-}
-
-bool isMethod(QByteArrayView word)
-{
-    for (const QByteArrayView method : methods) {
-        if (method == word)
-            return true;
-    }
-    return false;
-}
-
-// A request target's characters: those of a URI's path, query and authority.
-bool isTargetChar(char c)
-{
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-        return true;
-    return QByteArrayView("-._~!$&'()*+,;=:@/?%[]").contains(c);
-}
-
-constexpr qsizetype maxRequestLine = 8 * 1024;
-
 } // namespace
 
-std::optional<Refusal> refuseRequest(const QList<QPair<QByteArray, QByteArray>> &headers, quint16 port)
+std::optional<Refusal> refuseRequest(const HttpRequest &request, quint16 port)
 {
-    for (const auto &[name, value] : headers) {
+    int hosts = 0;
+    for (const auto &[name, value] : request.headers) {
         if (name.compare("Origin", Qt::CaseInsensitive) == 0)
             return browserRefusal(u"Origin "_s + forLog(value));
         if (name.compare("Sec-Fetch-Site", Qt::CaseInsensitive) == 0
             && value.trimmed().compare("none", Qt::CaseInsensitive) != 0)
             return browserRefusal(u"Sec-Fetch-Site "_s + forLog(value));
+        hosts += name.compare("Host", Qt::CaseInsensitive) == 0;
     }
-    for (const auto &[name, value] : headers) {
+    if (request.version >= 11 && hosts != 1)
+        return Refusal {400, u"Bad Request"_s, u"An HTTP/1.1 request names its host in exactly one Host header."_s,
+            hosts ? u"two Host headers"_s : u"no Host header"_s};
+    const auto misdirected = [](const QString &named) {
+        return Refusal {421, u"Misdirected Request"_s,
+            u"This translation service answers only requests addressed to 127.0.0.1, localhost or [::1]."_s, named};
+    };
+    for (const auto &[name, value] : request.headers) {
         if (name.compare("Host", Qt::CaseInsensitive) == 0 && !isLoopbackHost(value, port))
-            return Refusal {421, u"Misdirected Request"_s,
-                u"This translation service answers only requests addressed to 127.0.0.1, localhost or [::1]."_s,
-                u"Host "_s + forLog(value)};
+            return misdirected(u"Host "_s + forLog(value));
     }
+    if (const auto authority = targetAuthority(request.target);
+        authority && !isLoopbackHost(authority->toByteArray(), port))
+        return misdirected(u"target "_s + forLog(request.target));
     return std::nullopt;
 }
 
-RequestLineCheck checkRequestLine(QByteArrayView received)
+std::optional<QByteArrayView> targetAuthority(QByteArrayView target)
 {
-    // Empty lines before a request line are allowed (a client may end a body with one).
-    qsizetype start = 0;
-    while (start < received.size() && (received[start] == '\r' || received[start] == '\n'))
-        ++start;
-    const QByteArrayView line = received.sliced(start);
-    const qsizetype end = line.indexOf('\n');
-    if (end < 0 && line.size() > maxRequestLine)
-        return RequestLineCheck::NotHttp;
-    const bool complete = end >= 0;
-    QByteArrayView text = complete ? line.first(end) : line;
-    if (text.endsWith('\r'))
-        text.chop(1); // the line's CR, or one whose LF is still on its way
+    const qsizetype scheme = target.indexOf("://");
+    if (scheme <= 0 || target.first(scheme).contains('/'))
+        return std::nullopt;
+    const QByteArrayView rest = target.sliced(scheme + 3);
+    qsizetype end = 0;
+    while (end < rest.size() && rest[end] != '/' && rest[end] != '?')
+        ++end;
+    return rest.first(end);
+}
 
-    const qsizetype methodEnd = text.indexOf(' ');
-    const QByteArrayView method = methodEnd < 0 ? text : text.first(methodEnd);
-    if (methodEnd < 0)
-        return !complete && isMethodPrefix(method) ? RequestLineCheck::Incomplete : RequestLineCheck::NotHttp;
-    if (!isMethod(method))
-        return RequestLineCheck::NotHttp;
-
-    const QByteArrayView rest = text.sliced(methodEnd + 1);
-    const qsizetype targetEnd = rest.indexOf(' ');
-    const QByteArrayView target = targetEnd < 0 ? rest : rest.first(targetEnd);
-    for (const char c : target) {
-        if (!isTargetChar(c))
-            return RequestLineCheck::NotHttp;
+QByteArrayView targetPath(QByteArrayView target)
+{
+    if (const auto authority = targetAuthority(target)) {
+        const qsizetype start = authority->data() + authority->size() - target.data();
+        target = target.sliced(start);
+        if (target.isEmpty() || target.front() == '?')
+            return "/"; // "http://host" and "http://host?q" stand for the root
     }
-    if (targetEnd < 0)
-        return complete ? RequestLineCheck::NotHttp : RequestLineCheck::Incomplete;
-    if (target.isEmpty())
-        return RequestLineCheck::NotHttp;
-
-    // "HTTP/1." and one digit, then the end of the line.
-    const QByteArrayView version = rest.sliced(targetEnd + 1);
-    constexpr QByteArrayView prefix = "HTTP/1.";
-    const qsizetype known = std::min(version.size(), prefix.size());
-    if (version.first(known) != prefix.first(known))
-        return RequestLineCheck::NotHttp;
-    if (version.size() > prefix.size()
-        && (version.size() > prefix.size() + 1 || version.back() < '0' || version.back() > '9'))
-        return RequestLineCheck::NotHttp;
-    if (!complete)
-        return RequestLineCheck::Incomplete;
-    return version.size() == prefix.size() + 1 ? RequestLineCheck::Http : RequestLineCheck::NotHttp;
+    const qsizetype query = target.indexOf('?');
+    return query < 0 ? target : target.first(query);
 }
 
 } // namespace tarnix::service

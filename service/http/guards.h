@@ -2,18 +2,17 @@
 
 #include <optional>
 
-#include <QByteArray>
 #include <QByteArrayView>
-#include <QList>
-#include <QPair>
 #include <QString>
 
 namespace tarnix::service {
 
+struct HttpRequest;
+
 // Why a request is refused before it is read as a translation request.
 struct Refusal
 {
-    int status = 0; // 403 or 421
+    int status = 0; // 400, 403 or 421
     QString reason; // the status's reason phrase
     QString message; // for the page
     QString logNote; // for the log line: which header, and its value
@@ -25,18 +24,16 @@ struct Refusal
 // typed) is refused with 403, so no web page can spend the user's engines. A
 // Host that is not 127.0.0.1, localhost or [::1] (with no port or the
 // service's `port`) is 421: a page that rebinds its own name to 127.0.0.1
-// still sends that name. Header names are matched without regard to case.
-std::optional<Refusal> refuseRequest(const QList<QPair<QByteArray, QByteArray>> &headers, quint16 port);
+// still sends that name; so is a request target in absolute form
+// ("http://host/") naming another host, which HTTP says stands above the
+// Host header. An HTTP/1.1 request without exactly one Host is 400. Header
+// names are matched without regard to case.
+std::optional<Refusal> refuseRequest(const HttpRequest &request, quint16 port);
 
-enum class RequestLineCheck {
-    Incomplete, // could still become an HTTP request line
-    Http, // "METHOD target HTTP/1.x", complete
-    NotHttp, // cannot be one: answered 400 and closed
-};
-
-// The start of a request as received so far: its first line, up to the
-// line feed if one arrived, judged as an HTTP/1.x request line. A line longer
-// than 8 KiB is not one.
-RequestLineCheck checkRequestLine(QByteArrayView received);
+// A request target's host and port when it is in absolute form
+// ("http://127.0.0.1:7317/" gives "127.0.0.1:7317"); nothing for a path.
+std::optional<QByteArrayView> targetAuthority(QByteArrayView target);
+// A request target's path without its query: "/" for "/?a=b" and for "http://127.0.0.1:7317/".
+QByteArrayView targetPath(QByteArrayView target);
 
 } // namespace tarnix::service

@@ -40,4 +40,38 @@ QByteArray errorPage(int status, QStringView reason, QStringView message)
     return page.toUtf8();
 }
 
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 408:
+        return "Request Timeout";
+    case 413:
+        return "Payload Too Large";
+    case 415:
+        return "Unsupported Media Type";
+    case 421:
+        return "Misdirected Request";
+    case 422:
+        return "Unprocessable Entity";
+    case 431:
+        return "Request Header Fields Too Large";
+    case 501:
+        return "Not Implemented";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Unknown";
+    }
+}
+
 } // namespace tarnix::service

@@ -20,4 +20,7 @@ QByteArray translationPage(QStringView translation);
 // finds no translation in it.
 QByteArray errorPage(int status, QStringView reason, QStringView message);
 
+// The reason phrase of a status the service answers with ("Not Found").
+QByteArray reasonPhrase(int status);
+
 } // namespace tarnix::service

@@ -5,19 +5,18 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QHostAddress>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
 #include <QPointer>
-#include <QTcpSocket>
 
 #include "service/engines/engine.h"
 #include "service/engines/wholetext.h"
 #include "service/http/clientlistener.h"
 #include "service/http/form.h"
 #include "service/http/guards.h"
+#include "service/http/httpconnection.h"
 #include "service/http/logescape.h"
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
+#include "service/http/requestreader.h"
 #include "service/text/languagetags.h"
 #include "service/text/placeholders.h"
 #include "service/text/translationtext.h"
@@ -28,9 +27,16 @@ namespace tarnix::service {
 
 namespace {
 
-using Status = QHttpServerResponder::StatusCode;
-
-const QByteArray htmlType = QByteArrayLiteral("text/html; charset=utf-8");
+// The statuses the service answers with.
+enum class Status {
+    Ok = 200,
+    BadRequest = 400,
+    NotFound = 404,
+    MethodNotAllowed = 405,
+    UnsupportedMediaType = 415,
+    UnprocessableEntity = 422,
+    ServiceUnavailable = 503,
+};
 
 // A placeholder named in a log line and an error page: on one line, short.
 QString oneLine(QString text, qsizetype most = 120)
@@ -44,60 +50,55 @@ QString oneLine(QString text, qsizetype most = 120)
 
 } // namespace
 
-// Everything one answer needs once the engine is done; the request object
-// itself is gone by then.
+// Everything one answer needs once the engine is done; the request itself
+// is gone by then.
 struct TranslationService::Exchange
 {
-    QHttpServerResponder responder;
-    QPointer<QTcpSocket> socket;
+    Reply reply;
     QElapsedTimer clock;
     QString source;
     QString target;
     qsizetype characters = 0;
     QString engine; // the engine that answered, for the log
-    std::optional<Status> status; // set once the answer is known
-    QByteArray page;
-    std::function<void()> answered;
     bool fromMemory = false;
     QString note; // why a request was refused, for the log
+    std::function<void()> forget; // takes it off the service's waiting list; called once
 
-    void answer(Status answerStatus, const QByteArray &answerPage)
+    ~Exchange()
     {
-        if (status) // answered "stopping" before the engine came back
-            return;
-        status = answerStatus;
-        page = answerPage;
-        qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, int(answerStatus),
-                                 clock.elapsed(), characters, engine, fromMemory)
-                + (note.isEmpty() ? QString() : u" ("_s + escapeForLog(note) + u')');
-        answered();
+        if (forget)
+            forget();
     }
 
-    void fail(Status answerStatus, const QString &reason, const QString &message)
+    void answer(int status, const QByteArray &page)
+    {
+        if (reply.sent()) // answered "stopping" before the engine came back
+            return;
+        qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, status, clock.elapsed(),
+                                 characters, engine, fromMemory)
+                + (note.isEmpty() ? QString() : u" ("_s + escapeForLog(note) + u')');
+        Answer sent {status, page, {}};
+        if (status == int(Status::MethodNotAllowed))
+            sent.headers.append({"Allow"_ba, "POST"_ba});
+        else if (fromMemory && status == int(Status::Ok)) // tarnix-fill counts these; the window ignores the header
+            sent.headers.append({"X-Tarnix-Memory"_ba, "yes"_ba});
+        reply.send(std::move(sent));
+        if (forget)
+            std::exchange(forget, nullptr)();
+    }
+
+    void answer(Status status, const QByteArray &page) { answer(int(status), page); }
+
+    void fail(int status, const QString &reason, const QString &message)
     {
         // Every refusal says why in the log; the error page's sentence, cut
         // short, where no shorter note was set (it never holds the text).
         if (note.isEmpty())
             note = oneLine(message, 160);
-        answer(answerStatus, errorPage(int(answerStatus), reason, message));
+        answer(status, errorPage(status, reason, message));
     }
 
-    void write(bool closing)
-    {
-        // A client that gave up (a cancelled run) has closed its connection.
-        if (!socket || socket->state() != QAbstractSocket::ConnectedState)
-            return;
-        responder.writeStatusLine(*status);
-        responder.writeHeader("Content-Type", htmlType);
-        if (*status == Status::MethodNotAllowed)
-            responder.writeHeader("Allow", "POST");
-        else if (fromMemory) // tarnix-fill counts these; the window ignores the header
-            responder.writeHeader("X-Tarnix-Memory", "yes");
-        if (closing)
-            responder.writeHeader("Connection", "close");
-        responder.writeHeader("Content-Length", QByteArray::number(page.size()));
-        responder.writeBody(page);
-    }
+    void fail(Status status, const QString &reason, const QString &message) { fail(int(status), reason, message); }
 };
 
 namespace {
@@ -112,126 +113,81 @@ bool isFormContentType(const QByteArray &contentType)
 
 TranslationService::TranslationService(Engine *engine, const HttpLimits &limits, QObject *parent)
     : QObject(parent)
-    , listener(new ClientListener(limits, this))
+    , listener(new ClientListener(
+          limits, [this](HttpRequest request, Reply reply) { handle(request, reply); }, this))
     , engine(engine)
 {
     connect(listener, &ClientListener::idle, this, &TranslationService::idle);
-    server.route(u"/"_s, [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
-        handle(request, std::move(responder));
-    });
-    server.setMissingHandler([this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
-        if (const auto exchange = open(request, std::move(responder)))
-            exchange->fail(Status::NotFound, u"Not Found"_s, u"Translation requests are posted to \"/\"."_s);
-    });
 }
 
 TranslationService::~TranslationService() = default;
 
-// Every request passes here first: one refused by the guards is answered at
-// once, and no exchange is returned for it.
-std::shared_ptr<TranslationService::Exchange> TranslationService::open(
-    const QHttpServerRequest &request, QHttpServerResponder &&responder)
-{
-    QTcpSocket *socket = responder.socket();
-    listener->requestRead(socket);
-    auto exchange =
-        std::make_shared<Exchange>(Exchange {std::move(responder), socket, {}, {}, {}, 0, {}, {}, {}, {}, false, {}});
-    exchange->clock.start();
-    exchange->answered = [service = QPointer<TranslationService>(this), socket]() {
-        if (service)
-            service->writeAnswers(socket);
-    };
-    auto queue = queues.find(socket);
-    if (queue == queues.end()) {
-        queue = queues.insert(socket, {});
-        connect(socket, &QObject::destroyed, this, [this, socket]() { queues.remove(socket); });
-    }
-    queue->push_back(exchange);
-    if (const auto refusal = refuseRequest(request.headers(), socket->localPort())) {
-        exchange->note = u"refused: "_s + refusal->logNote;
-        exchange->fail(Status(refusal->status), refusal->reason, refusal->message);
-        return nullptr;
-    }
-    return exchange;
-}
-
-void TranslationService::writeAnswers(QTcpSocket *socket)
-{
-    // A client may send its next request before the answer to the last one
-    // (HTTP pipelining): answers leave in the order of the requests.
-    auto queue = queues.find(socket);
-    if (queue == queues.end())
-        return;
-    while (!queue->empty() && queue->front()->status) {
-        queue->front()->write(stopping || listener->closesAfterAnswer(socket));
-        queue->pop_front();
-        listener->answerSent(socket);
-    }
-}
-
 quint16 TranslationService::listen(quint16 port)
 {
-    return listener->listen(QHostAddress::LocalHost, port) ? serve() : 0;
+    return serving(listener->listen(QHostAddress::LocalHost, port));
 }
 
 quint16 TranslationService::listenOn(qintptr descriptor)
 {
     // Clients reach this socket from wherever its unit lets them; it must be loopback only.
-    return listener->setSocketDescriptor(descriptor) && listener->isListening()
-            && listener->serverAddress().isLoopback()
-        ? serve()
-        : 0;
+    return serving(
+        listener->setSocketDescriptor(descriptor) && listener->isListening() && listener->serverAddress().isLoopback());
+}
+
+quint16 TranslationService::serving(bool listening)
+{
+    port = listening ? listener->serverPort() : 0;
+    return port;
 }
 
 void TranslationService::stop()
 {
-    listener->close();
-    stopping = true;
-    // A copy: answering empties the queues.
-    const auto waiting = queues;
-    for (auto queue = waiting.cbegin(); queue != waiting.cend(); ++queue) {
-        for (const auto &exchange : queue.value()) {
-            if (!exchange->status) {
-                exchange->note = u"stopping"_s;
-                exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
-                    u"The translation service is stopping; ask again once it runs."_s);
-            }
+    // First, so that the answers below close their connections.
+    listener->stop();
+    // A copy: answering empties the list.
+    const auto unanswered = waiting;
+    for (const std::weak_ptr<Exchange> &weak : unanswered) {
+        if (const auto exchange = weak.lock()) {
+            exchange->note = u"stopping"_s;
+            exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                u"The translation service is stopping; ask again once it runs."_s);
         }
     }
-    for (QTcpSocket *socket : listener->findChildren<QTcpSocket *>()) {
-        socket->flush();
-        socket->disconnectFromHost();
-    }
 }
 
-quint16 TranslationService::serve()
+void TranslationService::handle(const HttpRequest &request, const Reply &reply)
 {
-    server.bind(listener);
-    return listener->serverPort();
-}
-
-void TranslationService::handle(const QHttpServerRequest &request, QHttpServerResponder &&responder)
-{
-    const std::shared_ptr<Exchange> exchange = open(request, std::move(responder));
-    if (!exchange)
+    const auto exchange = std::make_shared<Exchange>(Exchange {reply, {}, {}, {}, 0, {}, false, {}, {}});
+    exchange->clock.start();
+    const auto place = waiting.insert(waiting.end(), exchange);
+    exchange->forget = [service = QPointer<TranslationService>(this), place]() {
+        if (service)
+            service->waiting.erase(place);
+    };
+    if (const auto refusal = refuseRequest(request, port)) {
+        exchange->note = u"refused: "_s + refusal->logNote;
+        exchange->fail(refusal->status, refusal->reason, refusal->message);
         return;
-
-    if (request.method() != QHttpServerRequest::Method::Post) {
+    }
+    if (targetPath(request.target) != "/") {
+        exchange->fail(Status::NotFound, u"Not Found"_s, u"Translation requests are posted to \"/\"."_s);
+        return;
+    }
+    if (request.method != "POST") {
         exchange->fail(Status::MethodNotAllowed, u"Method Not Allowed"_s, u"Translation requests use POST."_s);
         return;
     }
-    const QByteArray body = request.body();
-    if (body.size() > maxBodyBytes) {
-        exchange->fail(Status::PayloadTooLarge, u"Payload Too Large"_s,
-            u"The request body is larger than %1 bytes."_s.arg(maxBodyBytes));
-        return;
+    QByteArray contentType;
+    for (const auto &[name, value] : request.headers) {
+        if (name.compare("Content-Type", Qt::CaseInsensitive) == 0)
+            contentType = value;
     }
-    if (!isFormContentType(request.value("Content-Type"))) {
+    if (!isFormContentType(contentType)) {
         exchange->fail(Status::UnsupportedMediaType, u"Unsupported Media Type"_s,
             u"The body must be application/x-www-form-urlencoded."_s);
         return;
     }
-    const auto parsed = parseTranslationForm(body);
+    const auto parsed = parseTranslationForm(request.body);
     if (const auto *error = std::get_if<FormError>(&parsed)) {
         exchange->fail(Status::BadRequest, u"Bad Request"_s, error->message);
         return;

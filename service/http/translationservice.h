@@ -1,31 +1,26 @@
 #pragma once
 
-#include <deque>
+#include <list>
 #include <memory>
-#include <optional>
 
-#include <QHash>
-#include <QHttpServer>
 #include <QObject>
 
 #include "service/http/httplimits.h"
 #include "service/text/keptterms.h"
 
-class QHttpServerRequest;
-class QHttpServerResponder;
-class QTcpSocket;
-
 namespace tarnix::service {
 
 class ClientListener;
 class Engine;
-struct EngineResult;
+class Reply;
+struct HttpRequest;
 
 // The HTTP side of the service: a form POST to "/" in, a page with the
 // translation between the two markers out, on 127.0.0.1 only. Answers are
 // sent when the engine is done, so many requests are in flight at once.
-// Requests from web browsers and for other host names are refused, and
-// connections are kept within `limits` (see ClientListener).
+// Requests from web browsers and for other host names are refused (see
+// refuseRequest), and connections are kept within `limits` (see
+// ClientListener and HttpConnection).
 class TranslationService : public QObject
 {
     Q_OBJECT
@@ -55,18 +50,14 @@ signals:
 private:
     struct Exchange;
 
-    quint16 serve();
-    void handle(const QHttpServerRequest &request, QHttpServerResponder &&responder);
-    std::shared_ptr<Exchange> open(const QHttpServerRequest &request, QHttpServerResponder &&responder);
-    void writeAnswers(QTcpSocket *socket);
+    quint16 serving(bool listening);
+    void handle(const HttpRequest &request, const Reply &reply);
 
-    // Each connection's exchanges in the order of their requests. Declared
-    // before the server, so it outlives the server's sockets.
-    QHash<QTcpSocket *, std::deque<std::shared_ptr<Exchange>>> queues;
-    QHttpServer server;
-    ClientListener *listener; // the server's child once it listens
+    // The exchanges not answered yet, which stop() answers.
+    std::list<std::weak_ptr<Exchange>> waiting;
+    ClientListener *listener;
     Engine *engine;
-    bool stopping = false;
+    quint16 port = 0; // the one listened on, which a request's Host may name
     KeptTerms terms;
 };
 

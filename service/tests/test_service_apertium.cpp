@@ -160,6 +160,11 @@ private slots:
             << QStringList {u".register"_s, u"%%g[2367],{#scratch|symbolname|#ignore}"_s};
         QTest::newRow("dotted option to spanish")
             << "es"_ba << u"deprecated by '-Dapi.prefix={PREFIX}'"_s << QStringList {u"'-Dapi.prefix={PREFIX}'"_s};
+        // Characters engines drop or change; U+FFFE made APy read the rest as byte-swapped UTF-16.
+        QTest::newRow("a byte order mark alone") << "es"_ba << u"\uFEFF"_s << QStringList {u"\uFEFF"_s};
+        QTest::newRow("invisible characters to spanish")
+            << "es"_ba << u"\uFEFFHello\x1b[1m world\x1b[0m, good\u00ADbye "_s + QChar(0) + u"\uFFFE friends"_s
+            << QStringList {u"\uFEFF"_s, u"\x1b[1m"_s, u"\x1b[0m"_s, u"\u00AD"_s, QChar(0) + u"\uFFFE"_s};
     }
     void placeholdersSurvive()
     {

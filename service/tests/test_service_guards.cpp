@@ -37,6 +37,16 @@ QByteArray sameLanguagePost(const QByteArray &host, const QByteArray &headers)
         + "\r\n\r\n" + body;
 }
 
+// The status codes of the answers in `answers`, in order.
+QList<int> statusesOf(const QByteArray &answers)
+{
+    static const QRegularExpression statusLine(u"(?:^|\n)HTTP/1\\.1 ([0-9]{3}) "_s);
+    QList<int> statuses;
+    for (auto found = statusLine.globalMatch(QString::fromLatin1(answers)); found.hasNext();)
+        statuses.append(found.next().captured(1).toInt());
+    return statuses;
+}
+
 // The status line's code of the answer to `bytes` sent on a fresh connection.
 int statusOf(quint16 port, const QByteArray &bytes)
 {
@@ -47,25 +57,7 @@ int statusOf(quint16 port, const QByteArray &bytes)
     QByteArray answer;
     [[maybe_unused]] const bool answered =
         QTest::qWaitFor([&] { return (answer += socket.readAll()).contains("\r\n"); }, 5000);
-    return answer.startsWith("HTTP/1.1 ") ? answer.mid(9, 3).toInt() : 0;
-}
-
-// Everything the service sends back to `bytes` until it closes the
-// connection (empty after 5 s without a close).
-QByteArray answersUntilClosed(quint16 port, const QByteArray &bytes)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    socket.waitForConnected(5000);
-    socket.write(bytes);
-    QByteArray answers;
-    const bool closed = QTest::qWaitFor(
-        [&] {
-            answers += socket.readAll();
-            return socket.state() == QAbstractSocket::UnconnectedState;
-        },
-        5000);
-    return closed ? answers + socket.readAll() : QByteArray();
+    return statusesOf(answer).value(0);
 }
 
 int openDescriptors()
@@ -84,82 +76,149 @@ class TestServiceGuards : public QObject
     LibreTranslateEngine unusedEngine {QUrl(u"http://127.0.0.1:9"_s), QString()};
 
 private slots:
-    void refusesBrowsersAndOtherHosts_data()
+    // Raw bytes on one connection, written in pieces 100 ms apart: the
+    // statuses answered, one per request and in order, and whether the
+    // service then closes the connection.
+    void answersEachRequestOnceInOrder_data()
     {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArrayList>("writes");
+        QTest::addColumn<QList<int>>("statuses");
+        QTest::addColumn<bool>("closes");
         const QByteArray local = "127.0.0.1:%1";
-        QTest::newRow("the program's request") << sameLanguagePost(local, {}) << 200;
-        QTest::newRow("localhost, no port") << sameLanguagePost("localhost", {}) << 200;
-        QTest::newRow("[::1] with port") << sameLanguagePost("[::1]:%1", {}) << 200;
-        QTest::newRow("address typed into a browser") << sameLanguagePost(local, "Sec-Fetch-Site: none\r\n") << 200;
-        QTest::newRow("form posted by a web page")
-            << sameLanguagePost(local, "Origin: https://evil.example\r\n") << 403;
-        QTest::newRow("Origin null") << sameLanguagePost(local, "origin: null\r\n") << 403;
-        QTest::newRow("cross-site fetch") << sameLanguagePost(local, "Sec-Fetch-Site: cross-site\r\n") << 403;
-        QTest::newRow("same-origin fetch") << sameLanguagePost(local, "Sec-Fetch-Site: same-origin\r\n") << 403;
-        QTest::newRow("rebound name") << sameLanguagePost("attacker.example:%1", {}) << 421;
-        QTest::newRow("localhost, another port") << sameLanguagePost("localhost:1", {}) << 421;
-        QTest::newRow("loopback name with a suffix") << sameLanguagePost("localhost.evil.example", {}) << 421;
-        QTest::newRow("garbage line") << "NONSENSE\r\n\r\n"_ba << 400;
-        QTest::newRow("TLS hello") << "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03"_ba << 400;
-        QTest::newRow("no version") << "GET /\r\n\r\n"_ba << 400;
-        QTest::newRow("angle brackets in the target") << "GET /<b> HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"_ba << 400;
-        QTest::newRow("HTTP/2 preface") << "PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n"_ba << 400;
-    }
-    void refusesBrowsersAndOtherHosts()
-    {
-        QFETCH(QByteArray, request);
-        QFETCH(int, status);
-        TranslationService service(&unusedEngine);
-        const quint16 port = service.listen(0);
-        QCOMPARE(statusOf(port, request.replace("%1", QByteArray::number(port))), status);
-    }
-
-    void answersEachRequestOnceAndCloses_data()
-    {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<int>("status");
+        const auto post = [](const QByteArray &headers = {}, const QByteArray &host = "127.0.0.1") {
+            return sameLanguagePost(host, headers);
+        };
         const QByteArray start =
             "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n";
         const QByteArray body = "sl=en&tl=en&text=Hi";
-        const auto post = [&](const QByteArray &headers) { return start + headers + "\r\n" + body; };
+        const auto framed = [&](const QByteArray &headers) { return start + headers + "\r\n" + body; };
+        const auto chunked = [&](const QByteArray &chunks) {
+            return start + "Transfer-Encoding: chunked\r\n\r\n" + chunks;
+        };
         const QByteArray length = "Content-Length: 19\r\n";
+        const QByteArray get = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+        const QByteArray close = "Connection: close\r\n";
+        QByteArray manyLines;
+        for (int i = 0; i <= 100; ++i)
+            manyLines += "X-Line-" + QByteArray::number(i) + ": 1\r\n";
+        using S = QList<int>;
+        // Who may use it.
+        QTest::newRow("the program's request") << QByteArrayList {post({}, local)} << S {200} << false;
+        QTest::newRow("localhost, no port") << QByteArrayList {post({}, "localhost")} << S {200} << false;
+        QTest::newRow("[::1] with port") << QByteArrayList {post({}, "[::1]:%1")} << S {200} << false;
+        QTest::newRow("address typed into a browser")
+            << QByteArrayList {post("Sec-Fetch-Site: none\r\n")} << S {200} << false;
+        QTest::newRow("form posted by a web page")
+            << QByteArrayList {post("Origin: https://evil.example\r\n")} << S {403} << false;
+        QTest::newRow("Origin null") << QByteArrayList {post("origin: null\r\n")} << S {403} << false;
+        QTest::newRow("cross-site fetch")
+            << QByteArrayList {post("Sec-Fetch-Site: cross-site\r\n")} << S {403} << false;
+        QTest::newRow("same-origin fetch")
+            << QByteArrayList {post("Sec-Fetch-Site: same-origin\r\n")} << S {403} << false;
+        QTest::newRow("rebound name") << QByteArrayList {post({}, "attacker.example:%1")} << S {421} << false;
+        QTest::newRow("localhost, another port") << QByteArrayList {post({}, "localhost:1")} << S {421} << false;
+        QTest::newRow("loopback name with a suffix")
+            << QByteArrayList {post({}, "localhost.evil.example")} << S {421} << false;
+        QTest::newRow("absolute target naming another host")
+            << QByteArrayList {post().replace("POST / ", "POST http://evil.example/ ")} << S {421} << false;
+        QTest::newRow("absolute target naming loopback")
+            << QByteArrayList {post().replace("POST / ", "POST http://127.0.0.1:%1/ ")} << S {200} << false;
+        QTest::newRow("no Host") << QByteArrayList {framed(length).replace("Host: 127.0.0.1\r\n", "")} << S {400}
+                                 << false;
+        QTest::newRow("two Hosts") << QByteArrayList {post("Host: 127.0.0.1\r\n")} << S {400} << false;
+        // What is no HTTP/1.1 request.
+        QTest::newRow("garbage line") << QByteArrayList {"NONSENSE\r\n\r\n"} << S {400} << true;
+        QTest::newRow("TLS hello") << QByteArrayList {"\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03"_ba} << S {400}
+                                   << true;
+        QTest::newRow("no version") << QByteArrayList {"GET /\r\n\r\n"} << S {400} << true;
+        QTest::newRow("angle brackets in the target")
+            << QByteArrayList {QByteArray(get).replace("/ ", "/<b> ") + "\r\n"} << S {400} << true;
+        QTest::newRow("HTTP/2 preface") << QByteArrayList {"PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n"} << S {400} << true;
+        // Framing that two readers could take differently is refused.
         QTest::newRow("line without a colon, Origin before it")
-            << post("Origin: http://evil.example\r\n" + length + "NoColonHere\r\n") << 400;
-        QTest::newRow("Content-Length -1") << post("Content-Length: -1\r\n") << 400;
-        QTest::newRow("Content-Length of 20 digits") << post("Content-Length: 99999999999999999999\r\n") << 400;
-        QTest::newRow("Content-Length in hex") << post("Content-Length: 0x13\r\n") << 400;
-        QTest::newRow("two Content-Lengths") << post(length + "Content-Length: 5\r\n") << 400;
-        QTest::newRow("the same Content-Length twice") << post(length + length) << 400;
-        QTest::newRow("Content-Length and chunked") << post(length + "Transfer-Encoding: chunked\r\n") << 400;
-        QTest::newRow("bad chunk size") << start + "Transfer-Encoding: chunked\r\n\r\nzz\r\n" + body + "\r\n0\r\n\r\n"
-                                        << 400;
-        QTest::newRow("chunk longer than its size") << start + "Transfer-Encoding: chunked\r\n\r\n5\r\n" + body
-                + "\r\n0\r\n\r\n" << 400;
-        QTest::newRow("gzip transfer coding") << post("Transfer-Encoding: gzip\r\n") << 501;
-        QTest::newRow("folded header") << post(length + "X-Note: a\r\n b\r\n") << 400;
-        QTest::newRow("space before the colon") << post("Content-Length : 19\r\n") << 400;
-        QTest::newRow("no Host") << "POST / HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"_ba + length
-                + "\r\n" + body << 400;
-        QTest::newRow("Connection: close") << post(length + "Connection: close\r\n") << 200;
+            << QByteArrayList {framed("Origin: http://evil.example\r\n" + length + "NoColonHere\r\n")} << S {400}
+            << true;
+        QTest::newRow("space before the colon")
+            << QByteArrayList {framed("Content-Length : 19\r\n")} << S {400} << true;
+        QTest::newRow("Content-Length -1") << QByteArrayList {framed("Content-Length: -1\r\n")} << S {400} << true;
+        QTest::newRow("Content-Length in hex")
+            << QByteArrayList {framed("Content-Length: 0x13\r\n")} << S {400} << true;
+        QTest::newRow("two Content-Lengths")
+            << QByteArrayList {framed(length + "Content-Length: 5\r\n")} << S {400} << true;
+        QTest::newRow("the same Content-Length twice") << QByteArrayList {framed(length + length)} << S {400} << true;
+        QTest::newRow("Content-Length and chunked")
+            << QByteArrayList {framed(length + "Transfer-Encoding: chunked\r\n")} << S {400} << true;
+        QTest::newRow("gzip transfer coding")
+            << QByteArrayList {framed("Transfer-Encoding: gzip\r\n")} << S {501} << true;
+        QTest::newRow("bad chunk size") << QByteArrayList {chunked("zz\r\n" + body + "\r\n0\r\n\r\n")} << S {400}
+                                        << true;
+        QTest::newRow("chunk longer than its size")
+            << QByteArrayList {chunked("5\r\n" + body + "\r\n0\r\n\r\n")} << S {400} << true;
+        QTest::newRow("chunk ended by a bare LF")
+            << QByteArrayList {chunked("13\r\n" + body + "\n0\r\n\r\n")} << S {400} << true;
+        QTest::newRow("101 header lines") << QByteArrayList {framed(length + manyLines)} << S {431} << true;
+        // Pipelined, in pieces, closed: one answer each, in order.
+        QTest::newRow("pipelined, split inside the second")
+            << QByteArrayList {post() + post().first(30), post().sliced(30)} << S {200, 200} << false;
+        QTest::newRow("three pipelined, the third closes")
+            << QByteArrayList {post() + post() + post(close)} << S {200, 200, 200} << true;
+        QTest::newRow("good, then malformed")
+            << QByteArrayList {post() + "POST / HTTP/1.1\r\nNoColon\r\n\r\n"} << S {200, 400} << true;
+        QTest::newRow("bytes after a body: the next request")
+            << QByteArrayList {post() + get + "\r\n"} << S {200, 405} << false;
+        QTest::newRow("bytes after a body: garbage")
+            << QByteArrayList {post() + "GARBAGE\r\n\r\n"} << S {200, 400} << true;
+        QTest::newRow("chunked with extension and trailer, in pieces")
+            << QByteArrayList {chunked("13;x=1\r\n" + body.first(5)), body.sliced(5) + "\r\n0\r\nX-T: 1\r\n\r\n"}
+            << S {200} << false;
+        QTest::newRow("chunked, then close") << QByteArrayList {framed(close + "Transfer-Encoding: chunked\r\n")
+                                                                    .replace(body, "13\r\n" + body + "\r\n0\r\n\r\n")}
+                                             << S {200} << true;
         QTest::newRow("HTTP/1.0 without keep-alive")
-            << "POST / HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\n"_ba + length + "\r\n" + body
-            << 200;
-        QTest::newRow("kept alive, then close") << post(length) + post(length + "Connection: close\r\n") << 200;
-        QTest::newRow("chunked, then close")
-            << start + "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n13;x=1\r\n" + body + "\r\n0\r\n\r\n"
-            << 200;
+            << QByteArrayList {framed(length).replace("HTTP/1.1", "HTTP/1.0")} << S {200} << true;
+        QTest::newRow("HTTP/1.0 with keep-alive, twice") << QByteArrayList {
+            framed(length + "Connection: keep-alive\r\n")
+                .replace("HTTP/1.1", "HTTP/1.0")
+                .repeated(2)} << S {200, 200} << false;
+        QTest::newRow("HEAD, then a POST")
+            << QByteArrayList {QByteArray(get).replace("GET", "HEAD") + "\r\n" + post()} << S {405, 200} << false;
+        QTest::newRow("TRACE") << QByteArrayList {QByteArray(get).replace("GET", "TRACE") + "\r\n"} << S {405} << false;
+        QTest::newRow("WebSocket upgrade of a GET") << QByteArrayList {get
+            + "Connection: Upgrade\r\nUpgrade: websocket\r\nSec-WebSocket-Version: 13\r\n"
+              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n"
+            + post()} << S {405, 200} << false;
+        QTest::newRow("WebSocket upgrade of a POST")
+            << QByteArrayList {post("Connection: Upgrade\r\nUpgrade: websocket\r\n")} << S {200} << false;
     }
-    void answersEachRequestOnceAndCloses()
+    void answersEachRequestOnceInOrder()
     {
-        QFETCH(QByteArray, request);
-        QFETCH(int, status);
+        QFETCH(QByteArrayList, writes);
+        QFETCH(QList<int>, statuses);
+        QFETCH(bool, closes);
         TranslationService service(&unusedEngine);
-        const QByteArray answers = answersUntilClosed(service.listen(0), request);
-        QVERIFY2(answers.startsWith("HTTP/1.1 " + QByteArray::number(status) + ' '), answers.constData());
-        QCOMPARE(answers.count("HTTP/1.1 "), request.count("POST / HTTP/")); // one answer each, the last one closes
-        QVERIFY2(answers.count("\r\nConnection: close\r\n") == 1, answers.constData());
+        const quint16 port = service.listen(0);
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(client.waitForConnected(5000));
+        for (QByteArray &piece : writes) {
+            if (&piece != &writes.first())
+                QTest::qWait(100);
+            client.write(piece.replace("%1", QByteArray::number(port)));
+        }
+        QByteArray answers;
+        [[maybe_unused]] const bool done = QTest::qWaitFor(
+            [&] {
+                answers += client.readAll();
+                return closes ? client.state() == QAbstractSocket::UnconnectedState
+                              : statusesOf(answers).size() >= statuses.size();
+            },
+            5000);
+        if (!closes)
+            QTest::qWait(200); // time enough for an answer too many, or a close
+        answers += client.readAll();
+        QCOMPARE(statusesOf(answers), statuses);
+        QCOMPARE(client.state() == QAbstractSocket::UnconnectedState, closes);
+        QCOMPARE(answers.count("\r\nConnection: close\r\n"), closes ? 1 : 0);
     }
 
     void escapesClientFieldsForTheLog_data()

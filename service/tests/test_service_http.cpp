@@ -1,21 +1,19 @@
 #include <memory>
+#include <numeric>
 #include <vector>
 
 #include <QHostAddress>
-#include <QHttpServer>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QPointer>
-#include <QTcpServer>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
 
 #include "httpclient.h"
 #include "service/engines/libretranslateengine.h"
+#include "service/http/clientlistener.h"
 #include "service/http/translationservice.h"
 
 using namespace Qt::StringLiterals;
@@ -23,9 +21,10 @@ using namespace tarnix::service;
 
 namespace {
 
-// A loopback server speaking LibreTranslate's documented API: it records every
-// request and answers "[target] q" or an error status, or holds its answers
-// until several are waiting.
+// A loopback server speaking LibreTranslate's documented API, on the
+// service's own HTTP side: it records every request and answers
+// "[target] q" or an error status, or holds its answers until several are
+// waiting.
 class FakeLibreTranslate : public QObject
 {
 public:
@@ -38,50 +37,45 @@ public:
     quint16 port = 0;
 
     FakeLibreTranslate()
+        : server(
+            HttpLimits {}, [this](const HttpRequest &request, const Reply &reply) { take(request, reply); }, this)
     {
-        server.route(u"/translate"_s, [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
-            const QJsonObject query = QJsonDocument::fromJson(request.body()).object();
-            received.append(query);
-            QPointer<QTcpSocket> socket = responder.socket();
-            held.push_back({std::make_unique<QHttpServerResponder>(std::move(responder)), socket, query});
-            if (mode != Mode::Hold || qsizetype(held.size()) >= holdUntil) {
-                if (mode == Mode::Hold)
-                    mode = Mode::Translate;
-                releaseAll();
-            }
-        });
-        port = server.listen(QHostAddress::LocalHost, 0);
+        server.listen(QHostAddress::LocalHost, 0);
+        port = server.serverPort();
     }
 
     QUrl url() const { return QUrl(u"http://127.0.0.1:%1"_s.arg(port)); }
 
 private:
-    void releaseAll()
+    void take(const HttpRequest &request, const Reply &reply)
     {
-        for (auto &[responder, socket, query] : held) {
-            if (!socket)
-                continue; // the client left
-            const QString q = query.value("q"_L1).toString();
-            if (mode == Mode::Fail) {
-                responder->write(QJsonDocument(QJsonObject {{"error"_L1, "refused"_L1}}),
-                    QHttpServerResponder::StatusCode(failStatus));
-                continue;
+        const QJsonObject query = QJsonDocument::fromJson(request.body).object();
+        received.append(query);
+        held.push_back({reply, query});
+        if (mode != Mode::Hold || qsizetype(held.size()) >= holdUntil) {
+            if (mode == Mode::Hold)
+                mode = Mode::Translate;
+            for (const auto &[waiting, asked] : held) {
+                const QString text =
+                    u"[%1] %2"_s.arg(asked.value("target"_L1).toString(), asked.value("q"_L1).toString());
+                waiting.send(mode == Mode::Fail
+                        ? Answer {failStatus, QJsonDocument(QJsonObject {{"error"_L1, "refused"_L1}}).toJson(), {}}
+                        : Answer {200, QJsonDocument(QJsonObject {{"translatedText"_L1, text}}).toJson(), {}});
             }
-            QString text = u"[%1] %2"_s.arg(query.value("target"_L1).toString(), q);
-            responder->write(QJsonDocument(QJsonObject {{"translatedText"_L1, text}}));
+            held.clear();
         }
-        held.clear();
     }
 
-    QHttpServer server;
-    struct Held
-    {
-        std::unique_ptr<QHttpServerResponder> responder;
-        QPointer<QTcpSocket> socket;
-        QJsonObject query;
-    };
-    std::vector<Held> held;
+    ClientListener server;
+    std::vector<std::pair<Reply, QJsonObject>> held;
 };
+
+// A form POST as raw bytes, with further header lines.
+QByteArray rawPost(const QByteArray &body, const QByteArray &headers = {})
+{
+    return "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n" + headers
+        + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
 
 } // namespace
 
@@ -211,28 +205,59 @@ private slots:
         QCOMPARE(fake.received.size(), 20);
     }
 
+    void readsNoFurtherThanItOwesAnswers()
+    {
+        // 70 requests in one write to the stand-in, which answers only once 65
+        // wait: its HTTP side, the service's, reads 64, and the rest once
+        // answers have left.
+        fake.mode = FakeLibreTranslate::Mode::Hold;
+        fake.holdUntil = 65;
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, fake.port);
+        QVERIFY(client.waitForConnected(5000));
+        QByteArray requests;
+        for (int i = 0; i < 70; ++i)
+            requests += rawPost(R"({"q": "n)" + QByteArray::number(i) + R"(", "target": "de"})");
+        client.write(requests);
+        QTRY_COMPARE(fake.received.size(), 64);
+        QTest::qWait(200); // time enough for a 65th to arrive
+        QCOMPARE(fake.received.size(), 64);
+        QCOMPARE(httpExchange(net, fake.url(), "POST", R"({"q": "release", "target": "fr"})").status, 200);
+        QByteArray answers;
+        QTRY_VERIFY_WITH_TIMEOUT((answers += client.readAll()).count("translatedText") == 70, 20000);
+        QList<int> order;
+        static const QRegularExpression answered(u"\\[de\\] n([0-9]+)\""_s);
+        for (auto found = answered.globalMatch(QString::fromUtf8(answers)); found.hasNext();)
+            order.append(found.next().captured(1).toInt());
+        QList<int> expected(70);
+        std::iota(expected.begin(), expected.end(), 0);
+        QCOMPARE(order, expected);
+    }
+
     void pipelinedRequestsAreAnsweredInOrder()
     {
-        // Two requests on one connection before any answer: the first waits
-        // for the engine, the second (same language) needs none.
+        // Three requests on one connection before any answer: the first waits
+        // for the engine, the other two (same language) need none, and the
+        // third closes the connection, so what follows it is never read.
         fake.mode = FakeLibreTranslate::Mode::Hold;
         fake.holdUntil = 2;
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, quint16(serviceUrl.port()));
         QVERIFY(client.waitForConnected(5000));
-        const auto request = [](const QByteArray &body) {
-            return "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-                   "Content-Length: "
-                + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-        };
-        client.write(request(programForm("en", "de", "first")) + request(programForm("es", "es", "second")));
+        client.write(rawPost(programForm("en", "de", "first")) + rawPost(programForm("es", "es", "second"))
+            + rawPost(programForm("es", "es", "third"), "Connection: close\r\n") + "NONSENSE\r\n\r\n");
         QTRY_COMPARE(fake.received.size(), 1);
         QTest::qWait(100); // time enough for an early second answer to arrive
-        QCOMPARE(post(programForm("en", "fr", "third")).status, 200); // releases the first
+        QCOMPARE(post(programForm("en", "fr", "release")).status, 200); // releases the first
         QByteArray answers;
-        QTRY_VERIFY((answers += client.readAll()).count("</html>") == 2);
+        QTRY_VERIFY((answers += client.readAll(), client.state() == QAbstractSocket::UnconnectedState));
+        answers += client.readAll();
+        QCOMPARE(answers.count("HTTP/1.1 200 OK\r\n"), 3);
         QVERIFY(answers.indexOf("[de] first") >= 0);
         QVERIFY(answers.indexOf("[de] first") < answers.indexOf(">second<"));
+        QVERIFY(answers.indexOf(">second<") < answers.indexOf("\r\nConnection: close\r\n"));
+        QCOMPARE(answers.count("\r\nConnection: close\r\n"), 1);
+        QVERIFY(answers.endsWith(">third</span></div><div id=gt-res-tools></div>\n</body></html>\n"));
     }
 
     void stoppingAnswersWaitingRequests()
@@ -242,10 +267,7 @@ private slots:
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, quint16(serviceUrl.port()));
         QVERIFY(client.waitForConnected(5000));
-        const QByteArray body = programForm("en", "fr", "waiting");
-        client.write("POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-                     "Content-Length: "
-            + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        client.write(rawPost(programForm("en", "fr", "waiting")));
         QTRY_COMPARE(fake.received.size(), 1);
         service->stop();
         QByteArray answer;

@@ -151,6 +151,11 @@ private slots:
             << u"ppppp"_s;
         QTest::newRow("mpfr conversions; no flag before a word, no escape in quotes")
             << u"%Rg %(A=B?T:E)  if A equals B, '\\' %REGEXP%"_s << QStringList {u"%Rg"_s} << u"O"_s;
+        QTest::newRow("invisible characters")
+            << u"\uFEFFa \x1b[1mb\x1b[0m so\u00ADft "_s + QChar(0) + u"\uFFFE\u200B z\u202Eq"_s
+            << QStringList {u"\uFEFF"_s, u"\x1b[1m"_s, u"\x1b[0m"_s, u"\u00AD"_s, QChar(0) + u"\uFFFE\u200B"_s,
+                   u"\u202E"_s}
+            << u"kkkkkk"_s;
         QTest::newRow("plain text") << u"100 % { open"_s << QStringList {} << QString();
     }
     void findsPlaceholders()

@@ -66,6 +66,8 @@ const QRegularExpression &grammar()
     | (?<quoted> (?<![\p{L}\p{N}]) (?! [`'"‘“] [A-Z][a-z]+ [`'"’”] )
         (?: '(?&code)' | `(?&code)['`] | ‘(?&code)’ | "(?&code)" | “(?&code)” ) (?![\p{L}\p{N}]) )
     | (?<bracket> [⟦⟧] )
+    | (?<invisible> \x1b \[ [0-?]* [\x20-/]* [@-~]
+        | [\x00-\x08\x0e-\x1f\x7f-\x9f\p{Cf}\x{fdd0}-\x{fdef}\x{fffe}\x{ffff}]+ )
     )re"_s,
         QRegularExpression::ExtendedPatternSyntaxOption | QRegularExpression::DotMatchesEverythingOption);
     return pattern;
@@ -117,7 +119,8 @@ const Groups &groups()
             {u"double", Kind::DoubleBrace}, {u"choices", Kind::Values}, {u"brace", Kind::Brace},
             {u"shell", Kind::Shell}, {u"markup", Kind::Markup}, {u"reference", Kind::Reference},
             {u"escape", Kind::Escape}, {u"url", Kind::Url}, {u"mail", Kind::Mail}, {u"option", Kind::Option},
-            {u"identifier", Kind::Identifier}, {u"quoted", Kind::Quoted}, {u"bracket", Kind::Bracket}};
+            {u"identifier", Kind::Identifier}, {u"quoted", Kind::Quoted}, {u"bracket", Kind::Bracket},
+            {u"invisible", Kind::Invisible}};
         Groups found {number(u"pos"), number(u"icutype"), number(u"field"), {}};
         for (const auto &[name, kind] : alternatives)
             found.kinds.append({number(name), kind});
@@ -179,6 +182,7 @@ Placeholder classify(const QRegularExpressionMatch &match, QStringView text)
         break;
     case Kind::Quoted:
     case Kind::Bracket:
+    case Kind::Invisible:
         found.role = Role::Kept;
         break;
     default:

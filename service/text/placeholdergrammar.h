@@ -16,8 +16,8 @@ struct Placeholder
         // stands for itself ("%%", markup, "&amp;", "\n", URLs, --options):
         // may move, must stay.
         Positional,
-        // Kept as written but not a directive: identifiers, quoted code, the
-        // masking's own token brackets.
+        // Kept as written but not a directive: identifiers, quoted code,
+        // invisible characters, the masking's own token brackets.
         Kept,
     };
 
@@ -45,6 +45,7 @@ struct Placeholder
         Identifier, // "set_value", "setValue()", "POSIXLY_CORRECT"
         Quoted, // quoted code: 'markdown', `apt-mark --help`
         Bracket, // the masking's own token brackets
+        Invisible, // a control or format character, a noncharacter: U+FEFF, ESC[1m, a soft hyphen
         Term, // a kept term of the service's configuration (keptterms.h)
     };
 
@@ -95,7 +96,12 @@ struct Placeholder
 //    --help`; not 'Cancel'). Identifiers in capitals with an underscore are
 //    environment variables and macros (POSIXLY_CORRECT): directives the
 //    check compares; the check also compares the directives inside quoted
-//    code ('--update' and « --update » agree).
+//    code ('--update' and « --update » agree);
+//  - what is not text to translate and engines drop or change: control
+//    characters other than tabs and line breaks (a terminal's "ESC[1m" as one
+//    unit), format characters (U+FEFF, soft hyphen, zero-width and
+//    direction marks) and noncharacters (U+FFFE, which Apertium takes for a
+//    byte-swapped byte order mark).
 QList<Placeholder> findPlaceholders(QStringView text);
 
 } // namespace tarnix::service
