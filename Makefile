@@ -4,9 +4,10 @@
 
 # qt6-base-dev also holds the CMake package of Qt SQL (Qt6Sql), which the
 # service's translation memory is built with; tarnix-fill reads and writes PO
-# files with gettext's libgettextpo.
+# files with gettext's libgettextpo and takes the plural rules and names of
+# the languages gettext does not know from ICU (CLDR's data).
 BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-httpserver-dev \
-  qt6-websockets-dev libgettextpo-dev
+  qt6-websockets-dev libgettextpo-dev libicu-dev
 # The validators of the desktop entry and the AppStream metadata, which tests
 # run; gettext's msgfmt, Qt's lupdate/lrelease and xmllint, which judge the
 # catalogs tarnix-fill writes; PostgreSQL, which the shared translation

@@ -40,10 +40,15 @@ private slots:
         QTest::newRow("qt app_lang") << u"i18n/myapp_de.ts"_s << u"de"_s;
         QTest::newRow("angular messages.lang") << u"src/locale/messages.fr.xlf"_s << u"fr"_s;
         QTest::newRow("script") << u"strings-zh-Hant.xliff"_s << u"zh_Hant"_s;
-        QTest::newRow("modifier") << u"sr@latin.po"_s << QString();
+        QTest::newRow("script and region") << u"app_zh_Hant_TW.ts"_s << u"zh_Hant_TW"_s;
+        QTest::newRow("region and modifier") << u"po/sr_RS@latin.po"_s << u"sr_RS@latin"_s;
+        QTest::newRow("numeric region") << u"messages.es-419.xlf"_s << u"es_419"_s;
+        QTest::newRow("modifier") << u"sr@latin.po"_s << u"sr@latin"_s;
         QTest::newRow("catalan modifier") << u"ca@valencia.po"_s << u"ca@valencia"_s;
         QTest::newRow("no language") << u"po/messages.pot"_s << QString();
         QTest::newRow("word that is no code") << u"app.ts"_s << QString();
+        QTest::newRow("language code not at the end") << u"my-app.ts"_s << QString();
+        QTest::newRow("iso code of no known language") << u"po/tlh.po"_s << QString();
         QTest::newRow("result left beside") << u"po/es.tarnix-fill.po"_s << u"es"_s;
     }
     void languageOfFileName()
@@ -68,7 +73,10 @@ private slots:
         QTest::newRow("russian") << u"ru_RU.UTF-8"_s << u"ru"_s << 3;
         QTest::newRow("polish") << u"pl"_s << u"pl"_s << 3;
         QTest::newRow("arabic") << u"ar"_s << u"ar"_s << 6;
-        QTest::newRow("catalan") << u"ca@valencia"_s << u"ca"_s << 2;
+        QTest::newRow("czech") << u"cs_CZ"_s << u"cs"_s << 3;
+        QTest::newRow("deprecated code as its current one") << u"iw"_s << u"iw"_s << 2;
+        QTest::newRow("catalan: cldr's many for a million") << u"ca@valencia"_s << u"ca"_s << 3;
+        QTest::newRow("language without plural data") << u"tt"_s << u"tt"_s << 0;
         QTest::newRow("unknown") << u"tlh"_s << u"tlh"_s << 0;
         QTest::newRow("qt's C locale as a source") << u"C"_s << u"en"_s << 0;
     }
@@ -235,9 +243,14 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status"); // -1: parsed
-        QTest::addColumn<QStringList>("to");
+        QTest::addColumn<QStringList>("to"); // parsed: the --to codes; refused: what the message names
         QTest::newRow("template to two") << QStringList {u"--to"_s, u"es, pt-BR"_s, u"app.pot"_s} << -1
                                          << QStringList {u"es"_s, u"pt_BR"_s};
+        QTest::newRow("--to with script, region and modifier") << QStringList {u"--to"_s, u"zh-Hant,sr_RS@latin,tt"_s,
+            u"app.pot"_s} << -1 << QStringList {u"zh_Hant"_s, u"sr_RS@latin"_s, u"tt"_s};
+        QTest::newRow("--to a language nobody knows")
+            << QStringList {u"--to"_s, u"es,tlh"_s, u"app.pot"_s} << 2 << QStringList {u"--to tlh:"_s};
+        QTest::newRow("--to a word") << QStringList {u"--to"_s, u"spanish"_s, u"app.pot"_s} << 2 << QStringList();
         QTest::newRow("no file") << QStringList {u"--dry-run"_s} << 2 << QStringList();
         QTest::newRow("--to without a template") << QStringList {u"--to"_s, u"es"_s, u"es.po"_s} << 2 << QStringList();
         QTest::newRow("check takes no --dry-run")
@@ -255,10 +268,13 @@ private slots:
         QFETCH(int, status);
         QFETCH(QStringList, to);
         const auto parsed = parseOptions(QStringList {u"tarnix-fill"_s} + arguments, QUrl(u"http://127.0.0.1:7317"_s));
-        if (const auto *exit = std::get_if<OptionsExit>(&parsed))
+        if (const auto *exit = std::get_if<OptionsExit>(&parsed)) {
             QCOMPARE(exit->status, status);
-        else
+            for (const QString &named : to)
+                QVERIFY2(exit->text.contains(named), qPrintable(exit->text));
+        } else {
             QVERIFY(status == -1 && std::get<Options>(parsed).to == to);
+        }
     }
 
     void poMessageLines()
