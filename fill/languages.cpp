@@ -107,8 +107,12 @@ PluralRule pluralRule(const QString &language)
     if (!code)
         return {};
     const char16_t *gettext = gettextRuleFor(*code);
-    const QString expression =
-        gettext ? QString::fromUtf16(gettext) : gettextPluralForms(cldrPluralRules(code->icuName()));
+    QString expression = gettext ? QString::fromUtf16(gettext) : gettextPluralForms(cldrPluralRules(code->icuName()));
+    if (expression.isEmpty()) { // "ara" as "ar"
+        Code current = *code;
+        current.language = canonicalLanguage(code->language);
+        expression = gettextPluralForms(cldrPluralRules(current.icuName()));
+    }
     const int count = pluralCountOf(expression);
     return count > 0 ? PluralRule {count, expression} : PluralRule {};
 }
