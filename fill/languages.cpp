@@ -157,10 +157,13 @@ QString serviceLanguage(const QString &language)
     QString code = language.section(u'@', 0, 0).section(u'.', 0, 0);
     code.replace(u'-', u'_');
     const QString base = code.section(u'_', 0, 0).toLower();
-    const QString rest = code.section(u'_', 1);
     if (base == u"zh"_s) {
-        static const QStringList traditional {u"TW"_s, u"HK"_s, u"MO"_s, u"Hant"_s};
-        return traditional.contains(rest.section(u'_', -1)) || rest.startsWith(u"Hant"_s) ? u"zh-TW"_s : u"zh-CN"_s;
+        // The script when the code names one (zh_Hans_TW is simplified), else the region.
+        static const QStringList traditional {u"TW"_s, u"HK"_s, u"MO"_s};
+        const auto chinese = parse(language);
+        const bool hant = chinese
+            && (chinese->script.isEmpty() ? traditional.contains(chinese->region) : chinese->script == u"Hant"_s);
+        return hant ? u"zh-TW"_s : u"zh-CN"_s;
     }
     if (base == u"he"_s)
         return u"iw"_s;

@@ -34,7 +34,8 @@ QString languageFromFileName(const QString &path);
 
 // The service's code for a catalog language: regions dropped ("pt_BR" ->
 // "pt"), except Chinese, whose scripts the service tells apart ("zh_TW",
-// "zh_HK", "zh-Hant" -> "zh-TW"; other Chinese -> "zh-CN"), and Hebrew,
+// "zh_HK", "zh-Hant" -> "zh-TW"; other Chinese -> "zh-CN"; a script named
+// decides over the region: "zh_Hans_TW" -> "zh-CN"), and Hebrew,
 // which the service still calls "iw".
 QString serviceLanguage(const QString &language);
 

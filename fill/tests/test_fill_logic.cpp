@@ -2,6 +2,7 @@
 
 #include "fill/answer.h"
 #include "fill/check.h"
+#include "fill/cldrplurals.h"
 #include "fill/formats/po.h"
 #include "fill/languages.h"
 #include "fill/options.h"
@@ -69,6 +70,7 @@ private slots:
         QTest::newRow("hong kong") << u"zh_HK"_s << u"zh-TW"_s << 1;
         QTest::newRow("traditional script") << u"zh-Hant"_s << u"zh-TW"_s << 1;
         QTest::newRow("china") << u"zh_CN"_s << u"zh-CN"_s << 1;
+        QTest::newRow("simplified script in taiwan") << u"zh_Hans_TW"_s << u"zh-CN"_s << 1;
         QTest::newRow("hebrew") << u"he"_s << u"iw"_s << 2;
         QTest::newRow("russian") << u"ru_RU.UTF-8"_s << u"ru"_s << 3;
         QTest::newRow("polish") << u"pl"_s << u"pl"_s << 3;
@@ -97,12 +99,44 @@ private slots:
         QTest::newRow("spaces") << u"nplurals = 3; plural=n%10==1 ? 0 : 1;"_s << 3;
         QTest::newRow("template") << u"nplurals=INTEGER; plural=EXPRESSION;"_s << 0;
         QTest::newRow("zero") << u"nplurals=0; plural=0;"_s << 0;
+        QTest::newRow("more than CLDR's six categories") << u"nplurals=7; plural=n%7;"_s << 0;
     }
     void pluralCount()
     {
         QFETCH(QString, header);
         QFETCH(int, count);
         QCOMPARE(pluralCountOf(header), count);
+    }
+
+    // CLDR's rules as gettext's formula; rules ICU's data does not hold give
+    // none rather than a wrong one.
+    void cldrRulesAsGettextFormula_data()
+    {
+        QTest::addColumn<QString>("rules"); // "category: rule; ..."
+        QTest::addColumn<QString>("formula");
+        QTest::newRow("russian: other decimal only, as gettext's cldr-plurals writes it")
+            << u"few: v = 0 and i % 10 = 2..4 and i % 100 != 12..14 @integer 2~4; many: v = 0 and i % 10 = 0 or v = 0 "
+               "and i % 10 = 5..9 or v = 0 and i % 100 = 11..14 @integer 0, 5~19; one: v = 0 and i % 10 = 1 and i % "
+               "100 != 11 @integer 1, 21; other: @decimal 0.0~1.5"_s
+            << u"nplurals=3; plural=(n%10==1 && n%100!=11 ? 0 : n%10>=2 && n%10<=4 && (n%100<12 || n%100>14) ? 1 : 2);"_s;
+        QTest::newRow("two forms: the first one's condition negated")
+            << u"one: i = 1 and v = 0 @integer 1; other: @integer 0, 2~16"_s << u"nplurals=2; plural=(n!=1);"_s;
+        QTest::newRow("a category every integer meets takes the rest")
+            << u"one: n = 1 @integer 1; two: v = 0 or n = 2 @integer 2; other: @integer 3~17"_s
+            << u"nplurals=2; plural=(n!=1);"_s;
+        QTest::newRow("range the wrong way round") << u"one: i = 5..2 @integer 3; other: @integer 1"_s << QString();
+        QTest::newRow("range of three bounds") << u"one: i = 1..2..3 @integer 1; other: @integer 4"_s << QString();
+        QTest::newRow("syntax cldr no longer uses") << u"one: n is 1 @integer 1; other: @integer 2"_s << QString();
+        QTest::newRow("no integer in any category") << u"other: @decimal 0.5"_s << QString();
+    }
+    void cldrRulesAsGettextFormula()
+    {
+        QFETCH(QString, rules);
+        QFETCH(QString, formula);
+        QList<std::pair<QString, QString>> categories;
+        for (const QString &rule : rules.split(u"; "_s))
+            categories.append({rule.section(u": "_s, 0, 0), rule.section(u": "_s, 1)});
+        QCOMPARE(gettextPluralForms(categories), formula);
     }
 
     void whatToFill_data()
