@@ -5,9 +5,11 @@
 # qt6-base-dev also holds the CMake package of Qt SQL (Qt6Sql), which the
 # service's translation memory is built with; the service reads HTTP requests
 # with Boost.Beast's parser (libboost-dev: headers only, nothing at run time);
-# tarnix-fill reads and writes PO files with gettext's libgettextpo.
+# tarnix-fill reads and writes PO files with gettext's libgettextpo and takes
+# the plural rules and names of the languages gettext does not know from ICU
+# (CLDR's data).
 BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev libboost-dev \
-  libgettextpo-dev
+  libgettextpo-dev libicu-dev
 # The validators of the desktop entry and the AppStream metadata, which tests
 # run; gettext's msgfmt, Qt's lupdate/lrelease and xmllint, which judge the
 # catalogs tarnix-fill writes; PostgreSQL, which the shared translation

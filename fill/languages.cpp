@@ -1,7 +1,14 @@
 #include "fill/languages.h"
 
+#include <optional>
+
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
+
+#include <unicode/locid.h>
+
+#include "fill/cldrplurals.h"
 
 using namespace Qt::StringLiterals;
 
@@ -9,73 +16,113 @@ namespace tarnix::fill {
 
 namespace {
 
-struct Language
+struct GettextRule
 {
     const char16_t *code;
-    const char16_t *name;
     const char16_t *pluralForms;
 };
 
-constexpr char16_t oneForm[] = u"nplurals=1; plural=0;";
-constexpr char16_t notOne[] = u"nplurals=2; plural=(n != 1);";
-constexpr char16_t aboveOne[] = u"nplurals=2; plural=(n > 1);";
-constexpr char16_t eastSlavic[] = u"nplurals=3; plural=(n%10==1 && n%100!=11 ? 0 : n%10>=2 && n%10<=4 && "
-                                  u"(n%100<10 || n%100>=20) ? 1 : 2);";
-
-// gettext's rules for the service's languages and a few more that engines
-// offer; regions with a rule of their own come before their language.
-constexpr Language languages[] = {
-    {u"pt_BR", u"Brazilian Portuguese", aboveOne},
-    {u"en", u"English", notOne},
-    {u"zh", u"Chinese", oneForm},
-    {u"es", u"Spanish", notOne},
-    {u"fr", u"French", aboveOne},
-    {u"ru", u"Russian", eastSlavic},
-    {u"uk", u"Ukrainian", eastSlavic},
-    {u"de", u"German", notOne},
-    {u"ja", u"Japanese", oneForm},
-    {u"ko", u"Korean", oneForm},
-    {u"it", u"Italian", notOne},
-    {u"pl", u"Polish", u"nplurals=3; plural=(n==1 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || n%100>=20) ? 1 : 2);"},
-    {u"ro", u"Romanian", u"nplurals=3; plural=(n==1 ? 0 : (n==0 || (n%100 > 0 && n%100 < 20)) ? 1 : 2);"},
-    {u"pt", u"Portuguese", notOne},
-    {u"ar", u"Arabic",
-        u"nplurals=6; plural=(n==0 ? 0 : n==1 ? 1 : n==2 ? 2 : n%100>=3 && n%100<=10 ? 3 : n%100>=11 ? 4 : 5);"},
-    {u"he", u"Hebrew", notOne},
-    {u"iw", u"Hebrew", notOne},
-    {u"tr", u"Turkish", notOne},
-    {u"id", u"Indonesian", oneForm},
-    {u"hi", u"Hindi", notOne},
-    {u"vi", u"Vietnamese", oneForm},
-    {u"fa", u"Persian", aboveOne},
-    {u"ca", u"Catalan", notOne},
-    {u"gl", u"Galician", notOne},
-    {u"nl", u"Dutch", notOne},
+// What msginit writes for each language it knows.
+constexpr GettextRule gettextRules[] = {
+#include "fill/gettext-plurals.inc"
 };
 
-const Language *find(const QString &language)
+// A locale code as gettext names catalogs, in its parts.
+struct Code
 {
-    QString code = language;
-    code.replace(u'-', u'_');
-    code = code.section(u'@', 0, 0).section(u'.', 0, 0);
-    for (const QString &candidate : {code, code.section(u'_', 0, 0)}) {
-        for (const Language &entry : languages) {
-            if (candidate.compare(QStringView(entry.code), Qt::CaseInsensitive) == 0)
-                return &entry;
+    QString language; // "pt"
+    QString script; // "Hant"
+    QString region; // "BR", "419"
+    QString modifier; // "@latin"
+
+    QString icuName() const
+    {
+        return language + (script.isEmpty() ? QString() : u'_' + script)
+            + (region.isEmpty() ? QString() : u'_' + region);
+    }
+};
+
+// "pt_BR", "pt-br", "zh-Hant", "sr_RS@latin", "ru_RU.UTF-8"; nothing for a
+// text that is no such code ("C", "messages").
+std::optional<Code> parse(const QString &text)
+{
+    static const QRegularExpression pattern(
+        u"^([A-Za-z]{2,3})(?:_([A-Za-z]{4}))?(?:_([A-Za-z]{2}|\\d{3}))?(?:\\.[\\w-]+)?(@[A-Za-z0-9]+)?$"_s);
+    const QRegularExpressionMatch match = pattern.match(QString(text).replace(u'-', u'_'));
+    if (!match.hasMatch())
+        return std::nullopt;
+    QString script = match.captured(2).toLower();
+    if (!script.isEmpty())
+        script[0] = script[0].toUpper();
+    return Code {match.captured(1).toLower(), script, match.captured(3).toUpper(), match.captured(4).toLower()};
+}
+
+const char16_t *gettextRule(const QString &code)
+{
+    for (const GettextRule &rule : gettextRules) {
+        if (code == QStringView(rule.code))
+            return rule.pluralForms;
+    }
+    return nullptr;
+}
+
+// The language as ICU's current code names it: "iw" -> "he", "sh" -> "sr".
+QString canonicalLanguage(const QString &language)
+{
+    return QString::fromLatin1(icu::Locale::createCanonical(language.toLatin1().constData()).getLanguage());
+}
+
+// As msginit looks a code up: the whole code, then its language.
+const char16_t *gettextRuleFor(const Code &code)
+{
+    const QString region = code.region.isEmpty() ? QString() : u'_' + code.region;
+    for (const QString &language : {code.language, canonicalLanguage(code.language)}) {
+        for (const QString &candidate : {language + region + code.modifier, language + region, language}) {
+            if (const char16_t *rule = gettextRule(candidate))
+                return rule;
         }
     }
     return nullptr;
+}
+
+// The languages ICU has locale data for, plural rules or not (Tatar, Kinyarwanda).
+const QSet<QString> &icuLanguages()
+{
+    static const QSet<QString> languages = [] {
+        QSet<QString> set;
+        int32_t count = 0;
+        const icu::Locale *locales = icu::Locale::getAvailableLocales(count);
+        for (int32_t i = 0; i < count; ++i)
+            set.insert(QString::fromLatin1(locales[i].getLanguage()));
+        return set;
+    }();
+    return languages;
 }
 
 } // namespace
 
 PluralRule pluralRule(const QString &language)
 {
-    const Language *entry = find(language);
-    if (!entry)
+    const auto code = parse(language);
+    if (!code)
         return {};
-    const QString expression = QString::fromUtf16(entry->pluralForms);
-    return {pluralCountOf(expression), expression};
+    const char16_t *gettext = gettextRuleFor(*code);
+    QString expression = gettext ? QString::fromUtf16(gettext) : gettextPluralForms(cldrPluralRules(code->icuName()));
+    if (expression.isEmpty()) { // "ara" as "ar"
+        Code current = *code;
+        current.language = canonicalLanguage(code->language);
+        expression = gettextPluralForms(cldrPluralRules(current.icuName()));
+    }
+    const int count = pluralCountOf(expression);
+    return count > 0 ? PluralRule {count, expression} : PluralRule {};
+}
+
+bool isKnownLanguage(const QString &language)
+{
+    const auto code = parse(language);
+    return code
+        && (pluralRule(language).count > 0 || icuLanguages().contains(code->language)
+            || icuLanguages().contains(canonicalLanguage(code->language)));
 }
 
 int pluralCountOf(const QString &pluralForms)
@@ -88,24 +135,21 @@ int pluralCountOf(const QString &pluralForms)
 
 QString languageFromFileName(const QString &path)
 {
-    // The last part of the base name that is a language code, with the
-    // region or script after it: "app_pt_BR" -> "pt_BR", "es.tarnix-fill" -> "es".
-    static const QRegularExpression separators(u"[._-]"_s);
-    static const QRegularExpression code(u"^([a-z]{2,3})(@[a-z]+)?$"_s);
-    static const QRegularExpression region(u"^([A-Z]{2}|[A-Z][a-z]{3})(@[a-z]+)?$"_s);
+    // The code ends the base name ("app_pt_BR", "messages.fr"), or comes
+    // before the mark of a result left beside its catalog ("es.tarnix-fill").
+    static const QRegularExpression code(
+        u"(?:^|[._-])([a-z]{2,3})(?:[_-]([A-Z][a-z]{3}))?(?:[_-]([A-Z]{2}|\\d{3}))?(@[a-z]+)?(?:\\.tarnix-fill)?$"_s);
     QString base = path.section(u'/', -1);
     base = base.left(base.lastIndexOf(u'.'));
-    const QStringList parts = base.split(separators);
-    for (qsizetype i = parts.size() - 1; i >= 0; --i) {
-        const QRegularExpressionMatch match = code.match(parts[i]);
-        if (!match.hasMatch() || !find(match.captured(1)))
-            continue;
-        const QRegularExpressionMatch next = region.match(parts.value(i + 1));
-        if (match.captured(2).isEmpty() && next.hasMatch())
-            return match.captured(1) + u'_' + next.captured(0);
-        return parts[i];
+    const QRegularExpressionMatch match = code.match(base);
+    if (!match.hasMatch() || !isKnownLanguage(match.captured(1)))
+        return {};
+    QString language = match.captured(1);
+    for (int part : {2, 3}) {
+        if (match.hasCaptured(part))
+            language += u'_' + match.captured(part);
     }
-    return {};
+    return language + match.captured(4);
 }
 
 QString serviceLanguage(const QString &language)
@@ -113,10 +157,13 @@ QString serviceLanguage(const QString &language)
     QString code = language.section(u'@', 0, 0).section(u'.', 0, 0);
     code.replace(u'-', u'_');
     const QString base = code.section(u'_', 0, 0).toLower();
-    const QString rest = code.section(u'_', 1);
     if (base == u"zh"_s) {
-        static const QStringList traditional {u"TW"_s, u"HK"_s, u"MO"_s, u"Hant"_s};
-        return traditional.contains(rest.section(u'_', -1)) || rest.startsWith(u"Hant"_s) ? u"zh-TW"_s : u"zh-CN"_s;
+        // The script when the code names one (zh_Hans_TW is simplified), else the region.
+        static const QStringList traditional {u"TW"_s, u"HK"_s, u"MO"_s};
+        const auto chinese = parse(language);
+        const bool hant = chinese
+            && (chinese->script.isEmpty() ? traditional.contains(chinese->region) : chinese->script == u"Hant"_s);
+        return hant ? u"zh-TW"_s : u"zh-CN"_s;
     }
     if (base == u"he"_s)
         return u"iw"_s;
@@ -127,8 +174,13 @@ QString serviceLanguage(const QString &language)
 
 QString languageName(const QString &language)
 {
-    const Language *entry = find(language);
-    return entry ? QString::fromUtf16(entry->name) : language;
+    const auto code = parse(language);
+    if (!code)
+        return language;
+    icu::UnicodeString name;
+    icu::Locale(code->language.toLatin1().constData()).getDisplayLanguage(icu::Locale::getEnglish(), name);
+    const QString english = QString::fromUtf16(reinterpret_cast<const char16_t *>(name.getBuffer()), name.length());
+    return english.isEmpty() || english == code->language ? language : english;
 }
 
 } // namespace tarnix::fill

@@ -7,31 +7,41 @@ namespace tarnix::fill {
 // How a language forms plurals, as a PO header's Plural-Forms spells it.
 struct PluralRule
 {
-    int count = 0; // 0: a language the table does not know
+    int count = 0; // 0: a language with no known rule
     QString expression; // "nplurals=2; plural=(n != 1);"
 };
 
-// The plural rule of a catalog language ("es", "pt_BR", "sr@latin"), from
-// gettext's rules for the languages the service knows; a region with its own
-// rule (pt_BR) is looked up before its language.
+// The plural rule of a catalog language ("es", "pt_BR", "sr@latin", "zh-Hant"):
+// for a language gettext's msginit knows, the rule it writes into a new
+// catalog (a region with its own rule, pt_BR, before its language; a
+// deprecated code as its current one, iw as he); for any other, CLDR's rule
+// from ICU's data, as gettext's formula for integer counts.
 PluralRule pluralRule(const QString &language);
+
+// Whether gettext or CLDR knows the code's language: a rule of either, or
+// ICU locale data for it. The code is spelled as gettext names catalogs,
+// with an optional script, region, charset and @modifier ("sr_RS@latin").
+bool isKnownLanguage(const QString &language);
 
 // nplurals from a Plural-Forms value; 0 when it holds no valid count.
 int pluralCountOf(const QString &pluralForms);
 
 // The language a catalog's file name names: "es.po", "po/pt_BR.po",
-// "app_pt_BR.ts", "messages.fr.xlf", "strings-zh_CN.xliff". Empty when the
-// name holds no language code the table knows.
+// "app_pt_BR.ts", "messages.fr.xlf", "strings-zh_CN.xliff": a known language
+// at the end of the base name, with its script, region and @modifier. Empty
+// when the name ends in none.
 QString languageFromFileName(const QString &path);
 
 // The service's code for a catalog language: regions dropped ("pt_BR" ->
 // "pt"), except Chinese, whose scripts the service tells apart ("zh_TW",
-// "zh_HK", "zh-Hant" -> "zh-TW"; other Chinese -> "zh-CN"), and Hebrew,
+// "zh_HK", "zh-Hant" -> "zh-TW"; other Chinese -> "zh-CN"; a script named
+// decides over the region: "zh_Hans_TW" -> "zh-CN"), and Hebrew,
 // which the service still calls "iw".
 QString serviceLanguage(const QString &language);
 
-// The language's name in English, for a new catalog's Language-Team; the
-// code itself when the table does not know it.
+// The language's name in English as ICU gives it ("pt_BR" -> "Portuguese",
+// as msginit names a new catalog's language); the code itself when ICU
+// knows no name for it.
 QString languageName(const QString &language);
 
 } // namespace tarnix::fill

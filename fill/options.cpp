@@ -4,6 +4,8 @@
 
 #include <QCommandLineParser>
 
+#include "fill/languages.h"
+
 using namespace Qt::StringLiterals;
 
 namespace tarnix::fill {
@@ -45,6 +47,15 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
             if (!code.trimmed().isEmpty())
                 options.to.append(code.trimmed().replace(u'-', u'_'));
         }
+    }
+    // A new catalog needs its language's plural rule and name: a code
+    // neither gettext nor CLDR knows is a typing error more likely than a language.
+    for (const QString &code : std::as_const(options.to)) {
+        if (!isKnownLanguage(code))
+            return OptionsExit {
+                u"--to %1: no language gettext or CLDR knows (codes as gettext names catalogs: es, pt_BR, sr@latin)\n"_s
+                    .arg(code),
+                2};
     }
     options.check = parser.isSet(check);
     options.dryRun = parser.isSet(dryRun);

@@ -364,6 +364,20 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &language, i
         po_message_set_prev_msgid(message, nullptr);
         po_message_set_prev_msgid_plural(message, nullptr);
     }
+    // A new catalog has its header's number of forms in every plural entry,
+    // those left untranslated too, as msginit writes it.
+    for (po_message_t message : std::as_const(messages)) {
+        if (!isTemplate || pluralForms < 1 || !po_message_msgid_plural(message))
+            continue;
+        for (int i = 0; i < pluralForms; ++i) {
+            if (!po_message_msgstr_plural(message, i))
+                po_message_set_msgstr_plural(message, i, "");
+        }
+        for (int i = 8; i >= pluralForms; --i) {
+            if (po_message_msgstr_plural(message, i))
+                po_message_set_msgstr_plural(message, i, nullptr);
+        }
+    }
 
     // The header a catalog needs: its language, a plural rule once it holds
     // plural translations, a charset once it holds more than ASCII (gettext

@@ -3,6 +3,7 @@
 #include "fill/accelerator.h"
 #include "fill/answer.h"
 #include "fill/check.h"
+#include "fill/cldrplurals.h"
 #include "fill/formats/po.h"
 #include "fill/languages.h"
 #include "fill/options.h"
@@ -42,10 +43,15 @@ private slots:
         QTest::newRow("qt app_lang") << u"i18n/myapp_de.ts"_s << u"de"_s;
         QTest::newRow("angular messages.lang") << u"src/locale/messages.fr.xlf"_s << u"fr"_s;
         QTest::newRow("script") << u"strings-zh-Hant.xliff"_s << u"zh_Hant"_s;
-        QTest::newRow("modifier") << u"sr@latin.po"_s << QString();
+        QTest::newRow("script and region") << u"app_zh_Hant_TW.ts"_s << u"zh_Hant_TW"_s;
+        QTest::newRow("region and modifier") << u"po/sr_RS@latin.po"_s << u"sr_RS@latin"_s;
+        QTest::newRow("numeric region") << u"messages.es-419.xlf"_s << u"es_419"_s;
+        QTest::newRow("modifier") << u"sr@latin.po"_s << u"sr@latin"_s;
         QTest::newRow("catalan modifier") << u"ca@valencia.po"_s << u"ca@valencia"_s;
         QTest::newRow("no language") << u"po/messages.pot"_s << QString();
         QTest::newRow("word that is no code") << u"app.ts"_s << QString();
+        QTest::newRow("language code not at the end") << u"my-app.ts"_s << QString();
+        QTest::newRow("iso code of no known language") << u"po/tlh.po"_s << QString();
         QTest::newRow("result left beside") << u"po/es.tarnix-fill.po"_s << u"es"_s;
     }
     void languageOfFileName()
@@ -66,11 +72,15 @@ private slots:
         QTest::newRow("hong kong") << u"zh_HK"_s << u"zh-TW"_s << 1;
         QTest::newRow("traditional script") << u"zh-Hant"_s << u"zh-TW"_s << 1;
         QTest::newRow("china") << u"zh_CN"_s << u"zh-CN"_s << 1;
+        QTest::newRow("simplified script in taiwan") << u"zh_Hans_TW"_s << u"zh-CN"_s << 1;
         QTest::newRow("hebrew") << u"he"_s << u"iw"_s << 2;
         QTest::newRow("russian") << u"ru_RU.UTF-8"_s << u"ru"_s << 3;
         QTest::newRow("polish") << u"pl"_s << u"pl"_s << 3;
         QTest::newRow("arabic") << u"ar"_s << u"ar"_s << 6;
-        QTest::newRow("catalan") << u"ca@valencia"_s << u"ca"_s << 2;
+        QTest::newRow("czech") << u"cs_CZ"_s << u"cs"_s << 3;
+        QTest::newRow("deprecated code as its current one") << u"iw"_s << u"iw"_s << 2;
+        QTest::newRow("catalan: cldr's many of whole millions left to other") << u"ca@valencia"_s << u"ca"_s << 2;
+        QTest::newRow("language without plural data") << u"tt"_s << u"tt"_s << 0;
         QTest::newRow("unknown") << u"tlh"_s << u"tlh"_s << 0;
         QTest::newRow("qt's C locale as a source") << u"C"_s << u"en"_s << 0;
     }
@@ -91,12 +101,44 @@ private slots:
         QTest::newRow("spaces") << u"nplurals = 3; plural=n%10==1 ? 0 : 1;"_s << 3;
         QTest::newRow("template") << u"nplurals=INTEGER; plural=EXPRESSION;"_s << 0;
         QTest::newRow("zero") << u"nplurals=0; plural=0;"_s << 0;
+        QTest::newRow("more than CLDR's six categories") << u"nplurals=7; plural=n%7;"_s << 0;
     }
     void pluralCount()
     {
         QFETCH(QString, header);
         QFETCH(int, count);
         QCOMPARE(pluralCountOf(header), count);
+    }
+
+    // CLDR's rules as gettext's formula; rules ICU's data does not hold give
+    // none rather than a wrong one.
+    void cldrRulesAsGettextFormula_data()
+    {
+        QTest::addColumn<QString>("rules"); // "category: rule; ..."
+        QTest::addColumn<QString>("formula");
+        QTest::newRow("russian: other decimal only, as gettext's cldr-plurals writes it")
+            << u"few: v = 0 and i % 10 = 2..4 and i % 100 != 12..14 @integer 2~4; many: v = 0 and i % 10 = 0 or v = 0 "
+               "and i % 10 = 5..9 or v = 0 and i % 100 = 11..14 @integer 0, 5~19; one: v = 0 and i % 10 = 1 and i % "
+               "100 != 11 @integer 1, 21; other: @decimal 0.0~1.5"_s
+            << u"nplurals=3; plural=(n%10==1 && n%100!=11 ? 0 : n%10>=2 && n%10<=4 && (n%100<12 || n%100>14) ? 1 : 2);"_s;
+        QTest::newRow("two forms: the first one's condition negated")
+            << u"one: i = 1 and v = 0 @integer 1; other: @integer 0, 2~16"_s << u"nplurals=2; plural=(n!=1);"_s;
+        QTest::newRow("a category every integer meets takes the rest")
+            << u"one: n = 1 @integer 1; two: v = 0 or n = 2 @integer 2; other: @integer 3~17"_s
+            << u"nplurals=2; plural=(n!=1);"_s;
+        QTest::newRow("range the wrong way round") << u"one: i = 5..2 @integer 3; other: @integer 1"_s << QString();
+        QTest::newRow("range of three bounds") << u"one: i = 1..2..3 @integer 1; other: @integer 4"_s << QString();
+        QTest::newRow("syntax cldr no longer uses") << u"one: n is 1 @integer 1; other: @integer 2"_s << QString();
+        QTest::newRow("no integer in any category") << u"other: @decimal 0.5"_s << QString();
+    }
+    void cldrRulesAsGettextFormula()
+    {
+        QFETCH(QString, rules);
+        QFETCH(QString, formula);
+        QList<std::pair<QString, QString>> categories;
+        for (const QString &rule : rules.split(u"; "_s))
+            categories.append({rule.section(u": "_s, 0, 0), rule.section(u": "_s, 1)});
+        QCOMPARE(gettextPluralForms(categories), formula);
     }
 
     void whatToFill_data()
@@ -396,9 +438,14 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status"); // -1: parsed
-        QTest::addColumn<QStringList>("to");
+        QTest::addColumn<QStringList>("to"); // parsed: the --to codes; refused: what the message names
         QTest::newRow("template to two") << QStringList {u"--to"_s, u"es, pt-BR"_s, u"app.pot"_s} << -1
                                          << QStringList {u"es"_s, u"pt_BR"_s};
+        QTest::newRow("--to with script, region and modifier") << QStringList {u"--to"_s, u"zh-Hant,sr_RS@latin,tt"_s,
+            u"app.pot"_s} << -1 << QStringList {u"zh_Hant"_s, u"sr_RS@latin"_s, u"tt"_s};
+        QTest::newRow("--to a language nobody knows")
+            << QStringList {u"--to"_s, u"es,tlh"_s, u"app.pot"_s} << 2 << QStringList {u"--to tlh:"_s};
+        QTest::newRow("--to a word") << QStringList {u"--to"_s, u"spanish"_s, u"app.pot"_s} << 2 << QStringList();
         QTest::newRow("no file") << QStringList {u"--dry-run"_s} << 2 << QStringList();
         QTest::newRow("--to without a template") << QStringList {u"--to"_s, u"es"_s, u"es.po"_s} << 2 << QStringList();
         QTest::newRow("check takes no --dry-run")
@@ -416,10 +463,13 @@ private slots:
         QFETCH(int, status);
         QFETCH(QStringList, to);
         const auto parsed = parseOptions(QStringList {u"tarnix-fill"_s} + arguments, QUrl(u"http://127.0.0.1:7317"_s));
-        if (const auto *exit = std::get_if<OptionsExit>(&parsed))
+        if (const auto *exit = std::get_if<OptionsExit>(&parsed)) {
             QCOMPARE(exit->status, status);
-        else
+            for (const QString &named : to)
+                QVERIFY2(exit->text.contains(named), qPrintable(exit->text));
+        } else {
             QVERIFY(status == -1 && std::get<Options>(parsed).to == to);
+        }
     }
 
     void poMessageLines()

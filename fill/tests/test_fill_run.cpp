@@ -279,7 +279,7 @@ private slots:
                       .replace("charset=UTF-8", "charset=CHARSET")
                       .replace("nplurals=2; plural=(n != 1);", "nplurals=INTEGER; plural=EXPRESSION;")
                 + entries
-            << QStringList {u"--to"_s, u"es,ru,ja,sw"_s} << QStringList {u"es.po"_s, u"ru.po"_s, u"ja.po"_s, u"sw.po"_s}
+            << QStringList {u"--to"_s, u"es,ru,ja,tt"_s} << QStringList {u"es.po"_s, u"ru.po"_s, u"ja.po"_s, u"tt.po"_s}
             << 12 << 0 << " translations for demo package.\nmsgid \"\""_ba << QByteArray();
         QTest::newRow("latin-1 keeps its charset, skips what it cannot hold")
             << u"de.po"_s << poHeader("", "ISO-8859-1") + "msgid \"Price in euro\"\nmsgstr \"\"\n\n" + entries
@@ -361,6 +361,41 @@ private slots:
         if (name == u"it.po"_s)
             QVERIFY(run.out.contains(u"%s is lost"_s)
                 && run.out.contains(QRegularExpression(u"it +2 +0 +0 +1 +1 +1 +0"_s)));
+    }
+
+    // A catalog started from a template has its language's number of forms
+    // (gettext's rule for Czech and Polish, CLDR's for Arabic) in every plural
+    // entry, a refused one too: once a translator writes every form there,
+    // msgfmt -c takes it.
+    void newCatalogsHaveEveryPluralForm_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("forms");
+        QTest::newRow("czech, gettext's three forms") << u"cs"_s << 3;
+        QTest::newRow("polish, gettext's three forms") << u"pl"_s << 3;
+        QTest::newRow("arabic, cldr's six forms") << u"ar"_s << 6;
+    }
+    void newCatalogsHaveEveryPluralForm()
+    {
+        QFETCH(QString, language);
+        QFETCH(int, forms);
+        const QByteArray plurals =
+            "#, c-format\nmsgid \"%d file\"\nmsgid_plural \"%d files\"\nmsgstr[0] \"\"\nmsgstr[1] "
+            "\"\"\n\n#, c-format\nmsgid \"%d file to lose\"\nmsgid_plural \"%d files to lose\"\n"
+            "msgstr[0] \"\"\nmsgstr[1] \"\"\n";
+        const QString pot = write(u"x.pot"_s,
+            poHeader("").replace("nplurals=2; plural=(n != 1);", "nplurals=INTEGER; plural=EXPRESSION;") + plurals);
+        const Run run = fill({u"--to"_s, language, pot});
+        QVERIFY2(run.status == 1, qPrintable(run.err + run.out)); // the refused entry
+        const QString path = dir.filePath(language + u".po"_s);
+        QCOMPARE(readBack(path).pluralForms, forms);
+        QProcess translator; // every empty form given the source, written ones kept
+        translator.start(u"msgfilter"_s,
+            {u"--keep-header"_s, u"-i"_s, path, u"-o"_s, dir.filePath(u"done.po"_s), u"sh"_s, u"-c"_s,
+                u"x=$(cat); printf %s \"${x:-$MSGFILTER_MSGID}\""_s});
+        QVERIFY(translator.waitForFinished() && translator.exitCode() == 0);
+        for (const QString &checked : {path, dir.filePath(u"done.po"_s)})
+            QVERIFY2(toolCheck(checked).isEmpty(), qPrintable(toolCheck(checked)));
     }
 
     // Findings as "file:line: ...the placeholder...", fuzzy entries included.
