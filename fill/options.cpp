@@ -4,6 +4,8 @@
 
 #include <QCommandLineParser>
 
+#include "fill/formatfor.h"
+
 #include "fill/languages.h"
 
 using namespace Qt::StringLiterals;
@@ -29,7 +31,11 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     const QCommandLineOption service(
         u"service"_s, u"The translation service's address (default %1)."_s.arg(buildService.toString()), u"url"_s);
     const QCommandLineOption jobs(u"jobs"_s, u"Requests in flight at once (default 8)."_s, u"n"_s);
-    parser.addOptions({language, to, check, dryRun, refillFuzzy, service, jobs});
+    const QCommandLineOption source(u"source"_s,
+        u"The file a catalog takes its source texts from, where the project does not keep it where its format "
+        u"usually does."_s,
+        u"file"_s);
+    parser.addOptions({language, to, source, check, dryRun, refillFuzzy, service, jobs});
     parser.addPositionalArgument(u"FILE"_s, u"Catalogs: .po, .pot, .ts, .xlf, .xliff."_s, u"FILE..."_s);
 
     if (!parser.parse(arguments))
@@ -75,10 +81,20 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     options.files = parser.positionalArguments();
     if (options.files.isEmpty())
         return OptionsExit {u"No catalog given. Try tarnix-fill --help.\n"_s, 2};
-    const bool anyTemplate = std::any_of(options.files.cbegin(), options.files.cend(),
-        [](const QString &file) { return file.endsWith(u".pot"_s, Qt::CaseInsensitive); });
-    if (!options.to.isEmpty() && !anyTemplate)
-        return OptionsExit {u"--to starts catalogs from a template: give its .pot file\n"_s, 2};
+    options.source = parser.value(source);
+    if (!options.source.isEmpty()) {
+        const FormatInfo *format = formatFor(options.source);
+        if (!format || !format->sourceFor)
+            return OptionsExit {
+                u"--source names the file a JSON catalog takes its source texts from, not %1\n"_s.arg(options.source),
+                2};
+    }
+    const bool anySource = std::any_of(options.files.cbegin(), options.files.cend(), [&options](const QString &file) {
+        const FormatInfo *format = formatFor(file);
+        return format && format->isSource && format->isSource(file, options.sourceLanguage);
+    });
+    if (!options.to.isEmpty() && !anySource)
+        return OptionsExit {u"--to starts catalogs from a source file: give a .pot template\n"_s, 2};
     return options;
 }
 

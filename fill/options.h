@@ -11,7 +11,9 @@ namespace tarnix::fill {
 struct Options
 {
     QString language; // for files that name none
-    QStringList to; // languages to start from a template
+    QStringList to; // languages to start from a source file (a template)
+    QString source; // --source: the file catalogs take their source texts from, where the layout does not say
+    QString sourceLanguage = QStringLiteral("en"); // the source file's language
     bool check = false;
     bool dryRun = false;
     bool refillFuzzy = false;

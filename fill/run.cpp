@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include "fill/check.h"
+#include "fill/formatfor.h"
 #include "fill/formats/catalog.h"
 #include "fill/languages.h"
 #include "fill/plan.h"
@@ -71,32 +72,35 @@ bool FillRun::prepare()
             fileError(path + u":0: no such file"_s);
             continue;
         }
-        if (!formatFor(path)) {
-            fileError(path + u":0: not a catalog (tarnix-fill reads .po, .pot, .ts, .xlf and .xliff files)"_s);
+        const FormatInfo *format = formatFor(path);
+        if (!format) {
+            fileError(path + u":0: not a catalog (tarnix-fill reads %1 files)"_s.arg(readableFiles()));
             continue;
         }
-        const bool templateFile = path.endsWith(u".pot"_s, Qt::CaseInsensitive);
-        if (!templateFile || options.check) {
-            addJob(path, path, QString());
+        const bool source = format->isSource && format->isSource(path, options.sourceLanguage);
+        if (!source || options.check) {
+            CatalogFiles files {path, options.source};
+            if (files.source.isEmpty() && format->sourceFor && !source)
+                files.source = format->sourceFor(path, options.sourceLanguage);
+            addJob(*format, files, QString());
             continue;
         }
         if (options.to.isEmpty()) {
-            fileError(path + u":0: a template is filled into catalogs: name their languages with --to"_s);
+            fileError(path + u":0: a source file is filled into catalogs: name their languages with --to"_s);
             continue;
         }
-        for (const QString &language : options.to) {
-            const QString target = info.dir().filePath(language + u".po"_s);
-            // An existing catalog is filled, never replaced by a new one.
-            addJob(QFileInfo::exists(target) ? target : path, target, language);
-        }
+        // An existing catalog is filled, never replaced by a new one.
+        for (const QString &language : options.to)
+            addJob(*format, {format->targetFor(path, language), path}, language);
     }
     for (const auto &job : jobs)
         total += job->todo.size();
     return !jobs.empty();
 }
 
-void FillRun::addJob(const QString &readPath, const QString &writePath, const QString &language)
+void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const QString &language)
 {
+    const QString &writePath = files.target;
     // One job per catalog: "po/es.po" given beside "po/app.pot --to es" is filled once.
     const QString canonical = QFileInfo(writePath).absoluteFilePath();
     if (targets.contains(canonical))
@@ -104,10 +108,16 @@ void FillRun::addJob(const QString &readPath, const QString &writePath, const QS
     targets.insert(canonical);
     auto job = std::make_unique<Job>();
     job->writePath = writePath;
-    job->format = formatFor(readPath);
+    job->format = format.make();
     job->stamp = stampOf(writePath);
-    job->newCatalog = readPath != writePath;
-    job->sourceCrlf = job->newCatalog && stampOf(readPath).crlf;
+    job->newCatalog = !job->stamp.exists;
+    job->sourceCrlf = job->newCatalog && stampOf(files.source).crlf;
+    const QString readPath = job->newCatalog ? files.source : writePath;
+    if (!files.source.isEmpty() && !QFileInfo::exists(files.source)) {
+        fileError(u"%1:0: its source texts are in %2, which does not exist: name the file with --source"_s.arg(
+            writePath, files.source));
+        return;
+    }
     if (!options.check && !options.dryRun) {
         // A linked catalog is written where its link leads, as editors do.
         const QFileInfo target(linkTarget(writePath));
@@ -124,7 +134,7 @@ void FillRun::addJob(const QString &readPath, const QString &writePath, const QS
             say(u"tarnix-fill: removed what a killed run left beside %1: %2\n"_s.arg(writePath, stale.join(u", "_s)));
     }
     QString error;
-    if (!job->format->read(readPath, job->catalog, error)) {
+    if (!job->format->read(files, job->catalog, error)) {
         fileError(error);
         return;
     }

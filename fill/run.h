@@ -50,7 +50,7 @@ signals:
 
 private:
     struct Job;
-    void addJob(const QString &readPath, const QString &writePath, const QString &language);
+    void addJob(const struct FormatInfo &format, const struct CatalogFiles &files, const QString &language);
     void answered(Job &job, int entryIndex, int textIndex, const struct Answer &answer);
     void write(Job &job);
     void notWritten(Job &job);

@@ -21,6 +21,10 @@ struct Entry
     bool plural = false; // msgid_plural, numerus="yes"
     bool fuzzy = false; // translated but marked as needing review (PO fuzzy, TS unfinished, XLIFF needs-review)
     bool obsolete = false; // obsolete, vanished: never filled
+    // The entry's identity within its catalog, as a person names it on the
+    // command line (--accept) and the review record keeps it: a JSON key
+    // path, an XLIFF unit's id, a PO message's context and msgid.
+    QString key;
     int line = 0; // 1-based line of the entry in the file, for messages
     int id = 0; // the format's own handle for writing the entry back
     // The character that marks a keyboard accelerator in the entry's texts
@@ -57,6 +61,16 @@ struct WriteResult
     QString skippedWhy; // why, for the summary
 };
 
+// The files of one catalog as its ecosystem lays them out.
+struct CatalogFiles
+{
+    QString target; // the catalog filled and written; it may not exist yet
+    // Where its source texts come from when the target does not hold them
+    // all: the template a new PO catalog starts from, the source language's
+    // JSON file. Empty when the target holds them.
+    QString source;
+};
+
 // A catalog format reads a file into entries and writes translations back.
 // Every fill is written as needing review in the format's own way. The
 // object keeps what it needs between read() and write() (for the XML
@@ -66,20 +80,26 @@ class CatalogFormat
 {
 public:
     virtual ~CatalogFormat() = default;
-    // Reads path. On failure returns false with error "file:line: what"
-    // (line 0 when the fault has no line).
-    virtual bool read(const QString &path, Catalog &catalog, QString &error) = 0;
+    // Reads a catalog's files. On failure returns false with error
+    // "file:line: what" (line 0 when the fault has no line).
+    virtual bool read(const CatalogFiles &files, Catalog &catalog, QString &error) = 0;
+    // Reads a catalog that is one file.
+    bool read(const QString &path, Catalog &catalog, QString &error)
+    {
+        return read(CatalogFiles {path, {}}, catalog, error);
+    }
     // The catalog last read, with fills applied, as the bytes of its file;
     // the caller puts them on disk. `language` and `pluralForms` are the
     // catalog's target language and plural count, for a header or attribute
     // the file lacks.
     virtual WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) = 0;
+    // Whether the format marks a filled entry as needing review in the file
+    // itself (PO fuzzy, TS unfinished, XLIFF needs-review); one that cannot
+    // (JSON, ARB) has its fills kept in a review record beside the catalog.
+    virtual bool marksReview() const { return true; }
 };
 
 // A system error's words as the middle of a sentence: "no space left on device".
 QString systemError(int error);
-
-// The format of a file, by its name (.po, .pot, .ts, .xlf, .xliff); null when none.
-std::unique_ptr<CatalogFormat> formatFor(const QString &path);
 
 } // namespace tarnix::fill

@@ -243,8 +243,10 @@ PoFormat::~PoFormat()
         po_file_free(file);
 }
 
-bool PoFormat::read(const QString &filePath, Catalog &catalog, QString &error)
+bool PoFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)
 {
+    // A catalog that does not exist yet starts from its template.
+    const QString filePath = files.source.isEmpty() || QFileInfo::exists(files.target) ? files.target : files.source;
     path = filePath;
     QFile raw(filePath);
     if (!raw.open(QIODevice::ReadOnly)) {

@@ -22,7 +22,8 @@ public:
     PoFormat(const PoFormat &) = delete;
     PoFormat &operator=(const PoFormat &) = delete;
 
-    bool read(const QString &path, Catalog &catalog, QString &error) override;
+    using CatalogFormat::read;
+    bool read(const CatalogFiles &files, Catalog &catalog, QString &error) override;
     WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) override;
 
 private:

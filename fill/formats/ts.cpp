@@ -41,8 +41,9 @@ bool isObsolete(QStringView type)
 
 } // namespace
 
-bool TsFormat::read(const QString &path, Catalog &catalog, QString &error)
+bool TsFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)
 {
+    const QString &path = files.target;
     m_slots.clear();
     m_root = {};
     catalog = Catalog {};

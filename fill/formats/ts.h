@@ -15,7 +15,8 @@ namespace tarnix::fill {
 class TsFormat : public CatalogFormat
 {
 public:
-    bool read(const QString &path, Catalog &catalog, QString &error) override;
+    using CatalogFormat::read;
+    bool read(const CatalogFiles &files, Catalog &catalog, QString &error) override;
     WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) override;
 
 private:

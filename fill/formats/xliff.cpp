@@ -31,8 +31,9 @@ const auto noComment = u"No comment provided by engineer."_s;
 
 } // namespace
 
-bool XliffFormat::read(const QString &path, Catalog &catalog, QString &error)
+bool XliffFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)
 {
+    const QString &path = files.target;
     m_slots.clear();
     m_unlabelled.clear();
     catalog = Catalog {};

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "fill/formatfor.h"
 #include "fill/formats/catalog.h"
 #include "fill/languages.h"
 #include "fill/ownservice.h"
@@ -131,7 +132,7 @@ QByteArray numbered(int count, const char *word)
 
 Catalog readBack(const QString &path)
 {
-    const auto format = formatFor(path);
+    const auto format = formatFor(path)->make();
     Catalog catalog;
     QString error;
     if (!format->read(path, catalog, error))

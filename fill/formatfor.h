@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QString>
+
+#include "fill/formats/catalog.h"
+
+namespace tarnix::fill {
+
+// What tarnix-fill knows of a catalog file from its name alone: the format
+// that reads it, and where its ecosystem keeps the other files of the same
+// catalog. The paths are pure functions of the names, tested directly.
+struct FormatInfo
+{
+    QString name; // "PO", "Qt TS", … for messages
+    std::function<std::unique_ptr<CatalogFormat>()> make;
+    // Whether the file is one that --to starts catalogs from: a .pot
+    // template, the source language's file of a JSON project. `sourceLanguage`
+    // is the project's ("en" unless said otherwise).
+    std::function<bool(const QString &path, const QString &sourceLanguage)> isSource = nullptr;
+    // The catalog for `language` that a source file starts, beside it as
+    // its ecosystem lays them out: "po/app.pot" -> "po/es.po".
+    std::function<QString(const QString &source, const QString &language)> targetFor = nullptr;
+    // The source file of a catalog that does not hold its source texts
+    // ("locales/it/ns.json" -> "locales/en/ns.json"); empty for those that do.
+    std::function<QString(const QString &target, const QString &sourceLanguage)> sourceFor = nullptr;
+};
+
+// The format of a file, by its name; null when tarnix-fill reads none such.
+const FormatInfo *formatFor(const QString &path);
+
+// The names of the files tarnix-fill reads, for messages: ".po, .pot, .ts, …".
+QString readableFiles();
+
+} // namespace tarnix::fill
