@@ -230,4 +230,17 @@ QString gettextPluralForms(const QList<std::pair<QString, QString>> &rules)
     return u"nplurals=%1; plural=(%2);"_s.arg(kept.size()).arg(expression);
 }
 
+QStringList pluralCategories(const QString &icuLocale)
+{
+    QStringList present;
+    for (const auto &[category, rule] : cldrPluralRules(icuLocale))
+        present.append(category);
+    QStringList ordered;
+    for (const QString &category : {u"zero"_s, u"one"_s, u"two"_s, u"few"_s, u"many"_s})
+        if (present.contains(category))
+            ordered.append(category);
+    ordered.append(u"other"_s);
+    return ordered;
+}
+
 } // namespace tarnix::fill

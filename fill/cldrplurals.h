@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tarnix::fill {
 
@@ -21,5 +22,12 @@ QList<std::pair<QString, QString>> cldrPluralRules(const QString &icuLocale);
 // -> "nplurals=3; plural=(n==1 ? 0 : n>=2 && n<=4 ? 1 : 2);". Empty for a
 // rule it cannot read.
 QString gettextPluralForms(const QList<std::pair<QString, QString>> &rules);
+
+// The categories CLDR gives a locale's cardinal numbers, in CLDR's order
+// (zero, one, two, few, many, other): the branches an ICU plural message,
+// the plural keys of an i18next file and a string catalog's plural
+// variations hold for that language ("pl" -> one few many other, "ja" ->
+// other). {"other"} when ICU knows no rules for it.
+QStringList pluralCategories(const QString &icuLocale);
 
 } // namespace tarnix::fill

@@ -97,6 +97,10 @@ public:
     // itself (PO fuzzy, TS unfinished, XLIFF needs-review); one that cannot
     // (JSON, ARB) has its fills kept in a review record beside the catalog.
     virtual bool marksReview() const { return true; }
+    // Whether a plural entry's forms are one per CLDR category of the target
+    // language, in pluralCategories()' order (ICU-style formats: i18next,
+    // ARB, string catalogs), rather than gettext's numbered forms.
+    virtual bool pluralByCategory() const { return false; }
 };
 
 // A system error's words as the middle of a sentence: "no space left on device".
