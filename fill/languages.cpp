@@ -172,6 +172,12 @@ QString serviceLanguage(const QString &language)
     return base;
 }
 
+QString icuLocaleName(const QString &language)
+{
+    const auto code = parse(language);
+    return code ? code->icuName() : language;
+}
+
 QString languageName(const QString &language)
 {
     const auto code = parse(language);
