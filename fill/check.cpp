@@ -36,7 +36,7 @@ Finding findingOf(const Difference &difference, int line, const QString &form)
 
 } // namespace
 
-QList<Finding> checkEntry(const Entry &entry)
+QList<Finding> checkEntry(const Entry &entry, const QString &language)
 {
     QList<Finding> findings;
     if (entry.obsolete || entry.source.isEmpty())

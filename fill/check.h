@@ -21,6 +21,6 @@ struct Finding
 // every difference, one finding each. A plural entry's form 0 may follow
 // either source (Russian uses it for 21 too, one-form languages for every
 // number); the others follow the plural.
-QList<Finding> checkEntry(const Entry &entry);
+QList<Finding> checkEntry(const Entry &entry, const QString &language = QString());
 
 } // namespace tarnix::fill

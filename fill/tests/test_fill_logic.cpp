@@ -191,6 +191,55 @@ private slots:
         QCOMPARE(formsFromAnswers(partly, {u"S"_s, u"P"_s}, count).value(1), count > 1 ? u"%d Dateien"_s : QString());
     }
 
+    // A catalog whose plural forms go by CLDR category (ICU-style formats):
+    // one form per category of the language, "one" from the singular. An
+    // entry flagged icu-format is asked as its ICU message's texts and
+    // rebuilt for the language; one ICU cannot read is refused.
+    void formsByCategory_data()
+    {
+        QTest::addColumn<Entry>("e");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QStringList>("forms");
+        const Entry files = entry(u"%d file"_s, {}, u"%d files"_s);
+        const QStringList sp {u"S"_s, u"P"_s};
+        QTest::newRow("pl") << files << u"pl"_s << QStringList {u"%d file"_s, u"%d files"_s} << sp
+                            << QStringList {u"S"_s, u"P"_s, u"P"_s, u"P"_s};
+        QTest::newRow("ar: zero before one") << files << u"ar"_s << QStringList {u"%d file"_s, u"%d files"_s} << sp
+                                             << QStringList {u"P"_s, u"S"_s, u"P"_s, u"P"_s, u"P"_s, u"P"_s};
+        QTest::newRow("ja: other alone, from the plural")
+            << files << u"ja"_s << QStringList {u"%d file"_s, u"%d files"_s} << sp << QStringList {u"P"_s};
+        Entry partly = files;
+        partly.translations = {QString(), QString(), u"%d plików"_s};
+        QTest::newRow("a written form kept") << partly << u"pl"_s << QStringList {u"%d file"_s, u"%d files"_s} << sp
+                                             << QStringList {u"S"_s, u"P"_s, u"%d plików"_s, u"P"_s};
+        Entry icu = entry(u"{count, plural, one {# member} other {# members}}"_s, {});
+        icu.flags = {u"icu-format"_s};
+        QTest::newRow("icu message")
+            << icu << u"cs"_s << QStringList {u"{n} member"_s, u"{n} members"_s}
+            << QStringList {u"{n} člen"_s, u"{n} členů"_s}
+            << QStringList {u"{count, plural, one {# člen} few {# členů} many {# členů} other {# členů}}"_s};
+        icu.source = u"{count, number}"_s;
+        QTest::newRow("icu message without words")
+            << icu << u"cs"_s << QStringList() << QStringList() << QStringList {u"{count, number}"_s};
+        icu.source = u"{count, plural, one {# member}"_s;
+        QTest::newRow("icu message ICU cannot read, refused")
+            << icu << u"cs"_s << QStringList() << QStringList() << QStringList();
+    }
+    void formsByCategory()
+    {
+        QFETCH(Entry, e);
+        QFETCH(QString, language);
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, forms);
+        QCOMPARE(textsToAsk(e, language), texts);
+        const EntryFill fill = fillFromAnswers(e, answers, {language, 2, pluralCategories(language)});
+        QCOMPARE(fill.forms, forms);
+        QCOMPARE(fill.refused.isEmpty(), !forms.isEmpty());
+    }
+
     void contextForTheEngine()
     {
         Entry e = entry(u"Open"_s, {});
