@@ -401,6 +401,56 @@ QString icuFormatError(const QString &message, const QString &language)
         .arg(where.offset + 1);
 }
 
+IcuArguments icuArguments(const QString &text)
+{
+    IcuArguments result;
+    UErrorCode status = U_ZERO_ERROR;
+    UParseError where {};
+    const icu::MessagePattern pattern(toIcu(text), &where, status);
+    if (U_FAILURE(status)) {
+        result.error = u"%1 at character %2"_s.arg(QString::fromLatin1(u_errorName(status))).arg(where.offset + 1);
+        result.missingOther = status == U_DEFAULT_KEYWORD_MISSING;
+        return result;
+    }
+    for (int i = 0; i < pattern.countParts(); ++i) {
+        const Part &start = pattern.getPart(i);
+        if (start.getType() != UMSGPAT_PART_TYPE_ARG_START)
+            continue;
+        IcuArgument argument;
+        argument.name = fromIcu(pattern.getSubstring(pattern.getPart(i + 1)));
+        const int end = pattern.getLimitPartIndex(i);
+        switch (start.getArgType()) {
+        case UMSGPAT_ARG_TYPE_PLURAL:
+            argument.type = u"plural"_s;
+            break;
+        case UMSGPAT_ARG_TYPE_SELECTORDINAL:
+            argument.type = u"selectordinal"_s;
+            break;
+        case UMSGPAT_ARG_TYPE_SELECT:
+            argument.type = u"select"_s;
+            break;
+        case UMSGPAT_ARG_TYPE_NONE:
+            break;
+        default: // simple, choice: the type as written
+            if (i + 2 < end && pattern.getPart(i + 2).getType() == UMSGPAT_PART_TYPE_ARG_TYPE)
+                argument.type = fromIcu(pattern.getSubstring(pattern.getPart(i + 2)));
+            else
+                argument.type = u"choice"_s;
+            break;
+        }
+        // The selectors of this argument's own branches, not of nested ones.
+        for (int j = i + 1; j < end; ++j) {
+            const Part &part = pattern.getPart(j);
+            if (part.getType() == UMSGPAT_PART_TYPE_ARG_SELECTOR)
+                argument.selectors.append(fromIcu(pattern.getSubstring(part)));
+            else if (part.getType() == UMSGPAT_PART_TYPE_MSG_START)
+                j = pattern.getLimitPartIndex(j);
+        }
+        result.arguments.append(argument);
+    }
+    return result;
+}
+
 QStringList icuCategories(const QString &language, bool ordinal)
 {
     if (!ordinal)

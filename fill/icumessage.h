@@ -88,6 +88,27 @@ IcuRebuilt rebuildIcuMessage(const IcuMessage &message, const QString &language,
 // it can.
 QString icuFormatError(const QString &message, const QString &language);
 
+// One argument of a message as written, for --check: its name, its type
+// ("plural", "select", "selectordinal", "number", "" for "{name}") and the
+// selectors of its branches in order.
+struct IcuArgument
+{
+    QString name;
+    QString type;
+    QStringList selectors;
+};
+
+// Every argument of a message, nested ones included, in the order they
+// start; error says why ICU's MessagePattern cannot parse it, and
+// missingOther whether that is a plural or select without "other".
+struct IcuArguments
+{
+    QList<IcuArgument> arguments;
+    QString error;
+    bool missingOther = false;
+};
+IcuArguments icuArguments(const QString &message);
+
 // The CLDR categories of the language's cardinal or ordinal numbers, in
 // CLDR's order (zero one two few many other).
 QStringList icuCategories(const QString &language, bool ordinal);

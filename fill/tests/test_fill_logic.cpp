@@ -317,6 +317,38 @@ private slots:
                                                                               << QStringList();
         QTest::newRow("plural form losing both")
             << entry(u"One file"_s, {u"файл"_s, u"файла"_s}, u"%d files"_s) << QStringList {u"%d>"_s};
+        // ICU messages (Mastodon's en.json, FormatJS's select example) in a Polish catalog.
+        const auto icu = [](const QString &source, const QString &translation) {
+            Entry e = entry(source, {translation});
+            e.flags = {u"icu-format"_s};
+            return e;
+        };
+        const QString members = u"{count, plural, one {# member} other {# members}}"_s;
+        QTest::newRow("icu: every category, no finding")
+            << icu(members, u"{count, plural, one {# członek} few {# członków} many {# członków} other {# członka}}"_s)
+            << QStringList();
+        QTest::newRow("icu: categories of the language missing")
+            << icu(members, u"{count, plural, one {# członek} other {# członków}}"_s)
+            << QStringList {u"{count, plural}>"_s};
+        QTest::newRow("icu: argument renamed")
+            << icu(members, u"{liczba, plural, one {# członek} few {# członków} many {# członków} other {# członka}}"_s)
+            << QStringList {u"{count, plural}>{liczba, plural}"_s};
+        QTest::newRow("icu: plural keyword translated")
+            << icu(members, u"{count, mnoga, one {# członek} few {# członków} many {# członków} other {# członka}}"_s)
+            << QStringList {u"{count, plural}>{count, mnoga}"_s};
+        QTest::newRow("icu: other translated")
+            << icu(members, u"{count, plural, one {# członek} few {# członków} many {# członków} inne {# członka}}"_s)
+            << QStringList {u"other>"_s};
+        QTest::newRow("icu: few translated") << icu(
+            members, u"{count, plural, one {# członek} kilka {# członków} many {# członków} other {# członka}}"_s)
+                                             << QStringList {u"kilka>kilka"_s, u"{count, plural}>"_s};
+        QTest::newRow("icu: select key translated")
+            << icu(u"{gender, select, male {He} female {She} other {They}} will respond shortly."_s,
+                   u"{gender, select, mężczyzna {On} female {Ona} other {Oni}} wkrótce odpowie."_s)
+            << QStringList {u"male>mężczyzna"_s};
+        QTest::newRow("icu: a translation ICU cannot read")
+            << icu(members, u"{count, plural, one {# członek} other {# członków}"_s)
+            << QStringList {u"the translation is no ICU message ICU can read (U_PATTERN_SYNTAX_ERROR at character 16)"_s};
         Entry label = entry(u"Op&en"_s, {u"Abrir"_s});
         label.accelerator = u'&';
         QTest::newRow("accelerator lost")
@@ -333,7 +365,7 @@ private slots:
         QFETCH(QStringList, found);
         e.line = 7;
         QStringList got;
-        for (const Finding &finding : checkEntry(e)) {
+        for (const Finding &finding : checkEntry(e, u"pl"_s)) {
             QCOMPARE(finding.line, 7);
             got.append(finding.token.isEmpty() ? finding.what : finding.token + u'>' + finding.instead);
         }
