@@ -1,4 +1,7 @@
+#include <algorithm>
 #include <memory>
+
+#include <QRegularExpression>
 
 #include <QTest>
 
@@ -6,9 +9,12 @@
 #include <unicode/msgfmt.h>
 
 #include "fill/icumessage.h"
+#include "service/text/placeholdergrammar.h"
 
 using namespace Qt::StringLiterals;
 using namespace tarnix::fill;
+using tarnix::service::findPlaceholders;
+using tarnix::service::Placeholder;
 
 namespace {
 
@@ -133,6 +139,19 @@ private slots:
         const IcuMessage message = parseIcuMessage(source);
         QCOMPARE(message.error.isEmpty(), !rebuilt.isEmpty());
         QCOMPARE(icuTexts(message, language), texts);
+        // Each argument sent, "#" as "{count}" included, is one placeholder
+        // to the service's grammar, so an answer that loses it is refused.
+        static const QRegularExpression argument(u"\\{[^{}]*\\}"_s);
+        for (const QString &text : texts) {
+            const QList<Placeholder> kept = findPlaceholders(text);
+            for (const auto &match : argument.globalMatch(text)) {
+                QVERIFY2(std::any_of(kept.cbegin(), kept.cend(),
+                             [&](const Placeholder &p) {
+                                 return p.start == match.capturedStart() && p.length == match.capturedLength();
+                             }),
+                    qPrintable(match.captured()));
+            }
+        }
         if (answers.isEmpty()) {
             for (const QString &text : texts)
                 answers.append(u"«"_s + text + u"»"_s);
