@@ -162,7 +162,7 @@ QList<Finding> icuFindings(
 
 } // namespace
 
-QList<Finding> checkEntry(const Entry &entry, const QString &language)
+QList<Finding> checkEntry(const Entry &entry, const QString &language, const QStringList &categories)
 {
     QList<Finding> findings;
     if (entry.obsolete || entry.source.isEmpty())
@@ -171,25 +171,28 @@ QList<Finding> checkEntry(const Entry &entry, const QString &language)
         const QString &translation = entry.translations[i];
         if (translation.isEmpty())
             continue;
-        // Forms after the first are for numbers other than one: the plural's.
-        const QString &source = entry.plural && i > 0 ? entry.pluralSource : entry.source;
+        // Forms after the first (other categories than "one") are for
+        // numbers other than one: the plural's.
+        const bool first = categories.isEmpty() ? i == 0 : categories.value(i) == u"one";
+        const QString &source = entry.plural && !first ? entry.pluralSource : entry.source;
+        const QString form = !entry.plural ? QString()
+            : categories.isEmpty()         ? u"form %1: "_s.arg(i)
+                                           : u"form %1: "_s.arg(categories.value(i));
         if (isIcuMessage(entry)) {
             // ICU's parser reads the syntax; the grammar would take each plural for one placeholder.
-            findings += icuFindings(
-                source, translation, language, entry.line, entry.plural ? u"form %1: "_s.arg(i) : QString());
+            findings += icuFindings(source, translation, language, entry.line, form);
             continue;
         }
         auto differences = service::placeholderDifferences(source, translation, service::Reading::Human);
         // Form 0 may say "one" for its number where it stands for one value
         // alone; msgfmt -c checks that against the header's rule.
-        if (entry.plural && i == 0)
+        if (entry.plural && first)
             differences.removeIf([](const Difference &d) { return d.kind == Difference::Kind::Missing && d.numeric; });
         if (differences.isEmpty())
             continue;
-        if (entry.plural && i == 0
+        if (entry.plural && first
             && service::placeholderDifferences(entry.pluralSource, translation, service::Reading::Human).isEmpty())
             continue;
-        const QString form = entry.plural ? u"form %1: "_s.arg(i) : QString();
         for (const Difference &difference : differences) {
             const Finding finding = findingOf(difference, entry.line, form);
             // The same change made in several places of a message is one finding.

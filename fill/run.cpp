@@ -149,7 +149,7 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     job->pluralForms = job->catalog.pluralForms > 0 && !job->newCatalog ? job->catalog.pluralForms : rule.count;
     if (job->pluralForms == 0)
         job->pluralForms = 2; // a language neither the file nor the table knows: gettext's default
-    if (job->format->pluralByCategory()) {
+    if (job->format->pluralByCategory() && !job->language.isEmpty()) {
         job->categories = pluralCategories(icuLocaleName(job->language));
         job->pluralForms = int(job->categories.size());
     }
@@ -176,7 +176,7 @@ int FillRun::check()
     int found = 0;
     for (const auto &job : jobs) {
         for (const Entry &entry : job->catalog.entries) {
-            for (const Finding &finding : checkEntry(entry, job->language)) {
+            for (const Finding &finding : checkEntry(entry, job->language, job->categories)) {
                 ++found;
                 std::printf("%s:%d: %s\n", qPrintable(job->catalog.path), finding.line, qPrintable(finding.what));
             }

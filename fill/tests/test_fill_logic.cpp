@@ -202,18 +202,17 @@ private slots:
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<QStringList>("forms");
-        const Entry files = entry(u"%d file"_s, {}, u"%d files"_s);
-        const QStringList sp {u"S"_s, u"P"_s};
-        QTest::newRow("pl") << files << u"pl"_s << QStringList {u"%d file"_s, u"%d files"_s} << sp
-                            << QStringList {u"S"_s, u"P"_s, u"P"_s, u"P"_s};
-        QTest::newRow("ar: zero before one") << files << u"ar"_s << QStringList {u"%d file"_s, u"%d files"_s} << sp
-                                             << QStringList {u"P"_s, u"S"_s, u"P"_s, u"P"_s, u"P"_s, u"P"_s};
-        QTest::newRow("ja: other alone, from the plural")
-            << files << u"ja"_s << QStringList {u"%d file"_s, u"%d files"_s} << sp << QStringList {u"P"_s};
+        const Entry files = entry(u"One file"_s, {}, u"%d files"_s);
+        const QStringList asked {u"One file"_s, u"%d files"_s};
+        const QStringList sp {u"S"_s, u"P %d"_s};
+        const QString p = sp.last();
+        QTest::newRow("pl") << files << u"pl"_s << asked << sp << QStringList {u"S"_s, p, p, p};
+        QTest::newRow("ar: zero before one") << files << u"ar"_s << asked << sp << QStringList {p, u"S"_s, p, p, p, p};
+        QTest::newRow("ja: other alone, from the plural") << files << u"ja"_s << asked << sp << QStringList {p};
         Entry partly = files;
         partly.translations = {QString(), QString(), u"%d plików"_s};
-        QTest::newRow("a written form kept") << partly << u"pl"_s << QStringList {u"%d file"_s, u"%d files"_s} << sp
-                                             << QStringList {u"S"_s, u"P"_s, u"%d plików"_s, u"P"_s};
+        QTest::newRow("a written form kept")
+            << partly << u"pl"_s << asked << sp << QStringList {u"S"_s, p, u"%d plików"_s, p};
         Entry icu = entry(u"{count, plural, one {# member} other {# members}}"_s, {});
         icu.flags = {u"icu-format"_s};
         QTest::newRow("icu message")
@@ -235,9 +234,13 @@ private slots:
         QFETCH(QStringList, answers);
         QFETCH(QStringList, forms);
         QCOMPARE(textsToAsk(e, language), texts);
-        const EntryFill fill = fillFromAnswers(e, answers, {language, 2, pluralCategories(language)});
+        const QStringList categories = pluralCategories(language);
+        const EntryFill fill = fillFromAnswers(e, answers, {language, 2, categories});
         QCOMPARE(fill.forms, forms);
         QCOMPARE(fill.refused.isEmpty(), !forms.isEmpty());
+        // --check reads the forms by the same categories: each keeps its source's placeholders.
+        e.translations = fill.forms;
+        QCOMPARE(checkEntry(e, language, categories).size(), 0);
     }
 
     void contextForTheEngine()
@@ -348,7 +351,8 @@ private slots:
             << QStringList {u"male>mężczyzna"_s};
         QTest::newRow("icu: a translation ICU cannot read")
             << icu(members, u"{count, plural, one {# członek} other {# członków}"_s)
-            << QStringList {u"the translation is no ICU message ICU can read (U_PATTERN_SYNTAX_ERROR at character 16)"_s};
+            << QStringList {
+                   u"the translation is no ICU message ICU can read (U_PATTERN_SYNTAX_ERROR at character 16)"_s};
         Entry label = entry(u"Op&en"_s, {u"Abrir"_s});
         label.accelerator = u'&';
         QTest::newRow("accelerator lost")
