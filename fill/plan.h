@@ -3,7 +3,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QStringView>
 
 #include "fill/formats/catalog.h"
 
@@ -17,10 +16,9 @@ bool needsFill(const Entry &entry, bool refillFuzzy);
 // Whether an entry holds a translation (every form, for a plural entry).
 bool isTranslated(const Entry &entry);
 
-// The flag of an entry whose texts are ICU MessageFormat messages (FormatJS
-// and ARB catalogs): they are asked as their text runs and rebuilt for the
-// target language (fill/icumessage.h).
-inline constexpr QStringView icuFormatFlag = u"icu-format";
+// Whether the entry's texts are ICU MessageFormat messages (icuFormatFlag):
+// asked as their text runs and rebuilt for the target language
+// (fill/icumessage.h).
 bool isIcuMessage(const Entry &entry);
 
 // The texts to ask the service for one entry: its source, and for a plural
