@@ -64,7 +64,8 @@ private slots:
     // (FormatJS), lib/l10n/intl_en.arb of the Flutter Gallery, the select
     // and plural example of ICU's user guide (cut to two branches). The
     // answers are an engine's; an empty list answers each text as «text».
-    // samples: "number=what ICU's MessageFormat makes of the result".
+    // samples: "number=what ICU's MessageFormat makes of the result"; for a
+    // message refused, why.
     void messages_data()
     {
         QTest::addColumn<QString>("source");
@@ -125,8 +126,9 @@ private slots:
             << u"Add #{tagName}"_s << u"fr"_s << QStringList {u"Add #{tagName}"_s}
             << QStringList {u"Ajouter #{tagName}"_s} << u"Ajouter #{tagName}"_s
             << QStringList {u"1=Ajouter #<tagName>"_s};
-        QTest::newRow("no parse, refused") << u"{count, plural, one {# member} other {# members}"_s << u"pl"_s
-                                           << QStringList() << QStringList() << QString() << QStringList();
+        QTest::newRow("no parse, refused: samples holds why")
+            << u"{count, plural, one {# member} other {# members}"_s << u"pl"_s << QStringList() << QStringList()
+            << QString() << QStringList {u"the ICU message does not parse (U_PATTERN_SYNTAX_ERROR at character 16)"_s};
     }
     void messages()
     {
@@ -159,7 +161,9 @@ private slots:
         const IcuRebuilt result = rebuildIcuMessage(message, language, answers);
         QCOMPARE(result.message, rebuilt);
         QCOMPARE(result.error.isEmpty(), !rebuilt.isEmpty());
-        for (const QString &sample : samples) {
+        if (rebuilt.isEmpty())
+            QCOMPARE(result.error, samples.value(0));
+        for (const QString &sample : (rebuilt.isEmpty() ? QStringList() : samples)) {
             const QString number = sample.section(u'=', 0, 0);
             QCOMPARE(formatted(result.message, language, number.toDouble()), sample.section(u'=', 1));
         }

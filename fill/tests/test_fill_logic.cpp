@@ -210,9 +210,9 @@ private slots:
         QTest::newRow("ar: zero before one") << files << u"ar"_s << asked << sp << QStringList {p, u"S"_s, p, p, p, p};
         QTest::newRow("ja: other alone, from the plural") << files << u"ja"_s << asked << sp << QStringList {p};
         Entry partly = files;
-        partly.translations = {QString(), QString(), u"%d plików"_s};
+        partly.translations = {u"1 plik"_s, QString(), u"%d plików"_s};
         QTest::newRow("a written form kept")
-            << partly << u"pl"_s << asked << sp << QStringList {u"S"_s, p, u"%d plików"_s, p};
+            << partly << u"pl"_s << asked << sp << QStringList {u"1 plik"_s, p, u"%d plików"_s, p};
         Entry icu = entry(u"{count, plural, one {# member} other {# members}}"_s, {});
         icu.flags = {u"icu-format"_s};
         QTest::newRow("icu message")
@@ -342,6 +342,9 @@ private slots:
         QTest::newRow("icu: other translated")
             << icu(members, u"{count, plural, one {# członek} few {# członków} many {# członków} inne {# członka}}"_s)
             << QStringList {u"other>"_s};
+        QTest::newRow("icu: one translated") << icu(
+            members, u"{count, plural, jeden {# członek} few {# członków} many {# członków} other {# członka}}"_s)
+                                             << QStringList {u"one>jeden"_s, u"{count, plural}>"_s};
         QTest::newRow("icu: few translated") << icu(
             members, u"{count, plural, one {# członek} kilka {# członków} many {# członków} other {# członka}}"_s)
                                              << QStringList {u"kilka>kilka"_s, u"{count, plural}>"_s};
