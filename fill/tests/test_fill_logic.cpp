@@ -68,7 +68,7 @@ private slots:
         QTest::addColumn<QString>("service");
         QTest::addColumn<int>("plurals");
         QTest::newRow("spanish") << u"es"_s << u"es"_s << 2;
-        QTest::newRow("brazilian has its own rule") << u"pt_BR"_s << u"pt"_s << 2;
+        QTest::newRow("brazilian has its own rule and code") << u"pt_BR"_s << u"pt-BR"_s << 2;
         QTest::newRow("taiwan") << u"zh_TW"_s << u"zh-TW"_s << 1;
         QTest::newRow("hong kong") << u"zh_HK"_s << u"zh-TW"_s << 1;
         QTest::newRow("traditional script") << u"zh-Hant"_s << u"zh-TW"_s << 1;
@@ -78,9 +78,10 @@ private slots:
         QTest::newRow("russian") << u"ru_RU.UTF-8"_s << u"ru"_s << 3;
         QTest::newRow("polish") << u"pl"_s << u"pl"_s << 3;
         QTest::newRow("arabic") << u"ar"_s << u"ar"_s << 6;
-        QTest::newRow("czech") << u"cs_CZ"_s << u"cs"_s << 3;
+        QTest::newRow("czech, a region the service has no code for") << u"cs_CZ"_s << u"cs-CZ"_s << 3;
         QTest::newRow("deprecated code as its current one") << u"iw"_s << u"iw"_s << 2;
         QTest::newRow("catalan: cldr's many of whole millions left to other") << u"ca@valencia"_s << u"ca"_s << 2;
+        QTest::newRow("serbian in latin letters") << u"sr@latin"_s << u"sr-Latn"_s << 3;
         QTest::newRow("language without plural data") << u"tt"_s << u"tt"_s << 0;
         QTest::newRow("unknown") << u"tlh"_s << u"tlh"_s << 0;
         QTest::newRow("qt's C locale as a source") << u"C"_s << u"en"_s << 0;

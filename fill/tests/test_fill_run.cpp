@@ -292,6 +292,9 @@ private slots:
         QTest::newRow("header without a charset: UTF-8")
             << u"pt.po"_s << "msgid \"\"\nmsgstr \"Language: pt\\n\"\n\n"_ba + numbered(2, "Item") << QStringList()
             << QStringList {u"pt.po"_s} << 2 << 0 << "msgstr \"«pt» Item 1\""_ba << QByteArray();
+        QTest::newRow("brazilian asked as brazilian, not as portuguese")
+            << u"pt_BR.po"_s << poHeader("pt_BR") + numbered(1, "Item") << QStringList() << QStringList {u"pt_BR.po"_s}
+            << 1 << 0 << "msgstr \"«pt-BR» Item 0\""_ba << QByteArray();
         QTest::newRow("refusals and memory counted")
             << u"it.po"_s
             << poHeader("it") + "msgid \"Do not lose %s\"\nmsgstr \"\"\n\nmsgid \"Open again\"\nmsgstr \"\"\n"
