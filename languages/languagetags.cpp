@@ -114,6 +114,12 @@ std::optional<LanguageTag> readLanguageTag(const QString &written)
 
 std::optional<QString> readLanguageCode(const QString &written)
 {
+    // A private-use tag alone ("x-klingon") is a tag of no language the
+    // service knows, for the engines to refuse like any other.
+    static const QRegularExpression privateUse(u"^x(-[a-z0-9]{1,8})+$"_s, QRegularExpression::CaseInsensitiveOption);
+    const QString trimmed = written.trimmed();
+    if (trimmed.size() <= 64 && privateUse.match(trimmed).hasMatch())
+        return trimmed.toLower();
     const auto tag = readLanguageTag(written);
     if (!tag)
         return std::nullopt;

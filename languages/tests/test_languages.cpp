@@ -41,6 +41,7 @@ private slots:
         QTest::newRow("a modifier that is a variant") << u"ca@valencia"_s << u"ca-valencia"_s << u"ca"_s;
         QTest::newRow("a modifier of no language") << u"de_DE@euro"_s << u"de-DE"_s << u"de"_s;
         QTest::newRow("numeric region") << u"es_419"_s << u"es-419"_s << u"es"_s;
+        QTest::newRow("a private-use tag, no language") << u"X-Klingon"_s << QString() << u"x-klingon"_s;
         QTest::newRow("a language's name") << u"English"_s << QString() << QString();
         QTest::newRow("posix's untranslated locale") << u"C"_s << QString() << QString();
         QTest::newRow("one letter") << u"e"_s << QString() << QString();
