@@ -17,7 +17,8 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     QCommandLineParser parser;
     parser.setApplicationDescription(
         u"Fills the untranslated entries of PO, POT, Qt TS and XLIFF catalogs through the Tarnix translation "
-        u"service. Every filled entry is marked as needing review (PO fuzzy, TS unfinished, XLIFF needs-review)."_s);
+        u"service. Every filled entry is marked as needing review (PO fuzzy, TS unfinished, XLIFF needs-review); a "
+        u"format without such a mark lists it in a review record beside the catalog (NAME.tarnix-review)."_s);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption language(
