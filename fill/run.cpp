@@ -48,7 +48,6 @@ struct FillRun::Job
     QHash<int, int> outstanding; // entry index -> texts not answered yet
     QSet<int> fromMemory; // entries with an answer from the service's memory
     QList<Fill> fills;
-    QHash<int, QString> fillKeys; // Entry::id -> Entry::key, for the review record
     Counts counts;
     bool newCatalog = false;
     bool written = false;
@@ -259,7 +258,6 @@ void FillRun::answered(Job &job, int entryIndex, int textIndex, const Answer &an
             job.outstanding.erase(remaining);
             const Entry &entry = job.catalog.entries[entryIndex];
             job.fills.append({entry.id, formsFromAnswers(entry, job.answers.take(entryIndex), job.pluralForms)});
-            job.fillKeys.insert(entry.id, entry.key);
             ++job.counts.filled;
             if (job.fromMemory.contains(entryIndex))
                 ++job.counts.fromMemory;
@@ -301,10 +299,13 @@ void FillRun::write(Job &job)
     // as a person's; a record with fills the catalog lacks lists nothing.
     QList<ReviewItem> record;
     if (!job.format->marksReview()) {
+        QHash<int, QString> keys; // Entry::id -> Entry::key
+        for (const Entry &entry : std::as_const(job.catalog.entries))
+            keys.insert(entry.id, entry.key);
         QList<ReviewItem> filled;
         for (const Fill &fill : std::as_const(job.fills)) {
             if (!result.skipped.contains(fill.id))
-                filled.append({job.fillKeys.value(fill.id), fill.forms});
+                filled.append({keys.value(fill.id), fill.forms});
         }
         record = mergedRecord(job.record, job.catalog.entries, filled);
         const QString why = putRecord(job.writePath, record, job.recordStamp);
