@@ -67,24 +67,25 @@ private slots:
         QTest::addColumn<QString>("catalog");
         QTest::addColumn<QString>("service");
         QTest::addColumn<int>("plurals");
-        QTest::newRow("spanish") << u"es"_s << u"es"_s << 2;
-        QTest::newRow("brazilian has its own rule and code") << u"pt_BR"_s << u"pt-BR"_s << 2;
-        QTest::newRow("taiwan") << u"zh_TW"_s << u"zh-TW"_s << 1;
-        QTest::newRow("hong kong") << u"zh_HK"_s << u"zh-TW"_s << 1;
-        QTest::newRow("traditional script") << u"zh-Hant"_s << u"zh-TW"_s << 1;
-        QTest::newRow("china") << u"zh_CN"_s << u"zh-CN"_s << 1;
-        QTest::newRow("simplified script in taiwan") << u"zh_Hans_TW"_s << u"zh-CN"_s << 1;
-        QTest::newRow("hebrew") << u"he"_s << u"iw"_s << 2;
-        QTest::newRow("russian") << u"ru_RU.UTF-8"_s << u"ru"_s << 3;
-        QTest::newRow("polish") << u"pl"_s << u"pl"_s << 3;
-        QTest::newRow("arabic") << u"ar"_s << u"ar"_s << 6;
-        QTest::newRow("czech, a region the service has no code for") << u"cs_CZ"_s << u"cs-CZ"_s << 3;
-        QTest::newRow("deprecated code as its current one") << u"iw"_s << u"iw"_s << 2;
-        QTest::newRow("catalan: cldr's many of whole millions left to other") << u"ca@valencia"_s << u"ca"_s << 2;
-        QTest::newRow("serbian in latin letters") << u"sr@latin"_s << u"sr-Latn"_s << 3;
-        QTest::newRow("language without plural data") << u"tt"_s << u"tt"_s << 0;
-        QTest::newRow("unknown") << u"tlh"_s << u"tlh"_s << 0;
-        QTest::newRow("qt's C locale as a source") << u"C"_s << u"en"_s << 0;
+        QTest::addColumn<QString>("name"); // a new PO catalog's Language-Team
+        QTest::newRow("spanish") << u"es"_s << u"es"_s << 2 << u"Spanish"_s;
+        QTest::newRow("brazilian has its own rule and code") << u"pt_BR"_s << u"pt-BR"_s << 2 << u"Portuguese"_s;
+        QTest::newRow("taiwan") << u"zh_TW"_s << u"zh-TW"_s << 1 << u"Chinese"_s;
+        QTest::newRow("hong kong") << u"zh_HK"_s << u"zh-TW"_s << 1 << QString();
+        QTest::newRow("traditional script") << u"zh-Hant"_s << u"zh-TW"_s << 1 << QString();
+        QTest::newRow("china") << u"zh_CN"_s << u"zh-CN"_s << 1 << QString();
+        QTest::newRow("simplified script in taiwan") << u"zh_Hans_TW"_s << u"zh-CN"_s << 1 << QString();
+        QTest::newRow("hebrew") << u"he"_s << u"iw"_s << 2 << u"Hebrew"_s;
+        QTest::newRow("russian") << u"ru_RU.UTF-8"_s << u"ru"_s << 3 << QString();
+        QTest::newRow("polish") << u"pl"_s << u"pl"_s << 3 << u"Polish"_s;
+        QTest::newRow("arabic") << u"ar"_s << u"ar"_s << 6 << QString();
+        QTest::newRow("czech, a region the service has no code for") << u"cs_CZ"_s << u"cs-CZ"_s << 3 << QString();
+        QTest::newRow("deprecated code as its current one") << u"iw"_s << u"iw"_s << 2 << QString();
+        QTest::newRow("catalan: cldr's many of whole millions left to other") << u"ca@valencia"_s << u"ca"_s << 2 << QString();
+        QTest::newRow("serbian in latin letters") << u"sr@latin"_s << u"sr-Latn"_s << 3 << u"Serbian"_s;
+        QTest::newRow("language without plural data") << u"tt"_s << u"tt"_s << 0 << u"Tatar"_s;
+        QTest::newRow("unknown") << u"tlh"_s << u"tlh"_s << 0 << QString();
+        QTest::newRow("qt's C locale as a source") << u"C"_s << u"en"_s << 0 << QString();
     }
     void serviceCodes()
     {
@@ -93,6 +94,9 @@ private slots:
         QFETCH(int, plurals);
         QCOMPARE(serviceLanguage(catalog), service);
         QCOMPARE(pluralRule(catalog).count, plurals);
+        QFETCH(QString, name);
+        if (!name.isEmpty())
+            QCOMPARE(languageName(catalog), name);
     }
 
     void pluralCount_data()
@@ -459,6 +463,8 @@ private slots:
         QTest::newRow("jobs zero") << QStringList {u"--jobs"_s, u"0"_s, u"es.po"_s} << 2 << QStringList();
         QTest::newRow("jobs too many") << QStringList {u"--jobs"_s, u"257"_s, u"es.po"_s} << 2 << QStringList();
         QTest::newRow("accept without a key") << QStringList {u"--accept"_s, u"de.json"_s} << 2 << QStringList();
+        QTest::newRow("version") << QStringList {u"--version"_s} << 0 << QStringList {u"tarnix-fill "_s};
+        QTest::newRow("help") << QStringList {u"--help"_s} << 0 << QStringList {u"--dry-run"_s};
         QTest::newRow("unreviewed translates nothing")
             << QStringList {u"--unreviewed"_s, u"--refill-fuzzy"_s, u"es.po"_s} << 2 << QStringList();
     }
