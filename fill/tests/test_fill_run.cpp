@@ -739,6 +739,25 @@ private slots:
                         .startsWith(u"cannot start"_s));
         QCOMPARE(own.start(u"/nonexistent/tarnix-service"_s, QUrl(u"http://192.0.2.1:7317/"_s), never),
             u"http://192.0.2.1:7317/ is not on this machine"_s);
+        // A service that ends at once says so with its last words; one that
+        // never answers is given up on Ctrl-C and stopped.
+        QTemporaryDir scripts;
+        const auto script = [&](const char *name, const QByteArray &body) {
+            const QString path = scripts.filePath(QLatin1String(name));
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.write("#!/bin/sh\n" + body + "\n");
+            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+            return path;
+        };
+        const QUrl address(u"http://127.0.0.1:1/"_s);
+        QCOMPARE(own.start(script("fails", "echo no engine; exit 3"), address, never),
+            u"%1 ended at once (exit status 3):\nno engine"_s.arg(scripts.filePath(u"fails"_s)));
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(own.start(script("silent", "exec sleep 30"), address, [&] { return waited.elapsed() > 300; }),
+            u"interrupted while it started"_s);
+        QVERIFY(!own.running());
     }
 
     void badFilesAreReportedBeforeAnyRequest_data()
