@@ -73,6 +73,23 @@ QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int
     return forms;
 }
 
+QStringList formsByCategory(const Entry &entry, const QStringList &answers, const QStringList &categories)
+{
+    if (!entry.plural || answers.isEmpty())
+        return formsFromAnswers(entry, answers, 1);
+    const QStringList both = formsFromAnswers(entry, answers, 2);
+    QStringList forms;
+    for (const QString &category : categories)
+        forms.append(category == u"one"_s ? both.first() : both.last());
+    if (!isTranslated(entry)) {
+        for (qsizetype i = 0; i < std::min(forms.size(), entry.translations.size()); ++i) {
+            if (!entry.translations[i].isEmpty())
+                forms[i] = entry.translations[i];
+        }
+    }
+    return forms;
+}
+
 QString catalogLanguage(const Catalog &catalog, const QString &commandLine)
 {
     if (!catalog.language.isEmpty())

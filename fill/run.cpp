@@ -36,6 +36,7 @@ struct FillRun::Job
     QString writePath;
     QString language;
     int pluralForms = 0;
+    QStringList categories; // a format whose plural forms go by CLDR category: the language's
     std::unique_ptr<CatalogFormat> format;
     Catalog catalog;
     FileStamp stamp;
@@ -147,6 +148,10 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     job->pluralForms = job->catalog.pluralForms > 0 && !job->newCatalog ? job->catalog.pluralForms : rule.count;
     if (job->pluralForms == 0)
         job->pluralForms = 2; // a language neither the file nor the table knows: gettext's default
+    if (job->format->pluralByCategory()) {
+        job->categories = pluralCategoriesOf(job->language);
+        job->pluralForms = int(job->categories.size());
+    }
     job->counts.file = QDir::current().relativeFilePath(writePath);
     if (job->counts.file.startsWith(u"../"_s))
         job->counts.file = writePath;
@@ -243,7 +248,10 @@ void FillRun::answered(Job &job, int entryIndex, int textIndex, const Answer &an
         if (--remaining.value() == 0) {
             job.outstanding.erase(remaining);
             const Entry &entry = job.catalog.entries[entryIndex];
-            job.fills.append({entry.id, formsFromAnswers(entry, job.answers.take(entryIndex), job.pluralForms)});
+            const QStringList answers = job.answers.take(entryIndex);
+            job.fills.append({entry.id,
+                job.categories.isEmpty() ? formsFromAnswers(entry, answers, job.pluralForms)
+                                         : formsByCategory(entry, answers, job.categories)});
             ++job.counts.filled;
             if (job.fromMemory.contains(entryIndex))
                 ++job.counts.fromMemory;
