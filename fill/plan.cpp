@@ -77,7 +77,9 @@ QStringList formsByCategory(const Entry &entry, const QStringList &answers, cons
 {
     if (!entry.plural || answers.isEmpty())
         return formsFromAnswers(entry, answers, 1);
-    const QStringList both = formsFromAnswers(entry, answers, 2);
+    Entry untranslated = entry; // the forms a person wrote are kept by category below
+    untranslated.translations.clear();
+    const QStringList both = formsFromAnswers(untranslated, answers, 2);
     QStringList forms;
     for (const QString &category : categories)
         forms.append(category == u"one"_s ? both.first() : both.last());

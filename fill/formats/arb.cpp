@@ -53,7 +53,8 @@ QString ArbFormat::languageOf(const QString &path) const
 
 bool ArbFormat::copied(const Node &member, int depth) const
 {
-    return depth > 0 || !member.key.startsWith(u'@');
+    // The file's own attributes ("@@context") are every language's; a message's are the template's.
+    return depth > 0 || !member.key.startsWith(u'@') || member.key.startsWith(u"@@"_s);
 }
 
 QList<json::NewMember> ArbFormat::header(const QString &language) const

@@ -8,7 +8,8 @@ namespace tarnix::fill {
 // ("app_en.arb", or l10n.yaml's template-arb-file). A message is one entry,
 // an ICU message; its "@key" metadata gives the notes (the description and
 // the placeholders with their examples). A new file starts with its
-// "@@locale" and holds no metadata: gen-l10n reads that from the template alone.
+// "@@locale" and holds no message's metadata: gen-l10n reads that from the
+// template alone.
 class ArbFormat : public JsonCatalogFormat
 {
 protected:

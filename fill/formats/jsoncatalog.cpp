@@ -280,6 +280,10 @@ void JsonCatalogFormat::merge(const Node &source, const Node &target, int depth,
             last = index;
             continue;
         }
+        // The forms of a plural whose singular is a bare key (the third
+        // version's) follow it.
+        if (!item.category.isEmpty() && target.indexOf(item.key) >= 0)
+            last = target.indexOf(item.key);
         NewMember added;
         if (item.object) {
             bool content = false;
