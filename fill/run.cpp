@@ -122,7 +122,11 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     if (!options.check && !options.dryRun) {
         // A linked catalog is written where its link leads, as editors do.
         const QFileInfo target(linkTarget(writePath));
-        const QFileInfo directory(target.absolutePath());
+        // A new catalog's own folder ("locales/de/") is made when it is written.
+        QString folder = target.absolutePath();
+        while (!QFileInfo::exists(folder) && folder != QFileInfo(folder).path())
+            folder = QFileInfo(folder).path();
+        const QFileInfo directory(folder);
         // A file without write permission is left alone even by a user who
         // could write it anyway (root): its owner made it read-only.
         const bool readOnly = target.exists() && (!target.isWritable() || !(target.permissions() & QFile::WriteOwner));
@@ -289,6 +293,12 @@ void FillRun::write(Job &job)
     }
     if (job.stamp.crlf || job.sourceCrlf)
         result.bytes = withCrlf(result.bytes);
+    const QString folder = QFileInfo(linkTarget(job.writePath)).absolutePath();
+    if (job.newCatalog && !QDir().mkpath(folder)) {
+        fileError(u"%1:0: cannot make its folder %2; the catalog is not written"_s.arg(job.writePath, folder));
+        notWritten(job);
+        return;
+    }
     const Written written = writeReplacing(result.bytes, job.writePath, job.stamp);
     if (!written.error.isEmpty()) {
         fileError(u"%1:0: %2; the catalog is left as it was"_s.arg(job.writePath, written.error));

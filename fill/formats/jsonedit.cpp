@@ -410,12 +410,14 @@ QByteArray writtenDocument(const QList<NewMember> &members, const Document &styl
 
 namespace {
 
-// The indentation of the line that holds offset, when only white space precedes it there.
+// The indentation of the line that holds offset.
 QByteArray lineIndent(const QByteArray &bytes, qsizetype offset)
 {
     const qsizetype lineStart = bytes.lastIndexOf('\n', offset - 1) + 1;
-    const QByteArray before = bytes.mid(lineStart, offset - lineStart);
-    return before.trimmed().isEmpty() ? QByteArray(before).replace('\r', QByteArray()) : QByteArray();
+    qsizetype end = lineStart;
+    while (end < offset && (bytes[end] == ' ' || bytes[end] == '\t'))
+        ++end;
+    return bytes.mid(lineStart, end - lineStart);
 }
 
 } // namespace

@@ -117,9 +117,13 @@ void TestFillJson::fillingChangesOnlyValues_data()
            "\"\\u00abitems\\u00bb \\u00fc/\\\"\\\\\",\n    \"nesting1\": \"\\u00ab1 $t(nesting2)\\u00bb \\u00fc/\\\"\\\\\",\n"
            "    \"intlNumber\": \"Alg\\u00fan {{val, number}}\",\n    \"intlNumberWithOptions\": \"\\u00abSome "
            "{{val, number(minimumFractionDigits: 2)}}\\u00bb \\u00fc/\\\"\\\\\"\n}"_ba;
-    QTest::newRow("i18next, CR LF and an empty object")
+    QTest::newRow("i18next, CR LF")
         << u"i18next-docs/en.json"_s << "{\r\n  \"friend\": \"Ami\",\r\n  \"key_one\": \"\"\r\n}\r\n"_ba
         << u"fr.json"_s << "  \"friend_female\": \"«A girlfriend» ü/\\\"\\\\\",\r\n  \"key_one\""_ba;
+    QTest::newRow("i18next, into an empty object")
+        << u"medusa/en/dashboard.json"_s << "{\n  \"general\": {\n    \"add\": \"Hinzuf\u00fcgen\"\n  },\n  \"json\": {}\n}\n"_ba
+        << u"de/dashboard.json"_s
+        << "  \"json\": {\n    \"header\": \"\u00abJSON\u00bb \u00fc/\\\"\\\\\",\n"_ba;
     QTest::newRow("formatjs, flat ICU messages")
         << u"mastodon/en.json"_s << real(u"mastodon/es.json"_s) << u"es.json"_s
         << "  \"account.blocked\": \"Bloqueado\",\n  \"account.familiar_followers_many\": \"«Followed by"_ba;
@@ -184,7 +188,7 @@ void TestFillJson::fillingChangesOnlyValues()
         const QStringList lines = QString::fromUtf8(diff.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
         for (const QString &line : lines) {
             if (line.startsWith(u'-') && target.contains('\n'))
-                QVERIFY2(line.contains(u"\"\""_s) || lines.contains(u'+' + line.mid(1).chopped(line.endsWith(u'\r')) + u','
+                QVERIFY2(line.contains(u"\"\""_s) || line.contains(u"{}"_s) || lines.contains(u'+' + line.mid(1).chopped(line.endsWith(u'\r')) + u','
                         + (line.endsWith(u'\r') ? u"\r"_s : QString())),
                     qPrintable(line));
         }
