@@ -5,8 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QList>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include "fill/formats/arb.h"
@@ -65,8 +65,8 @@ JsonDialect dialectOfFile(const QString &path)
 // project's root; empty when none says.
 QString arbTemplate(const QString &arbPath)
 {
-    static const QRegularExpression line(u"^template-arb-file:\\s*[\"']?([^\"'\\s#]+)"_s,
-        QRegularExpression::MultilineOption);
+    static const QRegularExpression line(
+        u"^template-arb-file:\\s*[\"']?([^\"'\\s#]+)"_s, QRegularExpression::MultilineOption);
     QDir dir = QFileInfo(arbPath).absoluteDir();
     for (int up = 0; up < 4; ++up) {
         QFile yaml(dir.filePath(u"l10n.yaml"_s));
@@ -89,8 +89,8 @@ bool arbIsSource(const QString &path, const QString &sourceLanguage)
 QString arbSourceFor(const QString &target, const QString &sourceLanguage)
 {
     const QString named = arbTemplate(target);
-    const QString source = named.isEmpty() ? arbTargetFor(target, sourceLanguage)
-                                           : QFileInfo(target).dir().filePath(named);
+    const QString source =
+        named.isEmpty() ? arbTargetFor(target, sourceLanguage) : QFileInfo(target).dir().filePath(named);
     return source == target ? QString() : source;
 }
 

@@ -156,8 +156,7 @@ bool JsonCatalogFormat::read(const CatalogFiles &files, Catalog &catalog, QStrin
         if (unit.plural) {
             const Node *parent = targetNode(unit.path.mid(0, unit.path.size() - 1));
             for (const QString &category : std::as_const(m_categories)) {
-                const int index =
-                    parent && parent->isObject() ? formIndex(*parent, unit.path.last(), category) : -1;
+                const int index = parent && parent->isObject() ? formIndex(*parent, unit.path.last(), category) : -1;
                 const Node *form = index >= 0 ? &parent->members[index] : nullptr;
                 entry.translations.append(form && form->isString() ? form->text : QString());
             }

@@ -180,8 +180,8 @@ private:
     bool scalar()
     {
         const qsizetype from = pos;
-        while (pos < b.size() && (std::isalnum(static_cast<unsigned char>(b[pos])) || b[pos] == '.' || b[pos] == '-'
-                   || b[pos] == '+'))
+        while (pos < b.size()
+            && (std::isalnum(static_cast<unsigned char>(b[pos])) || b[pos] == '.' || b[pos] == '-' || b[pos] == '+'))
             ++pos;
         const QByteArray word = b.mid(from, pos - from);
         static const QByteArray literals[] {"true", "false", "null"};

@@ -81,6 +81,8 @@ private slots:
     void fillingChangesOnlyValues();
     void layouts_data();
     void layouts();
+    void readErrors_data();
+    void readErrors();
 
 private:
     QTemporaryDir m_dir;
@@ -114,16 +116,17 @@ void TestFillJson::fillingChangesOnlyValues_data()
         << "{\n    \"friend\": \"Un amigo\",\n    \"friend_male\": \"\\u00abA boyfriend\\u00bb \\u00fc/\\\"\\\\\",\n"
            "    \"friend_female\": \"Una amiga\",\n    \"key\": \"\",\n    \"key_one\": \"\\u00abitem\\u00bb "
            "\\u00fc/\\\"\\\\\",\n    \"key_many\": \"\\u00abitems\\u00bb \\u00fc/\\\"\\\\\",\n    \"key_other\": "
-           "\"\\u00abitems\\u00bb \\u00fc/\\\"\\\\\",\n    \"nesting1\": \"\\u00ab1 $t(nesting2)\\u00bb \\u00fc/\\\"\\\\\",\n"
+           "\"\\u00abitems\\u00bb \\u00fc/\\\"\\\\\",\n    \"nesting1\": \"\\u00ab1 $t(nesting2)\\u00bb "
+           "\\u00fc/\\\"\\\\\",\n"
            "    \"intlNumber\": \"Alg\\u00fan {{val, number}}\",\n    \"intlNumberWithOptions\": \"\\u00abSome "
            "{{val, number(minimumFractionDigits: 2)}}\\u00bb \\u00fc/\\\"\\\\\"\n}"_ba;
-    QTest::newRow("i18next, CR LF")
-        << u"i18next-docs/en.json"_s << "{\r\n  \"friend\": \"Ami\",\r\n  \"key_one\": \"\"\r\n}\r\n"_ba
-        << u"fr.json"_s << "  \"friend_female\": \"«A girlfriend» ü/\\\"\\\\\",\r\n  \"key_one\""_ba;
+    QTest::newRow("i18next, CR LF") << u"i18next-docs/en.json"_s
+                                    << "{\r\n  \"friend\": \"Ami\",\r\n  \"key_one\": \"\"\r\n}\r\n"_ba << u"fr.json"_s
+                                    << "  \"friend_female\": \"«A girlfriend» ü/\\\"\\\\\",\r\n  \"key_one\""_ba;
     QTest::newRow("i18next, into an empty object")
-        << u"medusa/en/dashboard.json"_s << "{\n  \"general\": {\n    \"add\": \"Hinzuf\u00fcgen\"\n  },\n  \"json\": {}\n}\n"_ba
-        << u"de/dashboard.json"_s
-        << "  \"json\": {\n    \"header\": \"\u00abJSON\u00bb \u00fc/\\\"\\\\\",\n"_ba;
+        << u"medusa/en/dashboard.json"_s
+        << "{\n  \"general\": {\n    \"add\": \"Hinzuf\u00fcgen\"\n  },\n  \"json\": {}\n}\n"_ba
+        << u"de/dashboard.json"_s << "  \"json\": {\n    \"header\": \"\u00abJSON\u00bb \u00fc/\\\"\\\\\",\n"_ba;
     QTest::newRow("formatjs, flat ICU messages")
         << u"mastodon/en.json"_s << real(u"mastodon/es.json"_s) << u"es.json"_s
         << "  \"account.blocked\": \"Bloqueado\",\n  \"account.familiar_followers_many\": \"«Followed by"_ba;
@@ -164,7 +167,8 @@ void TestFillJson::fillingChangesOnlyValues()
     QList<Fill> fills;
     for (const Entry &entry : std::as_const(catalog.entries)) {
         if (needsFill(entry, false))
-            fills.append({entry.id, formsByCategory(entry, {answer(entry.source), answer(entry.pluralSource)}, categories)});
+            fills.append(
+                {entry.id, formsByCategory(entry, {answer(entry.source), answer(entry.pluralSource)}, categories)});
     }
     QVERIFY(!fills.isEmpty());
     const WriteResult result = format->write(fills, language, int(categories.size()));
@@ -183,13 +187,15 @@ void TestFillJson::fillingChangesOnlyValues()
         // diff: a removed line was an empty value, or is back with a comma.
         QProcess diff;
         diff.start(u"diff"_s,
-            {u"--old-line-format=-%L"_s, u"--new-line-format=+%L"_s, u"--unchanged-line-format="_s, targetPath, written});
+            {u"--old-line-format=-%L"_s, u"--new-line-format=+%L"_s, u"--unchanged-line-format="_s, targetPath,
+                written});
         QVERIFY(diff.waitForFinished());
         const QStringList lines = QString::fromUtf8(diff.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
         for (const QString &line : lines) {
             if (line.startsWith(u'-') && target.contains('\n'))
-                QVERIFY2(line.contains(u"\"\""_s) || line.contains(u"{}"_s) || lines.contains(u'+' + line.mid(1).chopped(line.endsWith(u'\r')) + u','
-                        + (line.endsWith(u'\r') ? u"\r"_s : QString())),
+                QVERIFY2(line.contains(u"\"\""_s) || line.contains(u"{}"_s)
+                        || lines.contains(u'+' + line.mid(1).chopped(line.endsWith(u'\r')) + u','
+                            + (line.endsWith(u'\r') ? u"\r"_s : QString())),
                     qPrintable(line));
         }
     }
@@ -210,8 +216,8 @@ void TestFillJson::layouts_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<bool>("isSource");
     QTest::addColumn<QString>("target"); // targetFor(file, "pt-BR"), or sourceFor(file, "en")
-    QTest::newRow("i18next folders") << u"locales/en/common.json"_s << "{\"a\": {\"b\": \"B\"}}"_ba
-                                     << u"i18next JSON"_s << true << u"locales/pt-BR/common.json"_s;
+    QTest::newRow("i18next folders") << u"locales/en/common.json"_s << "{\"a\": {\"b\": \"B\"}}"_ba << u"i18next JSON"_s
+                                     << true << u"locales/pt-BR/common.json"_s;
     QTest::newRow("i18next, a namespace named like a language")
         << u"locales/de/new.json"_s << "{\"n_one\": \"1\", \"n_other\": \"2\"}"_ba << u"i18next JSON"_s << false
         << u"locales/en/new.json"_s;
@@ -220,8 +226,8 @@ void TestFillJson::layouts_data()
         << false << u"lang/en.json"_s;
     QTest::newRow("formatjs extracted") << u"lang/en.json"_s << "{\"x\": {\"defaultMessage\": \"X\"}}"_ba
                                         << u"FormatJS JSON"_s << true << u"lang/pt-BR.json"_s;
-    QTest::newRow("nothing tells: i18next") << u"en.json"_s << "{\"x\": \"X\"}"_ba << u"i18next JSON"_s << true
-                                            << u"pt-BR.json"_s;
+    QTest::newRow("nothing tells: i18next")
+        << u"en.json"_s << "{\"x\": \"X\"}"_ba << u"i18next JSON"_s << true << u"pt-BR.json"_s;
     QTest::newRow("arb template") << u"lib/l10n/app_en.arb"_s << "{}"_ba << u"Flutter ARB"_s << true
                                   << u"lib/l10n/app_pt_BR.arb"_s;
     QTest::newRow("arb translation") << u"lib/l10n/app_de.arb"_s << "{}"_ba << u"Flutter ARB"_s << false
@@ -244,6 +250,38 @@ void TestFillJson::layouts()
     QCOMPARE(info->isSource(path, u"en"_s), isSource);
     const QString other = isSource ? info->targetFor(path, u"pt-BR"_s) : info->sourceFor(path, u"en"_s);
     QCOMPARE(QDir(root).relativeFilePath(other), target);
+}
+
+// What a person needs to find the fault: the file, the line, what is wrong.
+void TestFillJson::readErrors_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("trailing comma") << "{\n  \"a\": \"A\",\n}\n"_ba
+                                    << u"bad.json:3: not valid JSON: a member name in quotes expected"_s;
+    QTest::newRow("unterminated string") << "{\"a\": \"A}"_ba
+                                         << u"bad.json:1: not valid JSON: a string without its closing quote"_s;
+    QTest::newRow("raw line break in a string")
+        << "{\"a\": \"A\nB\"}"_ba
+        << u"bad.json:1: not valid JSON: a control character inside a string (JSON writes it as an escape)"_s;
+    QTest::newRow("bad escape") << "{\"a\": \"\\u12G4\"}"_ba
+                                << u"bad.json:1: not valid JSON: a \\u escape without four hexadecimal digits"_s;
+    QTest::newRow("two documents") << "{}\n{}\n"_ba
+                                   << u"bad.json:2: not valid JSON: text after the end of the document"_s;
+    QTest::newRow("an array") << "[\"a\"]"_ba << u"bad.json:1: not a catalog (its top level is not an object)"_s;
+    QTest::newRow("latin-1") << "{\"a\": \"caf\xe9\"}"_ba
+                             << u"bad.json:0: not a UTF-8 file (JSON is written in UTF-8)"_s;
+    QTest::newRow("nested too deeply") << QByteArray(300, '[') << u"bad.json:1: not valid JSON: nested too deeply"_s;
+}
+
+void TestFillJson::readErrors()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    json::Document doc;
+    QString error;
+    QVERIFY(!json::parse(content, u"bad.json"_s, doc, error));
+    QCOMPARE(error, message);
 }
 
 QTEST_GUILESS_MAIN(TestFillJson)

@@ -431,8 +431,8 @@ private slots:
         }
         QStringList languages;
         for (const QString &target : targets)
-            languages.append(languageFromFileName(target).isEmpty() ? target.section(u'/', 0, 0)
-                                                                    : languageFromFileName(target));
+            languages.append(
+                languageFromFileName(target).isEmpty() ? target.section(u'/', 0, 0) : languageFromFileName(target));
         const Run run = fill({u"--to"_s, languages.join(u','), path});
         QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
         const Catalog from = readBack(path);
