@@ -162,7 +162,7 @@ bool JsonCatalogFormat::read(const CatalogFiles &files, Catalog &catalog, QStrin
             }
         } else {
             const Node *node = m_hasTarget ? targetNode(unit.path) : nullptr;
-            if (node && !node->isString())
+            if (node && !node->holdsText())
                 continue; // the target holds something else there: left alone
             entry.translations = {node ? node->text : QString()};
             if (node)
@@ -274,7 +274,7 @@ void JsonCatalogFormat::merge(const Node &source, const Node &target, int depth,
             const Node &there = target.members[index];
             if (item.object && there.isObject())
                 this->merge(*item.object, there, depth + 1, merge);
-            else if (!item.object && there.isString() && !form.isEmpty() && there.text != form)
+            else if (!item.object && there.holdsText() && !form.isEmpty() && (there.text != form || !there.isString()))
                 merge.edits.append({there.start, there.end, json::quoted(form, m_target)});
             last = index;
             continue;

@@ -99,8 +99,8 @@ private:
             node.type = Node::Type::String;
             ok = string(node.text);
         } else {
-            node.type = Node::Type::Other;
             ok = scalar();
+            node.type = b.mid(node.start, pos - node.start) == "null" ? Node::Type::Null : Node::Type::Other;
         }
         node.end = pos;
         return ok;

@@ -14,7 +14,7 @@ namespace tarnix::fill::json {
 // One value of a document and where it lies in the file's bytes.
 struct Node
 {
-    enum class Type : unsigned char { Object, Array, String, Other };
+    enum class Type : unsigned char { Object, Array, String, Null, Other };
     Type type = Type::Other;
     QString key; // the member's name; empty for an array item and the root
     qsizetype keyStart = -1; // the opening quote of the member's name; -1 for an array item and the root
@@ -25,6 +25,8 @@ struct Node
 
     bool isObject() const { return type == Type::Object; }
     bool isString() const { return type == Type::String; }
+    // A string or null (a key i18next-parser and others leave for a translation to come).
+    bool holdsText() const { return type == Type::String || type == Type::Null; }
     // The member of that name (the last, as JSON parsers take it); null when none.
     const Node *member(const QString &name) const;
     int indexOf(const QString &name) const;
