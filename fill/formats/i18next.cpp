@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include "fill/languages.h"
+
 using namespace Qt::StringLiterals;
 
 namespace tarnix::fill {
@@ -19,12 +21,13 @@ bool holdsString(const Node &object, const QString &key)
 // The base name of the plural group a member belongs to, empty when it
 // belongs to none: "items_one" beside "items_other", and in the third
 // version "items" and "items_plural". "step_one" and "step_two" without
-// "step_other" are keys of their own.
-QString groupOf(const Node &object, const QString &key)
+// "step_other" are keys of their own; so is "items_zero" in a language
+// without that category: i18next shows it for a count of 0 in every language.
+QString groupOf(const Node &object, const QString &key, bool zeroCategory)
 {
     static const QRegularExpression suffix(u"^(.+)_(zero|one|two|few|many|other|plural)$"_s);
     const QRegularExpressionMatch match = suffix.match(key);
-    if (match.hasMatch()) {
+    if (match.hasMatch() && (zeroCategory || match.captured(2) != u"zero"_s)) {
         const QString base = match.captured(1);
         if (match.captured(2) == u"plural"_s)
             return holdsString(object, base) ? base : QString();
@@ -33,18 +36,19 @@ QString groupOf(const Node &object, const QString &key)
     return holdsString(object, key + u"_plural"_s) && !holdsString(object, key + u"_other"_s) ? key : QString();
 }
 
-void collect(const json::Document &doc, const Node &object, const QStringList &path, QList<JsonUnit> &units)
+void collect(
+    const json::Document &doc, const Node &object, const QStringList &path, bool zeroCategory, QList<JsonUnit> &units)
 {
     QHash<QString, qsizetype> groups; // base -> its unit
     for (const Node &member : object.members) {
         const QStringList here = path + QStringList {member.key};
         if (member.isObject()) {
-            collect(doc, member, here, units);
+            collect(doc, member, here, zeroCategory, units);
             continue;
         }
         if (!member.isString() || (path.isEmpty() && member.key == u"$schema"_s))
             continue;
-        const QString base = groupOf(object, member.key);
+        const QString base = groupOf(object, member.key, zeroCategory);
         JsonUnit unit;
         unit.path = base.isEmpty() ? here : path + QStringList {base};
         unit.key = unit.path.join(u'.');
@@ -76,7 +80,9 @@ void collect(const json::Document &doc, const Node &object, const QStringList &p
 QList<JsonUnit> I18nextFormat::units(const json::Document &source) const
 {
     QList<JsonUnit> found;
-    collect(source, source.root, {}, found);
+    const QString language = jsonFileLanguage(source.path);
+    const bool zeroCategory = pluralCategoriesOf(language.isEmpty() ? u"en"_s : language).contains(u"zero"_s);
+    collect(source, source.root, {}, zeroCategory, found);
     return found;
 }
 

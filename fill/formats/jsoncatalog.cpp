@@ -195,6 +195,13 @@ struct JsonCatalogFormat::Merge
     QList<json::Insertion> insertions;
 };
 
+bool JsonCatalogFormat::holdsOwnEntry(const Node &object, const QString &key) const
+{
+    const Node *member = object.member(key);
+    const auto unit = member ? m_unitOf.constFind(member) : m_unitOf.cend();
+    return unit != m_unitOf.cend() && !m_units[*unit].plural;
+}
+
 QList<NewMember> JsonCatalogFormat::filtered(const Node &object, int depth, bool &content) const
 {
     QList<NewMember> out;
@@ -214,6 +221,8 @@ QList<NewMember> JsonCatalogFormat::filtered(const Node &object, int depth, bool
             if (u.nodes.first() != &member)
                 continue;
             for (const QString &category : m_writeCategories) {
+                if (holdsOwnEntry(object, u.path.last() + u'_' + category))
+                    continue;
                 const QString form = formOf(forms, m_writeCategories, category);
                 if (!form.isEmpty()) {
                     out.append({u.path.last() + u'_' + category, form, {}, {}, false});
@@ -255,8 +264,10 @@ void JsonCatalogFormat::merge(const Node &source, const Node &target, int depth,
             if (!u.plural)
                 items.append({member.key, *unit, {}, nullptr});
             else if (u.nodes.first() == &member) {
-                for (const QString &category : m_writeCategories)
-                    items.append({u.path.last(), *unit, category, nullptr});
+                for (const QString &category : m_writeCategories) {
+                    if (!holdsOwnEntry(source, u.path.last() + u'_' + category))
+                        items.append({u.path.last(), *unit, category, nullptr});
+                }
             }
         } else if (member.isObject() && copied(member, depth)) {
             items.append({member.key, -1, {}, &member});

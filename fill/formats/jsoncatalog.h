@@ -61,6 +61,10 @@ private:
     QList<json::NewMember> filtered(const json::Node &object, int depth, bool &content) const;
     void merge(const json::Node &source, const json::Node &target, int depth, Merge &merge) const;
     const json::Node *targetNode(const QStringList &path) const;
+    // Whether the source object's member of that name is an entry of its
+    // own ("items_zero" in English), which a plural's form of that name
+    // gives way to.
+    bool holdsOwnEntry(const json::Node &object, const QString &key) const;
 
     json::Document m_source;
     json::Document m_target;

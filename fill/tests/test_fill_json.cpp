@@ -120,6 +120,13 @@ void TestFillJson::fillingChangesOnlyValues_data()
            "\\u00fc/\\\"\\\\\",\n"
            "    \"intlNumber\": \"Alg\\u00fan {{val, number}}\",\n    \"intlNumberWithOptions\": \"\\u00abSome "
            "{{val, number(minimumFractionDigits: 2)}}\\u00bb \\u00fc/\\\"\\\\\"\n}"_ba;
+    // i18next shows "_zero" for a count of 0 in any language: English's is
+    // an entry of its own, Arabic's zero category gives way to it.
+    QTest::newRow("i18next, _zero beside the plural")
+        << u"i18next-zero/en.json"_s << QByteArray() << u"ar.json"_s
+        << "{\n  \"items_zero\": \"«No items» ü/\\\"\\\\\",\n  \"items_one\": \"«{{count}} item» ü/\\\"\\\\\",\n"
+           "  \"items_two\": \"«{{count}} items» ü/\\\"\\\\\",\n  \"items_few\": \"«{{count}} items» ü/\\\"\\\\\",\n"
+           "  \"items_many\": \"«{{count}} items» ü/\\\"\\\\\",\n  \"items_other\": \"«{{count}} items» ü/\\\"\\\\\"\n}\n"_ba;
     QTest::newRow("i18next, CR LF, null for a translation to come")
         << u"i18next-docs/en.json"_s << "{\r\n  \"friend\": \"Ami\",\r\n  \"key_one\": null\r\n}\r\n"_ba << u"fr.json"_s
         << "  \"friend_female\": \"«A girlfriend» ü/\\\"\\\\\",\r\n  \"key_one\""_ba;
