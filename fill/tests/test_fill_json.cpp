@@ -223,22 +223,29 @@ void TestFillJson::layouts_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<bool>("isSource");
     QTest::addColumn<QString>("target"); // targetFor(file, "pt-BR"), or sourceFor(file, "en")
+    QTest::addColumn<QByteArray>("l10nYaml"); // the Flutter project's, at its root
     QTest::newRow("i18next folders") << u"locales/en/common.json"_s << "{\"a\": {\"b\": \"B\"}}"_ba << u"i18next JSON"_s
-                                     << true << u"locales/pt-BR/common.json"_s;
+                                     << true << u"locales/pt-BR/common.json"_s << QByteArray();
     QTest::newRow("i18next, a namespace named like a language")
         << u"locales/de/new.json"_s << "{\"n_one\": \"1\", \"n_other\": \"2\"}"_ba << u"i18next JSON"_s << false
-        << u"locales/en/new.json"_s;
+        << u"locales/en/new.json"_s << QByteArray();
     QTest::newRow("formatjs beside the source, told by its ICU text")
         << u"lang/fr.json"_s << "{\"x\": \"{count, plural, one {{counter} a} other {b}}\"}"_ba << u"FormatJS JSON"_s
-        << false << u"lang/en.json"_s;
+        << false << u"lang/en.json"_s << QByteArray();
     QTest::newRow("formatjs extracted") << u"lang/en.json"_s << "{\"x\": {\"defaultMessage\": \"X\"}}"_ba
-                                        << u"FormatJS JSON"_s << true << u"lang/pt-BR.json"_s;
+                                        << u"FormatJS JSON"_s << true << u"lang/pt-BR.json"_s << QByteArray();
     QTest::newRow("nothing tells: i18next")
-        << u"en.json"_s << "{\"x\": \"X\"}"_ba << u"i18next JSON"_s << true << u"pt-BR.json"_s;
+        << u"en.json"_s << "{\"x\": \"X\"}"_ba << u"i18next JSON"_s << true << u"pt-BR.json"_s << QByteArray();
     QTest::newRow("arb template") << u"lib/l10n/app_en.arb"_s << "{}"_ba << u"Flutter ARB"_s << true
-                                  << u"lib/l10n/app_pt_BR.arb"_s;
+                                  << u"lib/l10n/app_pt_BR.arb"_s << QByteArray();
+    QTest::newRow("arb template named by l10n.yaml")
+        << u"lib/l10n/messages.arb"_s << "{}"_ba << u"Flutter ARB"_s << true << u"lib/l10n/messages_pt_BR.arb"_s
+        << "arb-dir: lib/l10n\ntemplate-arb-file: messages.arb\n"_ba;
+    QTest::newRow("arb translation of a template l10n.yaml names")
+        << u"lib/l10n/app_de.arb"_s << "{}"_ba << u"Flutter ARB"_s << false << u"lib/l10n/intl_en.arb"_s
+        << "template-arb-file: 'intl_en.arb'  # the gallery's\n"_ba;
     QTest::newRow("arb translation") << u"lib/l10n/app_de.arb"_s << "{}"_ba << u"Flutter ARB"_s << false
-                                     << u"lib/l10n/app_en.arb"_s;
+                                     << u"lib/l10n/app_en.arb"_s << QByteArray();
 }
 
 void TestFillJson::layouts()
@@ -248,9 +255,12 @@ void TestFillJson::layouts()
     QFETCH(QString, format);
     QFETCH(bool, isSource);
     QFETCH(QString, target);
-    const QString root = m_dir.filePath(u"layouts/"_s + QString::fromLatin1(QTest::currentDataTag()).left(12));
+    QFETCH(QByteArray, l10nYaml);
+    const QString root = m_dir.filePath(u"layouts/"_s + QString::fromLatin1(QTest::currentDataTag()).left(24));
     const QString path = root + u'/' + file;
     put(path, content);
+    if (!l10nYaml.isEmpty())
+        put(root + u"/l10n.yaml"_s, l10nYaml);
     const FormatInfo *info = formatFor(path);
     QVERIFY(info);
     QCOMPARE(info->name, format);
