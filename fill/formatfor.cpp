@@ -144,13 +144,32 @@ QString readableFiles()
     return endings.join(u", "_s);
 }
 
+namespace {
+
+// A language as a web project names its files: "pt-BR", as i18next and
+// FormatJS write it, unless the names already there say "pt_BR".
+QString webName(QString language, const QStringList &names)
+{
+    const bool underscore = std::any_of(
+        names.cbegin(), names.cend(), [](const QString &name) { return name.contains(u'_') && isKnownLanguage(name); });
+    return underscore ? language.replace(u'-', u'_') : language.replace(u'_', u'-');
+}
+
+} // namespace
+
 QString jsonTargetFor(const QString &source, const QString &language)
 {
     const QFileInfo file(source);
     const QDir dir = file.dir();
-    if (isKnownLanguage(dir.dirName()))
-        return QDir::cleanPath(dir.path() + u"/../"_s + language + u'/' + file.fileName());
-    return dir.filePath(language + u'.' + file.suffix());
+    if (isKnownLanguage(dir.dirName())) {
+        const QDir languages(dir.path() + u"/.."_s);
+        const QString name = webName(language, languages.entryList(QDir::Dirs | QDir::NoDotAndDotDot));
+        return QDir::cleanPath(languages.path() + u'/' + name + u'/' + file.fileName());
+    }
+    QStringList names;
+    for (const QFileInfo &sibling : dir.entryInfoList({u"*."_s + file.suffix()}, QDir::Files))
+        names.append(sibling.completeBaseName());
+    return dir.filePath(webName(language, names) + u'.' + file.suffix());
 }
 
 QString jsonSourceFor(const QString &target, const QString &sourceLanguage)

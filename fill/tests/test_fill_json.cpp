@@ -223,7 +223,7 @@ void TestFillJson::layouts_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<bool>("isSource");
     QTest::addColumn<QString>("target"); // targetFor(file, "pt-BR"), or sourceFor(file, "en")
-    QTest::addColumn<QByteArray>("l10nYaml"); // the Flutter project's, at its root
+    QTest::addColumn<QByteArray>("around"); // at the root: a Flutter project's l10n.yaml, or a folder (ending in /)
     QTest::newRow("i18next folders") << u"locales/en/common.json"_s << "{\"a\": {\"b\": \"B\"}}"_ba << u"i18next JSON"_s
                                      << true << u"locales/pt-BR/common.json"_s << QByteArray();
     QTest::newRow("i18next, a namespace named like a language")
@@ -234,6 +234,9 @@ void TestFillJson::layouts_data()
         << false << u"lang/en.json"_s << QByteArray();
     QTest::newRow("formatjs extracted") << u"lang/en.json"_s << "{\"x\": {\"defaultMessage\": \"X\"}}"_ba
                                         << u"FormatJS JSON"_s << true << u"lang/pt-BR.json"_s << QByteArray();
+    QTest::newRow("i18next, a project naming regions with _")
+        << u"locales/en/app.json"_s << "{\"a\": \"A\"}"_ba << u"i18next JSON"_s << true << u"locales/pt_BR/app.json"_s
+        << "locales/zh_TW/"_ba;
     QTest::newRow("nothing tells: i18next")
         << u"en.json"_s << "{\"x\": \"X\"}"_ba << u"i18next JSON"_s << true << u"pt-BR.json"_s << QByteArray();
     QTest::newRow("arb template") << u"lib/l10n/app_en.arb"_s << "{}"_ba << u"Flutter ARB"_s << true
@@ -255,12 +258,14 @@ void TestFillJson::layouts()
     QFETCH(QString, format);
     QFETCH(bool, isSource);
     QFETCH(QString, target);
-    QFETCH(QByteArray, l10nYaml);
+    QFETCH(QByteArray, around);
     const QString root = m_dir.filePath(u"layouts/"_s + QString::fromLatin1(QTest::currentDataTag()).left(24));
     const QString path = root + u'/' + file;
     put(path, content);
-    if (!l10nYaml.isEmpty())
-        put(root + u"/l10n.yaml"_s, l10nYaml);
+    if (around.endsWith('/'))
+        QDir(root).mkpath(QString::fromUtf8(around));
+    else if (!around.isEmpty())
+        put(root + u"/l10n.yaml"_s, around);
     const FormatInfo *info = formatFor(path);
     QVERIFY(info);
     QCOMPARE(info->name, format);
