@@ -1,11 +1,10 @@
 #include "fill/formats/jsonedit.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include <QFile>
 #include <QStringDecoder>
-
-#include "fill/formats/catalog.h"
 
 using namespace Qt::StringLiterals;
 
