@@ -59,7 +59,7 @@ bool ArbFormat::copied(const Node &member, int depth) const
 
 QList<json::NewMember> ArbFormat::header(const QString &language) const
 {
-    return {{u"@@locale"_s, QString(language).replace(u'-', u'_'), {}, {}, false}};
+    return {{u"@@locale"_s, QString(language).replace(u'-', u'_'), {}, {}, false, false}};
 }
 
 bool ArbFormat::replacedByHeader(const Node &member, int depth) const

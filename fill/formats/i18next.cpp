@@ -40,15 +40,17 @@ void collect(
     const json::Document &doc, const Node &object, const QStringList &path, bool zeroCategory, QList<JsonUnit> &units)
 {
     QHash<QString, qsizetype> groups; // base -> its unit
-    for (const Node &member : object.members) {
-        const QStringList here = path + QStringList {member.key};
-        if (member.isObject()) {
+    for (qsizetype i = 0; i < object.members.size(); ++i) {
+        const Node &member = object.members[i];
+        // An array (for returnObjects) holds its texts by index: "steps.0".
+        const QStringList here = path + QStringList {object.isArray() ? QString::number(i) : member.key};
+        if (member.isObject() || member.isArray()) {
             collect(doc, member, here, zeroCategory, units);
             continue;
         }
         if (!member.isString() || (path.isEmpty() && member.key == u"$schema"_s))
             continue;
-        const QString base = groupOf(object, member.key, zeroCategory);
+        const QString base = object.isArray() ? QString() : groupOf(object, member.key, zeroCategory);
         JsonUnit unit;
         unit.path = base.isEmpty() ? here : path + QStringList {base};
         unit.key = unit.path.join(u'.');

@@ -116,7 +116,13 @@ const Node *JsonCatalogFormat::targetNode(const QStringList &path) const
 {
     const Node *node = &m_target.root;
     for (const QString &name : path) {
-        node = node->isObject() ? node->member(name) : nullptr;
+        if (node->isArray()) {
+            bool number = false;
+            const int index = name.toInt(&number);
+            node = number && index >= 0 && index < node->members.size() ? &node->members[index] : nullptr;
+        } else {
+            node = node->isObject() ? node->member(name) : nullptr;
+        }
         if (!node)
             return nullptr;
     }
@@ -204,6 +210,12 @@ bool JsonCatalogFormat::holdsOwnEntry(const Node &object, const QString &key) co
 
 QList<NewMember> JsonCatalogFormat::filtered(const Node &object, int depth, bool &content) const
 {
+    // An array keeps every item in its place: one not filled stays as the source has it.
+    const bool inArray = object.isArray();
+    const auto asWritten = [this](const Node &member) {
+        return NewMember {
+            member.key, {}, m_source.bytes.mid(member.start, member.end - member.start), {}, false, false};
+    };
     QList<NewMember> out;
     for (const Node &member : object.members) {
         if (replacedByHeader(member, depth))
@@ -213,8 +225,10 @@ QList<NewMember> JsonCatalogFormat::filtered(const Node &object, int depth, bool
             const QStringList forms = m_forms.value(*unit);
             if (!u.plural) {
                 if (!forms.value(0).isEmpty()) {
-                    out.append({member.key, forms.first(), {}, {}, false});
+                    out.append({member.key, forms.first(), {}, {}, false, false});
                     content = true;
+                } else if (inArray) {
+                    out.append(asWritten(member));
                 }
                 continue;
             }
@@ -225,7 +239,7 @@ QList<NewMember> JsonCatalogFormat::filtered(const Node &object, int depth, bool
                     continue;
                 const QString form = formOf(forms, m_writeCategories, category);
                 if (!form.isEmpty()) {
-                    out.append({u.path.last() + u'_' + category, form, {}, {}, false});
+                    out.append({u.path.last() + u'_' + category, form, {}, {}, false, false});
                     content = true;
                 }
             }
@@ -233,16 +247,17 @@ QList<NewMember> JsonCatalogFormat::filtered(const Node &object, int depth, bool
         }
         if (!copied(member, depth))
             continue;
-        if (member.isObject()) {
+        if (member.isObject() || member.isArray()) {
             bool inner = false;
             const QList<NewMember> members = filtered(member, depth + 1, inner);
-            if (inner) {
-                out.append({member.key, {}, {}, members, true});
-                content = true;
-            }
+            if (inner)
+                out.append({member.key, {}, {}, members, member.isObject(), member.isArray()});
+            else if (inArray)
+                out.append(asWritten(member));
+            content = content || inner;
             continue;
         }
-        out.append({member.key, {}, m_source.bytes.mid(member.start, member.end - member.start), {}, false});
+        out.append(asWritten(member));
     }
     return out;
 }
@@ -257,6 +272,29 @@ void JsonCatalogFormat::merge(const Node &source, const Node &target, int depth,
         QString category; // a plural's form
         const Node *object = nullptr;
     };
+    if (source.isArray()) { // item by item; the items the target lacks follow its last
+        if (!target.isArray())
+            return;
+        if (source.members.size() > target.members.size()) {
+            bool content = false;
+            const QList<NewMember> items = filtered(source, depth, content).mid(target.members.size());
+            // Only for a filled one: the others would be the source's text again.
+            if (std::any_of(items.cbegin(), items.cend(), [](const NewMember &item) { return item.raw.isEmpty(); }))
+                merge.insertions.append({&target, int(target.members.size()) - 1, items});
+        }
+        for (qsizetype i = 0; i < std::min(source.members.size(), target.members.size()); ++i) {
+            const Node &from = source.members[i];
+            const Node &there = target.members[i];
+            const auto unit = m_unitOf.constFind(&from);
+            const QString form = unit == m_unitOf.cend() ? QString() : m_forms.value(*unit).value(0);
+            if (unit != m_unitOf.cend() && there.holdsText() && !form.isEmpty()
+                && (there.text != form || !there.isString()))
+                merge.edits.append({there.start, there.end, json::quoted(form, m_target)});
+            else if ((from.isObject() || from.isArray()) && from.type == there.type)
+                this->merge(from, there, depth + 1, merge);
+        }
+        return;
+    }
     QList<Item> items;
     for (const Node &member : source.members) {
         if (const auto unit = m_unitOf.constFind(&member); unit != m_unitOf.cend()) {
@@ -269,7 +307,7 @@ void JsonCatalogFormat::merge(const Node &source, const Node &target, int depth,
                         items.append({u.path.last(), *unit, category, nullptr});
                 }
             }
-        } else if (member.isObject() && copied(member, depth)) {
+        } else if ((member.isObject() || member.isArray()) && copied(member, depth)) {
             items.append({member.key, -1, {}, &member});
         }
     }
@@ -283,7 +321,7 @@ void JsonCatalogFormat::merge(const Node &source, const Node &target, int depth,
         const QString form = item.category.isEmpty() ? forms.value(0) : formOf(forms, m_writeCategories, item.category);
         if (index >= 0) {
             const Node &there = target.members[index];
-            if (item.object && there.isObject())
+            if (item.object && there.type == item.object->type)
                 this->merge(*item.object, there, depth + 1, merge);
             else if (!item.object && there.holdsText() && !form.isEmpty() && (there.text != form || !there.isString()))
                 merge.edits.append({there.start, there.end, json::quoted(form, m_target)});
@@ -297,13 +335,14 @@ void JsonCatalogFormat::merge(const Node &source, const Node &target, int depth,
         NewMember added;
         if (item.object) {
             bool content = false;
-            added = {item.key, {}, {}, filtered(*item.object, depth + 1, content), true};
+            added = {item.key, {}, {}, filtered(*item.object, depth + 1, content), item.object->isObject(),
+                item.object->isArray()};
             if (!content)
                 continue;
         } else {
             if (form.isEmpty())
                 continue;
-            added = {item.category.isEmpty() ? item.key : item.key + u'_' + item.category, form, {}, {}, false};
+            added = {item.category.isEmpty() ? item.key : item.key + u'_' + item.category, form, {}, {}, false, false};
         }
         (last >= 0 ? after[last] : front).append(added);
     }

@@ -380,21 +380,32 @@ QByteArray quoted(const QString &text, const Document &style)
     return out + '"';
 }
 
-QByteArray written(const NewMember &member, const QByteArray &indent, const Document &style)
+namespace {
+
+QByteArray value(const NewMember &member, const QByteArray &indent, const Document &style)
 {
-    QByteArray out = quoted(member.key, style) + style.colon;
-    if (!member.object)
-        return out + (member.raw.isEmpty() ? quoted(member.text, style) : member.raw);
+    if (!member.object && !member.array)
+        return member.raw.isEmpty() ? quoted(member.text, style) : member.raw;
+    const char open = member.object ? '{' : '[';
+    const char close = member.object ? '}' : ']';
     if (member.members.isEmpty())
-        return out + "{}";
+        return QByteArray(1, open) + close;
     const bool lines = !style.indentUnit.isEmpty();
     const QByteArray inner = indent + style.indentUnit;
-    out += '{';
+    QByteArray out(1, open);
     for (qsizetype i = 0; i < member.members.size(); ++i) {
         out += (i > 0 ? "," : "") + (lines ? "\n" + inner : QByteArray());
-        out += written(member.members[i], inner, style);
+        const NewMember &child = member.members[i];
+        out += member.object ? written(child, inner, style) : value(child, inner, style);
     }
-    return out + (lines ? "\n" + indent : QByteArray()) + '}';
+    return out + (lines ? "\n" + indent : QByteArray()) + close;
+}
+
+} // namespace
+
+QByteArray written(const NewMember &member, const QByteArray &indent, const Document &style)
+{
+    return quoted(member.key, style) + style.colon + value(member, indent, style);
 }
 
 QByteArray writtenDocument(const QList<NewMember> &members, const Document &style)
@@ -402,8 +413,7 @@ QByteArray writtenDocument(const QList<NewMember> &members, const Document &styl
     NewMember root;
     root.object = true;
     root.members = members;
-    QByteArray out = written(root, {}, style);
-    out = out.mid(out.indexOf('{')); // the root has no name
+    const QByteArray out = value(root, {}, style);
     return style.finalNewline ? out + '\n' : out;
 }
 
@@ -427,32 +437,40 @@ Edit insertionEdit(const Insertion &insertion, const Document &doc)
     const QByteArray &bytes = doc.bytes;
     const bool crlf = bytes.contains("\r\n");
     const QByteArray newline = crlf ? "\r\n" : "\n";
+    // An array's items are values alone.
+    const auto text = [&](const NewMember &member, const QByteArray &indent) {
+        return object.isArray() ? value(member, indent, doc) : written(member, indent, doc);
+    };
     if (object.members.isEmpty()) {
         // "{}" or "{\n  }": the members go inside, one level deeper than the object's line.
         const QByteArray outer = lineIndent(bytes, object.start);
         const bool lines = !doc.indentUnit.isEmpty();
         const QByteArray inner = outer + doc.indentUnit;
-        QByteArray text;
+        QByteArray inside;
         for (qsizetype i = 0; i < insertion.members.size(); ++i)
-            text += (i > 0 ? "," : "") + (lines ? newline + inner : QByteArray())
-                + written(insertion.members[i], inner, doc);
-        return {object.start + 1, object.end - 1, text + (lines ? newline + outer : QByteArray())};
+            inside += (i > 0 ? "," : "") + (lines ? newline + inner : QByteArray()) + text(insertion.members[i], inner);
+        return {object.start + 1, object.end - 1, inside + (lines ? newline + outer : QByteArray())};
     }
-    // The white space before the first member is what stands between members.
+    // What stands after a comma between two members, or before the first.
+    const auto startOf = [&object](const Node &member) { return object.isArray() ? member.start : member.keyStart; };
     const Node &first = object.members.first();
-    const qsizetype open = object.start + 1;
-    const QByteArray lead = bytes.mid(open, first.keyStart - open);
-    const QByteArray indent = lineIndent(bytes, first.keyStart);
-    QByteArray text;
+    const qsizetype firstStart = startOf(first);
+    QByteArray lead = bytes.mid(object.start + 1, firstStart - object.start - 1);
+    if (object.members.size() > 1) {
+        const QByteArray between = bytes.mid(first.end, startOf(object.members[1]) - first.end);
+        lead = between.mid(between.indexOf(',') + 1);
+    }
+    const QByteArray indent = lineIndent(bytes, firstStart);
+    QByteArray added;
     if (insertion.after < 0) {
         for (const NewMember &member : insertion.members)
-            text += written(member, indent, doc) + ',' + lead;
-        return {first.keyStart, first.keyStart, text};
+            added += text(member, indent) + ',' + lead;
+        return {firstStart, firstStart, added};
     }
     for (const NewMember &member : insertion.members)
-        text += ',' + lead + written(member, indent, doc);
+        added += ',' + lead + text(member, indent);
     const qsizetype at = object.members[insertion.after].end;
-    return {at, at, text};
+    return {at, at, added};
 }
 
 QByteArray applied(const QByteArray &bytes, QList<Edit> edits)

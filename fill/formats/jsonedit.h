@@ -24,6 +24,7 @@ struct Node
     QList<Node> members; // an object's members or an array's items, in the file's order
 
     bool isObject() const { return type == Type::Object; }
+    bool isArray() const { return type == Type::Array; }
     bool isString() const { return type == Type::String; }
     // A string or null (a key i18next-parser and others leave for a translation to come).
     bool holdsText() const { return type == Type::String || type == Type::Null; }
@@ -57,18 +58,20 @@ bool load(const QString &path, Document &doc, QString &error);
 // The text as a JSON string literal, quotes included, escaped as the document escapes.
 QByteArray quoted(const QString &text, const Document &style);
 
-// A member an edit adds: a string, another value's bytes as written, or an object.
+// A member an edit adds (or an array's item, whose key is unused): a string,
+// another value's bytes as written, an object or an array.
 struct NewMember
 {
     QString key;
     QString text; // the value of a string member
-    QByteArray raw; // when not empty, the value as written (a number, an array, a copied string)
-    QList<NewMember> members; // an object's, when object is set
+    QByteArray raw; // when not empty, the value as written (a number, a copied string)
+    QList<NewMember> members; // an object's members or an array's items
     bool object = false;
+    bool array = false;
 };
 
 // A member as written at the given indentation of its line, nested objects
-// one level deeper per the document's unit.
+// and arrays one level deeper per the document's unit.
 QByteArray written(const NewMember &member, const QByteArray &indent, const Document &style);
 
 // A whole document holding the members, as the style writes it, with its final newline.

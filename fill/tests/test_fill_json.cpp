@@ -25,8 +25,9 @@ const char *keptCheck = R"(
 import json, sys
 def flat(o, p=''):
     out = []
-    for k, v in o.items():
-        out += [(p + k, None)] + flat(v, p + k + '.') if isinstance(v, dict) else [(p + k, v)]
+    for k, v in o.items() if isinstance(o, dict) else enumerate(o):
+        k = str(k)
+        out += [(p + k, None)] + flat(v, p + k + '.') if isinstance(v, (dict, list)) else [(p + k, v)]
     return out
 new = flat(json.load(open(sys.argv[1], encoding='utf-8')))
 if len(sys.argv) > 2:
@@ -127,6 +128,16 @@ void TestFillJson::fillingChangesOnlyValues_data()
         << "{\n  \"items_zero\": \"«No items» ü/\\\"\\\\\",\n  \"items_one\": \"«{{count}} item» ü/\\\"\\\\\",\n"
            "  \"items_two\": \"«{{count}} items» ü/\\\"\\\\\",\n  \"items_few\": \"«{{count}} items» ü/\\\"\\\\\",\n"
            "  \"items_many\": \"«{{count}} items» ü/\\\"\\\\\",\n  \"items_other\": \"«{{count}} items» ü/\\\"\\\\\"\n}\n"_ba;
+    // i18next's objects and arrays (returnObjects): a text by its index;
+    // items the target lacks follow its last.
+    QTest::newRow("i18next, arrays")
+        << u"i18next-arrays/en.json"_s
+        << "{\n  \"arrayJoin\": [\"ligne1\", \"\"],\n  \"arrayOfObjects\": [\n    { \"name\": \"\" }\n  ]\n}\n"_ba
+        << u"fr.json"_s
+        << "{\n  \"arrayJoin\": [\"ligne1\", \"«line2» ü/\\\"\\\\\", \"«line3» ü/\\\"\\\\\"],\n"
+           "  \"arrayJoinWithInterpolation\": [\n    \"«you» ü/\\\"\\\\\",\n    \"«can» ü/\\\"\\\\\",\n"
+           "    \"«{{myVar}}» ü/\\\"\\\\\"\n  ],\n  \"arrayOfObjects\": [\n    { \"name\": \"«tom» ü/\\\"\\\\\" },\n"
+           "    {\n      \"name\": \"«steve» ü/\\\"\\\\\"\n    }\n  ]\n}\n"_ba;
     QTest::newRow("i18next, CR LF, null for a translation to come")
         << u"i18next-docs/en.json"_s << "{\r\n  \"friend\": \"Ami\",\r\n  \"key_one\": null\r\n}\r\n"_ba << u"fr.json"_s
         << "  \"friend_female\": \"«A girlfriend» ü/\\\"\\\\\",\r\n  \"key_one\""_ba;
