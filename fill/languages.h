@@ -37,11 +37,11 @@ int pluralCountOf(const QString &pluralForms);
 // when the name ends in none.
 QString languageFromFileName(const QString &path);
 
-// The service's code for a catalog language: regions dropped ("pt_BR" ->
-// "pt"), except Chinese, whose scripts the service tells apart ("zh_TW",
-// "zh_HK", "zh-Hant" -> "zh-TW"; other Chinese -> "zh-CN"; a script named
-// decides over the region: "zh_Hans_TW" -> "zh-CN"), and Hebrew,
-// which the service still calls "iw".
+// The service's code for a catalog language, whatever its convention: the
+// service's own reading (languages/languagetags.h), region and script kept
+// where the service tells them apart ("pt_BR" -> "pt-BR", "zh_HK" and
+// "zh-Hant" -> "zh-TW", "zh_Hans_TW" -> "zh-CN", "he" -> "iw"), dropped where
+// it does not ("pt_PT" -> "pt"); Qt's and POSIX's C locale is English.
 QString serviceLanguage(const QString &language);
 
 // The language's name in English as ICU gives it ("pt_BR" -> "Portuguese",

@@ -14,6 +14,7 @@
 #include "fill/formats/catalog.h"
 #include "fill/languages.h"
 #include "fill/plan.h"
+#include "fill/review.h"
 #include "fill/serviceclient.h"
 
 using namespace Qt::StringLiterals;
@@ -40,6 +41,8 @@ struct FillRun::Job
     std::unique_ptr<CatalogFormat> format;
     Catalog catalog;
     FileStamp stamp;
+    QList<ReviewItem> record; // the review record as read, for a format that marks no review
+    FileStamp recordStamp;
     bool sourceCrlf = false; // the template a new catalog starts from ends its lines in CR LF
     QList<int> todo; // entry indices
     QHash<int, QStringList> answers; // entry index -> answers so far
@@ -142,6 +145,17 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     if (!job->format->read(files, job->catalog, error)) {
         fileError(error);
         return;
+    }
+    if (!options.check && !options.dryRun && !job->format->marksReview()) {
+        // The fills are known as the machine's through the record alone:
+        // a catalog whose record cannot be read is not filled.
+        removeStaleTemporaries(linkTarget(reviewRecordPath(writePath)));
+        auto record = readRecord(writePath, job->recordStamp, error);
+        if (!record) {
+            fileError(error + u"; the catalog is left as it was"_s);
+            return;
+        }
+        job->record = *record;
     }
     job->language = job->newCatalog ? language : catalogLanguage(job->catalog, options.language);
     if (job->language.isEmpty() && !options.check) {
@@ -299,6 +313,26 @@ void FillRun::write(Job &job)
         notWritten(job);
         return;
     }
+    // The record first: a catalog whose fills it lacks would pass them off
+    // as a person's; a record with fills the catalog lacks lists nothing.
+    QList<ReviewItem> record;
+    if (!job.format->marksReview()) {
+        QHash<int, QString> keys; // Entry::id -> Entry::key
+        for (const Entry &entry : std::as_const(job.catalog.entries))
+            keys.insert(entry.id, entry.key);
+        QList<ReviewItem> filled;
+        for (const Fill &fill : std::as_const(job.fills)) {
+            if (!result.skipped.contains(fill.id))
+                filled.append({keys.value(fill.id), fill.forms});
+        }
+        record = mergedRecord(job.record, job.catalog.entries, filled);
+        const QString why = putRecord(job.writePath, record, job.recordStamp);
+        if (!why.isEmpty()) {
+            fileError(why + u"; the catalog is left as it was"_s);
+            notWritten(job);
+            return;
+        }
+    }
     const Written written = writeReplacing(result.bytes, job.writePath, job.stamp);
     if (!written.error.isEmpty()) {
         fileError(u"%1:0: %2; the catalog is left as it was"_s.arg(job.writePath, written.error));
@@ -310,6 +344,11 @@ void FillRun::write(Job &job)
         say(u"tarnix-fill: %1: %2\n"_s.arg(placed, written.note));
     if (placed != job.writePath) {
         errors = true;
+        if (!job.format->marksReview()) {
+            const QString why = putRecord(placed, record, stampOf(reviewRecordPath(placed)));
+            if (!why.isEmpty())
+                fileError(why);
+        }
         say(u"tarnix-fill: %1 changed on disk during the run and is left as it is; the filled catalog is %2\n"_s.arg(
             job.writePath, placed));
     }

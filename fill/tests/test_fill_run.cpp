@@ -15,6 +15,7 @@
 #include "fill/formats/catalog.h"
 #include "fill/languages.h"
 #include "fill/ownservice.h"
+#include "fill/review.h"
 #include "fill/serviceclient.h"
 #include "tests/support/loopbackserver.h"
 
@@ -291,6 +292,9 @@ private slots:
         QTest::newRow("header without a charset: UTF-8")
             << u"pt.po"_s << "msgid \"\"\nmsgstr \"Language: pt\\n\"\n\n"_ba + numbered(2, "Item") << QStringList()
             << QStringList {u"pt.po"_s} << 2 << 0 << "msgstr \"«pt» Item 1\""_ba << QByteArray();
+        QTest::newRow("brazilian asked as brazilian, not as portuguese")
+            << u"pt_BR.po"_s << poHeader("pt_BR") + numbered(1, "Item") << QStringList() << QStringList {u"pt_BR.po"_s}
+            << 1 << 0 << "msgstr \"«pt-BR» Item 0\""_ba << QByteArray();
         QTest::newRow("refusals and memory counted")
             << u"it.po"_s
             << poHeader("it") + "msgid \"Do not lose %s\"\nmsgstr \"\"\n\nmsgid \"Open again\"\nmsgstr \"\"\n"
@@ -578,6 +582,64 @@ private slots:
         QVERIFY2(tool.exitCode() == 0, tool.readAll().constData());
     }
 
+    // After a run, --unreviewed lists each entry marked for review as
+    // "file:line: key" (a person's fuzzy entry too) and exits 1; --accept
+    // clears one entry's mark through the format's own writing, which its
+    // tool still takes, and an unknown key changes nothing.
+    void unreviewedAndAccepted_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("key"); // as --unreviewed prints it
+        QTest::addColumn<int>("listed");
+        QTest::newRow("po, a context and a person's fuzzy entry")
+            << u"es.po"_s << poHeader("es") + entries + "#, fuzzy\nmsgid \"Quit\"\nmsgstr \"Salir\"\n"
+            << u"menu\\u0004Open"_s << 4;
+        QTest::newRow("ts, a disambiguation") << u"app_es.ts"_s << ts << u"MainWindow\\u0004menu\\u0004Open"_s << 4;
+        QTest::newRow("xliff 1.2, unit ids") << u"Localizable.xlf"_s << xliff12 << u"greeting"_s << 4;
+    }
+    void unreviewedAndAccepted()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, key);
+        QFETCH(int, listed);
+        const QString path = write(name, content);
+        QCOMPARE(fill({path}).status, 0);
+        const auto unreviewed = [&] {
+            const Run run = fill({u"--unreviewed"_s, path});
+            return std::make_pair(run.status, run.out.split(u'\n', Qt::SkipEmptyParts));
+        };
+        const auto [status, lines] = unreviewed();
+        QCOMPARE(status, 1);
+        QCOMPARE(lines.size(), listed);
+        QStringList keys;
+        for (const Entry &entry : readBack(path).entries) {
+            if (entry.fuzzy)
+                keys.append(u"%1:%2: %3"_s.arg(path).arg(entry.line).arg(escapedField(entry.key)));
+        }
+        QCOMPARE(lines, keys);
+        const QByteArray filled = [&] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        const Run unknown = fill({u"--accept"_s, path, key, u"no such key"_s});
+        QVERIFY2(unknown.status == 2 && unknown.err.contains(u"no such key"_s), qPrintable(unknown.err));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == filled);
+        const Run accepted = fill({u"--accept"_s, path, key});
+        QVERIFY2(accepted.status == 0, qPrintable(accepted.err));
+        QVERIFY2(toolCheck(path).isEmpty(), qPrintable(toolCheck(path)));
+        const auto [statusAfter, linesAfter] = unreviewed();
+        QCOMPARE(statusAfter, 1);
+        QCOMPARE(linesAfter.size(), listed - 1);
+        const auto keyOf = [](const QString &line) { return line.section(u": "_s, 1); };
+        QStringList keysAfter;
+        std::transform(linesAfter.cbegin(), linesAfter.cend(), std::back_inserter(keysAfter), keyOf);
+        for (const QString &line : lines) // lines after a PO entry that lost its "#, fuzzy" move up
+            QCOMPARE(keysAfter.contains(keyOf(line)), keyOf(line) != key);
+    }
+
     void interruptedRunWritesWhatItFilled()
     {
         delayMs = 100;
@@ -738,6 +800,25 @@ private slots:
                         .startsWith(u"cannot start"_s));
         QCOMPARE(own.start(u"/nonexistent/tarnix-service"_s, QUrl(u"http://192.0.2.1:7317/"_s), never),
             u"http://192.0.2.1:7317/ is not on this machine"_s);
+        // A service that ends at once says so with its last words; one that
+        // never answers is given up on Ctrl-C and stopped.
+        QTemporaryDir scripts;
+        const auto script = [&](const char *name, const QByteArray &body) {
+            const QString path = scripts.filePath(QLatin1String(name));
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.write("#!/bin/sh\n" + body + "\n");
+            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+            return path;
+        };
+        const QUrl address(u"http://127.0.0.1:1/"_s);
+        QCOMPARE(own.start(script("fails", "echo no engine; exit 3"), address, never),
+            u"%1 ended at once (exit status 3):\nno engine"_s.arg(scripts.filePath(u"fails"_s)));
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(own.start(script("silent", "exec sleep 30"), address, [&] { return waited.elapsed() > 300; }),
+            u"interrupted while it started"_s);
+        QVERIFY(!own.running());
     }
 
     void badFilesAreReportedBeforeAnyRequest_data()
