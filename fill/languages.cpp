@@ -129,6 +129,12 @@ int pluralCountOf(const QString &pluralForms)
     return n >= 1 && n <= 6 ? n : 0;
 }
 
+QStringList pluralCategoriesOf(const QString &language)
+{
+    const auto code = parse(language);
+    return pluralCategories(code ? code->icuName() : language);
+}
+
 QString languageFromFileName(const QString &path)
 {
     // The code ends the base name ("app_pt_BR", "messages.fr"), or comes

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tarnix::fill {
 
@@ -22,6 +23,10 @@ PluralRule pluralRule(const QString &language);
 // ICU locale data for it. The code is spelled as gettext names catalogs,
 // with an optional script, region, charset and @modifier ("sr_RS@latin").
 bool isKnownLanguage(const QString &language);
+
+// CLDR's plural categories of a catalog language, in CLDR's order
+// ("pt-BR", "sr@latin" -> pluralCategories() of "pt_BR", "sr").
+QStringList pluralCategoriesOf(const QString &language);
 
 // nplurals from a Plural-Forms value; 0 when it holds no valid count.
 int pluralCountOf(const QString &pluralForms);

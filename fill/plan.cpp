@@ -73,6 +73,25 @@ QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int
     return forms;
 }
 
+QStringList formsByCategory(const Entry &entry, const QStringList &answers, const QStringList &categories)
+{
+    if (!entry.plural || answers.isEmpty())
+        return formsFromAnswers(entry, answers, 1);
+    Entry untranslated = entry; // the forms a person wrote are kept by category below
+    untranslated.translations.clear();
+    const QStringList both = formsFromAnswers(untranslated, answers, 2);
+    QStringList forms;
+    for (const QString &category : categories)
+        forms.append(category == u"one"_s ? both.first() : both.last());
+    if (!isTranslated(entry)) {
+        for (qsizetype i = 0; i < std::min(forms.size(), entry.translations.size()); ++i) {
+            if (!entry.translations[i].isEmpty())
+                forms[i] = entry.translations[i];
+        }
+    }
+    return forms;
+}
+
 QString catalogLanguage(const Catalog &catalog, const QString &commandLine)
 {
     if (!catalog.language.isEmpty())

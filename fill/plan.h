@@ -35,6 +35,11 @@ QString contextOf(const Entry &entry);
 // to a label gets the label's accelerator back.
 QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int pluralForms);
 
+// The same for a format whose plural forms go by CLDR category: one form
+// per category in the given order, "one" from the singular, every other
+// from the plural.
+QStringList formsByCategory(const Entry &entry, const QStringList &answers, const QStringList &categories);
+
 // The language a catalog is filled into: the file's own, else its file
 // name's, else the one given on the command line. Empty when none says.
 QString catalogLanguage(const Catalog &catalog, const QString &commandLine);

@@ -37,6 +37,7 @@ struct FillRun::Job
     QString writePath;
     QString language;
     int pluralForms = 0;
+    QStringList categories; // a format whose plural forms go by CLDR category: the language's
     std::unique_ptr<CatalogFormat> format;
     Catalog catalog;
     FileStamp stamp;
@@ -124,7 +125,11 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     if (!options.check && !options.dryRun) {
         // A linked catalog is written where its link leads, as editors do.
         const QFileInfo target(linkTarget(writePath));
-        const QFileInfo directory(target.absolutePath());
+        // A new catalog's own folder ("locales/de/") is made when it is written.
+        QString folder = target.absolutePath();
+        while (!QFileInfo::exists(folder) && folder != QFileInfo(folder).path())
+            folder = QFileInfo(folder).path();
+        const QFileInfo directory(folder);
         // A file without write permission is left alone even by a user who
         // could write it anyway (root): its owner made it read-only.
         const bool readOnly = target.exists() && (!target.isWritable() || !(target.permissions() & QFile::WriteOwner));
@@ -161,6 +166,10 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     job->pluralForms = job->catalog.pluralForms > 0 && !job->newCatalog ? job->catalog.pluralForms : rule.count;
     if (job->pluralForms == 0)
         job->pluralForms = 2; // a language neither the file nor the table knows: gettext's default
+    if (job->format->pluralByCategory()) {
+        job->categories = pluralCategoriesOf(job->language);
+        job->pluralForms = int(job->categories.size());
+    }
     job->counts.file = QDir::current().relativeFilePath(writePath);
     if (job->counts.file.startsWith(u"../"_s))
         job->counts.file = writePath;
@@ -257,7 +266,10 @@ void FillRun::answered(Job &job, int entryIndex, int textIndex, const Answer &an
         if (--remaining.value() == 0) {
             job.outstanding.erase(remaining);
             const Entry &entry = job.catalog.entries[entryIndex];
-            job.fills.append({entry.id, formsFromAnswers(entry, job.answers.take(entryIndex), job.pluralForms)});
+            const QStringList answers = job.answers.take(entryIndex);
+            job.fills.append({entry.id,
+                job.categories.isEmpty() ? formsFromAnswers(entry, answers, job.pluralForms)
+                                         : formsByCategory(entry, answers, job.categories)});
             ++job.counts.filled;
             if (job.fromMemory.contains(entryIndex))
                 ++job.counts.fromMemory;
@@ -295,6 +307,12 @@ void FillRun::write(Job &job)
     }
     if (job.stamp.crlf || job.sourceCrlf)
         result.bytes = withCrlf(result.bytes);
+    const QString folder = QFileInfo(linkTarget(job.writePath)).absolutePath();
+    if (job.newCatalog && !QDir().mkpath(folder)) {
+        fileError(u"%1:0: cannot make its folder %2; the catalog is not written"_s.arg(job.writePath, folder));
+        notWritten(job);
+        return;
+    }
     // The record first: a catalog whose fills it lacks would pass them off
     // as a person's; a record with fills the catalog lacks lists nothing.
     QList<ReviewItem> record;

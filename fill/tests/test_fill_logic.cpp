@@ -197,6 +197,28 @@ private slots:
         QCOMPARE(formsFromAnswers(partly, {u"S"_s, u"P"_s}, count).value(1), count > 1 ? u"%d Dateien"_s : QString());
     }
 
+    // i18next, ARB, string catalogs: a form per CLDR category of the language.
+    void formsByCldrCategory_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("written");
+        QTest::addColumn<QStringList>("forms");
+        QTest::newRow("polish, a written form kept in its place")
+            << u"pl"_s << QStringList {QString(), u"%d pliki"_s, QString(), QString()}
+            << QStringList {u"S"_s, u"%d pliki"_s, u"P"_s, u"P"_s};
+        QTest::newRow("arabic: zero is no singular") << u"ar"_s << QStringList()
+                                                     << QStringList {u"P"_s, u"S"_s, u"P"_s, u"P"_s, u"P"_s, u"P"_s};
+        QTest::newRow("japanese: other alone") << u"ja"_s << QStringList() << QStringList {u"P"_s};
+    }
+    void formsByCldrCategory()
+    {
+        QFETCH(QString, language);
+        QFETCH(QStringList, written);
+        QFETCH(QStringList, forms);
+        const Entry plural = entry(u"%d file"_s, written, u"%d files"_s);
+        QCOMPARE(formsByCategory(plural, {u"S"_s, u"P"_s}, pluralCategoriesOf(language)), forms);
+    }
+
     void contextForTheEngine()
     {
         Entry e = entry(u"Open"_s, {});

@@ -403,6 +403,67 @@ private slots:
             QVERIFY2(toolCheck(checked).isEmpty(), qPrintable(toolCheck(checked)));
     }
 
+    // --to starts a JSON catalog per language beside the source file, with
+    // the source's structure and every plural category of its language; a
+    // catalog that exists is filled, what it held kept.
+    void newLanguagesFromAJsonSource_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("existing"); // a target there before the run, one value translated
+        QTest::addColumn<QStringList>("targets");
+        QTest::addColumn<QByteArray>("written"); // in the first target
+        QTest::newRow("i18next") << u"medusa/en/dashboard.json"_s << u"fr/dashboard.json"_s
+                                 << QStringList {u"es/dashboard.json"_s, u"fr/dashboard.json"_s}
+                                 << "\"items_many\": \"«es» {{count}} items\""_ba;
+        QTest::newRow("arb") << u"gallery/intl_en.arb"_s << QString() << QStringList {u"intl_es.arb"_s}
+                             << "{\n  \"@@locale\": \"es\",\n  \"@@context\": \"Gallery\",\n"_ba;
+    }
+    void newLanguagesFromAJsonSource()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, existing);
+        QFETCH(QStringList, targets);
+        QFETCH(QByteArray, written);
+        QFile data(QStringLiteral(FILL_TEST_DATA "/") + source);
+        QVERIFY(data.open(QIODevice::ReadOnly));
+        const QString sourceName = source.section(u'/', 1);
+        QDir(dir.path()).mkpath(QFileInfo(sourceName).path());
+        const QString path = write(sourceName, data.readAll());
+        if (!existing.isEmpty()) {
+            QDir(dir.path()).mkpath(QFileInfo(existing).path());
+            write(existing, "{\n  \"general\": {\n    \"add\": \"Ajouter\"\n  }\n}\n");
+        }
+        QStringList languages;
+        for (const QString &target : targets)
+            languages.append(
+                languageFromFileName(target).isEmpty() ? target.section(u'/', 0, 0) : languageFromFileName(target));
+        const Run run = fill({u"--to"_s, languages.join(u','), path});
+        QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
+        const Catalog from = readBack(path);
+        for (const QString &target : targets) {
+            const QString filled = dir.filePath(target);
+            QVERIFY2(QProcess::execute(u"python3"_s, {u"-m"_s, u"json.tool"_s, filled, u"/dev/null"_s}) == 0,
+                qPrintable(filled));
+            const auto format = formatFor(path)->make();
+            Catalog catalog;
+            QString error;
+            QVERIFY2(format->read(CatalogFiles {filled, path}, catalog, error), qPrintable(error));
+            QCOMPARE(catalog.entries.size(), from.entries.size());
+            for (const Entry &entry : std::as_const(catalog.entries)) {
+                QVERIFY2(std::none_of(entry.translations.cbegin(), entry.translations.cend(),
+                             [](const QString &t) { return t.isEmpty(); }),
+                    qPrintable(entry.key));
+                const QString first = entry.translations.first();
+                QVERIFY2(first.startsWith(u"«"_s) || first == u"Ajouter"_s, qPrintable(first));
+            }
+            QFile raw(filled);
+            QVERIFY(raw.open(QIODevice::ReadOnly));
+            const QByteArray bytes = raw.readAll();
+            QVERIFY2(target != targets.first() || bytes.contains(written), bytes.constData());
+            QVERIFY(!bytes.contains("\"@deselect\""));
+        }
+    }
+
     // Findings as "file:line: ...the placeholder...", fuzzy entries included.
     void checkFindsBrokenPlaceholders_data()
     {

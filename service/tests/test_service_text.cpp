@@ -121,6 +121,11 @@ private slots:
             << QStringList {u"${1##*=}"_s, u"${var:-a b}"_s, u"${#var}"_s, u"$(basename \"$0\")"_s, u"$((n + (1)))"_s,
                    u"$name"_s, u"$1"_s}
             << u"ppppppp"_s;
+        QTest::newRow("i18next: interpolation, formats, nesting, numbered tags")
+            << u"{{name}} {{val, number}} {{- html}} $t(common.ok) $t(girls, {\"count\": {{girls}} }) <0>{{count}} key</0><1/>"_s
+            << QStringList {u"{{name}}"_s, u"{{val, number}}"_s, u"{{- html}}"_s, u"$t(common.ok)"_s,
+                   u"$t(girls, {\"count\": {{girls}} })"_s, u"<0>"_s, u"{{count}}"_s, u"</0>"_s, u"<1/>"_s}
+            << u"ppppppppp"_s;
         QTest::newRow("lists of literal values, not metavariables")
             << u"--compress[={none|zlib-gnu}] [={up,down}] {auto|manual} -d=<number|name> {FILE|DIR} {one-word}"_s
             << QStringList {u"--compress[={none|zlib-gnu}]"_s, u"[={up,down}]"_s, u"{auto|manual}"_s,
