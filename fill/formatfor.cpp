@@ -3,13 +3,19 @@
 #include <algorithm>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QRegularExpression>
 #include <QStringList>
 
+#include "fill/formats/arb.h"
+#include "fill/formats/formatjs.h"
+#include "fill/formats/i18next.h"
 #include "fill/formats/po.h"
 #include "fill/formats/ts.h"
 #include "fill/formats/xliff.h"
+#include "fill/languages.h"
 
 using namespace Qt::StringLiterals;
 
@@ -28,10 +34,72 @@ template <typename Format> std::unique_ptr<CatalogFormat> make()
     return std::make_unique<Format>();
 }
 
+// The same language however a project spells it: "pt-BR", "pt_br".
+bool sameLanguage(QString a, QString b)
+{
+    return a.replace(u'-', u'_').compare(b.replace(u'-', u'_'), Qt::CaseInsensitive) == 0;
+}
+
+bool jsonIsSource(const QString &path, const QString &sourceLanguage)
+{
+    const QString language = jsonFileLanguage(path);
+    return !language.isEmpty() && sameLanguage(language, sourceLanguage);
+}
+
+// What a JSON file's texts say of their convention; when nothing does (an
+// empty catalog, texts without placeholders), its source file's.
+JsonDialect dialectOfFile(const QString &path)
+{
+    const auto dialectOf = [](const QString &file) {
+        json::Document doc;
+        QString error;
+        return json::load(file, doc, error) ? jsonDialect(doc) : JsonDialect::Unknown;
+    };
+    const JsonDialect own = dialectOf(path);
+    const QString source = jsonSourceFor(path, u"en"_s);
+    return own != JsonDialect::Unknown || source.isEmpty() ? own : dialectOf(source);
+}
+
+// The template l10n.yaml names for the ARB files of a folder, looked for
+// there and in the folders above it, as gen-l10n finds it from the
+// project's root; empty when none says.
+QString arbTemplate(const QString &arbPath)
+{
+    static const QRegularExpression line(
+        u"^template-arb-file:\\s*[\"']?([^\"'\\s#]+)"_s, QRegularExpression::MultilineOption);
+    QDir dir = QFileInfo(arbPath).absoluteDir();
+    for (int up = 0; up < 4; ++up) {
+        QFile yaml(dir.filePath(u"l10n.yaml"_s));
+        if (yaml.open(QIODevice::ReadOnly))
+            return line.match(QString::fromUtf8(yaml.readAll())).captured(1);
+        if (!dir.cdUp())
+            break;
+    }
+    return {};
+}
+
+bool arbIsSource(const QString &path, const QString &sourceLanguage)
+{
+    const QString named = arbTemplate(path);
+    if (!named.isEmpty())
+        return QFileInfo(path).fileName() == named;
+    return sameLanguage(languageFromFileName(path), sourceLanguage);
+}
+
+QString arbSourceFor(const QString &target, const QString &sourceLanguage)
+{
+    const QString named = arbTemplate(target);
+    const QString source =
+        named.isEmpty() ? arbTargetFor(target, sourceLanguage) : QFileInfo(target).dir().filePath(named);
+    return source == target ? QString() : source;
+}
+
 struct Known
 {
     QStringList endings;
     FormatInfo info;
+    // Tells among formats of the same ending by the file's content.
+    std::function<bool(const QString &path)> speaks = nullptr;
 };
 
 const QList<Known> &known()
@@ -45,6 +113,10 @@ const QList<Known> &known()
                 }}},
         {{u".ts"_s}, {u"Qt TS"_s, make<TsFormat>}},
         {{u".xlf"_s, u".xliff"_s}, {u"XLIFF"_s, make<XliffFormat>}},
+        {{u".json"_s}, {u"FormatJS JSON"_s, make<FormatJsFormat>, jsonIsSource, jsonTargetFor, jsonSourceFor},
+            [](const QString &path) { return dialectOfFile(path) == JsonDialect::FormatJs; }},
+        {{u".json"_s}, {u"i18next JSON"_s, make<I18nextFormat>, jsonIsSource, jsonTargetFor, jsonSourceFor}},
+        {{u".arb"_s}, {u"Flutter ARB"_s, make<ArbFormat>, arbIsSource, arbTargetFor, arbSourceFor}},
     };
     return formats;
 }
@@ -54,7 +126,7 @@ const QList<Known> &known()
 const FormatInfo *formatFor(const QString &path)
 {
     for (const Known &format : known()) {
-        if (endsWithAny(path, format.endings))
+        if (endsWithAny(path, format.endings) && (!format.speaks || format.speaks(path)))
             return &format.info;
     }
     return nullptr;
@@ -64,9 +136,57 @@ QString readableFiles()
 {
     QStringList endings;
     for (const Known &format : known()) {
-        endings += format.endings;
+        for (const QString &ending : format.endings) {
+            if (!endings.contains(ending))
+                endings.append(ending);
+        }
     }
     return endings.join(u", "_s);
+}
+
+namespace {
+
+// A language as a web project names its files: "pt-BR", as i18next and
+// FormatJS write it, unless the names already there say "pt_BR".
+QString webName(QString language, const QStringList &names)
+{
+    const bool underscore = std::any_of(
+        names.cbegin(), names.cend(), [](const QString &name) { return name.contains(u'_') && isKnownLanguage(name); });
+    return underscore ? language.replace(u'-', u'_') : language.replace(u'_', u'-');
+}
+
+} // namespace
+
+QString jsonTargetFor(const QString &source, const QString &language)
+{
+    const QFileInfo file(source);
+    const QDir dir = file.dir();
+    if (isKnownLanguage(dir.dirName())) {
+        const QDir languages(dir.path() + u"/.."_s);
+        const QString name = webName(language, languages.entryList(QDir::Dirs | QDir::NoDotAndDotDot));
+        return QDir::cleanPath(languages.path() + u'/' + name + u'/' + file.fileName());
+    }
+    QStringList names;
+    for (const QFileInfo &sibling : dir.entryInfoList({u"*."_s + file.suffix()}, QDir::Files))
+        names.append(sibling.completeBaseName());
+    return dir.filePath(webName(language, names) + u'.' + file.suffix());
+}
+
+QString jsonSourceFor(const QString &target, const QString &sourceLanguage)
+{
+    if (jsonFileLanguage(target).isEmpty())
+        return {};
+    const QString source = jsonTargetFor(target, sourceLanguage);
+    return source == target ? QString() : source;
+}
+
+QString arbTargetFor(const QString &source, const QString &language)
+{
+    const QFileInfo file(source);
+    const QString base = file.completeBaseName();
+    const QString own = languageFromFileName(source);
+    const QString prefix = own.isEmpty() ? base + u'_' : base.left(base.size() - own.size());
+    return file.dir().filePath(prefix + QString(language).replace(u'-', u'_') + u".arb"_s);
 }
 
 } // namespace tarnix::fill

@@ -34,4 +34,15 @@ const FormatInfo *formatFor(const QString &path);
 // The names of the files tarnix-fill reads, for messages: ".po, .pot, .ts, …".
 QString readableFiles();
 
+// Where the JSON catalogs of web projects lie: a folder per language
+// ("locales/en/common.json" -> "locales/de/common.json") or a file per
+// language ("lang/en.json" -> "lang/de.json"), the region after a hyphen
+// ("pt-BR") unless the project's names have an underscore. jsonSourceFor()
+// is empty when the target names no language.
+QString jsonTargetFor(const QString &source, const QString &language);
+QString jsonSourceFor(const QString &target, const QString &sourceLanguage);
+// Flutter's ARB files beside their template: "lib/l10n/app_en.arb" ->
+// "lib/l10n/app_pt_BR.arb".
+QString arbTargetFor(const QString &source, const QString &language);
+
 } // namespace tarnix::fill

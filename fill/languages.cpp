@@ -9,6 +9,7 @@
 #include <unicode/locid.h>
 
 #include "fill/cldrplurals.h"
+#include "languages/languagetags.h"
 
 using namespace Qt::StringLiterals;
 
@@ -27,7 +28,7 @@ constexpr GettextRule gettextRules[] = {
 #include "fill/gettext-plurals.inc"
 };
 
-// A locale code as gettext names catalogs, in its parts.
+// A language code in its parts, read by the languages' one reader.
 struct Code
 {
     QString language; // "pt"
@@ -46,15 +47,10 @@ struct Code
 // text that is no such code ("C", "messages").
 std::optional<Code> parse(const QString &text)
 {
-    static const QRegularExpression pattern(
-        u"^([A-Za-z]{2,3})(?:_([A-Za-z]{4}))?(?:_([A-Za-z]{2}|\\d{3}))?(?:\\.[\\w-]+)?(@[A-Za-z0-9]+)?$"_s);
-    const QRegularExpressionMatch match = pattern.match(QString(text).replace(u'-', u'_'));
-    if (!match.hasMatch())
+    const auto tag = languages::readLanguageTag(text);
+    if (!tag)
         return std::nullopt;
-    QString script = match.captured(2).toLower();
-    if (!script.isEmpty())
-        script[0] = script[0].toUpper();
-    return Code {match.captured(1).toLower(), script, match.captured(3).toUpper(), match.captured(4).toLower()};
+    return Code {tag->language, tag->script, tag->region, tag->modifier.isEmpty() ? QString() : u'@' + tag->modifier};
 }
 
 const char16_t *gettextRule(const QString &code)
@@ -133,6 +129,12 @@ int pluralCountOf(const QString &pluralForms)
     return n >= 1 && n <= 6 ? n : 0;
 }
 
+QStringList pluralCategoriesOf(const QString &language)
+{
+    const auto code = parse(language);
+    return pluralCategories(code ? code->icuName() : language);
+}
+
 QString languageFromFileName(const QString &path)
 {
     // The code ends the base name ("app_pt_BR", "messages.fr"), or comes
@@ -154,22 +156,10 @@ QString languageFromFileName(const QString &path)
 
 QString serviceLanguage(const QString &language)
 {
-    QString code = language.section(u'@', 0, 0).section(u'.', 0, 0);
-    code.replace(u'-', u'_');
-    const QString base = code.section(u'_', 0, 0).toLower();
-    if (base == u"zh"_s) {
-        // The script when the code names one (zh_Hans_TW is simplified), else the region.
-        static const QStringList traditional {u"TW"_s, u"HK"_s, u"MO"_s};
-        const auto chinese = parse(language);
-        const bool hant = chinese
-            && (chinese->script.isEmpty() ? traditional.contains(chinese->region) : chinese->script == u"Hant"_s);
-        return hant ? u"zh-TW"_s : u"zh-CN"_s;
-    }
-    if (base == u"he"_s)
-        return u"iw"_s;
-    if (base == u"c"_s || base == u"posix"_s)
+    const QString base = language.section(u'_', 0, 0).section(u'.', 0, 0);
+    if (base == u"C"_s || base == u"POSIX"_s)
         return u"en"_s; // Qt's and POSIX's untranslated locale: the source texts' English
-    return base;
+    return languages::readLanguageCode(language).value_or(language);
 }
 
 QString icuLocaleName(const QString &language)

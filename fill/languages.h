@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tarnix::fill {
 
@@ -23,6 +24,10 @@ PluralRule pluralRule(const QString &language);
 // with an optional script, region, charset and @modifier ("sr_RS@latin").
 bool isKnownLanguage(const QString &language);
 
+// CLDR's plural categories of a catalog language, in CLDR's order
+// ("pt-BR", "sr@latin" -> pluralCategories() of "pt_BR", "sr").
+QStringList pluralCategoriesOf(const QString &language);
+
 // nplurals from a Plural-Forms value; 0 when it holds no valid count.
 int pluralCountOf(const QString &pluralForms);
 
@@ -32,11 +37,11 @@ int pluralCountOf(const QString &pluralForms);
 // when the name ends in none.
 QString languageFromFileName(const QString &path);
 
-// The service's code for a catalog language: regions dropped ("pt_BR" ->
-// "pt"), except Chinese, whose scripts the service tells apart ("zh_TW",
-// "zh_HK", "zh-Hant" -> "zh-TW"; other Chinese -> "zh-CN"; a script named
-// decides over the region: "zh_Hans_TW" -> "zh-CN"), and Hebrew,
-// which the service still calls "iw".
+// The service's code for a catalog language, whatever its convention: the
+// service's own reading (languages/languagetags.h), region and script kept
+// where the service tells them apart ("pt_BR" -> "pt-BR", "zh_HK" and
+// "zh-Hant" -> "zh-TW", "zh_Hans_TW" -> "zh-CN", "he" -> "iw"), dropped where
+// it does not ("pt_PT" -> "pt"); Qt's and POSIX's C locale is English.
 QString serviceLanguage(const QString &language);
 
 // The catalog language as an ICU locale name ("pt-br" -> "pt_BR",

@@ -8,6 +8,7 @@
 
 #include "fill/options.h"
 #include "fill/ownservice.h"
+#include "fill/reviewcommands.h"
 #include "fill/run.h"
 #include "fill/serviceclient.h"
 #include "translate/serviceurl.h"
@@ -44,6 +45,11 @@ int main(int argc, char *argv[])
         return exit->status;
     }
     const Options &options = std::get<Options>(parsed);
+
+    if (options.unreviewed)
+        return listUnreviewed(options);
+    if (options.accept)
+        return acceptEntries(options);
 
     FillRun run(options);
     if (!run.prepare())

@@ -16,18 +16,28 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"Fills the untranslated entries of PO, POT, Qt TS and XLIFF catalogs through the Tarnix translation "
-        u"service. Every filled entry is marked as needing review (PO fuzzy, TS unfinished, XLIFF needs-review)."_s);
+        u"Fills the untranslated entries of PO, POT, Qt TS, XLIFF, i18next and FormatJS JSON and Flutter ARB "
+        u"catalogs through the Tarnix translation service. Every filled entry is marked as needing review (PO "
+        u"fuzzy, TS unfinished, XLIFF needs-review); a format without such a mark lists it in a review record "
+        u"beside the catalog (NAME.tarnix-review)."_s);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption language(
         u"language"_s, u"The language of files that name none in their header or file name."_s, u"code"_s);
     const QCommandLineOption to(u"to"_s,
-        u"For a POT template: start or fill a catalog per language beside it (es.po, it.po)."_s, u"code,..."_s);
+        u"For a POT template or the source language's JSON or ARB file: start or fill a catalog per language "
+        u"beside it (es.po, locales/es/common.json, app_es.arb)."_s,
+        u"code,..."_s);
     const QCommandLineOption check(
         u"check"_s, u"Translate nothing: report every translation whose placeholders differ from its source."_s);
     const QCommandLineOption dryRun(u"dry-run"_s, u"Print what would be filled; translate and write nothing."_s);
     const QCommandLineOption refillFuzzy(u"refill-fuzzy"_s, u"Replace fuzzy translations too."_s);
+    const QCommandLineOption unreviewed(u"unreviewed"_s,
+        u"Translate nothing: list every machine-filled entry not yet reviewed (file:line: key); exit status 1 "
+        u"when there is one."_s);
+    const QCommandLineOption accept(u"accept"_s,
+        u"Translate nothing: mark the entries named by KEY... in the one FILE as reviewed (keys as --unreviewed "
+        u"prints them)."_s);
     const QCommandLineOption service(
         u"service"_s, u"The translation service's address (default %1)."_s.arg(buildService.toString()), u"url"_s);
     const QCommandLineOption jobs(u"jobs"_s, u"Requests in flight at once (default 8)."_s, u"n"_s);
@@ -35,8 +45,8 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
         u"The file a catalog takes its source texts from, where the project does not keep it where its format "
         u"usually does."_s,
         u"file"_s);
-    parser.addOptions({language, to, source, check, dryRun, refillFuzzy, service, jobs});
-    parser.addPositionalArgument(u"FILE"_s, u"Catalogs: .po, .pot, .ts, .xlf, .xliff."_s, u"FILE..."_s);
+    parser.addOptions({language, to, source, check, dryRun, refillFuzzy, unreviewed, accept, service, jobs});
+    parser.addPositionalArgument(u"FILE"_s, u"Catalogs: .po, .pot, .ts, .xlf, .xliff, .json, .arb."_s, u"FILE..."_s);
 
     if (!parser.parse(arguments))
         return OptionsExit {parser.errorText() + u"\n"_s, 2};
@@ -78,9 +88,23 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     }
     if (options.check && (options.dryRun || !options.to.isEmpty()))
         return OptionsExit {u"--check translates nothing: it takes neither --dry-run nor --to\n"_s, 2};
+    options.unreviewed = parser.isSet(unreviewed);
+    options.accept = parser.isSet(accept);
+    if ((options.unreviewed || options.accept)
+        && (options.unreviewed == options.accept || options.check || options.dryRun || options.refillFuzzy
+            || !options.to.isEmpty()))
+        return OptionsExit {u"--unreviewed and --accept translate nothing: each goes alone, without --check, "
+                            u"--dry-run, --refill-fuzzy or --to\n"_s,
+            2};
     options.files = parser.positionalArguments();
     if (options.files.isEmpty())
         return OptionsExit {u"No catalog given. Try tarnix-fill --help.\n"_s, 2};
+    if (options.accept) {
+        options.keys = options.files.mid(1);
+        options.files = options.files.mid(0, 1);
+        if (options.keys.isEmpty())
+            return OptionsExit {u"--accept takes a catalog and the keys of its entries to accept\n"_s, 2};
+    }
     options.source = parser.value(source);
     if (!options.source.isEmpty()) {
         const FormatInfo *format = formatFor(options.source);

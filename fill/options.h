@@ -17,6 +17,9 @@ struct Options
     bool check = false;
     bool dryRun = false;
     bool refillFuzzy = false;
+    bool unreviewed = false; // --unreviewed: list what awaits review; translate nothing
+    bool accept = false; // --accept: mark `keys` of the one file reviewed
+    QStringList keys; // --accept's keys, as written (escaped as the review record writes them)
     QUrl service; // the build's address unless --service
     bool serviceGiven = false;
     int jobs = 8;

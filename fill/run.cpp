@@ -10,11 +10,11 @@
 #include <QSet>
 
 #include "fill/check.h"
-#include "fill/cldrplurals.h"
 #include "fill/formatfor.h"
 #include "fill/formats/catalog.h"
 #include "fill/languages.h"
 #include "fill/plan.h"
+#include "fill/review.h"
 #include "fill/serviceclient.h"
 
 using namespace Qt::StringLiterals;
@@ -41,6 +41,8 @@ struct FillRun::Job
     std::unique_ptr<CatalogFormat> format;
     Catalog catalog;
     FileStamp stamp;
+    QList<ReviewItem> record; // the review record as read, for a format that marks no review
+    FileStamp recordStamp;
     bool sourceCrlf = false; // the template a new catalog starts from ends its lines in CR LF
     QList<int> todo; // entry indices
     QHash<int, QStringList> answers; // entry index -> answers so far
@@ -123,7 +125,11 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     if (!options.check && !options.dryRun) {
         // A linked catalog is written where its link leads, as editors do.
         const QFileInfo target(linkTarget(writePath));
-        const QFileInfo directory(target.absolutePath());
+        // A new catalog's own folder ("locales/de/") is made when it is written.
+        QString folder = target.absolutePath();
+        while (!QFileInfo::exists(folder) && folder != QFileInfo(folder).path())
+            folder = QFileInfo(folder).path();
+        const QFileInfo directory(folder);
         // A file without write permission is left alone even by a user who
         // could write it anyway (root): its owner made it read-only.
         const bool readOnly = target.exists() && (!target.isWritable() || !(target.permissions() & QFile::WriteOwner));
@@ -140,6 +146,17 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
         fileError(error);
         return;
     }
+    if (!options.check && !options.dryRun && !job->format->marksReview()) {
+        // The fills are known as the machine's through the record alone:
+        // a catalog whose record cannot be read is not filled.
+        removeStaleTemporaries(linkTarget(reviewRecordPath(writePath)));
+        auto record = readRecord(writePath, job->recordStamp, error);
+        if (!record) {
+            fileError(error + u"; the catalog is left as it was"_s);
+            return;
+        }
+        job->record = *record;
+    }
     job->language = job->newCatalog ? language : catalogLanguage(job->catalog, options.language);
     if (job->language.isEmpty() && !options.check) {
         fileError(readPath + u":0: names no language in its header or file name: give one with --language"_s);
@@ -150,7 +167,7 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     if (job->pluralForms == 0)
         job->pluralForms = 2; // a language neither the file nor the table knows: gettext's default
     if (job->format->pluralByCategory() && !job->language.isEmpty()) {
-        job->categories = pluralCategories(icuLocaleName(job->language));
+        job->categories = pluralCategoriesOf(job->language);
         job->pluralForms = int(job->categories.size());
     }
     job->counts.file = QDir::current().relativeFilePath(writePath);
@@ -303,6 +320,32 @@ void FillRun::write(Job &job)
     }
     if (job.stamp.crlf || job.sourceCrlf)
         result.bytes = withCrlf(result.bytes);
+    const QString folder = QFileInfo(linkTarget(job.writePath)).absolutePath();
+    if (job.newCatalog && !QDir().mkpath(folder)) {
+        fileError(u"%1:0: cannot make its folder %2; the catalog is not written"_s.arg(job.writePath, folder));
+        notWritten(job);
+        return;
+    }
+    // The record first: a catalog whose fills it lacks would pass them off
+    // as a person's; a record with fills the catalog lacks lists nothing.
+    QList<ReviewItem> record;
+    if (!job.format->marksReview()) {
+        QHash<int, QString> keys; // Entry::id -> Entry::key
+        for (const Entry &entry : std::as_const(job.catalog.entries))
+            keys.insert(entry.id, entry.key);
+        QList<ReviewItem> filled;
+        for (const Fill &fill : std::as_const(job.fills)) {
+            if (!result.skipped.contains(fill.id))
+                filled.append({keys.value(fill.id), fill.forms});
+        }
+        record = mergedRecord(job.record, job.catalog.entries, filled);
+        const QString why = putRecord(job.writePath, record, job.recordStamp);
+        if (!why.isEmpty()) {
+            fileError(why + u"; the catalog is left as it was"_s);
+            notWritten(job);
+            return;
+        }
+    }
     const Written written = writeReplacing(result.bytes, job.writePath, job.stamp);
     if (!written.error.isEmpty()) {
         fileError(u"%1:0: %2; the catalog is left as it was"_s.arg(job.writePath, written.error));
@@ -314,6 +357,11 @@ void FillRun::write(Job &job)
         say(u"tarnix-fill: %1: %2\n"_s.arg(placed, written.note));
     if (placed != job.writePath) {
         errors = true;
+        if (!job.format->marksReview()) {
+            const QString why = putRecord(placed, record, stampOf(reviewRecordPath(placed)));
+            if (!why.isEmpty())
+                fileError(why);
+        }
         say(u"tarnix-fill: %1 changed on disk during the run and is left as it is; the filled catalog is %2\n"_s.arg(
             job.writePath, placed));
     }

@@ -6,7 +6,6 @@
 #include <QTimer>
 
 #include "translate/request.h"
-#include "translate/servicecodes.h"
 
 using namespace Qt::StringLiterals;
 
@@ -30,7 +29,7 @@ ServiceClient::~ServiceClient()
 void ServiceClient::ask(
     const QString &source, const QString &target, const QString &text, const QString &context, Done done)
 {
-    queue.push_back({encodeFormBody(toServiceCode(source), toServiceCode(target), text, context), std::move(done)});
+    queue.push_back({encodeFormBody(source, target, text, context), std::move(done)});
     sendNext();
 }
 

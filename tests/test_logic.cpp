@@ -3,13 +3,13 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include "languages/windowcodes.h"
 #include "output/i18n.h"
 #include "reply/entities.h"
 #include "reply/extract.h"
 #include "reply/replystatus.h"
 #include "tests/support/slowclean.h"
 #include "translate/request.h"
-#include "translate/servicecodes.h"
 #include "ui/catalogue.h"
 
 using namespace Qt::StringLiterals;
@@ -72,32 +72,13 @@ private slots:
         for (qsizetype i = 0; i < codes.size(); ++i) {
             QCOMPARE(cat::nameOfCode(codes.at(i)), std::optional(names.at(i)));
             QCOMPARE(cat::codeOfName(names.at(i)), std::optional(codes.at(i)));
-            QCOMPARE(tarnix::toUiCode(tarnix::toServiceCode(codes.at(i))), codes.at(i));
+            QCOMPARE(tarnix::languages::toUiCode(tarnix::languages::toServiceCode(codes.at(i))), codes.at(i));
         }
         QCOMPARE(names.last(), u"Persian"_s);
         for (const QString &miss : {u"KR"_s, u"korean"_s, u"zh-CN"_s, QString()}) {
             QVERIFY(!cat::nameOfCode(miss));
             QVERIFY(!cat::codeOfName(miss));
         }
-    }
-
-    void serviceCodes_data()
-    {
-        QTest::addColumn<QString>("ui");
-        QTest::addColumn<QString>("service");
-        QTest::newRow("korean") << u"kr"_s << u"ko"_s;
-        QTest::newRow("polish") << u"po"_s << u"pl"_s;
-        QTest::newRow("simplified chinese") << u"zh_CN"_s << u"zh-CN"_s;
-        QTest::newRow("traditional chinese") << u"zh_TW"_s << u"zh-TW"_s;
-        QTest::newRow("hebrew unchanged") << u"iw"_s << u"iw"_s;
-        QTest::newRow("case matters") << u"Kr"_s << u"Kr"_s;
-    }
-    void serviceCodes()
-    {
-        QFETCH(QString, ui);
-        QFETCH(QString, service);
-        QCOMPARE(tarnix::toServiceCode(ui), service);
-        QCOMPARE(tarnix::toUiCode(service), ui);
     }
 
     void formBody_data()

@@ -4,8 +4,8 @@
 #include <QTextEdit>
 #include <QUrl>
 
+#include "languages/windowcodes.h"
 #include "translate/request.h"
-#include "translate/servicecodes.h"
 #include "translate/serviceurl.h"
 #include "ui/mainwindow.h"
 
@@ -29,10 +29,10 @@ void MainWindow::sendRequests(const QStringList &targets)
 
 QString MainWindow::toServiceCode(const QString &uiCode) const
 {
-    return tarnix::toServiceCode(uiCode);
+    return tarnix::languages::toServiceCode(uiCode);
 }
 
 QString MainWindow::toUiCode(const QString &serviceCode) const
 {
-    return tarnix::toUiCode(serviceCode);
+    return tarnix::languages::toUiCode(serviceCode);
 }

@@ -14,4 +14,9 @@ QString systemError(int error)
     return text;
 }
 
+WriteResult CatalogFormat::accept(const QList<int> &)
+{
+    return {false, {}, u"this format keeps no review marks in the file: its review record has them"_s, {}, {}};
+}
+
 } // namespace tarnix::fill

@@ -29,7 +29,9 @@ struct Entry
     bool obsolete = false; // obsolete, vanished: never filled
     // The entry's identity within its catalog, as a person names it on the
     // command line (--accept) and the review record keeps it: a JSON key
-    // path, an XLIFF unit's id, a PO message's context and msgid.
+    // path, an XLIFF unit's id, a PO message's msgid (after its msgctxt and
+    // keySeparator when it has one, as gettext and translate-toolkit name
+    // messages), a TS message's context name, comment and source.
     QString key;
     int line = 0; // 1-based line of the entry in the file, for messages
     int id = 0; // the format's own handle for writing the entry back
@@ -39,6 +41,10 @@ struct Entry
     // back (fill/accelerator.h).
     QChar accelerator;
 };
+
+// Between the parts of a key that has several (gettext's EOT, which no
+// text holds): "menu\u0004Open".
+inline constexpr QChar keySeparator = u'\u0004';
 
 // A catalog as read from one file.
 struct Catalog
@@ -103,6 +109,11 @@ public:
     // itself (PO fuzzy, TS unfinished, XLIFF needs-review); one that cannot
     // (JSON, ARB) has its fills kept in a review record beside the catalog.
     virtual bool marksReview() const { return true; }
+    // The catalog last read with the review marks of these entries
+    // (Entry::id) cleared, as the bytes of its file: a person has accepted
+    // their translations. A format that marks nothing has nothing to clear
+    // (its review record has the entries) and fails.
+    virtual WriteResult accept(const QList<int> &ids);
     // Whether a plural entry's forms are one per CLDR category of the target
     // language, in pluralCategories()' order (ICU-style formats: i18next,
     // ARB, string catalogs), rather than gettext's numbered forms.

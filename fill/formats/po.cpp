@@ -298,6 +298,8 @@ bool PoFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)
                 continue; // the header is no entry to fill
             }
             entry.context = decode(po_message_msgctxt(message));
+            // An empty msgctxt is a context too, apart from none.
+            entry.key = po_message_msgctxt(message) ? entry.context + keySeparator + entry.source : entry.source;
             entry.pluralSource = decode(po_message_msgid_plural(message));
             entry.plural = po_message_msgid_plural(message) != nullptr;
             if (entry.plural) {
@@ -429,6 +431,30 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &language, i
         po_message_set_msgstr(header, fields.constData());
     }
 
+    WriteResult written = serialised();
+    written.skipped = result.skipped;
+    written.skippedWhy = result.skippedWhy;
+    return written;
+}
+
+WriteResult PoFormat::accept(const QList<int> &ids)
+{
+    for (int id : ids) {
+        po_message_t message = messages.value(id);
+        if (!message)
+            continue;
+        po_message_set_fuzzy(message, 0);
+        // msgmerge's note of an older source goes with the mark, as editors drop it.
+        po_message_set_prev_msgctxt(message, nullptr);
+        po_message_set_prev_msgid(message, nullptr);
+        po_message_set_prev_msgid_plural(message, nullptr);
+    }
+    return serialised();
+}
+
+WriteResult PoFormat::serialised()
+{
+    WriteResult result;
     // libgettextpo writes only to a named file: a file in memory, read back
     // whole and read again as a catalog, so that a write the library did not
     // finish is never taken for the catalog.

@@ -25,8 +25,11 @@ public:
     using CatalogFormat::read;
     bool read(const CatalogFiles &files, Catalog &catalog, QString &error) override;
     WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) override;
+    WriteResult accept(const QList<int> &ids) override;
 
 private:
+    // The catalog as it stands, as the bytes of its file.
+    WriteResult serialised();
     po_file *file = nullptr;
     QList<po_message *> messages; // by Entry::id
     po_message *header = nullptr;

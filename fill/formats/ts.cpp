@@ -68,9 +68,12 @@ bool TsFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)
                 reader.skipCurrentElement();
                 continue;
             }
+            QString contextName;
             while (reader.readNextStartElement()) {
-                if (reader.name() == u"message")
-                    readMessage(reader, catalog);
+                if (reader.name() == u"name")
+                    contextName = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+                else if (reader.name() == u"message")
+                    readMessage(reader, contextName, catalog);
                 else
                     reader.skipCurrentElement();
             }
@@ -89,7 +92,7 @@ bool TsFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)
     return true;
 }
 
-void TsFormat::readMessage(QXmlStreamReader &reader, Catalog &catalog)
+void TsFormat::readMessage(QXmlStreamReader &reader, const QString &contextName, Catalog &catalog)
 {
     const QString &text = m_document.text();
     Slot slot;
@@ -141,6 +144,10 @@ void TsFormat::readMessage(QXmlStreamReader &reader, Catalog &catalog)
     }
     if (entry.plural)
         entry.pluralSource = entry.source;
+    // What tells messages apart in Qt: the context's name, the
+    // disambiguation comment and the source.
+    entry.key = contextName + keySeparator + (entry.context.isEmpty() ? QString() : entry.context + keySeparator)
+        + entry.source;
     entry.obsolete = isObsolete(type);
     const bool translated = std::any_of(
         entry.translations.cbegin(), entry.translations.cend(), [](const QString &t) { return !t.isEmpty(); });
@@ -206,6 +213,22 @@ QList<xml::Edit> TsFormat::edits(const Slot &slot, const QStringList &forms) con
     if (!extra.isEmpty())
         edits.append({slot.forms[n - 1].end, slot.forms[n - 1].end, extra});
     return edits;
+}
+
+WriteResult TsFormat::accept(const QList<int> &ids)
+{
+    QList<xml::Edit> edits;
+    const QString &text = m_document.text();
+    for (int id : ids) {
+        const xml::Span &t = m_slots.value(id).translation;
+        if (!t.present())
+            continue;
+        const QString tag = text.mid(t.tagStart, t.tagEnd - t.tagStart);
+        const QString finished = xml::withoutAttribute(tag, u"type"_s);
+        if (finished != tag)
+            edits.append({t.tagStart, t.tagEnd, finished});
+    }
+    return {true, m_document.encode(xml::applied(text, edits)), {}, {}, {}};
 }
 
 WriteResult TsFormat::write(const QList<Fill> &fills, const QString &language, int)

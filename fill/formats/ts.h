@@ -18,6 +18,7 @@ public:
     using CatalogFormat::read;
     bool read(const CatalogFiles &files, Catalog &catalog, QString &error) override;
     WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) override;
+    WriteResult accept(const QList<int> &ids) override;
 
 private:
     // Where one message's translation lies, or goes when it has none.
@@ -29,7 +30,7 @@ private:
         qsizetype source = -1; // start of <source>, whose indentation a new <translation> takes
         qsizetype insertAfter = -1; // end of the last element a new <translation> follows
     };
-    void readMessage(QXmlStreamReader &reader, Catalog &catalog);
+    void readMessage(QXmlStreamReader &reader, const QString &contextName, Catalog &catalog);
     QList<xml::Edit> edits(const Slot &slot, const QStringList &forms) const;
 
     xml::Document m_document;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QSet>
 #include <QXmlStreamReader>
 
 using namespace Qt::StringLiterals;
@@ -41,7 +42,14 @@ bool XliffFormat::read(const CatalogFiles &files, Catalog &catalog, QString &err
     if (!m_document.load(path, error))
         return false;
     QXmlStreamReader reader(m_document.text());
+    m_entryFiles.clear();
+    m_file.clear();
     const bool read = readDocument(reader, catalog, error);
+    // Unit ids are unique within a <file>: with several, the file is part of the key.
+    if (QSet<QString>(m_entryFiles.cbegin(), m_entryFiles.cend()).size() > 1) {
+        for (qsizetype i = 0; i < catalog.entries.size(); ++i)
+            catalog.entries[i].key.prepend(m_entryFiles[i] + keySeparator);
+    }
     while (read && !reader.atEnd() && !reader.hasError())
         reader.readNext();
     if (reader.hasError()) {
@@ -109,6 +117,8 @@ void XliffFormat::readContainer(QXmlStreamReader &reader, Catalog &catalog, QStr
                             .arg(reader.lineNumber())
                             .arg(catalog.language, language);
         }
+        if (name == u"file")
+            m_file = reader.attributes().value(m_version2 ? u"id"_s : u"original"_s).toString();
         if (name == u"file" || name == u"group" || name == u"body")
             readContainer(reader, catalog, error);
         else
@@ -128,6 +138,8 @@ void XliffFormat::readNote(QXmlStreamReader &reader, Unit &unit, const QString &
 void XliffFormat::readUnit(QXmlStreamReader &reader, Catalog &catalog)
 {
     const bool translatable = reader.attributes().value(u"translate"_s) != u"no";
+    const QString id = reader.attributes().value(u"id"_s).toString();
+    QStringList segmentIds;
     Unit unit;
     unit.context = reader.attributes().value(m_version2 ? u"name"_s : u"resname"_s).toString();
     const qsizetype firstSlot = m_slots.size();
@@ -139,6 +151,7 @@ void XliffFormat::readUnit(QXmlStreamReader &reader, Catalog &catalog)
         if (reader.name() == u"segment") {
             m_slots.append(Slot {});
             m_slots.last().segment = xml::startSpan(reader, m_document.text());
+            segmentIds.append(reader.attributes().value(u"id"_s).toString());
             unit.entries.append(readPart(reader, unit, m_slots.last()));
         } else if (reader.name() == u"notes") {
             while (reader.readNextStartElement()) {
@@ -157,8 +170,14 @@ void XliffFormat::readUnit(QXmlStreamReader &reader, Catalog &catalog)
         entry.notes = unit.notes;
         entry.id = int(firstSlot + i);
         entry.accelerator = m_accelerator;
-        if (translatable && !entry.source.isEmpty() && m_slots[entry.id].source >= 0)
+        // The unit's id; a segment of several its own id, else its number.
+        entry.key = id.isEmpty() ? entry.source : id;
+        if (segmentIds.size() > 1)
+            entry.key += keySeparator + (segmentIds[i].isEmpty() ? QString::number(i + 1) : segmentIds[i]);
+        if (translatable && !entry.source.isEmpty() && m_slots[entry.id].source >= 0) {
             catalog.entries.append(entry);
+            m_entryFiles.append(m_file);
+        }
     }
 }
 
@@ -258,6 +277,26 @@ std::optional<QList<xml::Edit>> XliffFormat::edits(const Slot &slot, const QStri
         edits.append({t.tagStart, t.tagEnd, opened});
     edits.append({t.tagEnd, t.contentEnd, *content + (t.selfClosing() ? u"</target>"_s : QString())});
     return edits;
+}
+
+WriteResult XliffFormat::accept(const QList<int> &ids)
+{
+    // A person's yes: 1.2's target and 2.0's segment become "translated";
+    // 1.2's state-qualifier still says where the text came from.
+    QList<xml::Edit> edits;
+    const QString &text = m_document.text();
+    for (int id : ids) {
+        if (id < 0 || id >= m_slots.size())
+            continue;
+        const xml::Span &s = m_version2 ? m_slots[id].segment : m_slots[id].target;
+        if (!s.present())
+            continue;
+        const QString tag = text.mid(s.tagStart, s.tagEnd - s.tagStart);
+        const QString translated = xml::withAttribute(tag, u"state"_s, u"translated"_s);
+        if (translated != tag)
+            edits.append({s.tagStart, s.tagEnd, translated});
+    }
+    return {true, m_document.encode(xml::applied(text, edits)), {}, {}, {}};
 }
 
 WriteResult XliffFormat::write(const QList<Fill> &fills, const QString &language, int)

@@ -21,6 +21,7 @@ public:
     using CatalogFormat::read;
     bool read(const CatalogFiles &files, Catalog &catalog, QString &error) override;
     WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) override;
+    WriteResult accept(const QList<int> &ids) override;
 
 private:
     // Where one entry's target lies, or goes when it has none.
@@ -53,6 +54,8 @@ private:
     QChar m_accelerator; // '&' in a file Qt's lconvert wrote
     // Start tags that hold the target language (1.2 <file>s, the 2.0 root) and lack it.
     QList<xml::Span> m_unlabelled;
+    QString m_file; // the <file> being read: its original (1.2) or id (2.0)
+    QStringList m_entryFiles; // the <file> of each entry read, to tell keys apart across files
 };
 
 } // namespace tarnix::fill

@@ -258,6 +258,14 @@ QString withAttribute(const QString &tag, const QString &name, const QString &va
     return out.insert(at, u" %1=\"%2\""_s.arg(name, escapedAttribute(value)));
 }
 
+QString withoutAttribute(const QString &tag, const QString &name)
+{
+    const QRegularExpression attribute(u"\\s+%1\\s*=\\s*([\"'])(.*?)\\1"_s.arg(QRegularExpression::escape(name)),
+        QRegularExpression::DotMatchesEverythingOption);
+    QString out = tag;
+    return out.remove(attribute);
+}
+
 QString opened(const QString &tag)
 {
     if (!tag.endsWith(u"/>"_s))

@@ -92,6 +92,8 @@ bool wellFormed(const QString &content);
 // The start tag with the attribute set to value, in place when it is there,
 // else added at the end of the tag.
 QString withAttribute(const QString &tag, const QString &name, const QString &value);
+// The start tag without the attribute (and the space before it).
+QString withoutAttribute(const QString &tag, const QString &name);
 // The start tag of a self-closing element as the start of one with content.
 QString opened(const QString &tag);
 // What goes before a new element placed after the one spanning

@@ -9,6 +9,7 @@
 #include "fill/options.h"
 #include "fill/plan.h"
 #include "fill/report.h"
+#include "fill/review.h"
 #include "reply/entities.h"
 
 using namespace Qt::StringLiterals;
@@ -66,23 +67,25 @@ private slots:
         QTest::addColumn<QString>("catalog");
         QTest::addColumn<QString>("service");
         QTest::addColumn<int>("plurals");
-        QTest::newRow("spanish") << u"es"_s << u"es"_s << 2;
-        QTest::newRow("brazilian has its own rule") << u"pt_BR"_s << u"pt"_s << 2;
-        QTest::newRow("taiwan") << u"zh_TW"_s << u"zh-TW"_s << 1;
-        QTest::newRow("hong kong") << u"zh_HK"_s << u"zh-TW"_s << 1;
-        QTest::newRow("traditional script") << u"zh-Hant"_s << u"zh-TW"_s << 1;
-        QTest::newRow("china") << u"zh_CN"_s << u"zh-CN"_s << 1;
-        QTest::newRow("simplified script in taiwan") << u"zh_Hans_TW"_s << u"zh-CN"_s << 1;
-        QTest::newRow("hebrew") << u"he"_s << u"iw"_s << 2;
-        QTest::newRow("russian") << u"ru_RU.UTF-8"_s << u"ru"_s << 3;
-        QTest::newRow("polish") << u"pl"_s << u"pl"_s << 3;
-        QTest::newRow("arabic") << u"ar"_s << u"ar"_s << 6;
-        QTest::newRow("czech") << u"cs_CZ"_s << u"cs"_s << 3;
-        QTest::newRow("deprecated code as its current one") << u"iw"_s << u"iw"_s << 2;
-        QTest::newRow("catalan: cldr's many of whole millions left to other") << u"ca@valencia"_s << u"ca"_s << 2;
-        QTest::newRow("language without plural data") << u"tt"_s << u"tt"_s << 0;
-        QTest::newRow("unknown") << u"tlh"_s << u"tlh"_s << 0;
-        QTest::newRow("qt's C locale as a source") << u"C"_s << u"en"_s << 0;
+        QTest::addColumn<QString>("name"); // a new PO catalog's Language-Team
+        QTest::newRow("spanish") << u"es"_s << u"es"_s << 2 << u"Spanish"_s;
+        QTest::newRow("brazilian has its own rule and code") << u"pt_BR"_s << u"pt-BR"_s << 2 << u"Portuguese"_s;
+        QTest::newRow("taiwan") << u"zh_TW"_s << u"zh-TW"_s << 1 << u"Chinese"_s;
+        QTest::newRow("hong kong") << u"zh_HK"_s << u"zh-TW"_s << 1 << QString();
+        QTest::newRow("traditional script") << u"zh-Hant"_s << u"zh-TW"_s << 1 << QString();
+        QTest::newRow("china") << u"zh_CN"_s << u"zh-CN"_s << 1 << QString();
+        QTest::newRow("simplified script in taiwan") << u"zh_Hans_TW"_s << u"zh-CN"_s << 1 << QString();
+        QTest::newRow("hebrew") << u"he"_s << u"iw"_s << 2 << u"Hebrew"_s;
+        QTest::newRow("russian") << u"ru_RU.UTF-8"_s << u"ru"_s << 3 << QString();
+        QTest::newRow("polish") << u"pl"_s << u"pl"_s << 3 << u"Polish"_s;
+        QTest::newRow("arabic") << u"ar"_s << u"ar"_s << 6 << QString();
+        QTest::newRow("czech, a region the service has no code for") << u"cs_CZ"_s << u"cs-CZ"_s << 3 << QString();
+        QTest::newRow("deprecated code as its current one") << u"iw"_s << u"iw"_s << 2 << QString();
+        QTest::newRow("catalan: cldr's many of whole millions left to other") << u"ca@valencia"_s << u"ca"_s << 2 << QString();
+        QTest::newRow("serbian in latin letters") << u"sr@latin"_s << u"sr-Latn"_s << 3 << u"Serbian"_s;
+        QTest::newRow("language without plural data") << u"tt"_s << u"tt"_s << 0 << u"Tatar"_s;
+        QTest::newRow("unknown") << u"tlh"_s << u"tlh"_s << 0 << QString();
+        QTest::newRow("qt's C locale as a source") << u"C"_s << u"en"_s << 0 << QString();
     }
     void serviceCodes()
     {
@@ -91,6 +94,9 @@ private slots:
         QFETCH(int, plurals);
         QCOMPARE(serviceLanguage(catalog), service);
         QCOMPARE(pluralRule(catalog).count, plurals);
+        QFETCH(QString, name);
+        if (!name.isEmpty())
+            QCOMPARE(languageName(catalog), name);
     }
 
     void pluralCount_data()
@@ -544,6 +550,11 @@ private slots:
             << QStringList {u"--service"_s, u"http:"_s, u"es.po"_s} << 2 << QStringList();
         QTest::newRow("jobs zero") << QStringList {u"--jobs"_s, u"0"_s, u"es.po"_s} << 2 << QStringList();
         QTest::newRow("jobs too many") << QStringList {u"--jobs"_s, u"257"_s, u"es.po"_s} << 2 << QStringList();
+        QTest::newRow("accept without a key") << QStringList {u"--accept"_s, u"de.json"_s} << 2 << QStringList();
+        QTest::newRow("version") << QStringList {u"--version"_s} << 0 << QStringList {u"tarnix-fill "_s};
+        QTest::newRow("help") << QStringList {u"--help"_s} << 0 << QStringList {u"--dry-run"_s};
+        QTest::newRow("unreviewed translates nothing")
+            << QStringList {u"--unreviewed"_s, u"--refill-fuzzy"_s, u"es.po"_s} << 2 << QStringList();
     }
     void commandLine()
     {
@@ -558,6 +569,86 @@ private slots:
         } else {
             QVERIFY(status == -1 && std::get<Options>(parsed).to == to);
         }
+    }
+
+    // The review record of a catalog without review marks: what it lists
+    // as unreviewed, what a run and --accept leave of it, one entry a line.
+    void reviewRecord_data()
+    {
+        QTest::addColumn<QByteArray>("record"); // after the header
+        QTest::addColumn<QStringList>("catalog"); // "key=form|form", as the catalog holds them now
+        QTest::addColumn<QStringList>("filled"); // the run's fills, likewise
+        QTest::addColumn<QStringList>("accepted");
+        QTest::addColumn<QStringList>("unreviewed"); // keys, before the run
+        QTest::addColumn<QByteArray>("after"); // the record after the run and --accept; empty: none
+        QTest::addColumn<int>("badLine");
+        const QStringList none;
+        QTest::newRow("machine's text untouched") << "greet\tHallo\n"_ba << QStringList {u"greet=Hallo"_s} << none
+                                                  << none << QStringList {u"greet"_s} << "greet\tHallo\n"_ba << 0;
+        QTest::newRow("a person changed the text")
+            << "greet\tHallo\n"_ba << QStringList {u"greet=Hallo!"_s} << none << none << none << QByteArray() << 0;
+        QTest::newRow("a person emptied it")
+            << "greet\tHallo\n"_ba << QStringList {u"greet="_s} << none << none << none << QByteArray() << 0;
+        QTest::newRow("its key gone") << "old\tAlt\n"_ba << QStringList {u"new=Alt"_s} << none << none << none
+                                      << QByteArray() << 0;
+        QTest::newRow("fills sorted in, a refill replacing")
+            << "b\tB1\n"_ba << QStringList {u"b=B1"_s, u"c=C"_s, u"a="_s} << QStringList {u"b=B2"_s, u"a=A"_s} << none
+            << QStringList {u"b"_s} << "a\tA\nb\tB2\n"_ba << 0;
+        QTest::newRow("plural forms a field each")
+            << "files\t{n} Datei\t{n} Dateien\n"_ba << QStringList {u"files={n} Datei|{n} Dateien"_s} << none << none
+            << QStringList {u"files"_s} << "files\t{n} Datei\t{n} Dateien\n"_ba << 0;
+        QTest::newRow("a plural form changed")
+            << "files\tx\ty\n"_ba << QStringList {u"files=x|z"_s} << none << none << none << QByteArray() << 0;
+        QTest::newRow("escapes keep one entry one line")
+            << "menu\\u0004Open\t\\tÖffnen\\n\\\\x\\u2028y\\u0085\n"_ba
+            << QStringList {u"menu\u0004Open=\tÖffnen\n\\x\u2028y\u0085"_s} << none << none
+            << QStringList {u"menu\u0004Open"_s} << "menu\\u0004Open\t\\tÖffnen\\n\\\\x\\u2028y\\u0085\n"_ba << 0;
+        QTest::newRow("accepted keys leave")
+            << "a\tA\nb\tB\n"_ba << QStringList {u"a=A"_s, u"b=B"_s} << none << QStringList {u"a"_s}
+            << QStringList {u"a"_s, u"b"_s} << "b\tB\n"_ba << 0;
+        QTest::newRow("checked out with CR LF")
+            << "a\tA\r\n"_ba << QStringList {u"a=A"_s} << none << none << QStringList {u"a"_s} << "a\tA\n"_ba << 0;
+        QTest::newRow("a line without text")
+            << "a\tA\njustakey\n"_ba << none << none << none << none << QByteArray() << 3;
+        QTest::newRow("an escape never written")
+            << "a\tC:\\path\n"_ba << none << none << none << none << QByteArray() << 2;
+        QTest::newRow("a short unicode escape") << "a\t\\u00\n"_ba << none << none << none << none << QByteArray() << 2;
+    }
+    void reviewRecord()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(QStringList, catalog);
+        QFETCH(QStringList, filled);
+        QFETCH(QStringList, accepted);
+        QFETCH(QStringList, unreviewed);
+        QFETCH(QByteArray, after);
+        QFETCH(int, badLine);
+        const QByteArray header = serialisedRecord({{u"k"_s, {u"v"_s}}}).split('\n').first() + '\n';
+        int bad = 0;
+        const auto read = parsedRecord(header + record, bad);
+        QCOMPARE(bad, badLine);
+        QCOMPARE(!read, badLine > 0);
+        if (!read)
+            return;
+        const auto items = [](const QStringList &specs) {
+            QList<ReviewItem> out;
+            for (const QString &spec : specs)
+                out.append({spec.section(u'=', 0, 0), spec.section(u'=', 1).split(u'|')});
+            return out;
+        };
+        QList<Entry> entries;
+        for (const ReviewItem &item : items(catalog)) {
+            entries.append(entry(u"source"_s, item.forms));
+            entries.last().key = item.key;
+        }
+        QStringList listed;
+        for (int index : unreviewedEntries(entries, false, *read))
+            listed.append(entries[index].key);
+        QCOMPARE(listed, unreviewed);
+        const QList<ReviewItem> merged = withoutKeys(mergedRecord(*read, entries, items(filled)), accepted);
+        const QByteArray written = serialisedRecord(merged);
+        QCOMPARE(written, after.isEmpty() ? QByteArray() : header + after);
+        QCOMPARE(parsedRecord(written, bad).value_or(QList<ReviewItem> {{}}).size(), merged.size());
     }
 
     void poMessageLines()

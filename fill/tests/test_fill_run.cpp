@@ -13,8 +13,11 @@
 
 #include "fill/formatfor.h"
 #include "fill/formats/catalog.h"
+#include "fill/icumessage.h"
 #include "fill/languages.h"
 #include "fill/ownservice.h"
+#include "fill/plan.h"
+#include "fill/review.h"
 #include "fill/serviceclient.h"
 #include "tests/support/loopbackserver.h"
 
@@ -291,6 +294,9 @@ private slots:
         QTest::newRow("header without a charset: UTF-8")
             << u"pt.po"_s << "msgid \"\"\nmsgstr \"Language: pt\\n\"\n\n"_ba + numbered(2, "Item") << QStringList()
             << QStringList {u"pt.po"_s} << 2 << 0 << "msgstr \"«pt» Item 1\""_ba << QByteArray();
+        QTest::newRow("brazilian asked as brazilian, not as portuguese")
+            << u"pt_BR.po"_s << poHeader("pt_BR") + numbered(1, "Item") << QStringList() << QStringList {u"pt_BR.po"_s}
+            << 1 << 0 << "msgstr \"«pt-BR» Item 0\""_ba << QByteArray();
         QTest::newRow("refusals and memory counted")
             << u"it.po"_s
             << poHeader("it") + "msgid \"Do not lose %s\"\nmsgstr \"\"\n\nmsgid \"Open again\"\nmsgstr \"\"\n"
@@ -397,6 +403,71 @@ private slots:
         QVERIFY(translator.waitForFinished() && translator.exitCode() == 0);
         for (const QString &checked : {path, dir.filePath(u"done.po"_s)})
             QVERIFY2(toolCheck(checked).isEmpty(), qPrintable(toolCheck(checked)));
+    }
+
+    // --to starts a JSON catalog per language beside the source file, with
+    // the source's structure and every plural category of its language; a
+    // catalog that exists is filled, what it held kept.
+    void newLanguagesFromAJsonSource_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("existing"); // a target there before the run, one value translated
+        QTest::addColumn<QStringList>("targets");
+        QTest::addColumn<QByteArray>("written"); // in the first target
+        QTest::newRow("i18next") << u"medusa/en/dashboard.json"_s << u"fr/dashboard.json"_s
+                                 << QStringList {u"es/dashboard.json"_s, u"fr/dashboard.json"_s}
+                                 << "\"items_many\": \"«es» {{count}} items\""_ba;
+        QTest::newRow("arb") << u"gallery/intl_en.arb"_s << QString() << QStringList {u"intl_es.arb"_s}
+                             << "{\n  \"@@locale\": \"es\",\n  \"@@context\": \"Gallery\",\n"_ba;
+    }
+    void newLanguagesFromAJsonSource()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, existing);
+        QFETCH(QStringList, targets);
+        QFETCH(QByteArray, written);
+        QFile data(QStringLiteral(FILL_TEST_DATA "/") + source);
+        QVERIFY(data.open(QIODevice::ReadOnly));
+        const QString sourceName = source.section(u'/', 1);
+        QDir(dir.path()).mkpath(QFileInfo(sourceName).path());
+        const QString path = write(sourceName, data.readAll());
+        if (!existing.isEmpty()) {
+            QDir(dir.path()).mkpath(QFileInfo(existing).path());
+            write(existing, "{\n  \"general\": {\n    \"add\": \"Ajouter\"\n  }\n}\n");
+        }
+        QStringList languages;
+        for (const QString &target : targets)
+            languages.append(
+                languageFromFileName(target).isEmpty() ? target.section(u'/', 0, 0) : languageFromFileName(target));
+        const Run run = fill({u"--to"_s, languages.join(u','), path});
+        QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
+        const Catalog from = readBack(path);
+        for (const QString &target : targets) {
+            const QString filled = dir.filePath(target);
+            QVERIFY2(QProcess::execute(u"python3"_s, {u"-m"_s, u"json.tool"_s, filled, u"/dev/null"_s}) == 0,
+                qPrintable(filled));
+            const auto format = formatFor(path)->make();
+            Catalog catalog;
+            QString error;
+            QVERIFY2(format->read(CatalogFiles {filled, path}, catalog, error), qPrintable(error));
+            QCOMPARE(catalog.entries.size(), from.entries.size());
+            for (const Entry &entry : std::as_const(catalog.entries)) {
+                QVERIFY2(std::none_of(entry.translations.cbegin(), entry.translations.cend(),
+                             [](const QString &t) { return t.isEmpty(); }),
+                    qPrintable(entry.key));
+                const QString first = entry.translations.first();
+                // An ICU message is asked as its words: the stand-in marks each of its texts.
+                QVERIFY2(first.startsWith(u"«"_s) || first == u"Ajouter"_s
+                        || (isIcuMessage(entry) && first.contains(u"«"_s)
+                            && icuFormatError(first, catalog.language).isEmpty()),
+                    qPrintable(first));
+            }
+            QFile raw(filled);
+            QVERIFY(raw.open(QIODevice::ReadOnly));
+            const QByteArray bytes = raw.readAll();
+            QVERIFY2(target != targets.first() || bytes.contains(written), bytes.constData());
+            QVERIFY(!bytes.contains("\"@deselect\""));
+        }
     }
 
     // Findings as "file:line: ...the placeholder...", fuzzy entries included.
@@ -515,6 +586,64 @@ private slots:
             {u"--use-fuzzy"_s, u"--check"_s, u"--check-accelerators="_s + marker, u"-o"_s, u"/dev/null"_s, po});
         QVERIFY(tool.waitForFinished());
         QVERIFY2(tool.exitCode() == 0, tool.readAll().constData());
+    }
+
+    // After a run, --unreviewed lists each entry marked for review as
+    // "file:line: key" (a person's fuzzy entry too) and exits 1; --accept
+    // clears one entry's mark through the format's own writing, which its
+    // tool still takes, and an unknown key changes nothing.
+    void unreviewedAndAccepted_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("key"); // as --unreviewed prints it
+        QTest::addColumn<int>("listed");
+        QTest::newRow("po, a context and a person's fuzzy entry")
+            << u"es.po"_s << poHeader("es") + entries + "#, fuzzy\nmsgid \"Quit\"\nmsgstr \"Salir\"\n"
+            << u"menu\\u0004Open"_s << 4;
+        QTest::newRow("ts, a disambiguation") << u"app_es.ts"_s << ts << u"MainWindow\\u0004menu\\u0004Open"_s << 4;
+        QTest::newRow("xliff 1.2, unit ids") << u"Localizable.xlf"_s << xliff12 << u"greeting"_s << 4;
+    }
+    void unreviewedAndAccepted()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, key);
+        QFETCH(int, listed);
+        const QString path = write(name, content);
+        QCOMPARE(fill({path}).status, 0);
+        const auto unreviewed = [&] {
+            const Run run = fill({u"--unreviewed"_s, path});
+            return std::make_pair(run.status, run.out.split(u'\n', Qt::SkipEmptyParts));
+        };
+        const auto [status, lines] = unreviewed();
+        QCOMPARE(status, 1);
+        QCOMPARE(lines.size(), listed);
+        QStringList keys;
+        for (const Entry &entry : readBack(path).entries) {
+            if (entry.fuzzy)
+                keys.append(u"%1:%2: %3"_s.arg(path).arg(entry.line).arg(escapedField(entry.key)));
+        }
+        QCOMPARE(lines, keys);
+        const QByteArray filled = [&] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        const Run unknown = fill({u"--accept"_s, path, key, u"no such key"_s});
+        QVERIFY2(unknown.status == 2 && unknown.err.contains(u"no such key"_s), qPrintable(unknown.err));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == filled);
+        const Run accepted = fill({u"--accept"_s, path, key});
+        QVERIFY2(accepted.status == 0, qPrintable(accepted.err));
+        QVERIFY2(toolCheck(path).isEmpty(), qPrintable(toolCheck(path)));
+        const auto [statusAfter, linesAfter] = unreviewed();
+        QCOMPARE(statusAfter, 1);
+        QCOMPARE(linesAfter.size(), listed - 1);
+        const auto keyOf = [](const QString &line) { return line.section(u": "_s, 1); };
+        QStringList keysAfter;
+        std::transform(linesAfter.cbegin(), linesAfter.cend(), std::back_inserter(keysAfter), keyOf);
+        for (const QString &line : lines) // lines after a PO entry that lost its "#, fuzzy" move up
+            QCOMPARE(keysAfter.contains(keyOf(line)), keyOf(line) != key);
     }
 
     void interruptedRunWritesWhatItFilled()
@@ -677,6 +806,25 @@ private slots:
                         .startsWith(u"cannot start"_s));
         QCOMPARE(own.start(u"/nonexistent/tarnix-service"_s, QUrl(u"http://192.0.2.1:7317/"_s), never),
             u"http://192.0.2.1:7317/ is not on this machine"_s);
+        // A service that ends at once says so with its last words; one that
+        // never answers is given up on Ctrl-C and stopped.
+        QTemporaryDir scripts;
+        const auto script = [&](const char *name, const QByteArray &body) {
+            const QString path = scripts.filePath(QLatin1String(name));
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.write("#!/bin/sh\n" + body + "\n");
+            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+            return path;
+        };
+        const QUrl address(u"http://127.0.0.1:1/"_s);
+        QCOMPARE(own.start(script("fails", "echo no engine; exit 3"), address, never),
+            u"%1 ended at once (exit status 3):\nno engine"_s.arg(scripts.filePath(u"fails"_s)));
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(own.start(script("silent", "exec sleep 30"), address, [&] { return waited.elapsed() > 300; }),
+            u"interrupted while it started"_s);
+        QVERIFY(!own.running());
     }
 
     void badFilesAreReportedBeforeAnyRequest_data()

@@ -4,14 +4,16 @@
 
 #include <QTimer>
 
+#include "languages/languagecodes.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
-#include "service/text/languagecodes.h"
 #include "service/text/placeholders.h"
 
 using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
+
+using languages::apertiumCode;
 
 namespace {
 

@@ -2,12 +2,15 @@
 
 #include <QTimer>
 
+#include "languages/languagecodes.h"
 #include "service/engines/deeplprotocol.h"
-#include "service/text/languagecodes.h"
 
 using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
+
+using languages::deepLSourceCode;
+using languages::deepLTargetCodes;
 
 DeepLEngine::DeepLEngine(
     const QUrl &apiUrl, const QString &apiKey, std::chrono::milliseconds timeout, int limit, QObject *parent)

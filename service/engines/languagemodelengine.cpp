@@ -2,12 +2,14 @@
 
 #include <QTimer>
 
+#include "languages/languagecodes.h"
 #include "service/engines/languagemodelprotocol.h"
-#include "service/text/languagecodes.h"
 
 using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
+
+using languages::languageName;
 
 namespace {
 

@@ -2,12 +2,14 @@
 
 #include <QTimer>
 
+#include "languages/languagecodes.h"
 #include "service/engines/libretranslateprotocol.h"
-#include "service/text/languagecodes.h"
 
 using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
+
+using languages::libreTranslateCode;
 
 LibreTranslateEngine::LibreTranslateEngine(
     const QUrl &serverUrl, const QString &apiKey, std::chrono::milliseconds timeout, int limit, QObject *parent)

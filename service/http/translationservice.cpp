@@ -7,6 +7,7 @@
 #include <QHostAddress>
 #include <QPointer>
 
+#include "languages/languagetags.h"
 #include "service/engines/engine.h"
 #include "service/engines/wholetext.h"
 #include "service/http/clientlistener.h"
@@ -17,7 +18,6 @@
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
 #include "service/http/requestreader.h"
-#include "service/text/languagetags.h"
 #include "service/text/placeholders.h"
 #include "service/text/translationtext.h"
 
@@ -199,7 +199,7 @@ void TranslationService::handle(const HttpRequest &request, const Reply &reply)
     // languages; a value that is no language code at all is the client's
     // mistake, while a real code no engine offers is refused below (422).
     for (auto [field, code] : {std::pair {"sl", &form.source}, std::pair {"tl", &form.target}}) {
-        const auto read = readLanguageCode(*code);
+        const auto read = languages::readLanguageCode(*code);
         if (!read) {
             const QString value = oneLine(*code).left(40);
             exchange->note = u"%1 \"%2\" is not a language code"_s.arg(QLatin1StringView(field), value);

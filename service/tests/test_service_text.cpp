@@ -13,8 +13,6 @@
 #include "service/http/requestlog.h"
 #include "service/options.h"
 #include "service/text/keptterms.h"
-#include "service/text/languagecodes.h"
-#include "service/text/languagetags.h"
 #include "service/text/placeholdercheck.h"
 #include "service/text/placeholdergrammar.h"
 #include "service/text/placeholders.h"
@@ -123,6 +121,11 @@ private slots:
             << QStringList {u"${1##*=}"_s, u"${var:-a b}"_s, u"${#var}"_s, u"$(basename \"$0\")"_s, u"$((n + (1)))"_s,
                    u"$name"_s, u"$1"_s}
             << u"ppppppp"_s;
+        QTest::newRow("i18next: interpolation, formats, nesting, numbered tags")
+            << u"{{name}} {{val, number}} {{- html}} $t(common.ok) $t(girls, {\"count\": {{girls}} }) <0>{{count}} key</0><1/>"_s
+            << QStringList {u"{{name}}"_s, u"{{val, number}}"_s, u"{{- html}}"_s, u"$t(common.ok)"_s,
+                   u"$t(girls, {\"count\": {{girls}} })"_s, u"<0>"_s, u"{{count}}"_s, u"</0>"_s, u"<1/>"_s}
+            << u"ppppppppp"_s;
         QTest::newRow("lists of literal values, not metavariables")
             << u"--compress[={none|zlib-gnu}] [={up,down}] {auto|manual} -d=<number|name> {FILE|DIR} {one-word}"_s
             << QStringList {u"--compress[={none|zlib-gnu}]"_s, u"[={up,down}]"_s, u"{auto|manual}"_s,
@@ -356,58 +359,6 @@ private slots:
         QFETCH(QString, input);
         QFETCH(QString, expected);
         QCOMPARE(withoutApertiumMarks(output, input), expected);
-    }
-
-    void mapsLanguageCodes_data()
-    {
-        QTest::addColumn<QString>("service");
-        QTest::addColumn<QString>("apertium");
-        QTest::addColumn<QString>("libreTranslate");
-        QTest::newRow("english") << u"en"_s << u"eng"_s << u"en"_s;
-        QTest::newRow("korean") << u"ko"_s << u"kor"_s << u"ko"_s;
-        QTest::newRow("hebrew") << u"iw"_s << u"heb"_s << u"he"_s;
-        QTest::newRow("simplified chinese") << u"zh-CN"_s << QString() << u"zh"_s;
-        QTest::newRow("traditional chinese") << u"zh-TW"_s << QString() << u"zt"_s;
-        QTest::newRow("ui spelling is not a service code") << u"kr"_s << QString() << QString();
-    }
-    void mapsLanguageCodes()
-    {
-        QFETCH(QString, service);
-        QFETCH(QString, apertium);
-        QFETCH(QString, libreTranslate);
-        QCOMPARE(apertiumCode(service), apertium);
-        QCOMPARE(libreTranslateCode(service), libreTranslate);
-    }
-
-    void readsLanguageCodes_data()
-    {
-        QTest::addColumn<QString>("written");
-        QTest::addColumn<QString>("read"); // empty: not a language code (400)
-        QTest::newRow("upper case") << u"EN"_s << u"en"_s;
-        QTest::newRow("hebrew's current code") << u"he"_s << u"iw"_s;
-        QTest::newRow("the window's korean") << u"kr"_s << u"ko"_s;
-        QTest::newRow("the window's polish") << u"po"_s << u"pl"_s;
-        QTest::newRow("simplified by script") << u"zh-hans"_s << u"zh-CN"_s;
-        QTest::newRow("traditional by script and region") << u"zh-Hant-HK"_s << u"zh-TW"_s;
-        QTest::newRow("gettext's underscore") << u"ZH_tw"_s << u"zh-TW"_s;
-        QTest::newRow("brazilian portuguese") << u"pt_br"_s << u"pt-BR"_s;
-        QTest::newRow("a region the service does not tell apart") << u"de-AT"_s << u"de"_s;
-        QTest::newRow("a real code no engine offers") << u"SR-latn-rs"_s << u"sr-Latn-RS"_s;
-        QTest::newRow("a language's name") << u"English"_s << QString();
-        QTest::newRow("one letter") << u"e"_s << QString();
-        QTest::newRow("a script alone") << u"Hans"_s << QString();
-        QTest::newRow("a trailing hyphen") << u"en-"_s << QString();
-        QTest::newRow("a number") << u"42"_s << QString();
-        QTest::newRow("markup") << u"<b>en"_s << QString();
-    }
-    void readsLanguageCodes()
-    {
-        QFETCH(QString, written);
-        QFETCH(QString, read);
-        QCOMPARE(readLanguageCode(written).value_or(QString()), read);
-        // The window's own codes are read as they are.
-        for (const QString &code : serviceCodes())
-            QCOMPARE(readLanguageCode(code).value_or(QString()), code);
     }
 
     void readsApyAnswers_data()

@@ -79,12 +79,14 @@ struct Placeholder
 //  - Qt %1…%99, %L1, %n, %Ln; Ruby %{name}, %<name>d; {{name}}; strftime's
 //    %H %b %Y … (no letter after them);
 //  - shell expansions as one unit: $name, $1, ${name}, ${name<op>word}
-//    (${1##*=}, ${var:-default}, ${#var}), $(command), $((expression));
+//    (${1##*=}, ${var:-default}, ${#var}), $(command), $((expression)), and
+//    i18next's nesting $t(key, {"count": {{n}}});
 //  - command-line lists of literal values, with the option or "=" / "[="
 //    before them: {a|b}, {a,b,c}, <a|b> ("--sort[={asc,desc}]"), items
 //    starting with "#" too ({#scratch|symbolname|#ignore}); lists of capital
 //    metavariables ({FILE|DIR}) and one-word braces are text;
-//  - markup tags and comments, character references, backslash escapes as
+//  - markup tags and comments, react-i18next's numbered tags (<0>, </1>,
+//    <2/>), character references, backslash escapes as
 //    written in resource files (\n \t \" \\ \xNN \uNNNN; a quoted
 //    backslash '\' is none), URLs, e-mail addresses;
 //  - --long-options and -x, -EB, -Dapi.prefix short ones, each a whole word

@@ -1,8 +1,8 @@
-#include "service/text/languagecodes.h"
+#include "languages/languagecodes.h"
 
 #include <array>
 
-namespace tarnix::service {
+namespace tarnix::languages {
 
 namespace {
 
@@ -105,4 +105,4 @@ QStringList serviceCodes()
     return codes;
 }
 
-} // namespace tarnix::service
+} // namespace tarnix::languages

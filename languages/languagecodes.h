@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace tarnix::service {
+namespace tarnix::languages {
 
 // Language codes as the engines spell them, from the service codes the program
 // sends ("en", "zh-CN", "zh-TW", "ko", "pl", "iw", …) and the few more that
@@ -19,4 +19,4 @@ QString languageName(const QString &serviceCode); // "Simplified Chinese"
 // and "nl".
 QStringList serviceCodes();
 
-} // namespace tarnix::service
+} // namespace tarnix::languages

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace tarnix {
+namespace tarnix::languages {
 
 // The service spells four catalogue languages differently (kr/ko, po/pl,
 // zh_CN/zh-CN, zh_TW/zh-TW). Exact, case-sensitive; anything else passes
@@ -10,4 +10,4 @@ namespace tarnix {
 QString toServiceCode(const QString &uiCode);
 QString toUiCode(const QString &serviceCode);
 
-} // namespace tarnix
+} // namespace tarnix::languages

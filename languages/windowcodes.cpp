@@ -1,9 +1,9 @@
-#include "translate/servicecodes.h"
+#include "languages/windowcodes.h"
 
 #include <array>
 #include <utility>
 
-namespace tarnix {
+namespace tarnix::languages {
 
 namespace {
 
@@ -35,4 +35,4 @@ QString toUiCode(const QString &serviceCode)
     return serviceCode;
 }
 
-} // namespace tarnix
+} // namespace tarnix::languages

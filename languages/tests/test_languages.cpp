@@ -1,0 +1,114 @@
+#include <QTest>
+
+#include "languages/languagecodes.h"
+#include "languages/languagetags.h"
+#include "languages/windowcodes.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::languages;
+
+class TestLanguages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Every convention read as one BCP 47 tag, then as the service's code:
+    // region and script kept where the service tells them apart.
+    void readsLanguageCodes_data()
+    {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("tag"); // empty: not a language code
+        QTest::addColumn<QString>("read"); // the service's code; empty: not a language code (400)
+        QTest::newRow("upper case") << u"EN"_s << u"en"_s << u"en"_s;
+        QTest::newRow("hebrew's current code") << u"he"_s << u"he"_s << u"iw"_s;
+        QTest::newRow("the window's korean") << u"kr"_s << u"kr"_s << u"ko"_s;
+        QTest::newRow("the window's polish") << u"po"_s << u"po"_s << u"pl"_s;
+        QTest::newRow("simplified by script") << u"zh-hans"_s << u"zh-Hans"_s << u"zh-CN"_s;
+        QTest::newRow("traditional by script and region") << u"zh-Hant-HK"_s << u"zh-Hant-HK"_s << u"zh-TW"_s;
+        QTest::newRow("gettext's script and region") << u"zh_Hant_TW"_s << u"zh-Hant-TW"_s << u"zh-TW"_s;
+        QTest::newRow("a script decides over the region") << u"zh_Hans_TW"_s << u"zh-Hans-TW"_s << u"zh-CN"_s;
+        QTest::newRow("gettext's underscore") << u"ZH_tw"_s << u"zh-TW"_s << u"zh-TW"_s;
+        QTest::newRow("brazilian, gettext") << u"pt_BR"_s << u"pt-BR"_s << u"pt-BR"_s;
+        QTest::newRow("brazilian, bcp 47") << u"pt-br"_s << u"pt-BR"_s << u"pt-BR"_s;
+        QTest::newRow("brazilian, android") << u"values-pt-rBR"_s << u"pt-BR"_s << u"pt-BR"_s;
+        QTest::newRow("european portuguese") << u"pt_PT"_s << u"pt-PT"_s << u"pt"_s;
+        QTest::newRow("a region the service does not tell apart") << u"en-GB"_s << u"en-GB"_s << u"en"_s;
+        QTest::newRow("a locale's charset") << u"ru_RU.UTF-8"_s << u"ru-RU"_s << u"ru"_s;
+        QTest::newRow("gettext's latin modifier") << u"sr@latin"_s << u"sr-Latn"_s << u"sr-Latn"_s;
+        QTest::newRow("and a region") << u"sr_RS@latin"_s << u"sr-Latn-RS"_s << u"sr-Latn-RS"_s;
+        QTest::newRow("bcp 47's latin script") << u"SR-latn"_s << u"sr-Latn"_s << u"sr-Latn"_s;
+        QTest::newRow("android's bcp 47 form") << u"b+sr+Latn"_s << u"sr-Latn"_s << u"sr-Latn"_s;
+        QTest::newRow("a modifier that is a variant") << u"ca@valencia"_s << u"ca-valencia"_s << u"ca"_s;
+        QTest::newRow("a modifier of no language") << u"de_DE@euro"_s << u"de-DE"_s << u"de"_s;
+        QTest::newRow("numeric region") << u"es_419"_s << u"es-419"_s << u"es"_s;
+        QTest::newRow("a private-use tag, no language") << u"X-Klingon"_s << QString() << u"x-klingon"_s;
+        QTest::newRow("a language's name") << u"English"_s << QString() << QString();
+        QTest::newRow("posix's untranslated locale") << u"C"_s << QString() << QString();
+        QTest::newRow("one letter") << u"e"_s << QString() << QString();
+        QTest::newRow("a script alone") << u"Hans"_s << QString() << QString();
+        QTest::newRow("a trailing hyphen") << u"en-"_s << QString() << QString();
+        QTest::newRow("a number") << u"42"_s << QString() << QString();
+        QTest::newRow("markup") << u"<b>en"_s << QString() << QString();
+        QTest::newRow("a modifier of markup") << u"sr@<b>"_s << QString() << QString();
+    }
+    void readsLanguageCodes()
+    {
+        QFETCH(QString, written);
+        QFETCH(QString, tag);
+        QFETCH(QString, read);
+        QCOMPARE(readLanguageTag(written).value_or(LanguageTag {}).bcp47(), tag);
+        QCOMPARE(readLanguageCode(written).value_or(QString()), read);
+        // The service's own codes, the window's among them, are read as they are.
+        for (const QString &code : serviceCodes())
+            QCOMPARE(readLanguageCode(code).value_or(QString()), code);
+    }
+
+    void mapsLanguageCodes_data()
+    {
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<QString>("apertium");
+        QTest::addColumn<QString>("libreTranslate");
+        QTest::addColumn<QString>("deepL"); // the first target code
+        QTest::newRow("english") << u"en"_s << u"eng"_s << u"en"_s << u"EN-US"_s;
+        QTest::newRow("korean") << u"ko"_s << u"kor"_s << u"ko"_s << u"KO"_s;
+        QTest::newRow("hebrew") << u"iw"_s << u"heb"_s << u"he"_s << u"HE"_s;
+        QTest::newRow("simplified chinese") << u"zh-CN"_s << QString() << u"zh"_s << u"ZH-HANS"_s;
+        QTest::newRow("traditional chinese") << u"zh-TW"_s << QString() << u"zt"_s << u"ZH-HANT"_s;
+        QTest::newRow("european portuguese") << u"pt"_s << u"por"_s << u"pt"_s << u"PT-PT"_s;
+        QTest::newRow("brazilian portuguese") << u"pt-BR"_s << u"por_BR"_s << u"pt"_s << u"PT-BR"_s;
+        QTest::newRow("ui spelling is not a service code") << u"kr"_s << QString() << QString() << QString();
+    }
+    void mapsLanguageCodes()
+    {
+        QFETCH(QString, service);
+        QFETCH(QString, apertium);
+        QFETCH(QString, libreTranslate);
+        QFETCH(QString, deepL);
+        QCOMPARE(apertiumCode(service), apertium);
+        QCOMPARE(libreTranslateCode(service), libreTranslate);
+        QCOMPARE(deepLTargetCodes(service).value(0), deepL);
+    }
+
+    // The window's catalogue codes on the wire, exactly as they always were.
+    void windowCodes_data()
+    {
+        QTest::addColumn<QString>("ui");
+        QTest::addColumn<QString>("service");
+        QTest::newRow("korean") << u"kr"_s << u"ko"_s;
+        QTest::newRow("polish") << u"po"_s << u"pl"_s;
+        QTest::newRow("simplified chinese") << u"zh_CN"_s << u"zh-CN"_s;
+        QTest::newRow("traditional chinese") << u"zh_TW"_s << u"zh-TW"_s;
+        QTest::newRow("hebrew unchanged") << u"iw"_s << u"iw"_s;
+        QTest::newRow("case matters") << u"Kr"_s << u"Kr"_s;
+    }
+    void windowCodes()
+    {
+        QFETCH(QString, ui);
+        QFETCH(QString, service);
+        QCOMPARE(toServiceCode(ui), service);
+        QCOMPARE(toUiCode(service), ui);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLanguages)
+#include "test_languages.moc"
