@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "fill/formats/catalog.h"
 
@@ -20,7 +21,11 @@ struct Finding
 // not, read as a person's translation (service/text/placeholdercheck.h):
 // every difference, one finding each. A plural entry's form 0 may follow
 // either source (Russian uses it for 21 too, one-form languages for every
-// number); the others follow the plural.
-QList<Finding> checkEntry(const Entry &entry);
+// number); the others follow the plural. In a format whose plural forms go
+// by CLDR category (`categories`, the catalog language's), the "one" form is
+// that first one. An entry flagged icu-format is read with ICU's parser:
+// its arguments, keywords and the plural categories of `language`.
+QList<Finding> checkEntry(
+    const Entry &entry, const QString &language = QString(), const QStringList &categories = QStringList());
 
 } // namespace tarnix::fill

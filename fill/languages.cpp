@@ -162,6 +162,12 @@ QString serviceLanguage(const QString &language)
     return languages::readLanguageCode(language).value_or(language);
 }
 
+QString icuLocaleName(const QString &language)
+{
+    const auto code = parse(language);
+    return code ? code->icuName() : language;
+}
+
 QString languageName(const QString &language)
 {
     const auto code = parse(language);

@@ -44,6 +44,11 @@ QString languageFromFileName(const QString &path);
 // it does not ("pt_PT" -> "pt"); Qt's and POSIX's C locale is English.
 QString serviceLanguage(const QString &language);
 
+// The catalog language as an ICU locale name ("pt-br" -> "pt_BR",
+// "sr@latin" -> "sr", "zh-Hant" -> "zh_Hant"): what ICU's plural rules and
+// formats are asked with. The code itself when it is no such code.
+QString icuLocaleName(const QString &language);
+
 // The language's name in English as ICU gives it ("pt_BR" -> "Portuguese",
 // as msginit names a new catalog's language); the code itself when ICU
 // knows no name for it.

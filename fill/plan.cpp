@@ -1,8 +1,10 @@
 #include "fill/plan.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "fill/accelerator.h"
+#include "fill/icumessage.h"
 #include "fill/languages.h"
 
 using namespace Qt::StringLiterals;
@@ -23,13 +25,33 @@ bool needsFill(const Entry &entry, bool refillFuzzy)
     return !isTranslated(entry) || (refillFuzzy && entry.fuzzy);
 }
 
-QStringList textsToAsk(const Entry &entry)
+bool isIcuMessage(const Entry &entry)
 {
-    // A TS numerus message has one source for all its forms: asked once.
+    return entry.flags.contains(icuFormatFlag);
+}
+
+namespace {
+
+// The entry's sources to translate: a TS numerus message has one source for
+// all its forms, asked once.
+QStringList sourcesOf(const Entry &entry)
+{
     if (entry.plural && !entry.pluralSource.isEmpty() && entry.pluralSource != entry.source)
         return {withoutAccelerator(entry.source, entry.accelerator),
             withoutAccelerator(entry.pluralSource, entry.accelerator)};
     return {withoutAccelerator(entry.source, entry.accelerator)};
+}
+
+} // namespace
+
+QStringList textsToAsk(const Entry &entry, const QString &language)
+{
+    if (!isIcuMessage(entry))
+        return sourcesOf(entry);
+    QStringList texts;
+    for (const QString &source : sourcesOf(entry))
+        texts += icuTexts(parseIcuMessage(source), language);
+    return texts;
 }
 
 QString contextOf(const Entry &entry)
@@ -47,23 +69,21 @@ QString contextOf(const Entry &entry)
     return context;
 }
 
-QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int pluralForms)
+namespace {
+
+// The answers for the singular and the plural, each with the label's
+// accelerator back.
+std::pair<QString, QString> singularAndPlural(const Entry &entry, const QStringList &answers)
 {
-    if (answers.isEmpty())
-        return {};
-    const QString singular = withAcceleratorOf(entry.source, answers.first(), entry.accelerator);
-    if (!entry.plural)
-        return {singular};
-    const QString plural = withAcceleratorOf(
-        entry.pluralSource.isEmpty() ? entry.source : entry.pluralSource, answers.last(), entry.accelerator);
-    const int count = std::max(1, pluralForms);
-    if (count == 1)
-        return {plural};
-    QStringList forms {singular};
-    while (forms.size() < count)
-        forms.append(plural);
-    // A form a person already wrote stays; the entry as a whole is still
-    // marked for review.
+    return {withAcceleratorOf(entry.source, answers.first(), entry.accelerator),
+        withAcceleratorOf(
+            entry.pluralSource.isEmpty() ? entry.source : entry.pluralSource, answers.last(), entry.accelerator)};
+}
+
+// A form a person already wrote stays; the entry as a whole is still marked
+// for review.
+QStringList keepingWritten(const Entry &entry, QStringList forms)
+{
     if (!isTranslated(entry)) {
         for (qsizetype i = 0; i < std::min(forms.size(), entry.translations.size()); ++i) {
             if (!entry.translations[i].isEmpty())
@@ -73,23 +93,57 @@ QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int
     return forms;
 }
 
+} // namespace
+
+QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int pluralForms)
+{
+    if (answers.isEmpty())
+        return {};
+    const auto [singular, plural] = singularAndPlural(entry, answers);
+    if (!entry.plural)
+        return {singular};
+    const int count = std::max(1, pluralForms);
+    if (count == 1)
+        return {plural};
+    QStringList forms {singular};
+    while (forms.size() < count)
+        forms.append(plural);
+    return keepingWritten(entry, forms);
+}
+
 QStringList formsByCategory(const Entry &entry, const QStringList &answers, const QStringList &categories)
 {
-    if (!entry.plural || answers.isEmpty())
-        return formsFromAnswers(entry, answers, 1);
-    Entry untranslated = entry; // the forms a person wrote are kept by category below
-    untranslated.translations.clear();
-    const QStringList both = formsFromAnswers(untranslated, answers, 2);
+    if (answers.isEmpty())
+        return {};
+    const auto [singular, plural] = singularAndPlural(entry, answers);
+    if (!entry.plural)
+        return {singular};
     QStringList forms;
     for (const QString &category : categories)
-        forms.append(category == u"one"_s ? both.first() : both.last());
-    if (!isTranslated(entry)) {
-        for (qsizetype i = 0; i < std::min(forms.size(), entry.translations.size()); ++i) {
-            if (!entry.translations[i].isEmpty())
-                forms[i] = entry.translations[i];
+        forms.append(category == u"one" ? singular : plural);
+    return keepingWritten(entry, forms);
+}
+
+EntryFill fillFromAnswers(const Entry &entry, const QStringList &answers, const FillTarget &target)
+{
+    QStringList translated = answers;
+    if (isIcuMessage(entry)) {
+        // Each source's message rebuilt from its own share of the answers.
+        translated.clear();
+        qsizetype used = 0;
+        for (const QString &source : sourcesOf(entry)) {
+            const IcuMessage message = parseIcuMessage(source);
+            const qsizetype count = icuTexts(message, target.language).size();
+            const IcuRebuilt rebuilt = rebuildIcuMessage(message, target.language, answers.mid(used, count));
+            if (!rebuilt.error.isEmpty())
+                return {{}, rebuilt.error};
+            translated.append(rebuilt.message);
+            used += count;
         }
     }
-    return forms;
+    if (entry.plural && !target.categories.isEmpty())
+        return {formsByCategory(entry, translated, target.categories), {}};
+    return {formsFromAnswers(entry, translated, target.pluralForms), {}};
 }
 
 QString catalogLanguage(const Catalog &catalog, const QString &commandLine)

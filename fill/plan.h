@@ -16,10 +16,17 @@ bool needsFill(const Entry &entry, bool refillFuzzy);
 // Whether an entry holds a translation (every form, for a plural entry).
 bool isTranslated(const Entry &entry);
 
+// Whether the entry's texts are ICU MessageFormat messages (icuFormatFlag):
+// asked as their text runs and rebuilt for the target language
+// (fill/icumessage.h).
+bool isIcuMessage(const Entry &entry);
+
 // The texts to ask the service for one entry: its source, and for a plural
 // entry its plural source too when that is another text; a label without
-// its keyboard accelerator (fill/accelerator.h).
-QStringList textsToAsk(const Entry &entry);
+// its keyboard accelerator (fill/accelerator.h). An ICU message is asked as
+// the texts of every source, in order, for the target `language`; one
+// that does not parse or holds no words asks nothing.
+QStringList textsToAsk(const Entry &entry, const QString &language = QString());
 
 // What the service is told about an entry beside its text: the message
 // context (msgctxt, a TS disambiguation) and the notes for translators, one
@@ -35,10 +42,30 @@ QString contextOf(const Entry &entry);
 // to a label gets the label's accelerator back.
 QStringList formsFromAnswers(const Entry &entry, const QStringList &answers, int pluralForms);
 
-// The same for a format whose plural forms go by CLDR category: one form
-// per category in the given order, "one" from the singular, every other
-// from the plural.
+// A plural entry's forms one per CLDR category (`categories`, in
+// pluralCategories()' order), as ICU-style formats hold them: "one" from
+// the singular's answer, every other category from the plural's. Forms a
+// partly translated entry has keep their text.
 QStringList formsByCategory(const Entry &entry, const QStringList &answers, const QStringList &categories);
+
+// Where a catalog's entries are filled: its language, and how its plural
+// entries hold their forms.
+struct FillTarget
+{
+    QString language;
+    int pluralForms = 2; // gettext's numbered forms
+    QStringList categories; // one form per CLDR category instead, when the format's forms go by category
+};
+
+// An entry's forms from the answers to textsToAsk(entry, target.language),
+// or why it gets none: an ICU message that does not parse, or whose rebuilt
+// form ICU's MessageFormat cannot read.
+struct EntryFill
+{
+    QStringList forms;
+    QString refused;
+};
+EntryFill fillFromAnswers(const Entry &entry, const QStringList &answers, const FillTarget &target);
 
 // The language a catalog is filled into: the file's own, else its file
 // name's, else the one given on the command line. Empty when none says.

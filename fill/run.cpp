@@ -37,7 +37,7 @@ struct FillRun::Job
     QString writePath;
     QString language;
     int pluralForms = 0;
-    QStringList categories; // a format whose plural forms go by CLDR category: the language's
+    QStringList categories; // a format whose plural forms go by CLDR category: the language's, in order
     std::unique_ptr<CatalogFormat> format;
     Catalog catalog;
     FileStamp stamp;
@@ -166,7 +166,7 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     job->pluralForms = job->catalog.pluralForms > 0 && !job->newCatalog ? job->catalog.pluralForms : rule.count;
     if (job->pluralForms == 0)
         job->pluralForms = 2; // a language neither the file nor the table knows: gettext's default
-    if (job->format->pluralByCategory()) {
+    if (job->format->pluralByCategory() && !job->language.isEmpty()) {
         job->categories = pluralCategoriesOf(job->language);
         job->pluralForms = int(job->categories.size());
     }
@@ -193,7 +193,7 @@ int FillRun::check()
     int found = 0;
     for (const auto &job : jobs) {
         for (const Entry &entry : job->catalog.entries) {
-            for (const Finding &finding : checkEntry(entry)) {
+            for (const Finding &finding : checkEntry(entry, job->language, job->categories)) {
                 ++found;
                 std::printf("%s:%d: %s\n", qPrintable(job->catalog.path), finding.line, qPrintable(finding.what));
             }
@@ -229,7 +229,12 @@ void FillRun::start(const QUrl &service)
             job->catalog.sourceLanguage.isEmpty() ? u"en"_s : serviceLanguage(job->catalog.sourceLanguage);
         for (int index : job->todo) {
             const Entry &entry = job->catalog.entries[index];
-            const QStringList texts = textsToAsk(entry);
+            const QStringList texts = textsToAsk(entry, current->language);
+            if (texts.isEmpty()) {
+                // An ICU message with no words, or one that does not parse: done without asking.
+                finishEntry(*current, index, {});
+                continue;
+            }
             const QString context = contextOf(entry);
             current->outstanding.insert(index, int(texts.size()));
             current->answers.insert(index, QStringList(texts.size(), QString()));
@@ -240,7 +245,7 @@ void FillRun::start(const QUrl &service)
         }
     }
     for (const auto &job : jobs) {
-        if (job->todo.isEmpty())
+        if (job->outstanding.isEmpty())
             write(*job);
     }
     showProgress(true);
@@ -265,21 +270,29 @@ void FillRun::answered(Job &job, int entryIndex, int textIndex, const Answer &an
             job.fromMemory.insert(entryIndex);
         if (--remaining.value() == 0) {
             job.outstanding.erase(remaining);
-            const Entry &entry = job.catalog.entries[entryIndex];
-            const QStringList answers = job.answers.take(entryIndex);
-            job.fills.append({entry.id,
-                job.categories.isEmpty() ? formsFromAnswers(entry, answers, job.pluralForms)
-                                         : formsByCategory(entry, answers, job.categories)});
-            ++job.counts.filled;
-            if (job.fromMemory.contains(entryIndex))
-                ++job.counts.fromMemory;
-            ++completed;
+            finishEntry(job, entryIndex, job.answers.take(entryIndex));
         }
     }
     showProgress();
     if (job.outstanding.isEmpty())
         write(job);
     finishIfDone();
+}
+
+void FillRun::finishEntry(Job &job, int entryIndex, const QStringList &answers)
+{
+    const Entry &entry = job.catalog.entries[entryIndex];
+    const EntryFill fill = fillFromAnswers(entry, answers, {job.language, job.pluralForms, job.categories});
+    ++completed;
+    if (!fill.refused.isEmpty()) {
+        ++job.counts.refused;
+        ++job.counts.reasons[fill.refused];
+        return;
+    }
+    job.fills.append({entry.id, fill.forms});
+    ++job.counts.filled;
+    if (job.fromMemory.contains(entryIndex))
+        ++job.counts.fromMemory;
 }
 
 void FillRun::write(Job &job)

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
+#include <QStringList>
 
 #include "fill/options.h"
 #include "fill/report.h"
@@ -52,6 +53,8 @@ private:
     struct Job;
     void addJob(const struct FormatInfo &format, const struct CatalogFiles &files, const QString &language);
     void answered(Job &job, int entryIndex, int textIndex, const struct Answer &answer);
+    // Every text of the entry answered: its fill, or its refusal.
+    void finishEntry(Job &job, int entryIndex, const QStringList &answers);
     void write(Job &job);
     void notWritten(Job &job);
     void showProgress(bool force = false);

@@ -5,8 +5,14 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 namespace tarnix::fill {
+
+// The flag a format gives an entry whose texts are ICU MessageFormat
+// messages (FormatJS JSON, ARB): the run asks for their words alone and
+// rebuilds each plural for the target language's CLDR categories.
+inline constexpr QStringView icuFormatFlag = u"icu-format";
 
 // One translatable entry of a catalog, whatever its format. The run decides
 // what to ask from these fields alone; it never looks at a format's syntax.
@@ -16,7 +22,7 @@ struct Entry
     QString source; // msgid, <source>
     QString pluralSource; // msgid_plural; empty unless plural
     QStringList notes; // extracted comments, TS <extracomment>, XLIFF <note>: help for the engine
-    QStringList flags; // the format's flags as written ("c-format", "qt-format", "no-c-format", …)
+    QStringList flags; // the format's flags as written ("c-format", "qt-format", "no-c-format", …), icuFormatFlag
     QStringList translations; // msgstr, msgstr[n], <numerusform>s, <target>; empty list or empty strings: none
     bool plural = false; // msgid_plural, numerus="yes"
     bool fuzzy = false; // translated but marked as needing review (PO fuzzy, TS unfinished, XLIFF needs-review)

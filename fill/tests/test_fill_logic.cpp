@@ -197,26 +197,56 @@ private slots:
         QCOMPARE(formsFromAnswers(partly, {u"S"_s, u"P"_s}, count).value(1), count > 1 ? u"%d Dateien"_s : QString());
     }
 
-    // i18next, ARB, string catalogs: a form per CLDR category of the language.
-    void formsByCldrCategory_data()
+    // A catalog whose plural forms go by CLDR category (ICU-style formats):
+    // one form per category of the language, "one" from the singular. An
+    // entry flagged icu-format is asked as its ICU message's texts and
+    // rebuilt for the language; one ICU cannot read is refused.
+    void formsByCategory_data()
     {
+        QTest::addColumn<Entry>("e");
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QStringList>("written");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("answers");
         QTest::addColumn<QStringList>("forms");
-        QTest::newRow("polish, a written form kept in its place")
-            << u"pl"_s << QStringList {QString(), u"%d pliki"_s, QString(), QString()}
-            << QStringList {u"S"_s, u"%d pliki"_s, u"P"_s, u"P"_s};
-        QTest::newRow("arabic: zero is no singular") << u"ar"_s << QStringList()
-                                                     << QStringList {u"P"_s, u"S"_s, u"P"_s, u"P"_s, u"P"_s, u"P"_s};
-        QTest::newRow("japanese: other alone") << u"ja"_s << QStringList() << QStringList {u"P"_s};
+        const Entry files = entry(u"One file"_s, {}, u"%d files"_s);
+        const QStringList asked {u"One file"_s, u"%d files"_s};
+        const QStringList sp {u"S"_s, u"P %d"_s};
+        const QString p = sp.last();
+        QTest::newRow("pl") << files << u"pl"_s << asked << sp << QStringList {u"S"_s, p, p, p};
+        QTest::newRow("ar: zero before one") << files << u"ar"_s << asked << sp << QStringList {p, u"S"_s, p, p, p, p};
+        QTest::newRow("ja: other alone, from the plural") << files << u"ja"_s << asked << sp << QStringList {p};
+        Entry partly = files;
+        partly.translations = {u"1 plik"_s, QString(), u"%d plików"_s};
+        QTest::newRow("a written form kept")
+            << partly << u"pl"_s << asked << sp << QStringList {u"1 plik"_s, p, u"%d plików"_s, p};
+        Entry icu = entry(u"{count, plural, one {# member} other {# members}}"_s, {});
+        icu.flags = {u"icu-format"_s};
+        QTest::newRow("icu message")
+            << icu << u"cs"_s << QStringList {u"{n} member"_s, u"{n} members"_s}
+            << QStringList {u"{n} člen"_s, u"{n} členů"_s}
+            << QStringList {u"{count, plural, one {# člen} few {# členů} many {# členů} other {# členů}}"_s};
+        icu.source = u"{count, number}"_s;
+        QTest::newRow("icu message without words")
+            << icu << u"cs"_s << QStringList() << QStringList() << QStringList {u"{count, number}"_s};
+        icu.source = u"{count, plural, one {# member}"_s;
+        QTest::newRow("icu message ICU cannot read, refused")
+            << icu << u"cs"_s << QStringList() << QStringList() << QStringList();
     }
-    void formsByCldrCategory()
+    void formsByCategory()
     {
+        QFETCH(Entry, e);
         QFETCH(QString, language);
-        QFETCH(QStringList, written);
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, answers);
         QFETCH(QStringList, forms);
-        const Entry plural = entry(u"%d file"_s, written, u"%d files"_s);
-        QCOMPARE(formsByCategory(plural, {u"S"_s, u"P"_s}, pluralCategoriesOf(language)), forms);
+        QCOMPARE(textsToAsk(e, language), texts);
+        const QStringList categories = pluralCategories(language);
+        const EntryFill fill = fillFromAnswers(e, answers, {language, 2, categories});
+        QCOMPARE(fill.forms, forms);
+        QCOMPARE(fill.refused.isEmpty(), !forms.isEmpty());
+        // --check reads the forms by the same categories: each keeps its source's placeholders.
+        e.translations = fill.forms;
+        QCOMPARE(checkEntry(e, language, categories).size(), 0);
     }
 
     void contextForTheEngine()
@@ -296,6 +326,42 @@ private slots:
                                                                               << QStringList();
         QTest::newRow("plural form losing both")
             << entry(u"One file"_s, {u"файл"_s, u"файла"_s}, u"%d files"_s) << QStringList {u"%d>"_s};
+        // ICU messages (Mastodon's en.json, FormatJS's select example) in a Polish catalog.
+        const auto icu = [](const QString &source, const QString &translation) {
+            Entry e = entry(source, {translation});
+            e.flags = {u"icu-format"_s};
+            return e;
+        };
+        const QString members = u"{count, plural, one {# member} other {# members}}"_s;
+        QTest::newRow("icu: every category, no finding")
+            << icu(members, u"{count, plural, one {# członek} few {# członków} many {# członków} other {# członka}}"_s)
+            << QStringList();
+        QTest::newRow("icu: categories of the language missing")
+            << icu(members, u"{count, plural, one {# członek} other {# członków}}"_s)
+            << QStringList {u"{count, plural}>"_s};
+        QTest::newRow("icu: argument renamed")
+            << icu(members, u"{liczba, plural, one {# członek} few {# członków} many {# członków} other {# członka}}"_s)
+            << QStringList {u"{count, plural}>{liczba, plural}"_s};
+        QTest::newRow("icu: plural keyword translated")
+            << icu(members, u"{count, mnoga, one {# członek} few {# członków} many {# członków} other {# członka}}"_s)
+            << QStringList {u"{count, plural}>{count, mnoga}"_s};
+        QTest::newRow("icu: other translated")
+            << icu(members, u"{count, plural, one {# członek} few {# członków} many {# członków} inne {# członka}}"_s)
+            << QStringList {u"other>"_s};
+        QTest::newRow("icu: one translated") << icu(
+            members, u"{count, plural, jeden {# członek} few {# członków} many {# członków} other {# członka}}"_s)
+                                             << QStringList {u"one>jeden"_s, u"{count, plural}>"_s};
+        QTest::newRow("icu: few translated") << icu(
+            members, u"{count, plural, one {# członek} kilka {# członków} many {# członków} other {# członka}}"_s)
+                                             << QStringList {u"kilka>kilka"_s, u"{count, plural}>"_s};
+        QTest::newRow("icu: select key translated")
+            << icu(u"{gender, select, male {He} female {She} other {They}} will respond shortly."_s,
+                   u"{gender, select, mężczyzna {On} female {Ona} other {Oni}} wkrótce odpowie."_s)
+            << QStringList {u"male>mężczyzna"_s};
+        QTest::newRow("icu: a translation ICU cannot read")
+            << icu(members, u"{count, plural, one {# członek} other {# członków}"_s)
+            << QStringList {
+                   u"the translation is no ICU message ICU can read (U_PATTERN_SYNTAX_ERROR at character 16)"_s};
         Entry label = entry(u"Op&en"_s, {u"Abrir"_s});
         label.accelerator = u'&';
         QTest::newRow("accelerator lost")
@@ -312,7 +378,7 @@ private slots:
         QFETCH(QStringList, found);
         e.line = 7;
         QStringList got;
-        for (const Finding &finding : checkEntry(e)) {
+        for (const Finding &finding : checkEntry(e, u"pl"_s)) {
             QCOMPARE(finding.line, 7);
             got.append(finding.token.isEmpty() ? finding.what : finding.token + u'>' + finding.instead);
         }

@@ -13,8 +13,10 @@
 
 #include "fill/formatfor.h"
 #include "fill/formats/catalog.h"
+#include "fill/icumessage.h"
 #include "fill/languages.h"
 #include "fill/ownservice.h"
+#include "fill/plan.h"
 #include "fill/review.h"
 #include "fill/serviceclient.h"
 #include "tests/support/loopbackserver.h"
@@ -454,7 +456,11 @@ private slots:
                              [](const QString &t) { return t.isEmpty(); }),
                     qPrintable(entry.key));
                 const QString first = entry.translations.first();
-                QVERIFY2(first.startsWith(u"«"_s) || first == u"Ajouter"_s, qPrintable(first));
+                // An ICU message is asked as its words: the stand-in marks each of its texts.
+                QVERIFY2(first.startsWith(u"«"_s) || first == u"Ajouter"_s
+                        || (isIcuMessage(entry) && first.contains(u"«"_s)
+                            && icuFormatError(first, catalog.language).isEmpty()),
+                    qPrintable(first));
             }
             QFile raw(filled);
             QVERIFY(raw.open(QIODevice::ReadOnly));
