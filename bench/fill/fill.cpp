@@ -9,13 +9,17 @@
 //    with a limit of 4: the time as a ratio of the ideal, 100 waves of 50 ms
 //    (target <= 1.10);
 //  - the peak memory of tarnix-fill on a 20,000-entry catalog (target
-//    <= 100 MB), against a stand-in service that answers at once.
+//    <= 100 MB), against a stand-in service that answers at once;
+//  - a 20,000-key nested i18next catalog: reading it and writing every value
+//    back, in MB/s (target >= 20) and as a ratio of Qt's JSON reader and
+//    writer on the same bytes, and tarnix-fill's peak memory on it.
 // The texts are the English messages of the gettext catalogs Debian installs
 // (their .mo files turned back into PO with msgunfmt).
 //
 //     fill [ENTRIES]     (default 2000; the language-model row stays at 400)
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 #include <sys/resource.h>
@@ -34,6 +38,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include "fill/formats/i18next.h"
 #include "fill/formats/po.h"
 #include "fill/serviceclient.h"
 #include "service/engines/apyprocess.h"
@@ -196,6 +201,61 @@ double straightToService(const QUrl &service, const QString &target, const QStri
     return clock.nsecsElapsed() / 1e6;
 }
 
+// A nested i18next catalog of `count` keys, 100 to a section, every value
+// `value(i)`, indented as i18next's tools write it.
+QByteArray i18nextCatalog(int count, const std::function<QString(int)> &value)
+{
+    QByteArray json = "{\n";
+    for (int i = 0; i < count; ++i) {
+        if (i % 100 == 0)
+            json += "  \"section" + QByteArray::number(i / 100) + "\": {\n";
+        json += "    \"key" + QByteArray::number(i)
+            + "\": " + QJsonDocument(QJsonArray {value(i)}).toJson(QJsonDocument::Compact).sliced(1).chopped(1);
+        json += (i % 100 == 99 || i + 1 == count) ? "\n  }" : "";
+        json += i + 1 == count ? "\n" : ",\n";
+    }
+    return json + "}\n";
+}
+
+// Reading an i18next catalog and writing a translation of every entry back,
+// in memory: milliseconds, the best of three.
+double i18nextReadWrite(const QString &target, const QString &source)
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        tarnix::fill::I18nextFormat format;
+        tarnix::fill::Catalog catalog;
+        QString error;
+        if (!format.read(tarnix::fill::CatalogFiles {target, source}, catalog, error))
+            qFatal("cannot read the i18next catalog: %s", qPrintable(error));
+        QList<tarnix::fill::Fill> fills;
+        for (const tarnix::fill::Entry &entry : std::as_const(catalog.entries))
+            fills.append({entry.id, {u"[es] "_s + entry.source}});
+        const tarnix::fill::WriteResult written = format.write(fills, u"es"_s, 0);
+        if (!written.ok)
+            qFatal("cannot write the i18next catalog: %s", qPrintable(written.error));
+        best = std::min(best, clock.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+// Qt's JSON reader and writer on the same bytes: milliseconds, the best of three.
+double qtJsonReadWrite(const QByteArray &bytes)
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        const QByteArray again = QJsonDocument::fromJson(bytes).toJson();
+        if (again.isEmpty())
+            qFatal("Qt cannot read the i18next catalog");
+        best = std::min(best, clock.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
 quint16 startService(QProcess &service, const QStringList &options)
 {
     const quint16 port = tarnix::test::freeLoopbackPort();
@@ -233,8 +293,42 @@ int main(int argc, char *argv[])
     const QStringList messages = realMessages(std::max(entries, modelEntries));
     std::printf("%lld real messages from Debian's catalogs\n", qlonglong(messages.size()));
 
-    // Peak memory first. RUSAGE_CHILDREN holds the largest peak of the
-    // children waited for: msgunfmt's so far, then tarnix-fill's when larger.
+    // A big i18next catalog first, while tarnix-fill's peak is the only one:
+    // its English source, and a Spanish target of empty values to fill.
+    {
+        const QString source = scratch.filePath(u"locales/en/big.json"_s);
+        const QString target = scratch.filePath(u"locales/es/big.json"_s);
+        QDir().mkpath(scratch.filePath(u"locales/en"_s));
+        QDir().mkpath(scratch.filePath(u"locales/es"_s));
+        const QByteArray english = i18nextCatalog(bigCatalog, [&](int i) { return messages[i % messages.size()]; });
+        const QByteArray empty = i18nextCatalog(bigCatalog, [](int) { return QString(); });
+        for (const auto &[path, bytes] : {std::pair {source, english}, std::pair {target, empty}}) {
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                qFatal("cannot write %s", qPrintable(path));
+        }
+        const double ours = i18nextReadWrite(target, source);
+        const double qt = qtJsonReadWrite(english);
+        const double mb = double(english.size() + empty.size()) / 1e6;
+        std::printf("a %d-key nested i18next catalog (%.1f MB with its source), read and every value written back:\n",
+            bigCatalog, mb);
+        std::printf("  tarnix-fill's format %6.0f ms  %6.1f MB/s (target >= 20) = %.2f x Qt's JSON reader and writer "
+                    "(%.0f ms on the source alone)\n",
+            ours, mb / ours * 1000, qt / ours * (mb / (double(english.size()) / 1e6)), qt);
+        LoopbackServer standIn;
+        if (!standIn.start())
+            qFatal("cannot listen on loopback");
+        const double ms = runFill(standIn.url(), target, 32);
+        rusage usage {};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        std::printf(
+            "  tarnix-fill filling it (%.0f ms): peak memory at most %.1f MB = %.2f x the 100 MB limit (target <= 1)\n",
+            ms, double(usage.ru_maxrss) / 1024.0, double(usage.ru_maxrss) / 1024.0 / 100.0);
+    }
+
+    // A PO catalog's peak memory. RUSAGE_CHILDREN holds the largest peak of
+    // the children waited for: msgunfmt's and the JSON run's so far, then
+    // this tarnix-fill's when larger.
     {
         rusage before {};
         getrusage(RUSAGE_CHILDREN, &before);
