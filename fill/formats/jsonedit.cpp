@@ -27,7 +27,7 @@ int Node::indexOf(const QString &name) const
 
 int Document::lineAt(qsizetype offset) const
 {
-    return int(std::count(bytes.cbegin(), bytes.cbegin() + std::min(offset, bytes.size()), '\n')) + 1;
+    return int(std::upper_bound(lineStarts.cbegin(), lineStarts.cend(), offset) - lineStarts.cbegin());
 }
 
 namespace {
@@ -306,6 +306,9 @@ bool parse(const QByteArray &bytes, const QString &path, Document &doc, QString 
     doc = Document {};
     doc.path = path;
     doc.bytes = bytes;
+    doc.lineStarts = {0};
+    for (qsizetype i = bytes.indexOf('\n'); i >= 0; i = bytes.indexOf('\n', i + 1))
+        doc.lineStarts.append(i + 1);
     QStringDecoder decoder(QStringDecoder::Utf8);
     [[maybe_unused]] const QString text = decoder(bytes);
     if (decoder.hasError()) {

@@ -46,7 +46,10 @@ struct Document
     QByteArray colon = ": "; // between a member's name and its value
     QByteArray indentUnit = "  "; // one level of indentation; empty in a file on one line
     bool finalNewline = true;
+    QList<qsizetype> lineStarts; // the offset of each line's first byte, for lineAt()
 
+    // The 1-based line of a byte offset, by a binary search: a catalog asks it
+    // for every entry.
     int lineAt(qsizetype offset) const;
 };
 
