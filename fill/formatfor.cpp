@@ -118,7 +118,8 @@ const QList<Known> &known()
             [](const QString &path) { return dialectOfFile(path) == JsonDialect::FormatJs; }},
         {{u".json"_s}, {u"i18next JSON"_s, make<I18nextFormat>, jsonIsSource, jsonTargetFor, jsonSourceFor}},
         {{u".arb"_s}, {u"Flutter ARB"_s, make<ArbFormat>, arbIsSource, arbTargetFor, arbSourceFor}},
-        {{u".xcstrings"_s}, {u"Xcode string catalog"_s, make<XcstringsFormat>, nullptr, nullptr, nullptr, xcstringsLanguages}},
+        {{u".xcstrings"_s},
+            {u"Xcode string catalog"_s, make<XcstringsFormat>, nullptr, nullptr, nullptr, xcstringsLanguages}},
     };
     return formats;
 }

@@ -206,8 +206,8 @@ bool XcstringsFormat::read(const CatalogFiles &files, Catalog &catalog, QString 
         catalog.entries.append(entry);
     }
     if (substitutions > 0)
-        catalog.notices.append(u"%1: %2 keys with substitutions left as they are (tarnix-fill does not fill them)"_s.arg(
-            files.target)
+        catalog.notices.append(
+            u"%1: %2 keys with substitutions left as they are (tarnix-fill does not fill them)"_s.arg(files.target)
                 .arg(substitutions));
     if (devices > 0)
         catalog.notices.append(
@@ -219,9 +219,8 @@ bool XcstringsFormat::read(const CatalogFiles &files, Catalog &catalog, QString 
 WriteResult XcstringsFormat::write(const QList<Fill> &fills, const QString &language, int)
 {
     const Node *strings = path(&m_doc.root, {u"strings"_s});
-    const QString sourceLanguage = textAt(&m_doc.root, {u"sourceLanguage"_s}).isEmpty()
-        ? u"en"_s
-        : textAt(&m_doc.root, {u"sourceLanguage"_s});
+    const QString sourceLanguage =
+        textAt(&m_doc.root, {u"sourceLanguage"_s}).isEmpty() ? u"en"_s : textAt(&m_doc.root, {u"sourceLanguage"_s});
     QStringList categories = pluralCategoriesOf(language);
     QStringList sorted = categories;
     std::sort(sorted.begin(), sorted.end(), xcodeOrdersBefore);
@@ -283,7 +282,8 @@ QStringList xcstringsLanguages(const QString &file)
     const Node *strings = doc.root.member(u"strings"_s);
     for (const Node &unit : strings && strings->isObject() ? strings->members : QList<Node>()) {
         const Node *localizations = path(&unit, {u"localizations"_s});
-        for (const Node &language : localizations && localizations->isObject() ? localizations->members : QList<Node>()) {
+        for (const Node &language :
+            localizations && localizations->isObject() ? localizations->members : QList<Node>()) {
             if (language.key != source && !languages.contains(language.key))
                 languages.append(language.key);
         }
