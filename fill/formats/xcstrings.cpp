@@ -18,8 +18,7 @@ bool xcodeOrdersBefore(const QString &a, const QString &b)
 {
     static const QCollator collator = [] {
         QCollator c(QLocale(QLocale::English));
-        c.setNumericMode(true);
-        c.setCaseSensitivity(Qt::CaseInsensitive);
+        c.setNumericMode(true); // case tells only between otherwise equal keys, lower case first
         return c;
     }();
     const int order = collator.compare(a, b);

@@ -43,9 +43,10 @@ private:
 // the file's order; empty when it cannot be read.
 QStringList xcstringsLanguages(const QString &path);
 
-// Whether Xcode orders a before b: Finder's order (case aside, numbers by
-// their value, punctuation before symbols), in which it writes the keys of
-// its catalogs.
+// Whether Xcode orders a before b as it writes the keys of its catalogs:
+// Finder's order (numbers by their value, punctuation before symbols, case
+// only between keys otherwise equal, lower case first). Checked against the
+// key and language order of real catalogs.
 bool xcodeOrdersBefore(const QString &a, const QString &b);
 
 } // namespace tarnix::fill
