@@ -470,6 +470,27 @@ private slots:
         }
     }
 
+    // A string catalog holds every language: each is filled in turn into the
+    // one file, none losing another's fills.
+    void everyLanguageOfAStringCatalog()
+    {
+        QFile data(QStringLiteral(FILL_TEST_DATA "/xcstrings/Localizable.xcstrings"));
+        QVERIFY(data.open(QIODevice::ReadOnly));
+        const QString path = write(u"Localizable.xcstrings"_s, data.readAll());
+        const Run run = fill({u"--to"_s, u"de,pl,fr"_s, path});
+        QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
+        QVERIFY2(run.err.count(u"2 keys with substitutions left as they are"_s) == 1, qPrintable(run.err));
+        QVERIFY(QProcess::execute(u"python3"_s, {u"-m"_s, u"json.tool"_s, path, u"/dev/null"_s}) == 0);
+        for (const QString &language : {u"de"_s, u"pl"_s, u"fr"_s}) {
+            const auto format = formatFor(path)->make();
+            Catalog catalog;
+            QString error;
+            QVERIFY2(format->read(CatalogFiles {path, {}, language}, catalog, error), qPrintable(error));
+            for (const Entry &entry : std::as_const(catalog.entries))
+                QVERIFY2(!needsFill(entry, false), qPrintable(language + u' ' + entry.key));
+        }
+    }
+
     // Findings as "file:line: ...the placeholder...", fuzzy entries included.
     void checkFindsBrokenPlaceholders_data()
     {
