@@ -3,7 +3,9 @@
 #include <map>
 
 #include <QCollator>
+#include <QHash>
 #include <QLocale>
+#include <QSet>
 
 #include "fill/languages.h"
 
@@ -138,12 +140,68 @@ private:
 
 } // namespace
 
+namespace {
+
+// The languages of a catalog's keys other than its source, in Xcode's order.
+QStringList targetLanguages(const Node &root, const QString &source)
+{
+    QStringList languages;
+    const Node *strings = root.member(u"strings"_s);
+    for (const Node &unit : strings && strings->isObject() ? strings->members : QList<Node>()) {
+        const Node *localizations = path(&unit, {u"localizations"_s});
+        for (const Node &language :
+            localizations && localizations->isObject() ? localizations->members : QList<Node>()) {
+            if (language.key != source && !languages.contains(language.key))
+                languages.append(language.key);
+        }
+    }
+    std::sort(languages.begin(), languages.end(), xcodeOrdersBefore);
+    return languages;
+}
+
+QString sourceLanguageOf(const Node &root)
+{
+    const QString named = textAt(&root, {u"sourceLanguage"_s});
+    return named.isEmpty() ? u"en"_s : named;
+}
+
+// A key's entry in one language from its source and target localizations;
+// false when the target holds something else than the source's shape (a
+// person's choice, left alone).
+bool readEntry(const Node &unit, const Node *source, const Node *target, const QStringList &categories, Entry &entry)
+{
+    entry.notes = QStringList {textAt(&unit, {u"comment"_s})};
+    entry.notes.removeAll(QString());
+    const Node *sourcePlural = path(source, {u"variations"_s, u"plural"_s});
+    if (!sourcePlural) {
+        const Node *sourceUnit = path(source, {u"stringUnit"_s});
+        entry.source = sourceUnit ? textAt(sourceUnit, {u"value"_s}) : unit.key;
+        const Node *targetUnit = path(target, {u"stringUnit"_s});
+        entry.translations = {translationOf(targetUnit)};
+        entry.fuzzy = textAt(targetUnit, {u"state"_s}) == u"needs_review"_s;
+        return !path(target, {u"variations"_s});
+    }
+    entry.plural = true;
+    entry.pluralSource = textAt(sourcePlural, {u"other"_s, u"stringUnit"_s, u"value"_s});
+    entry.source = textAt(sourcePlural, {u"one"_s, u"stringUnit"_s, u"value"_s});
+    if (entry.source.isEmpty())
+        entry.source = entry.pluralSource;
+    const Node *forms = path(target, {u"variations"_s, u"plural"_s});
+    for (const QString &category : categories) {
+        const Node *form = path(forms, {category, u"stringUnit"_s});
+        entry.translations.append(translationOf(form));
+        entry.fuzzy = entry.fuzzy || textAt(form, {u"state"_s}) == u"needs_review"_s;
+    }
+    return !path(target, {u"stringUnit"_s});
+}
+
+} // namespace
+
 bool XcstringsFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)
 {
     catalog = Catalog {};
     catalog.path = files.target;
-    m_keys.clear();
-    m_language = files.language;
+    m_units.clear();
     if (!json::load(files.target, m_doc, error))
         return false;
     const Node *strings = path(&m_doc.root, {u"strings"_s});
@@ -151,13 +209,18 @@ bool XcstringsFormat::read(const CatalogFiles &files, Catalog &catalog, QString 
         error = u"%1:1: not a string catalog (it has no \"strings\" object)"_s.arg(files.target);
         return false;
     }
-    catalog.language = m_language;
-    catalog.sourceLanguage = textAt(&m_doc.root, {u"sourceLanguage"_s});
-    if (catalog.sourceLanguage.isEmpty())
-        catalog.sourceLanguage = u"en"_s;
-    const QStringList categories = pluralCategoriesOf(m_language);
-    int substitutions = 0;
-    int devices = 0;
+    catalog.language = files.language;
+    catalog.sourceLanguage = sourceLanguageOf(m_doc.root);
+    // Without a language (--unreviewed, --accept), every language the file
+    // has: an entry per key and language, "de\u0004key".
+    const bool every = files.language.isEmpty();
+    const QStringList languages =
+        every ? targetLanguages(m_doc.root, catalog.sourceLanguage) : QStringList {files.language};
+    QHash<QString, QStringList> categories;
+    for (const QString &language : languages)
+        categories.insert(language, pluralCategoriesOf(language));
+    QSet<QString> substitutions;
+    QSet<QString> devices;
     for (const Node &unit : strings->members) {
         if (!unit.isObject() || textAt(&unit, {u"extractionState"_s}) == u"stale"_s)
             continue;
@@ -166,52 +229,31 @@ bool XcstringsFormat::read(const CatalogFiles &files, Catalog &catalog, QString 
             continue;
         const Node *localizations = unit.member(u"localizations"_s);
         const Node *source = path(localizations, {catalog.sourceLanguage});
-        const Node *target = m_language.isEmpty() ? nullptr : path(localizations, {m_language});
-        if (beyondPlural(source) || beyondPlural(target)) {
-            ++(path(source, {u"substitutions"_s}) || path(target, {u"substitutions"_s}) ? substitutions : devices);
-            continue;
-        }
-        Entry entry;
-        entry.key = unit.key;
-        entry.notes = QStringList {textAt(&unit, {u"comment"_s})};
-        entry.notes.removeAll(QString());
-        entry.line = m_doc.lineAt(unit.keyStart);
-        const Node *sourcePlural = path(source, {u"variations"_s, u"plural"_s});
-        if (sourcePlural) {
-            entry.plural = true;
-            entry.pluralSource = textAt(sourcePlural, {u"other"_s, u"stringUnit"_s, u"value"_s});
-            entry.source = textAt(sourcePlural, {u"one"_s, u"stringUnit"_s, u"value"_s});
-            if (entry.source.isEmpty())
-                entry.source = entry.pluralSource;
-            if (path(target, {u"stringUnit"_s}))
-                continue; // one text where the source has forms: a person's choice, left alone
-            const Node *forms = path(target, {u"variations"_s, u"plural"_s});
-            for (const QString &category : categories) {
-                const Node *form = path(forms, {category, u"stringUnit"_s});
-                entry.translations.append(translationOf(form));
-                entry.fuzzy = entry.fuzzy || textAt(form, {u"state"_s}) == u"needs_review"_s;
+        for (const QString &language : languages) {
+            const Node *target = path(localizations, {language});
+            if (beyondPlural(source) || beyondPlural(target)) {
+                const bool substituted = path(source, {u"substitutions"_s}) || path(target, {u"substitutions"_s});
+                (substituted ? substitutions : devices).insert(unit.key);
+                continue;
             }
-        } else {
-            const Node *sourceUnit = path(source, {u"stringUnit"_s});
-            entry.source = sourceUnit ? textAt(sourceUnit, {u"value"_s}) : unit.key;
-            if (path(target, {u"variations"_s}))
-                continue; // forms where the source has one text: left alone
-            const Node *targetUnit = path(target, {u"stringUnit"_s});
-            entry.translations = {translationOf(targetUnit)};
-            entry.fuzzy = textAt(targetUnit, {u"state"_s}) == u"needs_review"_s;
+            Entry entry;
+            if (!readEntry(unit, source, target, categories.value(language), entry))
+                continue;
+            entry.key = every ? language + keySeparator + unit.key : unit.key;
+            entry.line = m_doc.lineAt(target ? target->keyStart : unit.keyStart);
+            entry.id = int(m_units.size());
+            m_units.append({language, unit.key});
+            catalog.entries.append(entry);
         }
-        entry.id = int(m_keys.size());
-        m_keys.append(unit.key);
-        catalog.entries.append(entry);
     }
-    if (substitutions > 0)
+    if (!substitutions.isEmpty())
         catalog.notices.append(
             u"%1: %2 keys with substitutions left as they are (tarnix-fill does not fill them)"_s.arg(files.target)
-                .arg(substitutions));
-    if (devices > 0)
+                .arg(substitutions.size()));
+    if (!devices.isEmpty())
         catalog.notices.append(
             u"%1: %2 keys that vary by device left as they are (tarnix-fill does not fill them)"_s.arg(files.target)
-                .arg(devices));
+                .arg(devices.size()));
     return true;
 }
 
@@ -225,7 +267,8 @@ WriteResult XcstringsFormat::write(const QList<Fill> &fills, const QString &lang
     std::sort(sorted.begin(), sorted.end(), xcodeOrdersBefore);
     Placer placer(m_doc);
     for (const Fill &fill : fills) {
-        const Node *unit = fill.id >= 0 && fill.id < m_keys.size() ? strings->member(m_keys[fill.id]) : nullptr;
+        const Node *unit =
+            fill.id >= 0 && fill.id < m_units.size() ? strings->member(m_units[fill.id].second) : nullptr;
         if (!unit || !unit->isObject() || fill.forms.isEmpty())
             continue;
         const Node *target = path(unit, {u"localizations"_s, language});
@@ -272,23 +315,32 @@ QStringList xcstringsLanguages(const QString &file)
 {
     json::Document doc;
     QString error;
-    if (!json::load(file, doc, error))
-        return {};
-    QString source = textAt(&doc.root, {u"sourceLanguage"_s});
-    if (source.isEmpty())
-        source = u"en"_s;
-    QStringList languages;
-    const Node *strings = doc.root.member(u"strings"_s);
-    for (const Node &unit : strings && strings->isObject() ? strings->members : QList<Node>()) {
-        const Node *localizations = path(&unit, {u"localizations"_s});
-        for (const Node &language :
-            localizations && localizations->isObject() ? localizations->members : QList<Node>()) {
-            if (language.key != source && !languages.contains(language.key))
-                languages.append(language.key);
+    return json::load(file, doc, error) ? targetLanguages(doc.root, sourceLanguageOf(doc.root)) : QStringList();
+}
+
+WriteResult XcstringsFormat::accept(const QList<int> &ids)
+{
+    const Node *strings = path(&m_doc.root, {u"strings"_s});
+    QList<json::Edit> edits;
+    for (int id : ids) {
+        if (id < 0 || id >= m_units.size())
+            continue;
+        const auto &[language, key] = m_units[id];
+        const Node *localization = strings ? path(strings->member(key), {u"localizations"_s, language}) : nullptr;
+        QList<const Node *> units {path(localization, {u"stringUnit"_s})};
+        const Node *forms = path(localization, {u"variations"_s, u"plural"_s});
+        for (const Node &form : forms && forms->isObject() ? forms->members : QList<Node>())
+            units.append(path(&form, {u"stringUnit"_s}));
+        for (const Node *unit : std::as_const(units)) {
+            const Node *state = path(unit, {u"state"_s});
+            if (state && state->isString() && state->text == u"needs_review"_s)
+                edits.append({state->start, state->end, json::quoted(u"translated"_s, m_doc)});
         }
     }
-    std::sort(languages.begin(), languages.end(), xcodeOrdersBefore);
-    return languages;
+    WriteResult result;
+    result.ok = true;
+    result.bytes = json::applied(m_doc.bytes, edits);
+    return result;
 }
 
 } // namespace tarnix::fill

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include "fill/formats/catalog.h"
 #include "fill/formats/jsonedit.h"
 
@@ -11,7 +13,9 @@ namespace tarnix::fill {
 // "value"}} or {"variations": {"plural": {CATEGORY: {"stringUnit"}}}}}}}}.
 // A catalog is read for one target language (CatalogFiles::language); the
 // run fills each language as a job of its own over the same file, each
-// write starting from the bytes the one before wrote (follow()).
+// write starting from the bytes the one before wrote (follow()). Read
+// without a language (to review it), it holds every language's entries,
+// each named by its language, U+0004 and its key.
 //
 // A key is an entry unless it is stale or not to be translated; its source
 // text is the source language's unit, or the key itself when it has none.
@@ -32,11 +36,12 @@ public:
     WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) override;
     bool pluralByCategory() const override { return true; }
     bool follow(const QByteArray &bytes) override;
+    // Accepting an entry makes its units' state "translated".
+    WriteResult accept(const QList<int> &ids) override;
 
 private:
     json::Document m_doc;
-    QString m_language;
-    QStringList m_keys; // Entry::id -> the key under "strings"
+    QList<std::pair<QString, QString>> m_units; // Entry::id -> its language and its key under "strings"
 };
 
 // The languages a string catalog holds other than its source language, in

@@ -207,6 +207,8 @@ class TestFillRun : public QObject
                 QStringLiteral(QT_TOOLS_DIR "/lrelease"), {u"-silent"_s, path, u"-qm"_s, dir.filePath(u"out.qm"_s)});
         else if (path.endsWith(u".xlf"_s))
             tool.start(u"xmllint"_s, {u"--noout"_s, path});
+        else if (path.endsWith(u".xcstrings"_s))
+            tool.start(u"python3"_s, {u"-m"_s, u"json.tool"_s, path, u"/dev/null"_s});
         else
             tool.start(u"msgfmt"_s, {u"--check"_s, u"-o"_s, u"/dev/null"_s, path});
         tool.waitForFinished();
@@ -624,6 +626,10 @@ private slots:
             << u"menu\\u0004Open"_s << 4;
         QTest::newRow("ts, a disambiguation") << u"app_es.ts"_s << ts << u"MainWindow\\u0004menu\\u0004Open"_s << 4;
         QTest::newRow("xliff 1.2, unit ids") << u"Localizable.xlf"_s << xliff12 << u"greeting"_s << 4;
+        QFile catalog(QStringLiteral(FILL_TEST_DATA "/xcstrings/Localizable.xcstrings"));
+        QVERIFY(catalog.open(QIODevice::ReadOnly));
+        QTest::newRow("string catalog, every language")
+            << u"Localizable.xcstrings"_s << catalog.readAll() << u"pl\\u0004timeline.%@-is-valid"_s << 14;
     }
     void unreviewedAndAccepted()
     {
