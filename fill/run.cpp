@@ -51,6 +51,7 @@ struct FillRun::Job
     QList<Fill> fills;
     Counts counts;
     bool newCatalog = false;
+    bool oneOfLanguages = false; // a language of a file that holds several
     bool written = false;
 };
 
@@ -129,6 +130,7 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     job->format = format.make();
     job->stamp = stampOf(writePath);
     job->newCatalog = !job->stamp.exists;
+    job->oneOfLanguages = !files.language.isEmpty();
     job->sourceCrlf = job->newCatalog && stampOf(files.source).crlf;
     const QString readPath = job->newCatalog ? files.source : writePath;
     if (!files.source.isEmpty() && !QFileInfo::exists(files.source)) {
@@ -230,8 +232,8 @@ void FillRun::printPlan()
         const QString file = job->newCatalog ? QDir::current().relativeFilePath(job->catalog.path) : job->counts.file;
         for (int index : std::as_const(job->todo)) {
             const Entry &entry = job->catalog.entries[index];
-            std::puts(
-                qPrintable(plannedEntry(file, entry.line, job->newCatalog ? job->language : QString(), entry.source)));
+            std::puts(qPrintable(plannedEntry(
+                file, entry.line, job->newCatalog || job->oneOfLanguages ? job->language : QString(), entry.source)));
         }
     }
     std::fputs(summaryTable(rows, true).toLocal8Bit().constData(), stdout);
