@@ -52,6 +52,14 @@ QString translationOf(const Node *stringUnit)
     return textAt(stringUnit, {u"state"_s}) == u"new"_s ? QString() : textAt(stringUnit, {u"value"_s});
 }
 
+// Whether a unit's translation waits for a person: filled by a machine
+// ("needs_review"), or of an older source text (Xcode's "stale").
+bool awaitsReview(const Node *stringUnit)
+{
+    const QString state = textAt(stringUnit, {u"state"_s});
+    return state == u"needs_review"_s || state == u"stale"_s;
+}
+
 // What a localization holds beyond one unit or plural variations: left alone.
 bool beyondPlural(const Node *localization)
 {
@@ -178,7 +186,7 @@ bool readEntry(const Node &unit, const Node *source, const Node *target, const Q
         entry.source = sourceUnit ? textAt(sourceUnit, {u"value"_s}) : unit.key;
         const Node *targetUnit = path(target, {u"stringUnit"_s});
         entry.translations = {translationOf(targetUnit)};
-        entry.fuzzy = textAt(targetUnit, {u"state"_s}) == u"needs_review"_s;
+        entry.fuzzy = awaitsReview(targetUnit);
         return !path(target, {u"variations"_s});
     }
     entry.plural = true;
@@ -190,7 +198,7 @@ bool readEntry(const Node &unit, const Node *source, const Node *target, const Q
     for (const QString &category : categories) {
         const Node *form = path(forms, {category, u"stringUnit"_s});
         entry.translations.append(translationOf(form));
-        entry.fuzzy = entry.fuzzy || textAt(form, {u"state"_s}) == u"needs_review"_s;
+        entry.fuzzy = entry.fuzzy || awaitsReview(form);
     }
     return !path(target, {u"stringUnit"_s});
 }
@@ -333,7 +341,7 @@ WriteResult XcstringsFormat::accept(const QList<int> &ids)
             units.append(path(&form, {u"stringUnit"_s}));
         for (const Node *unit : std::as_const(units)) {
             const Node *state = path(unit, {u"state"_s});
-            if (state && state->isString() && state->text == u"needs_review"_s)
+            if (state && state->isString() && awaitsReview(unit))
                 edits.append({state->start, state->end, json::quoted(u"translated"_s, m_doc)});
         }
     }

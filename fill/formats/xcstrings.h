@@ -22,8 +22,9 @@ namespace tarnix::fill {
 // Plural variations are one plural entry whose forms go by the target
 // language's CLDR categories. Device variations and substitutions are left
 // as they are (Catalog::notices says how many). A unit in state "new"
-// holds no translation yet (Xcode copies the source there); a filled unit
-// is written with state "needs_review", Xcode's own review mark.
+// holds no translation yet (Xcode copies the source there), one in state
+// "needs_review" or "stale" (of an older source text) awaits review; a
+// filled unit is written with state "needs_review", Xcode's own review mark.
 //
 // The file keeps Xcode's layout: every byte but the filled units stays, and
 // what is added goes where Xcode would put it (members in its sorted order,
@@ -36,7 +37,7 @@ public:
     WriteResult write(const QList<Fill> &fills, const QString &language, int pluralForms) override;
     bool pluralByCategory() const override { return true; }
     bool follow(const QByteArray &bytes) override;
-    // Accepting an entry makes its units' state "translated".
+    // Accepting an entry makes its units that await review "translated".
     WriteResult accept(const QList<int> &ids) override;
 
 private:
