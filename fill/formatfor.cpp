@@ -14,6 +14,7 @@
 #include "fill/formats/i18next.h"
 #include "fill/formats/po.h"
 #include "fill/formats/ts.h"
+#include "fill/formats/xcstrings.h"
 #include "fill/formats/xliff.h"
 #include "fill/languages.h"
 
@@ -117,6 +118,8 @@ const QList<Known> &known()
             [](const QString &path) { return dialectOfFile(path) == JsonDialect::FormatJs; }},
         {{u".json"_s}, {u"i18next JSON"_s, make<I18nextFormat>, jsonIsSource, jsonTargetFor, jsonSourceFor}},
         {{u".arb"_s}, {u"Flutter ARB"_s, make<ArbFormat>, arbIsSource, arbTargetFor, arbSourceFor}},
+        {{u".xcstrings"_s},
+            {u"Xcode string catalog"_s, make<XcstringsFormat>, nullptr, nullptr, nullptr, xcstringsLanguages}},
     };
     return formats;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QString>
+#include <QStringList>
 
 #include "fill/formats/catalog.h"
 
@@ -26,6 +27,9 @@ struct FormatInfo
     // The source file of a catalog that does not hold its source texts
     // ("locales/it/ns.json" -> "locales/en/ns.json"); empty for those that do.
     std::function<QString(const QString &target, const QString &sourceLanguage)> sourceFor = nullptr;
+    // For a file that holds every language (a string catalog): the languages
+    // it has besides its source, filled when --to names none.
+    std::function<QStringList(const QString &path)> languagesIn = nullptr;
 };
 
 // The format of a file, by its name; null when tarnix-fill reads none such.

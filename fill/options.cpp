@@ -113,9 +113,10 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
                 u"--source names the file a JSON catalog takes its source texts from, not %1\n"_s.arg(options.source),
                 2};
     }
+    // A string catalog takes --to too: the languages to fill in it.
     const bool anySource = std::any_of(options.files.cbegin(), options.files.cend(), [&options](const QString &file) {
         const FormatInfo *format = formatFor(file);
-        return format && format->isSource && format->isSource(file, options.sourceLanguage);
+        return format && (format->languagesIn || (format->isSource && format->isSource(file, options.sourceLanguage)));
     });
     if (!options.to.isEmpty() && !anySource)
         return OptionsExit {u"--to starts catalogs from a source file: give a .pot template\n"_s, 2};

@@ -51,6 +51,7 @@ struct FillRun::Job
     QList<Fill> fills;
     Counts counts;
     bool newCatalog = false;
+    bool oneOfLanguages = false; // a language of a file that holds several
     bool written = false;
 };
 
@@ -81,6 +82,18 @@ bool FillRun::prepare()
             fileError(path + u":0: not a catalog (tarnix-fill reads %1 files)"_s.arg(readableFiles()));
             continue;
         }
+        if (format->languagesIn) {
+            // A file that holds every language: a job per language over the
+            // same file, each write starting from the one before (write()).
+            QStringList languages = options.to.isEmpty() ? format->languagesIn(path) : options.to;
+            if (languages.isEmpty())
+                fileError(path + u":0: holds no language but its source: name the languages to fill with --to"_s);
+            for (QString &language : languages) {
+                language.replace(u'_', u'-'); // as Xcode names them: "pt-BR", "zh-Hans"
+                addJob(*format, {path, {}, language}, language);
+            }
+            continue;
+        }
         const bool source = format->isSource && format->isSource(path, options.sourceLanguage);
         if (!source || options.check) {
             CatalogFiles files {path, options.source};
@@ -106,7 +119,9 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
 {
     const QString &writePath = files.target;
     // One job per catalog: "po/es.po" given beside "po/app.pot --to es" is filled once.
-    const QString canonical = QFileInfo(writePath).absoluteFilePath();
+    // A file that holds every language has a job per language.
+    const QString canonical =
+        QFileInfo(writePath).absoluteFilePath() + (files.language.isEmpty() ? QString() : u'\n' + files.language);
     if (targets.contains(canonical))
         return;
     targets.insert(canonical);
@@ -115,6 +130,7 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     job->format = format.make();
     job->stamp = stampOf(writePath);
     job->newCatalog = !job->stamp.exists;
+    job->oneOfLanguages = !files.language.isEmpty();
     job->sourceCrlf = job->newCatalog && stampOf(files.source).crlf;
     const QString readPath = job->newCatalog ? files.source : writePath;
     if (!files.source.isEmpty() && !QFileInfo::exists(files.source)) {
@@ -145,6 +161,11 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
     if (!job->format->read(files, job->catalog, error)) {
         fileError(error);
         return;
+    }
+    for (const QString &notice : std::as_const(job->catalog.notices)) {
+        if (!notices.contains(notice))
+            say(u"tarnix-fill: "_s + notice + u'\n');
+        notices.insert(notice);
     }
     if (!options.check && !options.dryRun && !job->format->marksReview()) {
         // The fills are known as the machine's through the record alone:
@@ -211,8 +232,8 @@ void FillRun::printPlan()
         const QString file = job->newCatalog ? QDir::current().relativeFilePath(job->catalog.path) : job->counts.file;
         for (int index : std::as_const(job->todo)) {
             const Entry &entry = job->catalog.entries[index];
-            std::puts(
-                qPrintable(plannedEntry(file, entry.line, job->newCatalog ? job->language : QString(), entry.source)));
+            std::puts(qPrintable(plannedEntry(
+                file, entry.line, job->newCatalog || job->oneOfLanguages ? job->language : QString(), entry.source)));
         }
     }
     std::fputs(summaryTable(rows, true).toLocal8Bit().constData(), stdout);
@@ -353,6 +374,16 @@ void FillRun::write(Job &job)
         return;
     }
     const QString &placed = written.placed;
+    // The other languages of a file that holds every language go on from
+    // these bytes, where they went.
+    for (const auto &other : jobs) {
+        if (other.get() != &job && !other->written
+            && QFileInfo(other->writePath).absoluteFilePath() == QFileInfo(job.writePath).absoluteFilePath()
+            && other->format->follow(result.bytes)) {
+            other->writePath = placed;
+            other->stamp = stampOf(placed);
+        }
+    }
     if (!written.note.isEmpty())
         say(u"tarnix-fill: %1: %2\n"_s.arg(placed, written.note));
     if (placed != job.writePath) {

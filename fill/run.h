@@ -64,6 +64,7 @@ private:
     Options options;
     std::vector<std::unique_ptr<Job>> jobs;
     QSet<QString> targets; // the absolute paths of the catalogs the jobs write
+    QSet<QString> notices; // what readers said, each said once
     std::unique_ptr<ServiceClient> client;
     bool errors = false;
     bool interrupted = false;

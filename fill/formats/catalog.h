@@ -55,6 +55,9 @@ struct Catalog
     bool isTemplate = false; // a POT file: a template to start catalogs from, never filled itself
     QList<Entry> entries;
     QString sourceLanguage; // TS sourcelanguage, XLIFF source-language; empty: English
+    // What the reader left alone and why, for the user ("3 keys with
+    // substitutions left as they are").
+    QStringList notices;
 };
 
 // The translation of one entry: one form, or every plural form in order.
@@ -81,6 +84,9 @@ struct CatalogFiles
     // all: the template a new PO catalog starts from, the source language's
     // JSON file. Empty when the target holds them.
     QString source;
+    // The language to read from a file that holds every language (a string
+    // catalog); empty for the others.
+    QString language = {};
 };
 
 // A catalog format reads a file into entries and writes translations back.
@@ -118,6 +124,15 @@ public:
     // language, in pluralCategories()' order (ICU-style formats: i18next,
     // ARB, string catalogs), rather than gettext's numbered forms.
     virtual bool pluralByCategory() const { return false; }
+    // The file as another job of the same run has just written it: a file
+    // that holds every language is filled one language at a time, and each
+    // write starts from the last one's bytes. False for a format whose file
+    // holds one language (no other job writes it) and for bytes it cannot read.
+    virtual bool follow(const QByteArray &bytes)
+    {
+        Q_UNUSED(bytes);
+        return false;
+    }
 };
 
 // A system error's words as the middle of a sentence: "no space left on device".

@@ -207,6 +207,8 @@ class TestFillRun : public QObject
                 QStringLiteral(QT_TOOLS_DIR "/lrelease"), {u"-silent"_s, path, u"-qm"_s, dir.filePath(u"out.qm"_s)});
         else if (path.endsWith(u".xlf"_s))
             tool.start(u"xmllint"_s, {u"--noout"_s, path});
+        else if (path.endsWith(u".xcstrings"_s))
+            tool.start(u"python3"_s, {u"-m"_s, u"json.tool"_s, path, u"/dev/null"_s});
         else
             tool.start(u"msgfmt"_s, {u"--check"_s, u"-o"_s, u"/dev/null"_s, path});
         tool.waitForFinished();
@@ -470,6 +472,27 @@ private slots:
         }
     }
 
+    // A string catalog holds every language: each is filled in turn into the
+    // one file, none losing another's fills.
+    void everyLanguageOfAStringCatalog()
+    {
+        QFile data(QStringLiteral(FILL_TEST_DATA "/xcstrings/Localizable.xcstrings"));
+        QVERIFY(data.open(QIODevice::ReadOnly));
+        const QString path = write(u"Localizable.xcstrings"_s, data.readAll());
+        const Run run = fill({u"--to"_s, u"de,pl,fr"_s, path});
+        QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
+        QVERIFY2(run.err.count(u"2 keys with substitutions left as they are"_s) == 1, qPrintable(run.err));
+        QVERIFY(QProcess::execute(u"python3"_s, {u"-m"_s, u"json.tool"_s, path, u"/dev/null"_s}) == 0);
+        for (const QString &language : {u"de"_s, u"pl"_s, u"fr"_s}) {
+            const auto format = formatFor(path)->make();
+            Catalog catalog;
+            QString error;
+            QVERIFY2(format->read(CatalogFiles {path, {}, language}, catalog, error), qPrintable(error));
+            for (const Entry &entry : std::as_const(catalog.entries))
+                QVERIFY2(!needsFill(entry, false), qPrintable(language + u' ' + entry.key));
+        }
+    }
+
     // Findings as "file:line: ...the placeholder...", fuzzy entries included.
     void checkFindsBrokenPlaceholders_data()
     {
@@ -603,6 +626,10 @@ private slots:
             << u"menu\\u0004Open"_s << 4;
         QTest::newRow("ts, a disambiguation") << u"app_es.ts"_s << ts << u"MainWindow\\u0004menu\\u0004Open"_s << 4;
         QTest::newRow("xliff 1.2, unit ids") << u"Localizable.xlf"_s << xliff12 << u"greeting"_s << 4;
+        QFile catalog(QStringLiteral(FILL_TEST_DATA "/xcstrings/Localizable.xcstrings"));
+        QVERIFY(catalog.open(QIODevice::ReadOnly));
+        QTest::newRow("string catalog, every language")
+            << u"Localizable.xcstrings"_s << catalog.readAll() << u"pl\\u0004timeline.%@-is-valid"_s << 15;
     }
     void unreviewedAndAccepted()
     {

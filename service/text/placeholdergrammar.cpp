@@ -31,7 +31,7 @@ const QRegularExpression &grammar()
                         | < (?=[^<>]*?[a-z0-9]) [\w.+-]+ (?: \| [\w.+-]+ )+ > )
                  (?<conversion> (?: \* (?:[1-9][0-9]*\$)? | [0-9]+ )? (?: \. (?: \* (?:[1-9][0-9]*\$)? | [0-9]* ) )?
                    (?: <PRI[diouxX](?:(?:LEAST|FAST)?(?:8|16|32|64)|MAX|PTR)>
-                     | (?:hh|h|ll|l|L|q|j|z|Z|t|I64|I32)? [diouxXeEfFgGaAcCsSpnm] | R[NZUDAY]? [aAbeEfFgG] (?![A-Za-z]) ) )
+                     | (?:hh|h|ll|l|L|q|j|z|Z|t|I64|I32)? [diouxXeEfFgGaAcCsSpnm@] | R[NZUDAY]? [aAbeEfFgG] (?![A-Za-z]) ) )
                  (?<pyconversion> (?:\*|[0-9]+)? (?:\.(?:\*|[0-9]+))? [hlL]? [diouxXeEfFgGcrsa%] )
                  (?<name> [\p{L}\p{N}_]+ (?: (?: -(?![A-Z][a-z]) | \. ) [\p{L}\p{N}_]+ )* ) )
       (?<percentword> %% [\p{L}_] (?&name)? (?![\p{L}\p{N}]) (?: \[ [^\]\s]* \] )? )
