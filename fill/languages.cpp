@@ -131,8 +131,7 @@ int pluralCountOf(const QString &pluralForms)
 
 QStringList pluralCategoriesOf(const QString &language)
 {
-    const auto code = parse(language);
-    return pluralCategories(code ? code->icuName() : language);
+    return pluralCategories(icuLocaleName(language));
 }
 
 QString languageFromFileName(const QString &path)

@@ -25,7 +25,7 @@ PluralRule pluralRule(const QString &language);
 bool isKnownLanguage(const QString &language);
 
 // CLDR's plural categories of a catalog language, in CLDR's order
-// ("pt-BR", "sr@latin" -> pluralCategories() of "pt_BR", "sr").
+// ("pt-BR", "sr@latin" -> pluralCategories() of "pt_BR", "sr_Latn").
 QStringList pluralCategoriesOf(const QString &language);
 
 // nplurals from a Plural-Forms value; 0 when it holds no valid count.
@@ -45,7 +45,7 @@ QString languageFromFileName(const QString &path);
 QString serviceLanguage(const QString &language);
 
 // The catalog language as an ICU locale name ("pt-br" -> "pt_BR",
-// "sr@latin" -> "sr", "zh-Hant" -> "zh_Hant"): what ICU's plural rules and
+// "sr@latin" -> "sr_Latn", "zh-Hant" -> "zh_Hant"): what ICU's plural rules and
 // formats are asked with. The code itself when it is no such code.
 QString icuLocaleName(const QString &language);
 
