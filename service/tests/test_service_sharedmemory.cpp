@@ -259,7 +259,7 @@ private slots:
         QCOMPARE(asked(), raced);
         a.terminate();
         b.terminate();
-        QVERIFY(a.waitForFinished() && b.waitForFinished());
+        QVERIFY(a.waitForFinished(60000) && b.waitForFinished(60000)); // a sanitizer build checks for leaks at exit
     }
 
     void databaseStoppedAndStarted()
