@@ -81,7 +81,8 @@ private slots:
         QTest::newRow("arabic") << u"ar"_s << u"ar"_s << 6 << QString();
         QTest::newRow("czech, a region the service has no code for") << u"cs_CZ"_s << u"cs-CZ"_s << 3 << QString();
         QTest::newRow("deprecated code as its current one") << u"iw"_s << u"iw"_s << 2 << QString();
-        QTest::newRow("catalan: cldr's many of whole millions left to other") << u"ca@valencia"_s << u"ca"_s << 2 << QString();
+        QTest::newRow("catalan: cldr's many of whole millions left to other")
+            << u"ca@valencia"_s << u"ca"_s << 2 << QString();
         QTest::newRow("serbian in latin letters") << u"sr@latin"_s << u"sr-Latn"_s << 3 << u"Serbian"_s;
         QTest::newRow("language without plural data") << u"tt"_s << u"tt"_s << 0 << u"Tatar"_s;
         QTest::newRow("unknown") << u"tlh"_s << u"tlh"_s << 0 << QString();
