@@ -18,6 +18,8 @@ const Node *Node::member(const QString &name) const
 
 int Node::indexOf(const QString &name) const
 {
+    if (!byName.isEmpty())
+        return byName.value(name, -1);
     for (qsizetype i = members.size() - 1; i >= 0; --i) {
         if (members[i].key == name)
             return int(i);
@@ -31,6 +33,9 @@ int Document::lineAt(qsizetype offset) const
 }
 
 namespace {
+
+// How many members an object has before it is looked up by name through a hash.
+constexpr int indexedFrom = 16;
 
 // A recursive reader over the bytes that notes each value's offsets and how
 // the file writes its strings.
@@ -137,6 +142,12 @@ private:
             if (!value(member, depth + 1))
                 return false;
             node.members.append(std::move(member));
+            if (node.members.size() == indexedFrom) {
+                for (int i = 0; i < indexedFrom; ++i)
+                    node.byName.insert(node.members[i].key, i);
+            } else if (node.members.size() > indexedFrom) {
+                node.byName.insert(node.members.last().key, int(node.members.size() - 1));
+            }
             skipSpace();
             if (pos < b.size() && b[pos] == ',') {
                 ++pos;

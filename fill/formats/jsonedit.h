@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,9 @@ struct Node
     qsizetype end = 0; // one past its last byte
     QString text; // a string's value, decoded
     QList<Node> members; // an object's members or an array's items, in the file's order
+    // A large object's members by name (the last of a name), so that a flat
+    // catalog of thousands of keys is not searched from its end for each.
+    QHash<QString, int> byName;
 
     bool isObject() const { return type == Type::Object; }
     bool isArray() const { return type == Type::Array; }
