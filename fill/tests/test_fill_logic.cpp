@@ -631,10 +631,10 @@ private slots:
         QCOMPARE(!read, badLine > 0);
         if (!read)
             return;
-        const auto items = [](const QStringList &specs) {
+        const auto items = [](const QStringList &pairs) {
             QList<ReviewItem> out;
-            for (const QString &spec : specs)
-                out.append({spec.section(u'=', 0, 0), spec.section(u'=', 1).split(u'|')});
+            for (const QString &pair : pairs)
+                out.append({pair.section(u'=', 0, 0), pair.section(u'=', 1).split(u'|')});
             return out;
         };
         QList<Entry> entries;
