@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include "fill/languages.h"
+#include "service/text/placeholdergrammar.h"
 
 using namespace Qt::StringLiterals;
 
@@ -60,13 +61,62 @@ bool awaitsReview(const Node *stringUnit)
     return state == u"needs_review"_s || state == u"stale"_s;
 }
 
-// What a localization holds beyond one unit or plural variations: left alone.
-bool beyondPlural(const Node *localization)
+const Node *below(const Node *node, const QStringList &names)
 {
-    const Node *variations = path(localization, {u"variations"_s});
-    return path(localization, {u"substitutions"_s})
-        || (variations
-            && (!variations->isObject() || variations->members.size() != 1 || !variations->member(u"plural"_s)));
+    for (const QString &name : names) {
+        if (!node || !node->isObject())
+            return nullptr;
+        node = node->member(name);
+    }
+    return node;
+}
+
+// One place of a localization that holds text: a unit or a plural's
+// variations, named by the members that lead to it from the localization
+// ("variations/device/mac", "substitutions/files"; none for its own text).
+struct Slot
+{
+    QStringList path;
+    const Node *node = nullptr;
+};
+
+// The places of a localization: its own unit or plural, each device's, and
+// each substitution's; false when it varies in a way Xcode may add and
+// this reader does not know (left alone).
+bool collectSlots(const Node *node, const QStringList &prefix, QList<Slot> &places)
+{
+    if (!node || !node->isObject())
+        return true;
+    const Node *variations = node->member(u"variations"_s);
+    const Node *devices = path(variations, {u"device"_s});
+    if (variations
+        && (!variations->isObject() || variations->members.size() != 1
+            || !(variations->member(u"plural"_s) || (devices && devices->isObject()))))
+        return false;
+    if (node->member(u"stringUnit"_s) || path(variations, {u"plural"_s}))
+        places.append({prefix, node});
+    for (const Node &device : devices ? devices->members : QList<Node>()) {
+        if (!collectSlots(&device, prefix + QStringList {u"variations"_s, u"device"_s, device.key}, places))
+            return false;
+    }
+    const Node *substitutions = node->member(u"substitutions"_s);
+    for (const Node &substitution :
+        substitutions && substitutions->isObject() ? substitutions->members : QList<Node>()) {
+        if (!collectSlots(&substitution, prefix + QStringList {u"substitutions"_s, substitution.key}, places))
+            return false;
+    }
+    return true;
+}
+
+// What the engine is told of a slot besides the key's comment.
+QString slotNote(const QStringList &slotPath, const Node *localization)
+{
+    if (slotPath.size() >= 2 && slotPath[slotPath.size() - 2] == u"substitutions"_s)
+        return u"The words that replace %#@%1@ in: %2"_s.arg(
+            slotPath.last(), textAt(localization, {u"stringUnit"_s, u"value"_s}));
+    if (slotPath.size() >= 2 && slotPath[slotPath.size() - 2] == u"device"_s)
+        return u"The text shown on the device \"%1\"."_s.arg(slotPath.last());
+    return {};
 }
 
 // A plural's form for one category from the forms a fill holds: one per
@@ -121,17 +171,42 @@ public:
             if (xcodeOrdersBefore(object.members[i].key, member.key))
                 after = i;
         }
-        added[{&object, after}].append(member);
+        merge(added[{&object, after}], member);
     }
 
     QList<json::Edit> done()
     {
-        for (const auto &[where, members] : added)
+        for (auto &[where, members] : added) {
+            sortMembers(members);
             edits.append(json::insertionEdit({where.first, where.second, members}, doc));
+        }
         return edits;
     }
 
 private:
+    // Several fills of one key and language (a text and its substitutions)
+    // add to one new object.
+    static void merge(QList<NewMember> &members, const NewMember &member)
+    {
+        for (NewMember &there : members) {
+            if (there.key == member.key && there.object && member.object) {
+                for (const NewMember &inner : member.members)
+                    merge(there.members, inner);
+                return;
+            }
+        }
+        members.append(member);
+    }
+
+    // New objects are written whole, in Xcode's order of their members.
+    static void sortMembers(QList<NewMember> &members)
+    {
+        std::stable_sort(members.begin(), members.end(),
+            [](const NewMember &a, const NewMember &b) { return xcodeOrdersBefore(a.key, b.key); });
+        for (NewMember &member : members)
+            sortMembers(member.members);
+    }
+
     QByteArray lineIndent(qsizetype offset) const
     {
         const qsizetype start = doc.bytes.lastIndexOf('\n', offset - 1) + 1;
@@ -173,13 +248,23 @@ QString sourceLanguageOf(const Node &root)
     return named.isEmpty() ? u"en"_s : named;
 }
 
+bool hasWords(const QString &text)
+{
+    qsizetype from = 0;
+    for (const service::Placeholder &p : service::findPlaceholders(text)) {
+        if (std::any_of(text.begin() + from, text.begin() + p.start, [](QChar c) { return c.isLetter(); }))
+            return true;
+        from = p.start + p.length;
+    }
+    return std::any_of(text.begin() + from, text.end(), [](QChar c) { return c.isLetter(); });
+}
+
 // A key's entry in one language from its source and target localizations;
 // false when the target holds something else than the source's shape (a
 // person's choice, left alone).
 bool readEntry(const Node &unit, const Node *source, const Node *target, const QStringList &categories, Entry &entry)
 {
-    entry.notes = QStringList {textAt(&unit, {u"comment"_s})};
-    entry.notes.removeAll(QString());
+    entry.notes.prepend(textAt(&unit, {u"comment"_s}));
     const Node *sourcePlural = path(source, {u"variations"_s, u"plural"_s});
     if (!sourcePlural) {
         const Node *sourceUnit = path(source, {u"stringUnit"_s});
@@ -195,11 +280,18 @@ bool readEntry(const Node &unit, const Node *source, const Node *target, const Q
     if (entry.source.isEmpty())
         entry.source = entry.pluralSource;
     const Node *forms = path(target, {u"variations"_s, u"plural"_s});
+    bool personWrote = false;
     for (const QString &category : categories) {
         const Node *form = path(forms, {category, u"stringUnit"_s});
         entry.translations.append(translationOf(form));
         entry.fuzzy = entry.fuzzy || awaitsReview(form);
+        personWrote = personWrote || !translationOf(form).isEmpty();
     }
+    // A substitution whose source is its number alone ("%arg", the noun in
+    // the text around it) that a person has given words in this language
+    // has been laid out anew: its missing forms are theirs to write.
+    if (personWrote && !hasWords(entry.source) && !hasWords(entry.pluralSource))
+        return false;
     return !path(target, {u"stringUnit"_s});
 }
 
@@ -227,8 +319,7 @@ bool XcstringsFormat::read(const CatalogFiles &files, Catalog &catalog, QString 
     QHash<QString, QStringList> categories;
     for (const QString &language : languages)
         categories.insert(language, pluralCategoriesOf(language));
-    QSet<QString> substitutions;
-    QSet<QString> devices;
+    QSet<QString> unknown;
     for (const Node &unit : strings->members) {
         if (!unit.isObject() || textAt(&unit, {u"extractionState"_s}) == u"stale"_s)
             continue;
@@ -237,57 +328,64 @@ bool XcstringsFormat::read(const CatalogFiles &files, Catalog &catalog, QString 
             continue;
         const Node *localizations = unit.member(u"localizations"_s);
         const Node *source = path(localizations, {catalog.sourceLanguage});
+        // A key without a source unit has its key for the source text.
+        QList<Slot> places;
+        if (!source)
+            places.append(Slot {});
+        else if (!collectSlots(source, {}, places)) {
+            unknown.insert(unit.key);
+            continue;
+        }
         for (const QString &language : languages) {
             const Node *target = path(localizations, {language});
-            if (beyondPlural(source) || beyondPlural(target)) {
-                const bool substituted = path(source, {u"substitutions"_s}) || path(target, {u"substitutions"_s});
-                (substituted ? substitutions : devices).insert(unit.key);
-                continue;
+            for (const Slot &slot : std::as_const(places)) {
+                const Node *targetSlot = below(target, slot.path);
+                Entry entry;
+                entry.notes = QStringList {slotNote(slot.path, source)};
+                if (!readEntry(unit, slot.node, targetSlot, categories.value(language), entry))
+                    continue;
+                entry.notes.removeAll(QString());
+                entry.key = every ? language + keySeparator + unit.key : unit.key;
+                if (!slot.path.isEmpty())
+                    entry.key += keySeparator + slot.path.join(u'/');
+                entry.line = m_doc.lineAt(targetSlot ? targetSlot->keyStart : target ? target->keyStart : unit.keyStart);
+                entry.id = int(m_units.size());
+                m_units.append({language, unit.key, slot.path});
+                catalog.entries.append(entry);
             }
-            Entry entry;
-            if (!readEntry(unit, source, target, categories.value(language), entry))
-                continue;
-            entry.key = every ? language + keySeparator + unit.key : unit.key;
-            entry.line = m_doc.lineAt(target ? target->keyStart : unit.keyStart);
-            entry.id = int(m_units.size());
-            m_units.append({language, unit.key});
-            catalog.entries.append(entry);
         }
     }
-    if (!substitutions.isEmpty())
+    if (!unknown.isEmpty())
         catalog.notices.append(
-            u"%1: %2 keys with substitutions left as they are (tarnix-fill does not fill them)"_s.arg(files.target)
-                .arg(substitutions.size()));
-    if (!devices.isEmpty())
-        catalog.notices.append(
-            u"%1: %2 keys that vary by device left as they are (tarnix-fill does not fill them)"_s.arg(files.target)
-                .arg(devices.size()));
+            u"%1: %2 keys that vary in a way tarnix-fill does not know left as they are"_s.arg(files.target)
+                .arg(unknown.size()));
     return true;
 }
 
 WriteResult XcstringsFormat::write(const QList<Fill> &fills, const QString &language, int)
 {
     const Node *strings = path(&m_doc.root, {u"strings"_s});
-    const QString sourceLanguage =
-        textAt(&m_doc.root, {u"sourceLanguage"_s}).isEmpty() ? u"en"_s : textAt(&m_doc.root, {u"sourceLanguage"_s});
+    const QString sourceLanguage = sourceLanguageOf(m_doc.root);
     QStringList categories = pluralCategoriesOf(language);
     QStringList sorted = categories;
     std::sort(sorted.begin(), sorted.end(), xcodeOrdersBefore);
     Placer placer(m_doc);
     for (const Fill &fill : fills) {
         const Node *unit =
-            fill.id >= 0 && fill.id < m_units.size() ? strings->member(m_units[fill.id].second) : nullptr;
+            fill.id >= 0 && fill.id < m_units.size() ? strings->member(m_units[fill.id].key) : nullptr;
         if (!unit || !unit->isObject() || fill.forms.isEmpty())
             continue;
+        const QStringList &slotPath = m_units[fill.id].slot;
+        const Node *source = path(unit, {u"localizations"_s, sourceLanguage});
         const Node *target = path(unit, {u"localizations"_s, language});
-        NewMember localization;
-        if (!path(unit, {u"localizations"_s, sourceLanguage, u"variations"_s, u"plural"_s})) {
+        QList<NewMember> members;
+        if (!path(below(source, slotPath), {u"variations"_s, u"plural"_s})) {
             if (fill.forms.first().isEmpty())
                 continue;
-            localization = object(language, {stringUnit(fill.forms.first())});
+            members = {stringUnit(fill.forms.first())};
         } else {
-            const Node *forms = path(target, {u"variations"_s, u"plural"_s});
-            QList<NewMember> members;
+            const Node *forms = path(below(target, slotPath), {u"variations"_s, u"plural"_s});
+            QList<NewMember> plural;
             for (const QString &category : std::as_const(sorted)) {
                 const Node *there = path(forms, {category, u"stringUnit"_s});
                 const QString form = formOf(fill.forms, categories, category);
@@ -295,13 +393,26 @@ WriteResult XcstringsFormat::write(const QList<Fill> &fills, const QString &lang
                 if (form.isEmpty()
                     || (textAt(there, {u"state"_s}) == u"translated"_s && !translationOf(there).isEmpty()))
                     continue;
-                members.append(object(category, {stringUnit(form)}));
+                plural.append(object(category, {stringUnit(form)}));
             }
-            if (members.isEmpty())
+            if (plural.isEmpty())
                 continue;
-            localization = object(language, {object(u"variations"_s, {object(u"plural"_s, members)})});
+            members = {object(u"variations"_s, {object(u"plural"_s, plural)})};
         }
-        placer.place(*unit, object(u"localizations"_s, {localization}));
+        // Out to the localization; a substitution the target lacks gets the
+        // source's argument number and format with its variations.
+        for (qsizetype i = slotPath.size() - 1; i >= 0; --i) {
+            const QStringList upTo = slotPath.first(i + 1);
+            if (i >= 1 && slotPath[i - 1] == u"substitutions"_s && !below(target, upTo)) {
+                const Node *from = below(source, upTo);
+                for (const Node &member : from && from->isObject() ? from->members : QList<Node>()) {
+                    if (!member.isObject() && member.key != u"variations"_s)
+                        members.append({member.key, {}, m_doc.bytes.mid(member.start, member.end - member.start), {}, false, false});
+                }
+            }
+            members = {object(slotPath[i], members)};
+        }
+        placer.place(*unit, object(u"localizations"_s, {object(language, members)}));
     }
     WriteResult result;
     result.ok = true;
@@ -333,8 +444,9 @@ WriteResult XcstringsFormat::accept(const QList<int> &ids)
     for (int id : ids) {
         if (id < 0 || id >= m_units.size())
             continue;
-        const auto &[language, key] = m_units[id];
-        const Node *localization = strings ? path(strings->member(key), {u"localizations"_s, language}) : nullptr;
+        const auto &[language, key, slot] = m_units[id];
+        const Node *localization =
+            below(strings ? path(strings->member(key), {u"localizations"_s, language}) : nullptr, slot);
         QList<const Node *> units {path(localization, {u"stringUnit"_s})};
         const Node *forms = path(localization, {u"variations"_s, u"plural"_s});
         for (const Node &form : forms && forms->isObject() ? forms->members : QList<Node>())

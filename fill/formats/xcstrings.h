@@ -1,6 +1,6 @@
 #pragma once
 
-#include <utility>
+#include <QStringList>
 
 #include "fill/formats/catalog.h"
 #include "fill/formats/jsonedit.h"
@@ -20,8 +20,12 @@ namespace tarnix::fill {
 // A key is an entry unless it is stale or not to be translated; its source
 // text is the source language's unit, or the key itself when it has none.
 // Plural variations are one plural entry whose forms go by the target
-// language's CLDR categories. Device variations and substitutions are left
-// as they are (Catalog::notices says how many). A unit in state "new"
+// language's CLDR categories. Each device variation and each substitution
+// ("%#@files@" in the text, its own plural variations with "%arg") is an
+// entry of its own, named by its key, U+0004 and its path in the
+// localization ("variations/device/mac", "substitutions/files"); a new
+// substitution gets the source's argument number and format. Variations of
+// a kind not known here are left as they are (Catalog::notices says how many). A unit in state "new"
 // holds no translation yet (Xcode copies the source there), one in state
 // "needs_review" or "stale" (of an older source text) awaits review; a
 // filled unit is written with state "needs_review", Xcode's own review mark.
@@ -42,7 +46,15 @@ public:
 
 private:
     json::Document m_doc;
-    QList<std::pair<QString, QString>> m_units; // Entry::id -> its language and its key under "strings"
+    // Entry::id -> its language, its key under "strings" and its slot in
+    // that localization (a device's, a substitution's; empty for its own).
+    struct Unit
+    {
+        QString language;
+        QString key;
+        QStringList slot;
+    };
+    QList<Unit> m_units;
 };
 
 // The languages a string catalog holds other than its source language, in

@@ -481,7 +481,6 @@ private slots:
         const QString path = write(u"Localizable.xcstrings"_s, data.readAll());
         const Run run = fill({u"--to"_s, u"de,pl,fr"_s, path});
         QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
-        QVERIFY2(run.err.count(u"2 keys with substitutions left as they are"_s) == 1, qPrintable(run.err));
         QVERIFY(QProcess::execute(u"python3"_s, {u"-m"_s, u"json.tool"_s, path, u"/dev/null"_s}) == 0);
         for (const QString &language : {u"de"_s, u"pl"_s, u"fr"_s}) {
             const auto format = formatFor(path)->make();
@@ -629,7 +628,7 @@ private slots:
         QFile catalog(QStringLiteral(FILL_TEST_DATA "/xcstrings/Localizable.xcstrings"));
         QVERIFY(catalog.open(QIODevice::ReadOnly));
         QTest::newRow("string catalog, every language")
-            << u"Localizable.xcstrings"_s << catalog.readAll() << u"pl\\u0004timeline.%@-is-valid"_s << 15;
+            << u"Localizable.xcstrings"_s << catalog.readAll() << u"pl\\u0004timeline.%@-is-valid"_s << 23;
     }
     void unreviewedAndAccepted()
     {

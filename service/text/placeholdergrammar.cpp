@@ -36,6 +36,7 @@ const QRegularExpression &grammar()
                  (?<name> [\p{L}\p{N}_]+ (?: (?: -(?![A-Z][a-z]) | \. ) [\p{L}\p{N}_]+ )* ) )
       (?<percentword> %% [\p{L}_] (?&name)? (?![\p{L}\p{N}]) (?: \[ [^\]\s]* \] )? )
     | (?<percent> %% )
+    | (?<substitution> % (?:[1-9][0-9]*\$)? \#@ [A-Za-z_]\w* @ | %arg (?![\p{L}\p{N}_]) )
     | (?<printf> % (?<pos> [1-9][0-9]*\$ )?
         (?: [-+\#0'I]* (?&conversion) | [-+\#0'I]* \x20 [-+\x20\#0'I]* (?&conversion) (?![A-Za-z]) ) )
     | (?<python> %\( [^()\s]* \) (?: [-+\#0]* (?&pyconversion) | [-+\#0]* \x20 [-+\x20\#0]* (?&pyconversion) (?![A-Za-z]) ) )
@@ -114,7 +115,7 @@ const Groups &groups()
         const QStringList names = grammar().namedCaptureGroups();
         const auto number = [&names](QStringView name) { return int(names.indexOf(name.toString())); };
         const std::pair<QStringView, Kind> alternatives[] {{u"percentword", Kind::Directive},
-            {u"percent", Kind::Percent}, {u"printf", Kind::Printf}, {u"python", Kind::Python}, {u"ruby", Kind::Ruby},
+            {u"percent", Kind::Percent}, {u"substitution", Kind::Ruby}, {u"printf", Kind::Printf}, {u"python", Kind::Python}, {u"ruby", Kind::Ruby},
             {u"qt", Kind::Qt}, {u"strftime", Kind::Strftime}, {u"keyword", Kind::Directive}, {u"icu", Kind::Icu},
             {u"double", Kind::DoubleBrace}, {u"choices", Kind::Values}, {u"brace", Kind::Brace},
             {u"shell", Kind::Shell}, {u"markup", Kind::Markup}, {u"reference", Kind::Reference},

@@ -27,7 +27,7 @@ struct Placeholder
         Printf, // "%s", "%2$*1$d", "%m", "%<PRIu64>"
         Percent, // "%%"
         Python, // "%(name)s"
-        Ruby, // "%{name}", "%<name>d"
+        Ruby, // "%{name}", "%<name>d", Apple's substitutions "%#@files@" and their "%arg"
         Qt, // "%1", "%L1", "%n"
         Strftime, // "%H", "%+4Y"
         Icu, // "{0, number}", "{n, plural, …}"
@@ -77,6 +77,7 @@ struct Placeholder
 //    opening bracket;
 //  - Python %(name)s and {} {0} {name!r:>10}; ICU/Java {0}, {0, number} and
 //    whole {n, plural|select|…, …} arguments, branches included;
+//  - Apple's substitution "%#@name@" and the "%arg" of its variations;
 //  - Qt %1…%99, %L1, %n, %Ln; Ruby %{name}, %<name>d; {{name}}; strftime's
 //    %H %b %Y … (no letter after them);
 //  - shell expansions as one unit: $name, $1, ${name}, ${name<op>word}
