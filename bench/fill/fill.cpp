@@ -12,7 +12,12 @@
 //    <= 100 MB), against a stand-in service that answers at once;
 //  - a 20,000-key nested i18next catalog: reading it and writing every value
 //    back, in MB/s (target >= 20) and as a ratio of Qt's JSON reader and
-//    writer on the same bytes, and tarnix-fill's peak memory on it.
+//    writer on the same bytes, and tarnix-fill's peak memory on it;
+//  - a 5,000-key Xcode string catalog of 20 languages: the same for a fill
+//    of Spanish into it (target >= 20 MB/s, peak <= 100 MB);
+//  - 2,000 entries through Apertium as a Flutter ARB file, its messages
+//    taken apart by ICU, against the same texts as a PO file, both with the
+//    memory off: entries per second as a ratio (target >= 0.9).
 // The texts are the English messages of the gettext catalogs Debian installs
 // (their .mo files turned back into PO with msgunfmt).
 //
@@ -41,6 +46,7 @@
 #include "fill/formats/i18next.h"
 #include "fill/formats/po.h"
 #include "fill/serviceclient.h"
+#include "stringcatalog.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
 #include "tests/support/loopbackserver.h"
@@ -128,7 +134,7 @@ void writeCatalog(const QString &path, const QString &language, const QStringLis
 
 // Runs tarnix-fill to its end, keeping this process's stand-ins answering;
 // its wall time in milliseconds.
-double runFill(const QUrl &service, const QString &catalog, int jobsInFlight = jobs)
+double runFill(const QUrl &service, const QString &catalog, int jobsInFlight = jobs, const QStringList &options = {})
 {
     QProcess fill;
     fill.setStandardOutputFile(QProcess::nullDevice());
@@ -136,7 +142,8 @@ double runFill(const QUrl &service, const QString &catalog, int jobsInFlight = j
     QElapsedTimer clock;
     clock.start();
     fill.start(QStringLiteral(TARNIX_FILL_BINARY),
-        {u"--service"_s, service.toString(), u"--jobs"_s, QString::number(jobsInFlight), catalog});
+        QStringList {u"--service"_s, service.toString(), u"--jobs"_s, QString::number(jobsInFlight)} + options
+            + QStringList {catalog});
     if (!fill.waitForStarted())
         qFatal("tarnix-fill did not start");
     while (fill.state() != QProcess::NotRunning)
@@ -256,6 +263,37 @@ double qtJsonReadWrite(const QByteArray &bytes)
     return best;
 }
 
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+// A Flutter ARB template of the texts and an empty Spanish file beside it.
+void writeArb(const QString &folder, const QStringList &texts)
+{
+    QJsonObject english {{"@@locale"_L1, "en"_L1}};
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        english.insert(u"message%1"_s.arg(i), texts[i]);
+    writeFile(folder + u"/app_en.arb"_s, QJsonDocument(english).toJson());
+    writeFile(folder + u"/app_es.arb"_s, "{\n  \"@@locale\": \"es\"\n}\n");
+}
+
+// The largest peak memory of the children waited for, in MB; RUSAGE_CHILDREN
+// keeps the largest of all, so a peak below an earlier child's reads as
+// "at most" that.
+QString childrenPeak(const rusage &before)
+{
+    rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const double mb = double(usage.ru_maxrss) / 1024.0;
+    return u"%1%2 MB = %3 x the 100 MB limit (target <= 1)"_s.arg(
+        usage.ru_maxrss > before.ru_maxrss ? QString() : u"at most "_s, QString::number(mb, 'f', 1),
+        QString::number(mb / 100.0, 'f', 2));
+}
+
 quint16 startService(QProcess &service, const QStringList &options)
 {
     const quint16 port = tarnix::test::freeLoopbackPort();
@@ -326,6 +364,25 @@ int main(int argc, char *argv[])
             ms, double(usage.ru_maxrss) / 1024.0, double(usage.ru_maxrss) / 1024.0 / 100.0);
     }
 
+    // A string catalog of 20 languages, Spanish to fill.
+    {
+        rusage before {};
+        getrusage(RUSAGE_CHILDREN, &before);
+        const QString path = scratch.filePath(u"xcode/Localizable.xcstrings"_s);
+        const QByteArray bytes = stringCatalog(messages, 5000, 19);
+        writeFile(path, bytes);
+        const double ours = stringCatalogReadWrite(path);
+        const double mb = double(bytes.size()) / 1e6;
+        std::printf("a 5,000-key string catalog of 20 languages (%.1f MB), read for Spanish and every unit written:\n"
+                    "  tarnix-fill's format %6.0f ms  %6.1f MB/s (target >= 20)\n",
+            mb, ours, mb / ours * 1000);
+        LoopbackServer standIn;
+        if (!standIn.start())
+            qFatal("cannot listen on loopback");
+        const double ms = runFill(standIn.url(), path, 32, {u"--to"_s, u"es"_s});
+        std::printf("  tarnix-fill filling it (%.0f ms): peak memory %s\n", ms, qPrintable(childrenPeak(before)));
+    }
+
     // A PO catalog's peak memory. RUSAGE_CHILDREN holds the largest peak of
     // the children waited for: msgunfmt's and the JSON run's so far, then
     // this tarnix-fill's when larger.
@@ -372,6 +429,31 @@ int main(int argc, char *argv[])
     writeCatalog(catalog, u"es"_s, texts, int(texts.size()));
     const double second = runFill(serviceUrl, catalog);
     stop(service);
+    // The same texts as an ARB file and as a PO file, through a service
+    // without a memory, so that each run asks Apertium for every entry.
+    // Texts with braces are left out: in an ARB file they are ICU syntax.
+    QStringList plain;
+    for (const QString &text : texts) {
+        if (!text.contains(u'{') && !text.contains(u'}'))
+            plain.append(text);
+    }
+    QFile memoryless(scratch.filePath(u"memoryless.conf"_s));
+    if (!memoryless.open(QIODevice::WriteOnly))
+        qFatal("cannot write the configuration");
+    memoryless.write(u"[memory]\nmemory = off\n[engines]\norder = apertium\n[apertium]\nurl = %1\n"_s
+            .arg(apy.url().toString())
+            .toUtf8());
+    memoryless.close();
+    QProcess plainService;
+    const QUrl plainUrl(
+        u"http://127.0.0.1:%1"_s.arg(startService(plainService, {u"--config"_s, memoryless.fileName()})));
+    const QString arbFolder = scratch.filePath(u"l10n"_s);
+    const QString plainPo = scratch.filePath(u"plain-es.po"_s);
+    writeCatalog(plainPo, u"es"_s, plain, int(plain.size()));
+    writeArb(arbFolder, plain);
+    const double asPo = runFill(plainUrl, plainPo);
+    const double asArb = runFill(plainUrl, arbFolder + u"/app_es.arb"_s);
+    stop(plainService);
     // The machine's load moves during a long run: APy is timed before and after.
     const double directAfter = straightToApy(apy.url(), texts);
     std::printf("%lld entries into Spanish through Apertium, %d at a time:\n", qlonglong(texts.size()), jobs);
@@ -381,6 +463,9 @@ int main(int argc, char *argv[])
     std::printf("  tarnix-fill      %8.0f ms  %6.1f entries/s = %.2f x APy's rate (target >= 0.9)\n", first,
         texts.size() / first * 1000, apyTime / first);
     std::printf("  again (memory)   %8.0f ms = %.3f x the first run (target <= 0.05)\n", second, second / first);
+    std::printf("%lld of them as a Flutter ARB file and as a PO file, without a memory:\n", qlonglong(plain.size()));
+    std::printf("  PO  %8.0f ms  %6.1f entries/s\n  ARB %8.0f ms  %6.1f entries/s = %.2f x PO's rate (target >= 0.9)\n",
+        asPo, plain.size() / asPo * 1000, asArb, plain.size() / asArb * 1000, asPo / asArb);
 
     // A language model that answers in 50 ms, at most 4 at a time.
     LoopbackServer model;

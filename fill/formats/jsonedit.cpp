@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include <QFile>
+#include <QSet>
 #include <QStringDecoder>
 
 using namespace Qt::StringLiterals;
@@ -42,9 +43,10 @@ constexpr int indexedFrom = 16;
 class Parser
 {
 public:
-    Parser(const QByteArray &bytes, Document &doc)
+    Parser(const QByteArray &bytes, Document &doc, const Pruning &pruning)
         : b(bytes)
         , doc(doc)
+        , pruning(pruning)
     { }
 
     bool run(QString &what)
@@ -102,6 +104,8 @@ private:
         } else if (c == '"') {
             node.type = Node::Type::String;
             ok = string(node.text);
+            if (node.text.size() <= sharedLength)
+                shared(node.text);
         } else {
             ok = scalar();
             node.type = b.mid(node.start, pos - node.start) == "null" ? Node::Type::Null : Node::Type::Other;
@@ -111,6 +115,7 @@ private:
     }
     bool object(Node &node, int depth)
     {
+        const bool prunes = pruning.keep && depth == pruning.depth && node.key == pruning.under;
         const qsizetype open = ++pos;
         skipSpace();
         if (pos < b.size() && b[pos] == '}') {
@@ -124,6 +129,7 @@ private:
             member.keyStart = pos;
             if (!string(member.key))
                 return false;
+            shared(member.key);
             const qsizetype keyEnd = pos;
             skipSpace();
             if (pos >= b.size() || b[pos] != ':')
@@ -141,6 +147,12 @@ private:
             }
             if (!value(member, depth + 1))
                 return false;
+            if (prunes && !pruning.keep(member.key)) {
+                member.text.clear();
+                member.members = {};
+                member.byName = {};
+            }
+            member.members.squeeze();
             node.members.append(std::move(member));
             if (node.members.size() == indexedFrom) {
                 for (int i = 0; i < indexedFrom; ++i)
@@ -293,8 +305,22 @@ private:
         return false;
     }
 
+    // Names and short values repeat through a catalog ("stringUnit",
+    // "state", "translated", a language's code): one copy of each is shared.
+    static constexpr qsizetype sharedLength = 16;
+    void shared(QString &text)
+    {
+        const auto found = seen.constFind(text);
+        if (found != seen.cend())
+            text = *found;
+        else
+            seen.insert(text);
+    }
+
     const QByteArray &b;
     Document &doc;
+    const Pruning &pruning;
+    QSet<QString> seen;
     qsizetype pos = 0;
     QString problem;
     bool sawMember = false;
@@ -304,6 +330,24 @@ private:
     int escapedSlashes = 0;
 };
 
+// Checked a slice at a time, each ending before a character's first byte,
+// so that a large file's text is never held whole.
+bool isUtf8(QByteArrayView bytes)
+{
+    constexpr qsizetype slice = 1 << 20;
+    for (qsizetype from = 0; from < bytes.size();) {
+        qsizetype to = std::min(from + slice, bytes.size());
+        while (to < bytes.size() && to > from + 1 && (static_cast<unsigned char>(bytes[to]) & 0xC0) == 0x80)
+            --to;
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+        [[maybe_unused]] const QString text = decoder(bytes.sliced(from, to - from));
+        if (decoder.hasError())
+            return false;
+        from = to;
+    }
+    return true;
+}
+
 QByteArray hex(uint code, bool upper)
 {
     QByteArray digits = QByteArray::number(code, 16).rightJustified(4, '0');
@@ -312,7 +356,7 @@ QByteArray hex(uint code, bool upper)
 
 } // namespace
 
-bool parse(const QByteArray &bytes, const QString &path, Document &doc, QString &error)
+bool parse(const QByteArray &bytes, const QString &path, Document &doc, QString &error, const Pruning &pruning)
 {
     doc = Document {};
     doc.path = path;
@@ -320,13 +364,12 @@ bool parse(const QByteArray &bytes, const QString &path, Document &doc, QString 
     doc.lineStarts = {0};
     for (qsizetype i = bytes.indexOf('\n'); i >= 0; i = bytes.indexOf('\n', i + 1))
         doc.lineStarts.append(i + 1);
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    [[maybe_unused]] const QString text = decoder(bytes);
-    if (decoder.hasError()) {
+    doc.crlf = doc.lineStarts.size() > 1 && doc.lineStarts[1] >= 2 && bytes[doc.lineStarts[1] - 2] == '\r';
+    if (!isUtf8(bytes)) {
         error = u"%1:0: not a UTF-8 file (JSON is written in UTF-8)"_s.arg(path);
         return false;
     }
-    Parser parser(doc.bytes, doc);
+    Parser parser(doc.bytes, doc, pruning);
     QString what;
     if (!parser.run(what)) {
         error = u"%1:%2: not valid JSON: %3"_s.arg(path).arg(doc.lineAt(parser.at())).arg(what);
@@ -340,14 +383,14 @@ bool parse(const QByteArray &bytes, const QString &path, Document &doc, QString 
     return true;
 }
 
-bool load(const QString &path, Document &doc, QString &error)
+bool load(const QString &path, Document &doc, QString &error, const Pruning &pruning)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = u"%1:0: cannot read: %2"_s.arg(path, file.errorString());
         return false;
     }
-    return parse(file.readAll(), path, doc, error);
+    return parse(file.readAll(), path, doc, error, pruning);
 }
 
 QByteArray quoted(const QString &text, const Document &style)
@@ -449,8 +492,7 @@ Edit insertionEdit(const Insertion &insertion, const Document &doc)
 {
     const Node &object = *insertion.object;
     const QByteArray &bytes = doc.bytes;
-    const bool crlf = bytes.contains("\r\n");
-    const QByteArray newline = crlf ? "\r\n" : "\n";
+    const QByteArray newline = doc.crlf ? "\r\n" : "\n";
     // An array's items are values alone.
     const auto text = [&](const NewMember &member, const QByteArray &indent) {
         return object.isArray() ? value(member, indent, doc) : written(member, indent, doc);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -50,6 +52,7 @@ struct Document
     QByteArray colon = ": "; // between a member's name and its value
     QByteArray indentUnit = "  "; // one level of indentation; empty in a file on one line
     bool finalNewline = true;
+    bool crlf = false; // lines end in CR LF (as the first line does)
     QList<qsizetype> lineStarts; // the offset of each line's first byte, for lineAt()
 
     // The 1-based line of a byte offset, by a binary search: a catalog asks it
@@ -57,10 +60,22 @@ struct Document
     int lineAt(qsizetype offset) const;
 };
 
+// What a reader needs of a large document: of the objects named `under` at
+// `depth` (the root's members are at depth 1), the members `keep` accepts
+// are read whole; the others only as their place in the file (type and
+// offsets, no text or members). A string catalog read for one language
+// needs no other language's units.
+struct Pruning
+{
+    QString under;
+    int depth = -1;
+    std::function<bool(const QString &key)> keep;
+};
+
 // Parses bytes into doc (path for messages); false with "file:line: what".
-bool parse(const QByteArray &bytes, const QString &path, Document &doc, QString &error);
+bool parse(const QByteArray &bytes, const QString &path, Document &doc, QString &error, const Pruning &pruning = {});
 // Reads and parses a file.
-bool load(const QString &path, Document &doc, QString &error);
+bool load(const QString &path, Document &doc, QString &error, const Pruning &pruning = {});
 
 // The text as a JSON string literal, quotes included, escaped as the document escapes.
 QByteArray quoted(const QString &text, const Document &style);

@@ -46,6 +46,7 @@ public:
 
 private:
     json::Document m_doc;
+    QString m_language; // the language read; empty: every language
     // Entry::id -> its language, its key under "strings" and its slot in
     // that localization (a device's, a substitution's; empty for its own).
     struct Unit
