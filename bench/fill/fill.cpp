@@ -46,9 +46,9 @@
 #include "fill/formats/i18next.h"
 #include "fill/formats/po.h"
 #include "fill/serviceclient.h"
-#include "stringcatalog.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
+#include "stringcatalog.h"
 #include "tests/support/loopbackserver.h"
 
 using namespace Qt::StringLiterals;
@@ -440,8 +440,8 @@ int main(int argc, char *argv[])
     QFile memoryless(scratch.filePath(u"memoryless.conf"_s));
     if (!memoryless.open(QIODevice::WriteOnly))
         qFatal("cannot write the configuration");
-    memoryless.write(u"[memory]\nmemory = off\n[engines]\norder = apertium\n[apertium]\nurl = %1\n"_s
-            .arg(apy.url().toString())
+    memoryless.write(
+        u"[memory]\nmemory = off\n[engines]\norder = apertium\n[apertium]\nurl = %1\n"_s.arg(apy.url().toString())
             .toUtf8());
     memoryless.close();
     QProcess plainService;

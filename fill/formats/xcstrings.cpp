@@ -363,7 +363,9 @@ bool XcstringsFormat::read(const CatalogFiles &files, Catalog &catalog, QString 
                 entry.key = every ? language + keySeparator + unit.key : unit.key;
                 if (!slot.path.isEmpty())
                     entry.key += keySeparator + slot.path.join(u'/');
-                entry.line = m_doc.lineAt(targetSlot ? targetSlot->keyStart : target ? target->keyStart : unit.keyStart);
+                entry.line = m_doc.lineAt(targetSlot ? targetSlot->keyStart
+                        : target                     ? target->keyStart
+                                                     : unit.keyStart);
                 entry.id = int(m_units.size());
                 m_units.append({language, unit.key, slot.path});
                 catalog.entries.append(entry);
@@ -386,8 +388,7 @@ WriteResult XcstringsFormat::write(const QList<Fill> &fills, const QString &lang
     std::sort(sorted.begin(), sorted.end(), xcodeOrdersBefore);
     Placer placer(m_doc);
     for (const Fill &fill : fills) {
-        const Node *unit =
-            fill.id >= 0 && fill.id < m_units.size() ? strings->member(m_units[fill.id].key) : nullptr;
+        const Node *unit = fill.id >= 0 && fill.id < m_units.size() ? strings->member(m_units[fill.id].key) : nullptr;
         if (!unit || !unit->isObject() || fill.forms.isEmpty())
             continue;
         const QStringList &slotPath = m_units[fill.id].slot;
@@ -422,7 +423,8 @@ WriteResult XcstringsFormat::write(const QList<Fill> &fills, const QString &lang
                 const Node *from = below(source, upTo);
                 for (const Node &member : from && from->isObject() ? from->members : QList<Node>()) {
                     if (!member.isObject() && member.key != u"variations"_s)
-                        members.append({member.key, {}, m_doc.bytes.mid(member.start, member.end - member.start), {}, false, false});
+                        members.append({member.key, {}, m_doc.bytes.mid(member.start, member.end - member.start), {},
+                            false, false});
                 }
             }
             members = {object(slotPath[i], members)};
@@ -451,7 +453,7 @@ QStringList xcstringsLanguages(const QString &file)
     QString error;
     const json::Pruning languagesOnly {u"localizations"_s, 3, [](const QString &) { return false; }};
     return json::load(file, doc, error, languagesOnly) ? targetLanguages(doc.root, sourceLanguageOf(doc.root))
-                                                      : QStringList();
+                                                       : QStringList();
 }
 
 WriteResult XcstringsFormat::accept(const QList<int> &ids)

@@ -115,13 +115,13 @@ const Groups &groups()
         const QStringList names = grammar().namedCaptureGroups();
         const auto number = [&names](QStringView name) { return int(names.indexOf(name.toString())); };
         const std::pair<QStringView, Kind> alternatives[] {{u"percentword", Kind::Directive},
-            {u"percent", Kind::Percent}, {u"substitution", Kind::Ruby}, {u"printf", Kind::Printf}, {u"python", Kind::Python}, {u"ruby", Kind::Ruby},
-            {u"qt", Kind::Qt}, {u"strftime", Kind::Strftime}, {u"keyword", Kind::Directive}, {u"icu", Kind::Icu},
-            {u"double", Kind::DoubleBrace}, {u"choices", Kind::Values}, {u"brace", Kind::Brace},
-            {u"shell", Kind::Shell}, {u"markup", Kind::Markup}, {u"reference", Kind::Reference},
-            {u"escape", Kind::Escape}, {u"url", Kind::Url}, {u"mail", Kind::Mail}, {u"option", Kind::Option},
-            {u"identifier", Kind::Identifier}, {u"quoted", Kind::Quoted}, {u"bracket", Kind::Bracket},
-            {u"invisible", Kind::Invisible}};
+            {u"percent", Kind::Percent}, {u"substitution", Kind::Ruby}, {u"printf", Kind::Printf},
+            {u"python", Kind::Python}, {u"ruby", Kind::Ruby}, {u"qt", Kind::Qt}, {u"strftime", Kind::Strftime},
+            {u"keyword", Kind::Directive}, {u"icu", Kind::Icu}, {u"double", Kind::DoubleBrace},
+            {u"choices", Kind::Values}, {u"brace", Kind::Brace}, {u"shell", Kind::Shell}, {u"markup", Kind::Markup},
+            {u"reference", Kind::Reference}, {u"escape", Kind::Escape}, {u"url", Kind::Url}, {u"mail", Kind::Mail},
+            {u"option", Kind::Option}, {u"identifier", Kind::Identifier}, {u"quoted", Kind::Quoted},
+            {u"bracket", Kind::Bracket}, {u"invisible", Kind::Invisible}};
         Groups found {number(u"pos"), number(u"icutype"), number(u"field"), {}};
         for (const auto &[name, kind] : alternatives)
             found.kinds.append({number(name), kind});

@@ -1,0 +1,264 @@
+// tarnix-fill end to end through the real tarnix-service: Italian through
+// Apertium (APy started by the service), Polish and Brazilian Portuguese through a language-model stand-in that
+// speaks the OpenAI chat API on loopback. What is written is judged by ICU's
+// MessageFormat for the target locale, translate-toolkit's JSON readers and
+// Python's JSON reader, never by the formats' own reading alone.
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "fill/icumessage.h"
+#include "tests/support/loopbackserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::fill;
+using namespace tarnix::test;
+
+namespace {
+
+const QString data = QStringLiteral(FILL_TEST_DATA);
+
+// The stand-in's translation: the text marked, so that what was asked can
+// be told from what was copied. A JSON object or list of texts (several
+// entries in one request) is answered in kind.
+QString translated(const QString &text, const QString &mark)
+{
+    QJsonParseError error;
+    const QJsonDocument batch = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || batch.isNull())
+        return mark + text;
+    if (batch.isObject()) {
+        QJsonObject object = batch.object();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            *it = it->isString() ? QJsonValue(mark + it->toString()) : *it;
+        return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    }
+    QJsonArray list = batch.array();
+    for (auto item : list)
+        item = item.isString() ? QJsonValue(mark + item.toString()) : QJsonValue(item);
+    return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact));
+}
+
+// translate-toolkit's reader of each JSON kind: the units it reads, or its error.
+const char *toolkit = R"(
+import sys
+from translate.storage import jsonl10n
+kinds = {'i18next': jsonl10n.I18NextV4File, 'arb': jsonl10n.ARBJsonFile, 'json': jsonl10n.JsonFile}
+with open(sys.argv[2], 'rb') as f:
+    store = kinds[sys.argv[1]](f)
+print(sum(1 for unit in store.units if unit.source))
+)";
+
+} // namespace
+
+class TestFillService : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir scratch;
+    LoopbackServer model;
+    QProcess modelService;
+    QUrl modelServiceUrl;
+    QProcess apertiumService;
+    QUrl apertiumServiceUrl;
+    QStringList prompts;
+
+    int fill(const QUrl &service, const QStringList &arguments, QString &output)
+    {
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.setWorkingDirectory(scratch.path());
+        run.start(QStringLiteral(TARNIX_FILL_BINARY), QStringList {u"--service"_s, service.toString()} + arguments);
+        [[maybe_unused]] const bool ended =
+            QTest::qWaitFor([&run] { return run.state() == QProcess::NotRunning; }, 240000);
+        output = QString::fromLocal8Bit(run.readAll());
+        return run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -1;
+    }
+
+    // A service on a free loopback port; tarnix-fill waits for it to answer.
+    static QUrl start(QProcess &service, const QStringList &options)
+    {
+        const quint16 port = freeLoopbackPort();
+        service.setProcessChannelMode(QProcess::MergedChannels);
+        service.start(
+            QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--port"_s, QString::number(port)} + options);
+        return QUrl(u"http://127.0.0.1:%1"_s.arg(port));
+    }
+
+    static QJsonObject readJson(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    }
+
+    // Every string of a JSON tree with its key path, "@" metadata left out.
+    static void strings(const QJsonObject &object, const QString &prefix, QMap<QString, QString> &out)
+    {
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.key().startsWith(u'@'))
+                continue;
+            if (it->isObject())
+                strings(it->toObject(), prefix + it.key() + u'.', out);
+            else if (it->isString())
+                out.insert(prefix + it.key(), it->toString());
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(scratch.isValid());
+        qputenv("XDG_CONFIG_HOME", scratch.filePath(u"config"_s).toLocal8Bit());
+        qputenv("XDG_DATA_HOME", scratch.filePath(u"data"_s).toLocal8Bit());
+        QVERIFY(model.start());
+        model.setResponder([this](const RecordedRequest &request) {
+            if (request.path.endsWith("/models"))
+                return Answer {Answer::Kind::Complete, 200, R"({"data":[{"id":"stand-in"}]})", {}, 0};
+            const QJsonArray messages = QJsonDocument::fromJson(request.body).object().value("messages"_L1).toArray();
+            const QString prompt = messages.first().toObject().value("content"_L1).toString();
+            prompts.append(prompt);
+            const QString mark = prompt.contains(u"Polish"_s) ? u"[pl] "_s : u"[pt-BR] "_s;
+            const QJsonObject message {{"role"_L1, "assistant"_L1},
+                {"content"_L1, translated(messages.last().toObject().value("content"_L1).toString(), mark)}};
+            const QJsonObject answer {
+                {"choices"_L1, QJsonArray {QJsonObject {{"message"_L1, message}, {"finish_reason"_L1, "stop"_L1}}}}};
+            return Answer {Answer::Kind::Complete, 200, QJsonDocument(answer).toJson(), {}, 0};
+        });
+        QFile conf(scratch.filePath(u"model.conf"_s));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(u"[engines]\norder = llm\n[llm]\ntype = language-model\nurl = %1/v1\nmodel = stand-in\n"_s
+                       .arg(model.url().toString(QUrl::StripTrailingSlash))
+                       .toUtf8());
+        conf.close();
+        modelServiceUrl = start(modelService, {u"--config"_s, conf.fileName()});
+        apertiumServiceUrl = start(apertiumService, {u"--engine"_s, u"apertium"_s});
+    }
+
+    void cleanupTestCase()
+    {
+        for (QProcess *service : {&modelService, &apertiumService}) {
+            service->terminate();
+            service->waitForFinished(15000);
+        }
+    }
+
+    // Rows: the source files copied from the test data, the file named on
+    // the command line, the language, the engine, the file written and
+    // translate-toolkit's reader of it.
+    void fillsWebCatalogs_data()
+    {
+        QTest::addColumn<QStringList>("copies"); // "data path=scratch path"
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("apertium");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("kind");
+        const QStringList medusa {u"medusa/en/dashboard.json=locales/en/dashboard.json"_s};
+        const QStringList mastodon {u"mastodon/en.json=mastodon/en.json"_s};
+        const QStringList gallery {u"gallery/intl_en.arb=l10n/intl_en.arb"_s};
+        for (const bool apertium : {true, false}) {
+            const QString language = apertium ? u"it"_s : u"pl"_s;
+            const QString engine = apertium ? u" through Apertium"_s : u" through a model"_s;
+            QTest::addRow("i18next into %s", qPrintable(language + engine))
+                << medusa << u"locales/en/dashboard.json"_s << language << apertium
+                << u"locales/%1/dashboard.json"_s.arg(language) << u"i18next"_s;
+            QTest::addRow("FormatJS into %s", qPrintable(language + engine))
+                << mastodon << u"mastodon/en.json"_s << language << apertium << u"mastodon/%1.json"_s.arg(language)
+                << u"json"_s;
+            QTest::addRow("ARB into %s", qPrintable(language + engine))
+                << gallery << u"l10n/intl_en.arb"_s << language << apertium << u"l10n/intl_%1.arb"_s.arg(language)
+                << u"arb"_s;
+        }
+    }
+
+    void fillsWebCatalogs()
+    {
+        QFETCH(QStringList, copies);
+        QFETCH(QString, argument);
+        QFETCH(QString, language);
+        QFETCH(bool, apertium);
+        QFETCH(QString, written);
+        QFETCH(QString, kind);
+        for (const QString &copy : std::as_const(copies)) {
+            const QString to = scratch.filePath(copy.section(u'=', 1));
+            QDir().mkpath(QFileInfo(to).path());
+            QFile::remove(to);
+            QVERIFY(QFile::copy(data + u'/' + copy.section(u'=', 0, 0), to));
+        }
+        const QUrl service = apertium ? apertiumServiceUrl : modelServiceUrl;
+        QString output;
+        const int status = fill(service, {u"--to"_s, language, argument}, output);
+        QVERIFY2(status == 0, qPrintable(output));
+
+        QMap<QString, QString> source, target;
+        strings(readJson(scratch.filePath(argument)), {}, source);
+        strings(readJson(scratch.filePath(written)), {}, target);
+        QVERIFY2(!target.isEmpty(), qPrintable(output));
+        int changed = 0;
+        const QStringList categories = icuCategories(language, false);
+        for (auto it = target.cbegin(); it != target.cend(); ++it) {
+            const bool same = it.value() == source.value(it.key());
+            changed += !same;
+            if (!apertium && !same)
+                QVERIFY2(it.value().contains(u"[pl] "_s), qPrintable(it.key() + u": "_s + it.value()));
+            if (kind == u"i18next"_s)
+                continue;
+            // Every message parses with ICU for the target's locale, and
+            // every plural has exactly the language's categories beside its "=N".
+            QVERIFY2(icuFormatError(it.value(), language).isEmpty(), qPrintable(it.key() + u": "_s + it.value()));
+            for (const IcuArgument &argument : icuArguments(it.value()).arguments) {
+                if (argument.type != u"plural"_s)
+                    continue;
+                QStringList selectors = argument.selectors;
+                selectors.removeIf([](const QString &s) { return s.startsWith(u'='); });
+                QCOMPARE(selectors, categories);
+            }
+        }
+        QVERIFY2(changed * 10 >= target.size() * 7, qPrintable(output));
+        if (kind == u"i18next"_s && !apertium) {
+            // Each of the source's plurals in every Polish category.
+            for (const QString &key : source.keys()) {
+                if (key.endsWith(u"_other"_s)) {
+                    for (const QString &category : categories)
+                        QVERIFY2(target.contains(key.chopped(5) + category), qPrintable(key));
+                }
+            }
+        }
+        QProcess reader;
+        reader.setProcessChannelMode(QProcess::MergedChannels);
+        reader.start(u"/usr/bin/python3"_s, {u"-c"_s, QString::fromUtf8(toolkit), kind, scratch.filePath(written)});
+        QVERIFY(reader.waitForFinished(60000));
+        const QByteArray units = reader.readAll().trimmed();
+        QVERIFY2(reader.exitCode() == 0 && units.toInt() > 0, units.constData());
+    }
+
+    // A string catalog's Polish plurals in every category, and a Brazilian
+    // catalog asked of the engine as Brazilian.
+    void stringCatalogAndRegions()
+    {
+        const QString catalog = scratch.filePath(u"Localizable.xcstrings"_s);
+        QVERIFY(QFile::copy(data + u"/xcstrings/Localizable.xcstrings"_s, catalog));
+        QString output;
+        QVERIFY2(fill(modelServiceUrl, {u"--to"_s, u"pl,pt-BR"_s, catalog}, output) == 0, qPrintable(output));
+        const QJsonObject strings = readJson(catalog).value("strings"_L1).toObject();
+        int plurals = 0;
+        for (const QJsonValue &unit : strings) {
+            const QJsonObject polish = unit["localizations"_L1]["pl"_L1]["variations"_L1]["plural"_L1].toObject();
+            if (polish.isEmpty())
+                continue;
+            ++plurals;
+            QCOMPARE(polish.keys(), (QStringList {u"few"_s, u"many"_s, u"one"_s, u"other"_s}));
+        }
+        QVERIFY(plurals > 0);
+        const qsizetype brazilian = prompts.filter(u"Brazil"_s).size();
+        QVERIFY2(brazilian > 0 && prompts.filter(u"Portuguese"_s).size() == brazilian, qPrintable(prompts.join(u'\n')));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFillService)
+#include "test_fill_service.moc"
