@@ -37,7 +37,7 @@ const QRegularExpression &grammar()
       (?<percentword> %% [\p{L}_] (?&name)? (?![\p{L}\p{N}]) (?: \[ [^\]\s]* \] )? )
     | (?<percent> %% )
     | (?<printf> % (?<pos> [1-9][0-9]*\$ )?
-        (?: [-+\#0'I]* (?&conversion) | [-+\#0'I]* \x20 [-+\x20\#0'I]* (?&conversion) (?![A-Za-z]) ) )
+        (?: \#@ [A-Za-z_]\w* @ | [-+\#0'I]* (?&conversion) | [-+\#0'I]* \x20 [-+\x20\#0'I]* (?&conversion) (?![A-Za-z]) ) )
     | (?<python> %\( [^()\s]* \) (?: [-+\#0]* (?&pyconversion) | [-+\#0]* \x20 [-+\x20\#0]* (?&pyconversion) (?![A-Za-z]) ) )
     | (?<ruby> %\{ [A-Za-z_]\w* \} | %< [A-Za-z_]\w* > [-+\x20\#0]* [0-9]* (?:\.[0-9]+)? [bBdiouxXeEfgGaAcps] )
     | (?<qt> %L?[1-9][0-9]? )

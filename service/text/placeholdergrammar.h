@@ -66,7 +66,7 @@ struct Placeholder
 // Every placeholder of `text`, left to right, none overlapping. The grammar:
 //  - C/POSIX printf: %[n$][flags -+ #0'I][width|*|*n$][.prec|.*|.*n$][length
 //    hh h l ll L q j z Z t I64 I32]conversion (Objective-C's and Swift's %@
-//    among them), %m, %n, %%, and gettext's
+//    among them, and a stringsdict's variable %#@name@), %m, %n, %%, and gettext's
 //    %<PRIu64> macros with their flags and width, and MPFR's %Rg %RNf; a
 //    space flag only when no letter follows ("50% done" is text);
 //  - other languages' keywords: a word glued to "%%" (Bison's "%%define",
