@@ -327,8 +327,8 @@ WriteResult StringsFormat::write(const QList<Fill> &fills, const QString &, int)
     }
     const auto valueEdit = [](const StringsPair &pair, const QString &value) {
         const QString quoted = quotedStringsValue(value);
-        return xml::Edit {pair.valueStart, pair.valueEnd,
-            pair.valueStart == pair.valueEnd ? u" = "_s + quoted : quoted};
+        return xml::Edit {
+            pair.valueStart, pair.valueEnd, pair.valueStart == pair.valueEnd ? u" = "_s + quoted : quoted};
     };
     QList<xml::Edit> edits;
     WriteResult result;

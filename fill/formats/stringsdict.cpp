@@ -175,8 +175,7 @@ bool StringsdictFormat::read(const CatalogFiles &files, Catalog &catalog, QStrin
     catalog.sourceLanguage = lprojLanguage(sourcePath);
     m_sourceLanguage = catalog.sourceLanguage.isEmpty() ? u"en"_s : catalog.sourceLanguage;
     const QStringList sourceCategories = pluralCategoriesOf(m_sourceLanguage);
-    const QStringList categories =
-        pluralCategoriesOf(catalog.language.isEmpty() ? m_sourceLanguage : catalog.language);
+    const QStringList categories = pluralCategoriesOf(catalog.language.isEmpty() ? m_sourceLanguage : catalog.language);
     QSet<QString> otherRules;
     const auto add = [&](Entry entry, const Unit &unit) {
         entry.id = int(m_units.size());
@@ -218,7 +217,8 @@ bool StringsdictFormat::read(const CatalogFiles &files, Catalog &catalog, QStrin
                     forms.insert(form.key, form.value.text);
             }
             const PlistValue *targetForms = target ? target->member(variable.key) : nullptr;
-            if (!forms.contains(u"other"_s) || (target && (!targetForms || targetForms->type != PlistValue::Type::Dict)))
+            if (!forms.contains(u"other"_s)
+                || (target && (!targetForms || targetForms->type != PlistValue::Type::Dict)))
                 continue; // no plural to start from, or a target laid out otherwise: left alone
             const auto targetForm = [&](const QString &category) {
                 return targetText(targetForms ? targetForms->member(category) : nullptr);

@@ -102,6 +102,7 @@ private slots:
     void readsStrings();
     void findsCatalogFiles_data();
     void findsCatalogFiles();
+    void readsTheDevelopmentRegion();
     void fillsLproj_data();
     void fillsLproj();
     void fillsThroughTheProgram();
@@ -113,8 +114,7 @@ void TestFillApple::readsStrings_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("pairs"); // "key=value"; one "!" item: a syntax error
     QTest::newRow("genstrings") << u"/* Title */\n\"Save\" = \"Save %@\";\n"_s << QStringList {u"Save=Save %@"_s};
-    QTest::newRow("escapes") << uR"("a\"b" = "1\\2\n3\t4\U00e9\U263A\101";)"_s
-                             << QStringList {u"a\"b=1\\2\n3\t4é☺A"_s};
+    QTest::newRow("escapes") << uR"("a\"b" = "1\\2\n3\t4\U00e9\U263A\101";)"_s << QStringList {u"a\"b=1\\2\n3\t4é☺A"_s};
     QTest::newRow("bare key and value, line comment")
         << u"// header\nNSTitle = Hello_World-1.0;\nkey=\"v\" ; // after\n"_s
         << QStringList {u"NSTitle=Hello_World-1.0"_s, u"key=v"_s};
@@ -153,9 +153,9 @@ void TestFillApple::findsCatalogFiles_data()
     QTest::newRow("bcp 47 folders") << u"neardrop/Base.lproj/Localizable.strings"_s << u"pt_BR"_s
                                     << u"neardrop/pt-BR.lproj/Localizable.strings"_s
                                     << u"neardrop/Base.lproj/Localizable.strings"_s;
-    QTest::newRow("a project with underscores") << u"sparkle/en.lproj/Sparkle.strings"_s << u"pt_BR"_s
-                                                << u"sparkle/pt_BR.lproj/Sparkle.strings"_s
-                                                << u"sparkle/en.lproj/Sparkle.strings"_s;
+    QTest::newRow("a project with underscores")
+        << u"sparkle/en.lproj/Sparkle.strings"_s << u"pt_BR"_s << u"sparkle/pt_BR.lproj/Sparkle.strings"_s
+        << u"sparkle/en.lproj/Sparkle.strings"_s;
     QTest::newRow("a script") << u"mastodon/en.lproj/Localizable.stringsdict"_s << u"zh_Hans"_s
                               << u"mastodon/zh-Hans.lproj/Localizable.stringsdict"_s
                               << u"mastodon/en.lproj/Localizable.stringsdict"_s;
@@ -173,6 +173,23 @@ void TestFillApple::findsCatalogFiles()
     QVERIFY(!info->isSource(data + u'/' + target, u"en"_s));
     QCOMPARE(info->sourceFor(data + u'/' + target, u"en"_s), data + u'/' + source);
     QCOMPARE(lprojLanguage(target), QString(language).replace(u'_', u'-'));
+}
+
+// An Xcode project written in German has its source texts in de.lproj.
+void TestFillApple::readsTheDevelopmentRegion()
+{
+    const QString root = dir.filePath(u"german"_s);
+    for (const QString &folder : {u"App.xcodeproj"_s, u"App/de.lproj"_s, u"App/en.lproj"_s})
+        QVERIFY(QDir().mkpath(root + u'/' + folder));
+    QFile project(root + u"/App.xcodeproj/project.pbxproj"_s);
+    QVERIFY(project.open(QIODevice::WriteOnly));
+    project.write("\t\t\tdevelopmentRegion = de;\n\t\t\tknownRegions = (\n\t\t\t\tde,\n\t\t\t\ten,\n");
+    project.close();
+    const FormatInfo *info = formatFor(u"x.strings"_s);
+    QVERIFY(info->isSource(root + u"/App/de.lproj/Localizable.strings"_s, u"en"_s));
+    QVERIFY(!info->isSource(root + u"/App/en.lproj/Localizable.strings"_s, u"en"_s));
+    QCOMPARE(info->sourceFor(root + u"/App/en.lproj/Localizable.strings"_s, u"en"_s),
+        root + u"/App/de.lproj/Localizable.strings"_s);
 }
 
 // Rows: a source, the target filled (existing or not), what is filled.
@@ -195,7 +212,8 @@ void TestFillApple::fillsLproj_data()
                         u"*/\n\"Downloading update...\" = \"«it» Downloading update…\";"_s};
     QTest::newRow("stringsdict, in place")
         << u"mastodon/en.lproj/Localizable.stringsdict"_s << u"mastodon/it.lproj/Localizable.stringsdict"_s << 5
-        << QStringList {u"        <key>one</key>\n        <string>«it» 1 year left</string>\n        <key>many</key>"_s};
+        << QStringList {
+               u"        <key>one</key>\n        <string>«it» 1 year left</string>\n        <key>many</key>"_s};
     QTest::newRow("stringsdict, new") << u"neardrop/Base.lproj/Localizable.stringsdict"_s
                                       << u"neardrop/pl.lproj/Localizable.stringsdict"_s << 1
                                       << QStringList {u"<key>few</key>\n\t\t\t<string>«it» %d files</string>"_s};
@@ -223,7 +241,8 @@ void TestFillApple::fillsLproj()
     QList<Fill> fills;
     for (const Entry &entry : std::as_const(catalog.entries)) {
         if (needsFill(entry, false))
-            fills.append({entry.id, formsByCategory(entry, {answer(entry.source), answer(entry.pluralSource)}, categories)});
+            fills.append(
+                {entry.id, formsByCategory(entry, {answer(entry.source), answer(entry.pluralSource)}, categories)});
     }
     QCOMPARE(fills.size(), filled);
     const WriteResult result = format->write(fills, language, int(categories.size()));
@@ -265,13 +284,15 @@ void TestFillApple::fillsThroughTheProgram()
     const auto run = [&](const QStringList &arguments) {
         QProcess fill;
         fill.setWorkingDirectory(root);
-        fill.start(QStringLiteral(TARNIX_FILL_BINARY), QStringList {u"--service"_s, service.url().toString()} + arguments);
+        fill.start(
+            QStringLiteral(TARNIX_FILL_BINARY), QStringList {u"--service"_s, service.url().toString()} + arguments);
         [[maybe_unused]] const bool ended =
             QTest::qWaitFor([&fill] { return fill.state() == QProcess::NotRunning; }, 60000);
-        return std::pair {fill.exitCode(), QString::fromUtf8(fill.readAllStandardOutput() + fill.readAllStandardError())};
+        return std::pair {
+            fill.exitCode(), QString::fromUtf8(fill.readAllStandardOutput() + fill.readAllStandardError())};
     };
-    const auto [status, out] = run({u"--to"_s, u"it,pt-BR"_s, u"Base.lproj/Localizable.strings"_s,
-        u"Base.lproj/Localizable.stringsdict"_s});
+    const auto [status, out] =
+        run({u"--to"_s, u"it,pt-BR"_s, u"Base.lproj/Localizable.strings"_s, u"Base.lproj/Localizable.stringsdict"_s});
     QVERIFY2(status == 0, qPrintable(out));
     QFile italian(root + u"/it.lproj/Localizable.strings"_s);
     QVERIFY(italian.open(QIODevice::ReadOnly));
@@ -294,7 +315,8 @@ void TestFillApple::fillsThroughTheProgram()
     QDir(root).mkpath(u"pl.lproj"_s);
     QFile::copy(root + u"/it.lproj/Localizable.stringsdict"_s, polish.fileName());
     const auto [found, findings] = run({u"--check"_s, u"it.lproj/Localizable.strings"_s, polish.fileName()});
-    QVERIFY2(findings.contains(u"Localizable.strings:"_s) && findings.contains(u"%@: the translation does not have it"_s)
+    QVERIFY2(findings.contains(u"Localizable.strings:"_s)
+            && findings.contains(u"%@: the translation does not have it"_s)
             && findings.contains(u"no form for few, which pl needs"_s),
         qPrintable(findings));
     QVERIFY(found != 0);
