@@ -177,6 +177,7 @@ bool StringsdictFormat::read(const CatalogFiles &files, Catalog &catalog, QStrin
     const QStringList sourceCategories = pluralCategoriesOf(m_sourceLanguage);
     const QStringList categories = pluralCategoriesOf(catalog.language.isEmpty() ? m_sourceLanguage : catalog.language);
     QSet<QString> otherRules;
+    QSet<QString> ownTaken;
     const auto add = [&](Entry entry, const Unit &unit) {
         entry.id = int(m_units.size());
         m_units.append(unit);
@@ -237,6 +238,13 @@ bool StringsdictFormat::read(const CatalogFiles &files, Catalog &catalog, QStrin
             for (const QString &category : categoryOrder) {
                 if (!forms.contains(category) || sourceCategories.contains(category))
                     continue;
+                // A language whose own rule has the category counts more
+                // than 0 in it (Latvian's "zero" takes 10 to 20 too): the
+                // plural's text goes there, not the one for 0 alone.
+                if (categories.contains(category)) {
+                    ownTaken.insert(key.key);
+                    continue;
+                }
                 Entry own;
                 own.key = plural.key + keySeparator + category;
                 own.source = forms.value(category);
@@ -249,6 +257,11 @@ bool StringsdictFormat::read(const CatalogFiles &files, Catalog &catalog, QStrin
             }
         }
     }
+    if (!ownTaken.isEmpty())
+        catalog.notices.append(u"%1: %2 keys' texts for 0 (\"zero\") not used: %3 counts other numbers as \"zero\" "
+                               u"too, which take the plural's translation"_s.arg(files.target)
+                                   .arg(ownTaken.size())
+                                   .arg(catalog.language));
     if (!otherRules.isEmpty())
         catalog.notices.append(
             u"%1: %2 keys with rules other than plural left as they are (tarnix-fill does not fill them)"_s

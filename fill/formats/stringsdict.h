@@ -37,7 +37,9 @@ struct PlistMember
 // plural entry whose forms go by the target language's CLDR categories
 // (the source's "one" and "other"); a form the source has in a category its
 // own language lacks (English "zero", which Foundation uses for 0 in every
-// language) is an entry of its own, written as that key in every language. A
+// language) is an entry of its own, written as that key in every language
+// whose rule lacks that category too (Latvian's "zero" takes 10 to 20 as
+// well: there the plural's translation goes). A
 // format key with words of its own is an entry too. The spec and value type
 // keys stay as the source has them; other rule types are left alone.
 //

@@ -214,6 +214,15 @@ void TestFillApple::fillsLproj_data()
         << u"mastodon/en.lproj/Localizable.stringsdict"_s << u"mastodon/it.lproj/Localizable.stringsdict"_s << 5
         << QStringList {
                u"        <key>one</key>\n        <string>«it» 1 year left</string>\n        <key>many</key>"_s};
+    // English's "zero" is its own entry where the language's rule has no
+    // "zero"; Latvian's takes 10 to 20 too, and so the plural's text.
+    QTest::newRow("stringsdict, english zero")
+        << u"zero/en.lproj/Localizable.stringsdict"_s << u"zero/ja.lproj/Localizable.stringsdict"_s << 3
+        << QStringList {u"<string>«it» %#@files@ selected</string>"_s,
+               u"<key>zero</key>\n\t\t\t<string>«it» No files</string>\n\t\t\t<key>other</key>"_s};
+    QTest::newRow("stringsdict, latvian zero")
+        << u"zero/en.lproj/Localizable.stringsdict"_s << u"zero/lv.lproj/Localizable.stringsdict"_s << 2
+        << QStringList {u"<key>zero</key>\n\t\t\t<string>«it» %d files</string>\n\t\t\t<key>one</key>"_s};
     QTest::newRow("stringsdict, new") << u"neardrop/Base.lproj/Localizable.stringsdict"_s
                                       << u"neardrop/pl.lproj/Localizable.stringsdict"_s << 1
                                       << QStringList {u"<key>few</key>\n\t\t\t<string>«it» %d files</string>"_s};
