@@ -369,27 +369,23 @@ WriteResult StringsFormat::write(const QList<Fill> &fills, const QString &, int)
     };
     const QHash<QString, int> inTarget = lastOfKeys(m_targetPairs);
     std::map<qsizetype, QString> insertions;
-    for (int u = 0; u < m_units.size(); ++u) {
-        const int p = m_units[u];
-        if (!filled.contains(p))
-            continue;
+    const StringsPair *anchor = nullptr; // the target's pair of the last source key it has
+    for (const int p : std::as_const(m_units)) {
         const StringsPair &pair = m_sourcePairs[p];
         if (const auto there = inTarget.constFind(pair.key); there != inTarget.cend()) {
-            edits.append(valueEdit(m_targetPairs[*there], filled.value(p)));
+            anchor = &m_targetPairs[*there];
+            if (filled.contains(p))
+                edits.append(valueEdit(*anchor, filled.value(p)));
             continue;
         }
+        if (!filled.contains(p))
+            continue;
         // A key the target lacks, as the source writes it, where the source has it.
         const QString added = withBreaks(source.mid(pair.leadStart, pair.valueStart - pair.leadStart))
             + (pair.valueStart == pair.valueEnd ? u" = "_s : QString()) + quotedStringsValue(filled.value(p))
             + withBreaks(source.mid(pair.valueEnd, pair.end - pair.valueEnd));
         const qsizetype before = p > 0 ? m_sourcePairs[p - 1].end : 0;
         const int gap = std::max(1, lineBreaks(QStringView(source).sliced(before, pair.leadStart - before)));
-        const StringsPair *anchor = nullptr;
-        for (int back = u - 1; back >= 0 && !anchor; --back) {
-            const auto found = inTarget.constFind(m_sourcePairs[m_units[back]].key);
-            if (found != inTarget.cend())
-                anchor = &m_targetPairs[*found];
-        }
         if (anchor) {
             insertions[lineEnd(text, anchor->end)] += lineBreak.repeated(gap) + added;
         } else if (!m_targetPairs.isEmpty()) {

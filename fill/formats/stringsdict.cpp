@@ -159,6 +159,7 @@ bool StringsdictFormat::read(const CatalogFiles &files, Catalog &catalog, QStrin
     catalog = Catalog {};
     catalog.path = files.target;
     m_units.clear();
+    m_unitsOf.clear();
     m_targetRoot = PlistValue {};
     const QString sourcePath = files.source.isEmpty() ? files.target : files.source;
     if (!m_source.load(sourcePath, error) || !readPlist(m_source, m_sourceRoot, error))
@@ -180,6 +181,7 @@ bool StringsdictFormat::read(const CatalogFiles &files, Catalog &catalog, QStrin
     QSet<QString> ownTaken;
     const auto add = [&](Entry entry, const Unit &unit) {
         entry.id = int(m_units.size());
+        m_unitsOf[unit.key].append(entry.id);
         m_units.append(unit);
         catalog.entries.append(entry);
     };
@@ -278,9 +280,10 @@ QString StringsdictFormat::keyText(
     const qsizetype start = sourceKey.keySpan.tagStart;
     QList<xml::Edit> edits;
     complete = true;
-    for (int id = 0; id < m_units.size(); ++id) {
+    const QList<int> ids = m_unitsOf.value(sourceKey.key);
+    for (int id : ids) {
         const Unit &unit = m_units[id];
-        if (unit.key != sourceKey.key || !unit.category.isEmpty())
+        if (!unit.category.isEmpty())
             continue;
         if (unit.variable.isEmpty()) {
             const auto content = escaped(forms.value(id).value(0));
@@ -307,11 +310,11 @@ QString StringsdictFormat::keyText(
         QString added;
         for (const QString &category : categoryOrder) {
             QString form;
-            const auto own = std::find_if(m_units.cbegin(), m_units.cend(), [&](const Unit &u) {
-                return u.key == unit.key && u.variable == unit.variable && u.category == category;
+            const auto own = std::find_if(ids.cbegin(), ids.cend(), [&](int other) {
+                return m_units[other].variable == unit.variable && m_units[other].category == category;
             });
-            if (own != m_units.cend())
-                form = forms.value(int(own - m_units.cbegin())).value(0);
+            if (own != ids.cend())
+                form = forms.value(*own).value(0);
             else if (categories.contains(category))
                 form = formOf(forms.value(id), categories, category);
             else
@@ -356,8 +359,8 @@ WriteResult StringsdictFormat::write(const QList<Fill> &fills, const QString &la
     const PlistMember *anchor = nullptr; // the last source key the target has
     for (const PlistMember &key : m_sourceRoot.members) {
         QList<int> ids;
-        for (int id = 0; id < m_units.size(); ++id) {
-            if (m_units[id].key == key.key && forms.contains(id))
+        for (int id : m_unitsOf.value(key.key)) {
+            if (forms.contains(id))
                 ids.append(id);
         }
         const PlistMember *there = m_hasTarget ? m_targetRoot.find(key.key) : nullptr;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <QHash>
+
 #include "fill/formats/catalog.h"
 #include "fill/formats/xmledit.h"
 
@@ -75,6 +77,7 @@ private:
     PlistValue m_sourceRoot;
     PlistValue m_targetRoot;
     QList<Unit> m_units;
+    QHash<QString, QList<int>> m_unitsOf; // a root key -> its units, in order
     QString m_sourceLanguage;
 };
 
