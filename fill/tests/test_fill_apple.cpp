@@ -114,7 +114,8 @@ void TestFillApple::readsStrings_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("pairs"); // "key=value"; one "!" item: a syntax error
     QTest::newRow("genstrings") << u"/* Title */\n\"Save\" = \"Save %@\";\n"_s << QStringList {u"Save=Save %@"_s};
-    QTest::newRow("escapes") << uR"("a\"b" = "1\\2\n3\t4\U00e9\U263A\101\"";)"_s << QStringList {u"a\"b=1\\2\n3\t4é☺A\""_s};
+    QTest::newRow("escapes") << uR"("a\"b" = "1\\2\n3\t4\U00e9\U263A\101\"";)"_s
+                             << QStringList {u"a\"b=1\\2\n3\t4é☺A\""_s};
     QTest::newRow("bare key and value, line comment")
         << u"// header\nNSTitle = Hello_World-1.0;\nkey=\"v\" ; // after\n"_s
         << QStringList {u"NSTitle=Hello_World-1.0"_s, u"key=v"_s};
