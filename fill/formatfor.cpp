@@ -13,10 +13,13 @@
 #include "fill/formats/formatjs.h"
 #include "fill/formats/i18next.h"
 #include "fill/formats/po.h"
+#include "fill/formats/strings.h"
+#include "fill/formats/stringsdict.h"
 #include "fill/formats/ts.h"
 #include "fill/formats/xcstrings.h"
 #include "fill/formats/xliff.h"
 #include "fill/languages.h"
+#include "languages/languagetags.h"
 
 using namespace Qt::StringLiterals;
 
@@ -118,6 +121,9 @@ const QList<Known> &known()
             [](const QString &path) { return dialectOfFile(path) == JsonDialect::FormatJs; }},
         {{u".json"_s}, {u"i18next JSON"_s, make<I18nextFormat>, jsonIsSource, jsonTargetFor, jsonSourceFor}},
         {{u".arb"_s}, {u"Flutter ARB"_s, make<ArbFormat>, arbIsSource, arbTargetFor, arbSourceFor}},
+        {{u".strings"_s}, {u"Apple strings"_s, make<StringsFormat>, appleIsSource, appleTargetFor, appleSourceFor}},
+        {{u".stringsdict"_s},
+            {u"Apple stringsdict"_s, make<StringsdictFormat>, appleIsSource, appleTargetFor, appleSourceFor}},
         {{u".xcstrings"_s},
             {u"Xcode string catalog"_s, make<XcstringsFormat>, nullptr, nullptr, nullptr, xcstringsLanguages}},
     };
@@ -190,6 +196,65 @@ QString arbTargetFor(const QString &source, const QString &language)
     const QString own = languageFromFileName(source);
     const QString prefix = own.isEmpty() ? base + u'_' : base.left(base.size() - own.size());
     return file.dir().filePath(prefix + QString(language).replace(u'-', u'_') + u".arb"_s);
+}
+
+namespace {
+
+bool isBase(const QDir &folder)
+{
+    return folder.dirName().compare(u"Base.lproj"_s, Qt::CaseInsensitive) == 0;
+}
+
+// The development region an Xcode project names for the localization
+// folder ("developmentRegion = en;" in project.pbxproj), looked for beside
+// the folder and in the folders above it; `otherwise` when none says.
+QString developmentRegion(const QDir &lproj, const QString &otherwise)
+{
+    static const QRegularExpression region(u"\\bdevelopmentRegion = \"?([\\w-]+)\"?;"_s);
+    QDir dir(lproj.path() + u"/.."_s);
+    for (int up = 0; up < 4; ++up) {
+        for (const QString &project : dir.entryList({u"*.xcodeproj"_s}, QDir::Dirs)) {
+            QFile file(dir.filePath(project + u"/project.pbxproj"_s));
+            const QString named = file.open(QIODevice::ReadOnly)
+                ? region.match(QString::fromUtf8(file.readAll())).captured(1)
+                : QString();
+            if (const auto tag = languages::readLprojName(named + u".lproj"_s))
+                return tag->bcp47();
+        }
+        if (!dir.cdUp())
+            break;
+    }
+    return otherwise;
+}
+
+} // namespace
+
+bool appleIsSource(const QString &path, const QString &sourceLanguage)
+{
+    const QDir folder = QFileInfo(path).dir();
+    const auto tag = languages::readLprojName(folder.dirName());
+    return isBase(folder) || (tag && sameLanguage(tag->bcp47(), developmentRegion(folder, sourceLanguage)));
+}
+
+QString appleTargetFor(const QString &source, const QString &language)
+{
+    const QFileInfo file(source);
+    const QDir folder = file.dir();
+    QStringList names; // the project's localization folders, without ".lproj"
+    for (const QString &name : QDir(folder.path() + u"/.."_s).entryList({u"*.lproj"_s}, QDir::Dirs))
+        names.append(name.chopped(6));
+    return QDir::cleanPath(folder.path() + u"/../"_s + webName(language, names) + u".lproj/"_s + file.fileName());
+}
+
+QString appleSourceFor(const QString &target, const QString &sourceLanguage)
+{
+    const QFileInfo file(target);
+    if (!languages::readLprojName(file.dir().dirName()) && !isBase(file.dir()))
+        return {};
+    const QString own = appleTargetFor(target, developmentRegion(file.dir(), sourceLanguage));
+    const QString base = QDir::cleanPath(file.dir().path() + u"/../Base.lproj/"_s + file.fileName());
+    const QString source = QFileInfo::exists(own) || !QFileInfo::exists(base) ? own : base;
+    return QFileInfo(source).absoluteFilePath() == file.absoluteFilePath() ? QString() : source;
 }
 
 } // namespace tarnix::fill

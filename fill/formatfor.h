@@ -49,4 +49,15 @@ QString jsonSourceFor(const QString &target, const QString &sourceLanguage);
 // "lib/l10n/app_pt_BR.arb".
 QString arbTargetFor(const QString &source, const QString &language);
 
+// Apple's localization folders: "en.lproj/Localizable.strings" ->
+// "pt-BR.lproj/Localizable.strings" (or "pt_BR.lproj" where the project's
+// folders have underscores); a target's source is the development region's
+// folder (project.pbxproj's developmentRegion, else the source language),
+// else Base.lproj, whichever holds the file (the development region's when
+// neither does). appleSourceFor() is empty for a file in no
+// localization folder.
+bool appleIsSource(const QString &path, const QString &sourceLanguage);
+QString appleTargetFor(const QString &source, const QString &language);
+QString appleSourceFor(const QString &target, const QString &sourceLanguage);
+
 } // namespace tarnix::fill

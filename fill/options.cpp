@@ -25,8 +25,8 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     const QCommandLineOption language(
         u"language"_s, u"The language of files that name none in their header or file name."_s, u"code"_s);
     const QCommandLineOption to(u"to"_s,
-        u"For a POT template or the source language's JSON or ARB file: start or fill a catalog per language "
-        u"beside it (es.po, locales/es/common.json, app_es.arb)."_s,
+        u"For a POT template or the source language's JSON, ARB or .lproj file: start or fill a catalog per "
+        u"language beside it (es.po, locales/es/common.json, app_es.arb, es.lproj/Localizable.strings)."_s,
         u"code,..."_s);
     const QCommandLineOption check(
         u"check"_s, u"Translate nothing: report every translation whose placeholders differ from its source."_s);
@@ -46,7 +46,8 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
         u"usually does."_s,
         u"file"_s);
     parser.addOptions({language, to, source, check, dryRun, refillFuzzy, unreviewed, accept, service, jobs});
-    parser.addPositionalArgument(u"FILE"_s, u"Catalogs: .po, .pot, .ts, .xlf, .xliff, .json, .arb."_s, u"FILE..."_s);
+    parser.addPositionalArgument(u"FILE"_s,
+        u"Catalogs: .po, .pot, .ts, .xlf, .xliff, .json, .arb, .xcstrings, .strings, .stringsdict."_s, u"FILE..."_s);
 
     if (!parser.parse(arguments))
         return OptionsExit {parser.errorText() + u"\n"_s, 2};
@@ -119,7 +120,8 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
         return format && (format->languagesIn || (format->isSource && format->isSource(file, options.sourceLanguage)));
     });
     if (!options.to.isEmpty() && !anySource)
-        return OptionsExit {u"--to starts catalogs from a source file: give a .pot template\n"_s, 2};
+        return OptionsExit {
+            u"--to starts catalogs from a source file: give a .pot template or a source language's file\n"_s, 2};
     return options;
 }
 

@@ -138,4 +138,29 @@ std::optional<QString> readLanguageCode(const QString &written)
     return full;
 }
 
+std::optional<LanguageTag> readLprojName(const QString &folder)
+{
+    // What NSBundle still reads in the oldest bundles, before ISO codes.
+    static constexpr std::array<std::pair<const char16_t *, const char16_t *>, 7> legacyNames {{
+        {u"English", u"en"},
+        {u"French", u"fr"},
+        {u"German", u"de"},
+        {u"Italian", u"it"},
+        {u"Japanese", u"ja"},
+        {u"Spanish", u"es"},
+        {u"Dutch", u"nl"},
+    }};
+    if (!folder.endsWith(u".lproj"_s, Qt::CaseInsensitive))
+        return std::nullopt;
+    const QString name = folder.chopped(6);
+    for (const auto &[legacy, code] : legacyNames) {
+        if (name.compare(QStringView(legacy), Qt::CaseInsensitive) == 0)
+            return readLanguageTag(QString::fromUtf16(code));
+    }
+    // "Base" is no code; neither is an Android or gettext spelling in a bundle.
+    if (name.startsWith(u"values-"_s) || name.startsWith(u"b+"_s) || name.contains(u'@') || name.contains(u'.'))
+        return std::nullopt;
+    return readLanguageTag(name);
+}
+
 } // namespace tarnix::languages

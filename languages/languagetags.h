@@ -40,4 +40,12 @@ std::optional<LanguageTag> readLanguageTag(const QString &written);
 // for the engines to refuse; a value that is no language code gives nullopt.
 std::optional<QString> readLanguageCode(const QString &written);
 
+// The language of an Xcode project's localization folder: "pt-BR.lproj",
+// "pt_BR.lproj", "zh-Hans.lproj", "zh_CN.lproj", and the English names the
+// oldest projects used ("English.lproj", "German.lproj"). Nothing for
+// "Base.lproj", which holds the development language's base
+// internationalization and names no language, and for a folder that is no
+// localization.
+std::optional<LanguageTag> readLprojName(const QString &folder);
+
 } // namespace tarnix::languages

@@ -27,12 +27,13 @@ constexpr Bom boms[] = {{"\xEF\xBB\xBF", QStringConverter::Utf8},
     {"\xFE\xFF", QStringConverter::Utf16BE}};
 
 // The encoding of a file without a byte order mark: UTF-16 by its first
-// character, else its XML declaration's, else UTF-8.
+// character (of ASCII, beside a zero byte), else its XML declaration's,
+// else UTF-8.
 std::optional<QStringConverter::Encoding> encodingOf(const QByteArray &bytes, QString &name)
 {
-    if (bytes.startsWith(QByteArrayView("<\0", 2)))
+    if (bytes.size() >= 2 && bytes[0] != 0 && bytes[1] == 0)
         return QStringConverter::Utf16LE;
-    if (bytes.startsWith(QByteArrayView("\0<", 2)))
+    if (bytes.size() >= 2 && bytes[0] == 0 && bytes[1] != 0)
         return QStringConverter::Utf16BE;
     static const QRegularExpression declaration(uR"(^<\?xml[^>]*?\sencoding\s*=\s*["']([A-Za-z0-9._-]+)["'])"_s);
     const auto match = declaration.match(QString::fromLatin1(bytes.left(200)));

@@ -63,6 +63,29 @@ private slots:
             QCOMPARE(readLanguageCode(code).value_or(QString()), code);
     }
 
+    // Xcode's localization folders, each spelling Apple's tools have written.
+    void readsLprojFolders_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("tag"); // empty: no language
+        QTest::newRow("iso code") << u"it.lproj"_s << u"it"_s;
+        QTest::newRow("region, bcp 47") << u"pt-BR.lproj"_s << u"pt-BR"_s;
+        QTest::newRow("region, underscore") << u"pt_BR.lproj"_s << u"pt-BR"_s;
+        QTest::newRow("script") << u"zh-Hans.lproj"_s << u"zh-Hans"_s;
+        QTest::newRow("old chinese by region") << u"zh_CN.lproj"_s << u"zh-CN"_s;
+        QTest::newRow("the oldest english name") << u"English.lproj"_s << u"en"_s;
+        QTest::newRow("the oldest german name") << u"German.lproj"_s << u"de"_s;
+        QTest::newRow("base internationalization") << u"Base.lproj"_s << QString();
+        QTest::newRow("no localization folder") << u"it"_s << QString();
+        QTest::newRow("an android qualifier") << u"values-it.lproj"_s << QString();
+    }
+    void readsLprojFolders()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, tag);
+        QCOMPARE(readLprojName(folder).value_or(LanguageTag {}).bcp47(), tag);
+    }
+
     void mapsLanguageCodes_data()
     {
         QTest::addColumn<QString>("service");

@@ -103,8 +103,10 @@ private slots:
             << u"%2$s %10$*3$d %0*<PRIx64>"_s << QStringList {u"%2$s"_s, u"%10$*3$d"_s, u"%0*<PRIx64>"_s} << u"pPO"_s;
         QTest::newRow("apple's objects") << u"%@ of %2$@, %lld"_s << QStringList {u"%@"_s, u"%2$@"_s, u"%lld"_s}
                                          << u"opO"_s;
-        QTest::newRow("apple's substitutions") << u"%#@files@ in %2$#@dirs@: %arg argument"_s
-                                               << QStringList {u"%#@files@"_s, u"%2$#@dirs@"_s, u"%arg"_s} << u"ppP"_s;
+        QTest::newRow("stringsdict variables")
+            << u"Input exceeds %#@chars@ in %1$#@files@"_s << QStringList {u"%#@chars@"_s, u"%1$#@files@"_s} << u"op"_s;
+        QTest::newRow("string catalog substitutions") << u"%#@total.strings@ of %arg"_s
+                                                      << QStringList {u"%#@total.strings@"_s, u"%arg"_s} << u"oP"_s;
         QTest::newRow("space flag only before a non-letter") << u"50% done, % d"_s << QStringList {u"% d"_s} << u"O"_s;
         QTest::newRow("python") << u"%(name)s %(n)d {} {0} {name!r:>10} {count} {name}"_s
                                 << QStringList {u"%(name)s"_s, u"%(n)d"_s, u"{}"_s, u"{0}"_s, u"{name!r:>10}"_s,

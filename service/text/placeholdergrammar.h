@@ -27,7 +27,7 @@ struct Placeholder
         Printf, // "%s", "%2$*1$d", "%m", "%<PRIu64>"
         Percent, // "%%"
         Python, // "%(name)s"
-        Ruby, // "%{name}", "%<name>d", Apple's substitutions "%#@files@" and their "%arg"
+        Ruby, // "%{name}", "%<name>d", the "%arg" of a string catalog's substitution
         Qt, // "%1", "%L1", "%n"
         Strftime, // "%H", "%+4Y"
         Icu, // "{0, number}", "{n, plural, …}"
@@ -66,7 +66,7 @@ struct Placeholder
 // Every placeholder of `text`, left to right, none overlapping. The grammar:
 //  - C/POSIX printf: %[n$][flags -+ #0'I][width|*|*n$][.prec|.*|.*n$][length
 //    hh h l ll L q j z Z t I64 I32]conversion (Objective-C's and Swift's %@
-//    among them), %m, %n, %%, and gettext's
+//    among them, and a stringsdict's variable %#@name@), %m, %n, %%, and gettext's
 //    %<PRIu64> macros with their flags and width, and MPFR's %Rg %RNf; a
 //    space flag only when no letter follows ("50% done" is text);
 //  - other languages' keywords: a word glued to "%%" (Bison's "%%define",
@@ -77,7 +77,7 @@ struct Placeholder
 //    opening bracket;
 //  - Python %(name)s and {} {0} {name!r:>10}; ICU/Java {0}, {0, number} and
 //    whole {n, plural|select|…, …} arguments, branches included;
-//  - Apple's substitution "%#@name@" and the "%arg" of its variations;
+//  - the "%arg" of a string catalog's substitution (its number);
 //  - Qt %1…%99, %L1, %n, %Ln; Ruby %{name}, %<name>d; {{name}}; strftime's
 //    %H %b %Y … (no letter after them);
 //  - shell expansions as one unit: $name, $1, ${name}, ${name<op>word}
