@@ -54,13 +54,23 @@ bool writeAll(int fd, QByteArrayView bytes)
     return true;
 }
 
-// The bytes of a file as they are on disk now.
-std::optional<QByteArray> readBack(const QString &path)
+// Files are read a slice at a time: a large catalog is not held again.
+constexpr qint64 slice = 1 << 20;
+
+// Whether a file holds exactly these bytes now, as read back from the disk.
+bool holds(const QString &path, QByteArrayView bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
+    if (!file.open(QIODevice::ReadOnly) || file.size() != bytes.size())
+        return false;
+    QByteArray buffer(slice, Qt::Uninitialized);
+    for (qsizetype at = 0; at < bytes.size();) {
+        const qint64 n = file.read(buffer.data(), std::min<qint64>(slice, bytes.size() - at));
+        if (n <= 0 || QByteArrayView(buffer.constData(), n) != bytes.sliced(at, n))
+            return false;
+        at += n;
+    }
+    return file.atEnd();
 }
 
 // The temporary files of one catalog: ".NAME.PID.XXXXXX".
@@ -77,12 +87,23 @@ FileStamp stampOf(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return stamp;
-    const QByteArray text = file.readAll();
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    QByteArray buffer(slice, Qt::Uninitialized);
+    qsizetype lines = 0;
+    qsizetype crlfs = 0;
+    char last = 0;
+    for (qint64 n; (n = file.read(buffer.data(), slice)) > 0;) {
+        const QByteArrayView part(buffer.constData(), n);
+        digest.addData(part);
+        lines += part.count('\n');
+        crlfs += part.count("\r\n") + (last == '\r' && part.front() == '\n');
+        stamp.size += n;
+        last = part.back();
+    }
     stamp.exists = true;
-    stamp.size = text.size();
     stamp.modified = QFileInfo(file).lastModified();
-    stamp.digest = QCryptographicHash::hash(text, QCryptographicHash::Sha256);
-    stamp.crlf = usesCrlf(text);
+    stamp.digest = digest.result();
+    stamp.crlf = lines > 0 && crlfs * 2 > lines; // as usesCrlf() reads it
     return stamp;
 }
 
@@ -209,7 +230,7 @@ Written writeReplacing(const QByteArray &bytes, const QString &path, const FileS
     fd = -1;
     if (closed != 0)
         return fail(u"cannot write"_s, errno);
-    if (readBack(temporaryName) != bytes)
+    if (!holds(temporaryName, bytes))
         return fail(u"what was written does not read back the same"_s, EIO);
 
     const FileStamp now = stampOf(target);

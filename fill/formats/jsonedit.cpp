@@ -390,7 +390,13 @@ bool load(const QString &path, Document &doc, QString &error, const Pruning &pru
         error = u"%1:0: cannot read: %2"_s.arg(path, file.errorString());
         return false;
     }
-    return parse(file.readAll(), path, doc, error, pruning);
+    // Read into a buffer of the file's size: readAll() grows one to twice that.
+    QByteArray bytes(file.size(), Qt::Uninitialized);
+    if (file.read(bytes.data(), bytes.size()) != bytes.size() || !file.atEnd()) {
+        error = u"%1:0: cannot read: %2"_s.arg(path, file.errorString());
+        return false;
+    }
+    return parse(bytes, path, doc, error, pruning);
 }
 
 QByteArray quoted(const QString &text, const Document &style)
@@ -532,15 +538,22 @@ Edit insertionEdit(const Insertion &insertion, const Document &doc)
 QByteArray applied(const QByteArray &bytes, QList<Edit> edits)
 {
     std::stable_sort(edits.begin(), edits.end(), [](const Edit &a, const Edit &b) { return a.start < b.start; });
+    // One allocation of the result's size: a large catalog is held twice at
+    // most, never three times.
+    qsizetype size = bytes.size();
+    for (const Edit &edit : std::as_const(edits))
+        size += edit.text.size() - (edit.end - edit.start);
     QByteArray out;
-    out.reserve(bytes.size() + 1024);
+    out.reserve(size);
+    const QByteArrayView from(bytes);
     qsizetype at = 0;
-    for (const Edit &edit : edits) {
-        out += bytes.mid(at, edit.start - at);
+    for (const Edit &edit : std::as_const(edits)) {
+        out += from.sliced(at, edit.start - at);
         out += edit.text;
         at = edit.end;
     }
-    return out + bytes.mid(at);
+    out += from.sliced(at);
+    return out;
 }
 
 } // namespace tarnix::fill::json
