@@ -13,6 +13,7 @@
 #include "fill/formats/formatjs.h"
 #include "fill/formats/i18next.h"
 #include "fill/formats/po.h"
+#include "fill/formats/properties.h"
 #include "fill/formats/ts.h"
 #include "fill/formats/xcstrings.h"
 #include "fill/formats/xliff.h"
@@ -118,6 +119,11 @@ const QList<Known> &known()
             [](const QString &path) { return dialectOfFile(path) == JsonDialect::FormatJs; }},
         {{u".json"_s}, {u"i18next JSON"_s, make<I18nextFormat>, jsonIsSource, jsonTargetFor, jsonSourceFor}},
         {{u".arb"_s}, {u"Flutter ARB"_s, make<ArbFormat>, arbIsSource, arbTargetFor, arbSourceFor}},
+        {{u".properties"_s},
+            {u"Java properties"_s, make<PropertiesFormat>,
+                [](const QString &path, const QString &) { return languageFromFileName(path).isEmpty(); },
+                propertiesTargetFor,
+                [](const QString &target, const QString &) { return propertiesSourceFor(target); }}},
         {{u".xcstrings"_s},
             {u"Xcode string catalog"_s, make<XcstringsFormat>, nullptr, nullptr, nullptr, xcstringsLanguages}},
     };

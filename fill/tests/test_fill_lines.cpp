@@ -1,0 +1,294 @@
+// The line and indentation formats (Java properties, Rails YAML) on real
+// catalogs: what a filled file means is judged by the ecosystem's own
+// readers (java.util.Properties and PropertyResourceBundle, with
+// MessageFormat; translate-toolkit's prop2po; Python's yaml), and a diff
+// shows nothing but the filled entries.
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "fill/formatfor.h"
+#include "fill/formats/properties.h"
+#include "fill/languages.h"
+#include "fill/plan.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::fill;
+
+namespace {
+
+const QString data = QStringLiteral(FILL_TEST_DATA);
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void put(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// A program's standard output; a null array when it fails.
+QByteArray output(const QString &program, const QStringList &arguments, const QString &dir = {})
+{
+    QProcess process;
+    process.setWorkingDirectory(dir);
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        qWarning().noquote() << program << arguments << process.readAllStandardError();
+        return {};
+    }
+    const QByteArray out = process.readAllStandardOutput();
+    return out.isNull() ? QByteArray("") : out;
+}
+
+// A stand-in engine: the source marked, with an apostrophe, a character of
+// Latin-1 and one beyond it; the source's leading blanks kept, as engines do.
+QString answer(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    qsizetype lead = 0;
+    while (lead < text.size() && text[lead].isSpace())
+        ++lead;
+    return text.left(lead) + u"«%1» l'ü€"_s.arg(text.mid(lead));
+}
+
+// Java's reading of a properties file: key -> (value, MessageFormat's formatting).
+using JavaReading = QMap<QString, QPair<QString, QString>>;
+
+JavaReading javaReads(const QString &classes, const QString &path, bool bundle)
+{
+    JavaReading read;
+    const QByteArray out = output(u"java"_s,
+        QStringList {u"-cp"_s, classes, u"PropertiesDump"_s, path}
+            + (bundle ? QStringList {u"bundle"_s} : QStringList {}));
+    for (const QByteArray &line : out.split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() == 3)
+            read.insert(QString::fromUtf8(fields[0]), {QString::fromUtf8(fields[1]), QString::fromUtf8(fields[2])});
+    }
+    return read;
+}
+
+// The lines a diff from the original to the filled file removes and adds.
+QPair<QStringList, QStringList> changedLines(const QString &before, const QString &after)
+{
+    QProcess diff;
+    diff.start(u"diff"_s,
+        {u"--old-line-format=-%L"_s, u"--new-line-format=+%L"_s, u"--unchanged-line-format="_s, before, after});
+    diff.waitForFinished();
+    QStringList removed, added;
+    for (const QString &line : QString::fromLatin1(diff.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts))
+        (line.startsWith(u'-') ? removed : added).append(line.mid(1));
+    return {removed, added};
+}
+
+} // namespace
+
+class TestFillLines : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void properties_data();
+    void properties();
+    void layouts_data();
+    void layouts();
+    void propertiesErrors_data();
+    void propertiesErrors();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_classes; // PropertiesDump, compiled
+};
+
+void TestFillLines::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_classes = m_dir.filePath(u"classes"_s);
+    QVERIFY(!output(u"javac"_s, {u"-d"_s, m_classes, data + u"/java/PropertiesDump.java"_s}).isNull());
+}
+
+// Rows: the source file, the target as it is (none: a new file started from
+// the source), the target's name, how Java reads it (PropertyResourceBundle
+// or Properties.load()), and bytes the filled file must hold.
+void TestFillLines::properties_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QString>("targetName");
+    QTest::addColumn<bool>("bundle");
+    QTest::addColumn<QByteArray>("expected");
+    const auto real = [](const QString &name) { return contents(data + u'/' + name); };
+    // Jenkins formats every text with MessageFormat and doubles apostrophes
+    // everywhere, "wouldn''t" too: so does every fill.
+    QTest::newRow("jenkins, utf-8: missing and empty keys filled")
+        << u"jenkins/Messages.properties"_s << real(u"jenkins/Messages_it.properties"_s) << u"Messages_it.properties"_s
+        << true
+        << "AbstractItem.NewNameInUse=Il nome \"{0}\" è già utilizzato.\nAbstractItem.NewNameUnchanged=«The new "
+           "name is the same as the current name.» l''ü€\nAbstractProject.NewBuildForWorkspace="_ba;
+    QTest::newRow("jenkins, new file in the source's utf-8")
+        << u"jenkins/Messages.properties"_s << QByteArray() << u"Messages_pt_BR.properties"_s << true
+        << "AbstractBuild.BuildingInWorkspace=\\ «in workspace {0}» l''ü€\n"_ba;
+    QTest::newRow("jenkins, ascii with escapes stays so")
+        << u"jenkins/Messages.properties"_s << real(u"jenkins/Messages_it.escaped.properties"_s)
+        << u"Messages_it.properties"_s << false
+        << "AbstractBuild.BuildingOnMaster=Esegui su master\nAbstractBuild_Building=\\u00ABBuilding\\u00BB "
+           "l''\\u00FC\\u20AC\n"_ba;
+    QTest::newRow("latin-1 keeps latin-1, escapes the rest, no arguments: one apostrophe")
+        << u"jenkins/Messages.properties"_s
+        << "# ISO-8859-1\r\nAbstractItem.Pronoun : Elemento n\xb0\r\nAbstractItem.TaskNoun :\r\n"_ba
+        << u"Messages_it.properties"_s << false
+        << "AbstractItem.TaskNoun :\xab"
+           "Build\xbb l''\xfc\\u20AC\r\n"_ba;
+    QTest::newRow("a key before every key the target has, one at the end without a line break")
+        << u"jenkins/Messages.properties"_s << "# header\n\n# its comment\nAbstractItem.Pronoun=Elemento"_ba
+        << u"Messages_it.properties"_s << true
+        << "# header\n\nAbstractBuild.BuildingRemotely=\\u00ABBuilding remotely on {0}\\u00BB l''\\u00FC\\u20AC\n"_ba;
+}
+
+void TestFillLines::properties()
+{
+    QFETCH(QString, source);
+    QFETCH(QByteArray, target);
+    QFETCH(QString, targetName);
+    QFETCH(bool, bundle);
+    QFETCH(QByteArray, expected);
+    const QString dir = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).left(20));
+    const QString sourcePath = dir + u'/' + source.section(u'/', -1);
+    const QString targetPath = dir + u'/' + targetName;
+    put(sourcePath, contents(data + u'/' + source));
+    if (!target.isNull())
+        put(targetPath, target);
+    const FormatInfo *info = formatFor(targetPath);
+    QVERIFY(info);
+    QCOMPARE(info->sourceFor(targetPath, u"en"_s), sourcePath);
+    const auto format = info->make();
+    Catalog catalog;
+    QString error;
+    QVERIFY2(format->read(CatalogFiles {targetPath, sourcePath}, catalog, error), qPrintable(error));
+    QList<Fill> fills;
+    for (const Entry &entry : std::as_const(catalog.entries)) {
+        if (needsFill(entry, false))
+            fills.append({entry.id, {answer(entry.source)}});
+    }
+    QVERIFY(!fills.isEmpty());
+    const WriteResult result = format->write(fills, catalogLanguage(catalog, {}), 2);
+    QVERIFY(result.ok);
+    QVERIFY2(result.bytes.contains(expected), result.bytes.constData());
+    const QString written = dir + u"/written/"_s + targetName;
+    put(written, result.bytes);
+
+    // Java reads every fill as the engine's text, MessageFormat included,
+    // and every value the target had as it was.
+    const JavaReading java = javaReads(m_classes, written, bundle);
+    QVERIFY(!java.isEmpty());
+    const bool doublesEverywhere = contents(sourcePath).contains("''");
+    for (const Fill &fill : std::as_const(fills)) {
+        const Entry &entry = *std::find_if(
+            catalog.entries.cbegin(), catalog.entries.cend(), [&](const Entry &e) { return e.id == fill.id; });
+        QVERIFY2(java.contains(entry.key), qPrintable(entry.key));
+        const bool pattern = doublesEverywhere || entry.flags.contains(u"java-format"_s);
+        const QString &shown = pattern ? java[entry.key].second : java[entry.key].first;
+        QVERIFY2(shown.contains(u"» l'ü€"_s), qPrintable(entry.key + u": "_s + shown));
+    }
+    if (!target.isNull()) {
+        const JavaReading was = javaReads(m_classes, targetPath, bundle);
+        for (auto it = was.cbegin(); it != was.cend(); ++it) {
+            if (!it->first.isEmpty())
+                QCOMPARE(java.value(it.key()), *it);
+        }
+        // A diff holds the filled entries alone: a removed line was an empty value.
+        const auto [removed, added] = changedLines(targetPath, written);
+        for (const QString &line : removed)
+            QVERIFY2(QRegularExpression(u"^\\S+\\s*[=:]?\\s*\r?$"_s).match(line).hasMatch() || added.contains(line),
+                qPrintable(line));
+        QCOMPARE(
+            std::count_if(added.cbegin(), added.cend(), [&](const QString &line) { return !removed.contains(line); }),
+            fills.size());
+    }
+    // translate-toolkit reads it too, in the file's charset.
+    const bool utf8 = bundle && !result.bytes.contains("\\u");
+    QVERIFY(
+        !output(u"prop2po"_s, {u"--personality"_s, utf8 ? u"java-utf8"_s : u"java"_s, written, dir + u"/prop2po.po"_s})
+             .isNull());
+    QVERIFY2(contents(dir + u"/prop2po.po"_s).contains("l'ü€") || contents(dir + u"/prop2po.po"_s).contains("l''ü€"),
+        qPrintable(dir));
+    // Read back, every fill is there as the engine wrote it.
+    Catalog back;
+    QVERIFY2(format->read(CatalogFiles {written, sourcePath}, back, error), qPrintable(error));
+    for (const Fill &fill : std::as_const(fills)) {
+        const auto entry =
+            std::find_if(back.entries.cbegin(), back.entries.cend(), [&](const Entry &e) { return e.id == fill.id; });
+        QVERIFY(entry != back.entries.cend());
+        QCOMPARE(entry->translations, fill.forms);
+    }
+}
+
+void TestFillLines::layouts_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("isSource");
+    QTest::addColumn<QString>("other"); // targetFor(file, "pt-BR"), or sourceFor(file, "en")
+    QTest::newRow("properties source") << u"res/Messages.properties"_s << u"Java properties"_s << true
+                                       << u"res/Messages_pt_BR.properties"_s;
+    QTest::newRow("properties translation")
+        << u"res/Messages_zh_TW.properties"_s << u"Java properties"_s << false << u"res/Messages.properties"_s;
+}
+
+void TestFillLines::layouts()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, format);
+    QFETCH(bool, isSource);
+    QFETCH(QString, other);
+    const QString root = m_dir.filePath(u"layouts"_s);
+    const QString path = root + u'/' + file;
+    put(path, "a=b\n");
+    const FormatInfo *info = formatFor(path);
+    QVERIFY(info);
+    QCOMPARE(info->name, format);
+    QCOMPARE(info->isSource(path, u"en"_s), isSource);
+    QCOMPARE(QDir(root).relativeFilePath(isSource ? info->targetFor(path, u"pt-BR"_s) : info->sourceFor(path, u"en"_s)),
+        other);
+}
+
+// What Properties.load() reads, and what it refuses, as this reader does.
+void TestFillLines::propertiesErrors_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("read"); // key=value|…, or the error
+    QTest::newRow("separators, escapes, continuation")
+        << "a b\n c:d\n!x\ne\\=f = g\\\n   h\\\\\ni\\u00e8 \\ \\tj\\\n"_ba << u"a=b|c=d|e=f=gh\\|iè= \tj"_s;
+    QTest::newRow("a comment does not continue, a value does") << "#a\\\nb=1\\\n#c\n"_ba << u"b=1#c"_s;
+    QTest::newRow("bad escape")
+        << "a=\\u00g1\n"_ba
+        << u"bad.properties:1: not a properties file: a \\u escape without four hexadecimal digits"_s;
+}
+
+void TestFillLines::propertiesErrors()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, read);
+    properties::File file;
+    QString error;
+    if (!properties::parse(content, u"bad.properties"_s, file, error)) {
+        QCOMPARE(error, read);
+        return;
+    }
+    QStringList pairs;
+    for (const properties::Property &property : std::as_const(file.properties))
+        pairs.append(property.key + u'=' + property.value);
+    QCOMPARE(pairs.join(u'|'), read);
+}
+
+QTEST_GUILESS_MAIN(TestFillLines)
+#include "test_fill_lines.moc"
