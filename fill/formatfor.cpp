@@ -17,6 +17,7 @@
 #include "fill/formats/ts.h"
 #include "fill/formats/xcstrings.h"
 #include "fill/formats/xliff.h"
+#include "fill/formats/yamlcatalog.h"
 #include "fill/languages.h"
 
 using namespace Qt::StringLiterals;
@@ -124,6 +125,12 @@ const QList<Known> &known()
                 [](const QString &path, const QString &) { return languageFromFileName(path).isEmpty(); },
                 propertiesTargetFor,
                 [](const QString &target, const QString &) { return propertiesSourceFor(target); }}},
+        {{u".yml"_s, u".yaml"_s},
+            {u"Rails YAML"_s, make<RailsYamlFormat>,
+                [](const QString &path, const QString &sourceLanguage) {
+                    return sameLanguage(railsFileLanguage(path), sourceLanguage);
+                },
+                railsTargetFor, railsSourceFor}},
         {{u".xcstrings"_s},
             {u"Xcode string catalog"_s, make<XcstringsFormat>, nullptr, nullptr, nullptr, xcstringsLanguages}},
     };

@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "fill/formatfor.h"
 #include "fill/formats/properties.h"
 #include "fill/languages.h"
@@ -89,6 +92,44 @@ QPair<QStringList, QStringList> changedLines(const QString &before, const QStrin
     return {removed, added};
 }
 
+// Python's yaml: the filled file parses, its root is the target's language,
+// it holds every fill where its key says, every value the target had (but
+// empty ones), and in a new file every setting of the source.
+const char *yamlCheck = R"(
+import json, sys, yaml
+written, original, source, language = sys.argv[1:5]
+fills = json.loads(sys.argv[5])
+new = yaml.safe_load(open(written, encoding='utf-8'))
+assert list(new) == [language], 'root: %r' % list(new)
+def at(tree, path):
+    for part in path.split('.'):
+        tree = tree[int(part)] if isinstance(tree, list) else tree[part]
+    return tree
+def leaves(tree, path=''):
+    items = enumerate(tree) if isinstance(tree, list) else tree.items()
+    for k, v in items:
+        p = path + str(k)
+        if isinstance(v, (dict, list)):
+            yield from leaves(v, p + '.')
+        else:
+            yield p, v
+root = new[language]
+for key, value in fills.items():
+    got = at(root, key)
+    if isinstance(value, dict):
+        got = {k: v for k, v in got.items() if k in value}
+    assert got == value, '%s: %r, not %r' % (key, got, value)
+if original:
+    old = yaml.safe_load(open(original, encoding='utf-8'))
+    for key, value in leaves(old[language]):
+        if value not in (None, ''):
+            assert at(root, key) == value, 'changed: ' + key
+else:
+    for key, value in leaves(yaml.safe_load(open(source, encoding='utf-8'))['en']):
+        if not isinstance(value, str) and value is not None:
+            assert at(root, key) == value, 'lost: ' + key
+)";
+
 } // namespace
 
 class TestFillLines : public QObject
@@ -99,6 +140,8 @@ private slots:
     void initTestCase();
     void properties_data();
     void properties();
+    void yaml_data();
+    void yaml();
     void layouts_data();
     void layouts();
     void propertiesErrors_data();
@@ -232,6 +275,116 @@ void TestFillLines::properties()
     }
 }
 
+// Rows: the source file, the target as it is (none: a new file), the
+// target's name, and bytes the filled file must hold.
+void TestFillLines::yaml_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QString>("targetName");
+    QTest::addColumn<QByteArray>("expected");
+    const auto real = [](const QString &name) { return contents(data + u'/' + name); };
+    QTest::newRow("rails-i18n: an empty quoted value, a null one, a plural, a subtree, a first key")
+        << u"rails-i18n/en.yml"_s << real(u"rails-i18n/it.yml"_s) << u"it.yml"_s
+        << "      half_a_minute: '«half a minute» l''ü€'\n      x_seconds:\n        one: \"«%{count} second» l'ü€\"\n"
+           "        many: \"«%{count} seconds» l'ü€\"\n        other: \"«%{count} seconds» l'ü€\"\n  errors:"_ba;
+    QTest::newRow("rails-i18n: a new polish file, lists and settings kept")
+        << u"rails-i18n/en.yml"_s << QByteArray() << u"pl.yml"_s
+        << "---\npl:\n  activerecord:\n    errors:\n      messages:\n        record_invalid: '«Validation failed: "
+           "%{errors}» l''ü€'\n"_ba;
+    QTest::newRow("a rails app: sections before and after the target's")
+        << u"24pullrequests/en.yml"_s << real(u"24pullrequests/it.yml"_s) << u"it.yml"_s
+        << "  about_us: «About» l'ü€\n  activerecord:\n"_ba;
+    QTest::newRow("anchors, aliases, blocks, zero and symbols into polish")
+        << u"rails-handwritten/en.yml"_s << QByteArray() << u"pl-PL.yml"_s
+        << "  users:\n    actions: *defaults\n  intro: |-\n    «Welcome to the site.\n    Enjoy your stay.\n    » "
+           "l'ü€\n"
+           "  folded: |-\n    «A long line folded here» l'ü€\n  count:\n    zero: \"«No items» l'ü€\"\n"
+           "    one: \"«One item» l'ü€\"\n    few: \"«%{count} items» l'ü€\"\n"_ba;
+    QTest::newRow("into a target with an anchor, a block and CR LF")
+        << u"rails-handwritten/en.yml"_s
+        << "it:\r\n  defaults: &defaults\r\n    save: Salva\r\n  intro: \"\"\r\n  posts:\r\n    <<: *defaults\r\n"_ba
+        << u"it.yml"_s
+        << "  defaults: &defaults\r\n    save: Salva\r\n    cancel: «Cancel» l'ü€\r\n  intro: \"«Welcome to the "
+           "site.\\nEnjoy your stay.\\n» l'ü€\"\r\n"_ba;
+}
+
+void TestFillLines::yaml()
+{
+    QFETCH(QString, source);
+    QFETCH(QByteArray, target);
+    QFETCH(QString, targetName);
+    QFETCH(QByteArray, expected);
+    const QString dir = m_dir.filePath(u"yaml-"_s + QString::fromLatin1(QTest::currentDataTag()).left(20));
+    const QString sourcePath = dir + u"/en.yml"_s;
+    const QString targetPath = dir + u'/' + targetName;
+    put(sourcePath, contents(data + u'/' + source));
+    if (!target.isNull())
+        put(targetPath, target);
+    const FormatInfo *info = formatFor(targetPath);
+    QVERIFY(info);
+    QCOMPARE(info->sourceFor(targetPath, u"en"_s), sourcePath);
+    const auto format = info->make();
+    Catalog catalog;
+    QString error;
+    QVERIFY2(format->read(CatalogFiles {targetPath, sourcePath}, catalog, error), qPrintable(error));
+    const QString language = catalogLanguage(catalog, {});
+    const QStringList categories = pluralCategoriesOf(language);
+    QList<Fill> fills;
+    QJsonObject expectedFills;
+    for (const Entry &entry : std::as_const(catalog.entries)) {
+        if (!needsFill(entry, false))
+            continue;
+        const QStringList forms = entry.plural
+            ? formsByCategory(entry, {answer(entry.source), answer(entry.pluralSource)}, categories)
+            : QStringList {answer(entry.source)};
+        fills.append({entry.id, forms});
+        if (!entry.plural) {
+            expectedFills.insert(entry.key, forms.first());
+            continue;
+        }
+        QJsonObject byCategory;
+        for (qsizetype i = 0; i < categories.size(); ++i)
+            byCategory.insert(categories[i], forms[i]);
+        expectedFills.insert(entry.key, byCategory);
+    }
+    QVERIFY(!fills.isEmpty());
+    const WriteResult result = format->write(fills, language, int(categories.size()));
+    QVERIFY(result.ok);
+    QVERIFY2(result.skipped.isEmpty(), qPrintable(result.skippedWhy));
+    QVERIFY2(result.bytes.contains(expected), result.bytes.constData());
+    const QString written = dir + u"/written/"_s + targetName;
+    put(written, result.bytes);
+    const QByteArray judged = output(u"python3"_s,
+        {u"-c"_s, QString::fromLatin1(yamlCheck), written, target.isNull() ? QString() : targetPath, sourcePath,
+            QString(language).replace(u'_', u'-'), QString::fromUtf8(QJsonDocument(expectedFills).toJson())});
+    QVERIFY(!judged.isNull());
+    // Neither an alias's texts nor settings went to the engine.
+    for (const Entry &entry : std::as_const(catalog.entries))
+        QVERIFY2(!entry.key.startsWith(u"posts.save"_s) && !entry.key.startsWith(u"users."_s)
+                && !entry.key.startsWith(u"date.order"_s) && entry.key != u"mode"_s,
+            qPrintable(entry.key));
+    if (!target.isNull()) {
+        // A diff holds the filled entries alone: a removed line held an empty value.
+        const auto [removed, added] = changedLines(targetPath, written);
+        for (const QString &line : removed)
+            QVERIFY2(QRegularExpression(u"^\\s*[\\w-]+:\\s*(''|\"\")?\r?$"_s).match(line).hasMatch(), qPrintable(line));
+        for (const QString &line : added)
+            QVERIFY2(
+                line.contains(u"l'"_s) || QRegularExpression(u"^\\s*[\\w-]+:( \\|[-+]?)?\r?$"_s).match(line).hasMatch(),
+                qPrintable(line));
+    }
+    // Read back, every fill is there as the engine wrote it.
+    Catalog back;
+    QVERIFY2(format->read(CatalogFiles {written, sourcePath}, back, error), qPrintable(error));
+    for (const Fill &fill : std::as_const(fills)) {
+        const auto entry =
+            std::find_if(back.entries.cbegin(), back.entries.cend(), [&](const Entry &e) { return e.id == fill.id; });
+        QVERIFY(entry != back.entries.cend());
+        QCOMPARE(entry->translations, fill.forms);
+    }
+}
+
 void TestFillLines::layouts_data()
 {
     QTest::addColumn<QString>("file");
@@ -242,6 +395,12 @@ void TestFillLines::layouts_data()
                                        << u"res/Messages_pt_BR.properties"_s;
     QTest::newRow("properties translation")
         << u"res/Messages_zh_TW.properties"_s << u"Java properties"_s << false << u"res/Messages.properties"_s;
+    QTest::newRow("rails, a file per language")
+        << u"config/locales/en.yml"_s << u"Rails YAML"_s << true << u"config/locales/pt-BR.yml"_s;
+    QTest::newRow("rails, a folder per language")
+        << u"config/locales/en/devise.yml"_s << u"Rails YAML"_s << true << u"config/locales/pt-BR/devise.yml"_s;
+    QTest::newRow("rails, the language in the name")
+        << u"config/locales/devise.it.yml"_s << u"Rails YAML"_s << false << u"config/locales/devise.en.yml"_s;
 }
 
 void TestFillLines::layouts()

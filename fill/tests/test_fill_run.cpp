@@ -485,6 +485,8 @@ private slots:
         QTest::addColumn<QString>("accepted"); // a key filled
         QTest::newRow("java properties") << u"jenkins/Messages.properties"_s << u"jenkins/Messages_it.properties"_s
                                          << u"AbstractItem.TaskNoun"_s;
+        QTest::newRow("rails yaml") << u"24pullrequests/en.yml"_s << u"24pullrequests/it.yml"_s
+                                    << u"organisations.members"_s;
     }
     void lineFormatsFilledEndToEnd()
     {
