@@ -203,6 +203,19 @@ QList<Finding> checkEntry(const Entry &entry, const QString &language, const QSt
     }
     for (const QString &what : acceleratorMismatches(entry))
         findings.append({entry.line, {}, {}, what});
+    // A plural by category that a person began: the forms its language has
+    // and the file lacks (Rails' YAML, i18next, a string catalog).
+    if (entry.plural && !categories.isEmpty() && entry.translations.size() == categories.size()
+        && !isIcuMessage(entry)) {
+        QStringList lacking;
+        for (qsizetype i = 0; i < categories.size(); ++i) {
+            if (entry.translations[i].isEmpty())
+                lacking.append(categories[i]);
+        }
+        if (!lacking.isEmpty() && lacking.size() < categories.size())
+            findings.append(
+                {entry.line, {}, {}, u"the plural lacks the forms %1 of %2"_s.arg(lacking.join(u", "_s), language)});
+    }
     return findings;
 }
 

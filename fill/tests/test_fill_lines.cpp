@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "fill/check.h"
 #include "fill/formatfor.h"
 #include "fill/formats/properties.h"
 #include "fill/languages.h"
@@ -142,6 +143,8 @@ private slots:
     void properties();
     void yaml_data();
     void yaml();
+    void checks_data();
+    void checks();
     void layouts_data();
     void layouts();
     void propertiesErrors_data();
@@ -383,6 +386,54 @@ void TestFillLines::yaml()
         QVERIFY(entry != back.entries.cend());
         QCOMPARE(entry->translations, fill.forms);
     }
+}
+
+// --check on what translators write in these formats: "line: what" for
+// each finding.
+void TestFillLines::checks_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("targetName");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QStringList>("findings");
+    QTest::newRow("rails: a plural without polish forms, a placeholder added")
+        << u"rails-i18n/en.yml"_s << u"pl.yml"_s
+        << "pl:\n  datetime:\n    distance_in_words:\n      about_x_hours:\n        one: około godziny\n"
+           "        other: około %{count} godzin\n      x_seconds:\n        one: \"%{count} sekunda\"\n"
+           "        few: \"%{count} sekundy\"\n        many: \"%{count} sekund\"\n        other: \"%{count} sekund\"\n"
+           "  errors:\n    messages:\n      accepted: musi zostać zaakceptowane przez %{user}\n"_ba
+        << QStringList {u"4: the plural lacks the forms few, many of pl"_s,
+               u"14: %{user}: the translation has it, the source does not"_s};
+    QTest::newRow("properties: an argument changed, a choice's branches translated")
+        << u"jenkins/Messages.properties"_s << u"Messages_it.properties"_s
+        << "AbstractBuild.BuildingRemotely=Compilazione remota su {1} in corso\nAbstractItem.FailureToStopBuilds="
+           "Impossibile arrestare {0,choice,1#{0,number,integer} compilazione|1<{0,number,integer} compilazioni} di "
+           "{1}\n"_ba
+        << QStringList {u"1: {0}: the translation has {1} instead"_s};
+}
+
+void TestFillLines::checks()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, targetName);
+    QFETCH(QByteArray, target);
+    QFETCH(QStringList, findings);
+    const QString dir = m_dir.filePath(u"check-"_s + QString::fromLatin1(QTest::currentDataTag()).left(10));
+    const QString sourcePath = dir + u'/' + source.section(u'/', -1);
+    const QString targetPath = dir + u'/' + targetName;
+    put(sourcePath, contents(data + u'/' + source));
+    put(targetPath, target);
+    const auto format = formatFor(targetPath)->make();
+    Catalog catalog;
+    QString error;
+    QVERIFY2(format->read(CatalogFiles {targetPath, sourcePath}, catalog, error), qPrintable(error));
+    const QStringList categories = format->pluralByCategory() ? pluralCategoriesOf(catalog.language) : QStringList();
+    QStringList found;
+    for (const Entry &entry : std::as_const(catalog.entries)) {
+        for (const Finding &finding : checkEntry(entry, catalog.language, categories))
+            found.append(u"%1: %2"_s.arg(finding.line).arg(finding.what));
+    }
+    QCOMPARE(found, findings);
 }
 
 void TestFillLines::layouts_data()
