@@ -156,9 +156,12 @@ bool parse(const QByteArray &bytes, const QString &path, Document &doc, QString 
     while (!done) {
         yaml_event_t event;
         if (!yaml_parser_parse(&parser, &event)) {
-            error = u"%1:%2: not valid YAML: %3"_s.arg(path)
-                        .arg(parser.problem_mark.line + 1)
-                        .arg(QString::fromUtf8(parser.problem ? parser.problem : "unreadable"));
+            // Where what failed began (a quoted scalar's opening quote), and what it found.
+            const bool context = parser.context != nullptr;
+            error = u"%1:%2: not valid YAML: %3%4"_s.arg(path)
+                        .arg((context ? parser.context_mark.line : parser.problem_mark.line) + 1)
+                        .arg(context ? QString::fromUtf8(parser.context) + u": "_s : QString(),
+                            QString::fromUtf8(parser.problem ? parser.problem : "unreadable"));
             ok = false;
             break;
         }
@@ -550,6 +553,19 @@ struct RailsYamlFormat::Writer
         return category.isEmpty() ? list.value(0) : formOf(list, categories, category);
     }
 
+    // Where a scalar's own text starts: after its anchor and tag, which stay.
+    qsizetype valueStart(const Node &node) const
+    {
+        qsizetype at = node.start;
+        while (at < node.end && (doc.bytes[at] == '&' || doc.bytes[at] == '!')) {
+            while (at < node.end && !QByteArray(" \t\r\n").contains(doc.bytes[at]))
+                ++at;
+            while (at < node.end && QByteArray(" \t\r\n").contains(doc.bytes[at]))
+                ++at;
+        }
+        return at;
+    }
+
     // Where a scalar's own text ends: a block scalar's mark lies past its line breaks.
     qsizetype valueEnd(const Node &node) const
     {
@@ -572,7 +588,7 @@ struct RailsYamlFormat::Writer
                 return;
             edit(colon + 1, colon + 1, yaml::scalar(form, style, column, doc));
         } else {
-            edit(there.start, valueEnd(there), yaml::scalar(form, style, column, doc).mid(1));
+            edit(valueStart(there), valueEnd(there), yaml::scalar(form, style, column, doc).mid(1));
         }
         written.insert(unit);
     }
@@ -774,7 +790,7 @@ struct RailsYamlFormat::Writer
                     drop();
                     continue;
                 }
-                edit(member.start, valueEnd(member),
+                edit(valueStart(member), valueEnd(member),
                     yaml::scalar(formFor(*unit), member.style, member.keyColumn, doc).mid(1));
                 written.insert(*unit);
                 content = true;
@@ -802,7 +818,8 @@ struct RailsYamlFormat::Writer
                 }
                 for (const int id : std::as_const(items)) {
                     const Node &item = *format.m_units[id].node;
-                    edit(item.start, valueEnd(item), yaml::scalar(formFor(id), item.style, item.column, doc).mid(1));
+                    edit(valueStart(item), valueEnd(item),
+                        yaml::scalar(formFor(id), item.style, item.column, doc).mid(1));
                     written.insert(id);
                 }
                 content = true;

@@ -14,6 +14,7 @@
 #include "fill/check.h"
 #include "fill/formatfor.h"
 #include "fill/formats/properties.h"
+#include "fill/formats/yamlcatalog.h"
 #include "fill/languages.h"
 #include "fill/plan.h"
 
@@ -147,6 +148,8 @@ private slots:
     void checks();
     void layouts_data();
     void layouts();
+    void yamlErrors_data();
+    void yamlErrors();
     void propertiesErrors_data();
     void propertiesErrors();
 
@@ -469,6 +472,35 @@ void TestFillLines::layouts()
     QCOMPARE(info->isSource(path, u"en"_s), isSource);
     QCOMPARE(QDir(root).relativeFilePath(isSource ? info->targetFor(path, u"pt-BR"_s) : info->sourceFor(path, u"en"_s)),
         other);
+}
+
+// What a person needs to find the fault in a Rails catalog.
+void TestFillLines::yamlErrors_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unclosed quote")
+        << "it:\n  a: \"b\n  c: d\n"_ba
+        << u"2: not valid YAML: while scanning a quoted scalar: found unexpected end of stream"_s;
+    QTest::newRow("two documents") << "it:\n  a: b\n---\nit:\n  c: d\n"_ba
+                                   << u"3: more than one YAML document: a catalog is one"_s;
+    QTest::newRow("no language at the root")
+        << "messages:\n  a: b\n"_ba << u"1: not a Rails catalog: its top level is no language's key"_s;
+    QTest::newRow("a language over a list")
+        << "it:\n- a\n"_ba << u"1: not a Rails catalog: its language's key holds no mapping"_s;
+}
+
+void TestFillLines::yamlErrors()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    const QString dir = m_dir.filePath(u"yaml-errors"_s);
+    put(dir + u"/en.yml"_s, "en:\n  a: A\n");
+    put(dir + u"/it.yml"_s, content);
+    Catalog catalog;
+    QString error;
+    QVERIFY(!RailsYamlFormat().read(CatalogFiles {dir + u"/it.yml"_s, dir + u"/en.yml"_s}, catalog, error));
+    QCOMPARE(error, dir + u"/it.yml:"_s + message);
 }
 
 // What Properties.load() reads, and what it refuses, as this reader does.
