@@ -197,6 +197,10 @@ void TestFillLines::properties_data()
         << u"Messages_it.properties"_s << false
         << "AbstractItem.TaskNoun :\xab"
            "Build\xbb l''\xfc\\u20AC\r\n"_ba;
+    QTest::newRow("apostrophes doubled in patterns alone")
+        << u"java/Counts.properties"_s << QByteArray() << u"Counts_it.properties"_s << true
+        << "files.count=\\u00ABThere are {0} files in {1}\\u00BB l''\\u00FC\\u20AC\napp.title=\\u00ABTom's "
+           "Editor\\u00BB l'\\u00FC\\u20AC\n"_ba;
     QTest::newRow("a key before every key the target has, one at the end without a line break")
         << u"jenkins/Messages.properties"_s << "# header\n\n# its comment\nAbstractItem.Pronoun=Elemento"_ba
         << u"Messages_it.properties"_s << true
