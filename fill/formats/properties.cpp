@@ -179,6 +179,7 @@ private:
         }
         if (property.valueStart < 0)
             property.valueStart = m_pos;
+        property.separated = property.valueStart > keyEnd;
         if (file.properties.isEmpty() && keyEnd < property.valueStart)
             file.separator = m_text.mid(keyEnd, property.valueStart - keyEnd);
         while (m_pos < m_text.size() && !isBreak(m_text[m_pos])) {
@@ -390,7 +391,8 @@ WriteResult PropertiesFormat::write(const QList<Fill> &fills, const QString &, i
             const Property &property = m_source.properties[i];
             const auto form = filled.constFind(i);
             if (form != filled.cend() && m_source.byKey.value(property.key) == i) {
-                edits.append({property.valueStart, property.end, escaped(*form, m_source, false)});
+                edits.append({property.valueStart, property.end,
+                    (property.separated ? QString() : m_source.separator) + escaped(*form, m_source, false)});
                 continue;
             }
             edits.append({property.block, property.next, {}});
@@ -406,7 +408,8 @@ WriteResult PropertiesFormat::write(const QList<Fill> &fills, const QString &, i
             if (there != m_target.byKey.cend()) {
                 const Property &target = m_target.properties[*there];
                 if (form != filled.cend())
-                    edits.append({target.valueStart, target.end, escaped(*form, m_target, false)});
+                    edits.append({target.valueStart, target.end,
+                        (target.separated ? QString() : m_target.separator) + escaped(*form, m_target, false)});
                 last = *there;
                 continue;
             }

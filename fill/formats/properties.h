@@ -25,6 +25,7 @@ struct Property
     qsizetype block = 0; // the first character of its comment lines, or of its own line
     qsizetype start = 0; // the logical line's first character (its indentation)
     qsizetype valueStart = 0; // the value's first character, after the separator
+    bool separated = true; // false for a key alone on its line, without '=', ':' or a blank after it
     qsizetype end = 0; // one past the value's last character, before the line break
     qsizetype next = 0; // the first character of the next line
     QStringList comments; // the comment lines right above it, without their '#'

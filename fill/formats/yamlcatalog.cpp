@@ -489,7 +489,8 @@ bool RailsYamlFormat::read(const CatalogFiles &files, Catalog &catalog, QString 
             entry.plural = true;
             entry.source = (one ? one : unit.node->member(u"other"_s))->text;
             entry.pluralSource = unit.node->member(u"other"_s)->text;
-            if (there && !there->isMapping())
+            const auto foreign = [](const Node &form) { return !form.isText() && !form.isNull(); };
+            if (there && (!there->isMapping() || std::any_of(there->members.cbegin(), there->members.cend(), foreign)))
                 continue; // the target holds something else there: left alone
             for (const QString &category : std::as_const(m_categories)) {
                 const Node *form = there ? there->member(category) : nullptr;
@@ -553,28 +554,53 @@ struct RailsYamlFormat::Writer
         return category.isEmpty() ? list.value(0) : formOf(list, categories, category);
     }
 
-    // Where a scalar's own text starts: after its anchor and tag, which stay.
+    // Where a scalar's own text starts: after its anchor ("&name", which
+    // ends where its name does) and tag, which stay.
     qsizetype valueStart(const Node &node) const
     {
+        const auto blank = [this](qsizetype at) { return QByteArray(" \t\r\n").contains(doc.bytes[at]); };
         qsizetype at = node.start;
-        while (at < node.end && (doc.bytes[at] == '&' || doc.bytes[at] == '!')) {
-            while (at < node.end && !QByteArray(" \t\r\n").contains(doc.bytes[at]))
-                ++at;
-            while (at < node.end && QByteArray(" \t\r\n").contains(doc.bytes[at]))
+        for (int property = 0; property < 2 && at < node.end; ++property) {
+            if (doc.bytes[at] == '&' && !node.anchor.isEmpty())
+                at += 1 + node.anchor.toUtf8().size();
+            else if (doc.bytes[at] == '!')
+                while (at < node.end && !blank(at))
+                    ++at;
+            else
+                break;
+            while (at < node.end && blank(at))
                 ++at;
         }
-        return at;
+        return std::min(at, node.end);
     }
 
-    // Where a scalar's own text ends: a block scalar's mark lies past its line breaks.
+    // Where a scalar's own text ends: a block scalar's mark lies past its
+    // line breaks and blank lines, which stay; the blanks that end its last
+    // line are its text.
     qsizetype valueEnd(const Node &node) const
     {
         qsizetype end = node.end;
-        if (node.style == YAML_LITERAL_SCALAR_STYLE || node.style == YAML_FOLDED_SCALAR_STYLE) {
-            while (end > node.start && QByteArray(" \t\r\n").contains(doc.bytes[end - 1]))
+        if (node.style != YAML_LITERAL_SCALAR_STYLE && node.style != YAML_FOLDED_SCALAR_STYLE)
+            return end;
+        for (;;) {
+            while (end > node.start && (doc.bytes[end - 1] == '\n' || doc.bytes[end - 1] == '\r'))
                 --end;
+            qsizetype line = end;
+            while (line > node.start && (doc.bytes[line - 1] == ' ' || doc.bytes[line - 1] == '\t'))
+                --line;
+            if (line == end || line == node.start || (doc.bytes[line - 1] != '\n' && doc.bytes[line - 1] != '\r'))
+                return end;
+            end = line; // a line of blanks alone: not the text's
         }
-        return end;
+    }
+
+    // A scalar's text replaced by a value, apart from an anchor or tag that
+    // held nothing ("- &name").
+    void replaceValue(const Node &node, const QByteArray &value)
+    {
+        const qsizetype from = valueStart(node);
+        const bool glued = from > node.start && !QByteArray(" \t\r\n").contains(doc.bytes[from - 1]);
+        edit(from, valueEnd(node), glued ? ' ' + value : value);
     }
 
     // A value put where a target had none.
@@ -588,7 +614,7 @@ struct RailsYamlFormat::Writer
                 return;
             edit(colon + 1, colon + 1, yaml::scalar(form, style, column, doc));
         } else {
-            edit(valueStart(there), valueEnd(there), yaml::scalar(form, style, column, doc).mid(1));
+            replaceValue(there, yaml::scalar(form, style, column, doc).mid(1));
         }
         written.insert(unit);
     }
@@ -790,8 +816,7 @@ struct RailsYamlFormat::Writer
                     drop();
                     continue;
                 }
-                edit(valueStart(member), valueEnd(member),
-                    yaml::scalar(formFor(*unit), member.style, member.keyColumn, doc).mid(1));
+                replaceValue(member, yaml::scalar(formFor(*unit), member.style, member.keyColumn, doc).mid(1));
                 written.insert(*unit);
                 content = true;
             } else if (member.type == Node::Type::Alias) {
@@ -818,8 +843,7 @@ struct RailsYamlFormat::Writer
                 }
                 for (const int id : std::as_const(items)) {
                     const Node &item = *format.m_units[id].node;
-                    edit(valueStart(item), valueEnd(item),
-                        yaml::scalar(formFor(id), item.style, item.column, doc).mid(1));
+                    replaceValue(item, yaml::scalar(formFor(id), item.style, item.column, doc).mid(1));
                     written.insert(id);
                 }
                 content = true;

@@ -5,6 +5,7 @@
 // shows nothing but the filled entries.
 #include <QDir>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -148,6 +149,8 @@ private slots:
     void checks();
     void layouts_data();
     void layouts();
+    void mutatedFilesStayReadable_data();
+    void mutatedFilesStayReadable();
     void yamlErrors_data();
     void yamlErrors();
     void propertiesErrors_data();
@@ -476,6 +479,81 @@ void TestFillLines::layouts()
     QCOMPARE(info->isSource(path, u"en"_s), isSource);
     QCOMPARE(QDir(root).relativeFilePath(isSource ? info->targetFor(path, u"pt-BR"_s) : info->sourceFor(path, u"en"_s)),
         other);
+}
+
+// Real files with bytes changed at random (a fixed seed; SEED=n in the
+// environment runs 3,000 rounds of another): whatever the reader takes,
+// what the writer gives back reads again, with every fill.
+void TestFillLines::mutatedFilesStayReadable_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("targetName");
+    QTest::newRow("properties") << u"jenkins/Messages.properties"_s << u"jenkins/Messages_it.properties"_s
+                                << u"Messages_it.properties"_s;
+    QTest::newRow("yaml, rails-i18n") << u"rails-i18n/en.yml"_s << u"rails-i18n/it.yml"_s << u"it.yml"_s;
+    QTest::newRow("yaml, handwritten") << u"rails-handwritten/en.yml"_s << QString() << u"pl.yml"_s;
+}
+
+void TestFillLines::mutatedFilesStayReadable()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    QFETCH(QString, targetName);
+    const QString dir = m_dir.filePath(u"mutated-"_s + QString::fromLatin1(QTest::currentDataTag()).left(12));
+    const QByteArray marks = "\\:=#! \n\t\"'&*|>-[]{}~%u";
+    QRandomGenerator random(qEnvironmentVariableIntValue("SEED") ? qEnvironmentVariableIntValue("SEED") : 20261208);
+    int read = 0;
+    for (int round = 0; round < (qEnvironmentVariableIsSet("SEED") ? 3000 : 300); ++round) {
+        QByteArray files[2] = {
+            contents(data + u'/' + source), target.isEmpty() ? QByteArray() : contents(data + u'/' + target)};
+        QByteArray &mutated = files[target.isEmpty() || round % 2 ? 0 : 1];
+        for (int n = 0; n < 3; ++n) {
+            const qsizetype at = random.bounded(mutated.size());
+            if (random.bounded(2))
+                mutated[at] = marks[random.bounded(marks.size())];
+            else
+                mutated.insert(at, marks[random.bounded(marks.size())]);
+        }
+        put(dir + u"/en."_s + source.section(u'.', -1), files[0]);
+        const QString sourcePath = dir + u"/en."_s + source.section(u'.', -1);
+        const QString targetPath = dir + u'/' + targetName;
+        QFile::remove(targetPath);
+        if (!target.isEmpty())
+            put(targetPath, files[1]);
+        const auto format = formatFor(targetPath)->make();
+        Catalog catalog;
+        QString error;
+        if (!format->read(CatalogFiles {targetPath, sourcePath}, catalog, error))
+            continue;
+        ++read;
+        const QStringList categories = pluralCategoriesOf(catalog.language.isEmpty() ? u"it"_s : catalog.language);
+        QList<Fill> fills;
+        for (const Entry &entry : std::as_const(catalog.entries)) {
+            if (needsFill(entry, false))
+                fills.append({entry.id,
+                    entry.plural
+                        ? formsByCategory(entry, {answer(entry.source), answer(entry.pluralSource)}, categories)
+                        : QStringList {answer(entry.source)}});
+        }
+        const WriteResult result = format->write(fills, catalog.language.isEmpty() ? u"it"_s : catalog.language, 2);
+        QVERIFY(result.ok);
+        put(targetPath, result.bytes);
+        Catalog back;
+        QVERIFY2(format->read(CatalogFiles {targetPath, sourcePath}, back, error),
+            qPrintable(error + u"\n"_s + QString::fromUtf8(result.bytes)));
+        for (const Fill &fill : std::as_const(fills)) {
+            if (result.skipped.contains(fill.id))
+                continue;
+            const auto entry = std::find_if(
+                back.entries.cbegin(), back.entries.cend(), [&](const Entry &e) { return e.id == fill.id; });
+            QVERIFY2(entry != back.entries.cend() && entry->translations == fill.forms,
+                qPrintable(u"round %1: entry %2: %3 read back as %4"_s.arg(round).arg(fill.id).arg(
+                    fill.forms.join(u'|'),
+                    entry == back.entries.cend() ? u"nothing"_s : entry->key + u' ' + entry->translations.join(u'|'))));
+        }
+    }
+    QVERIFY(read > 30);
 }
 
 // What a person needs to find the fault in a Rails catalog.
