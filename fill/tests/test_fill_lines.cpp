@@ -491,6 +491,8 @@ void TestFillLines::mutatedFilesStayReadable_data()
     QTest::addColumn<QString>("targetName");
     QTest::newRow("properties") << u"jenkins/Messages.properties"_s << u"jenkins/Messages_it.properties"_s
                                 << u"Messages_it.properties"_s;
+    QTest::newRow("properties, escaped") << u"jenkins/Messages.properties"_s
+                                         << u"jenkins/Messages_it.escaped.properties"_s << u"Messages_it.properties"_s;
     QTest::newRow("yaml, rails-i18n") << u"rails-i18n/en.yml"_s << u"rails-i18n/it.yml"_s << u"it.yml"_s;
     QTest::newRow("yaml, handwritten") << u"rails-handwritten/en.yml"_s << QString() << u"pl.yml"_s;
 }
