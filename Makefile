@@ -7,19 +7,20 @@
 # with Boost.Beast's parser (libboost-dev: headers only, nothing at run time);
 # tarnix-fill reads and writes PO files with gettext's libgettextpo and takes
 # the plural rules and names of the languages gettext does not know from ICU
-# (CLDR's data).
+# (CLDR's data), and reads Rails YAML catalogs with libyaml's events.
 BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev libboost-dev \
-  libgettextpo-dev libicu-dev
+  libgettextpo-dev libicu-dev libyaml-dev
 # The validators of the desktop entry and the AppStream metadata, which tests
 # run; gettext's msgfmt, Qt's lupdate/lrelease and xmllint, which judge the
 # catalogs tarnix-fill writes; PostgreSQL, which the shared translation
 # memory's tests start in a scratch folder of their own (Debian's package also
 # sets up a cluster on port 5432, bound to localhost; the tests do not use it);
-# Python, whose JSON reader judges the JSON catalogs tarnix-fill writes, and
-# whose plistlib and translate-toolkit's readers judge Apple's .strings and
-# .stringsdict files.
+# Python, whose JSON and YAML readers judge the JSON and Rails YAML catalogs
+# tarnix-fill writes and whose plistlib judges .stringsdict files;
+# translate-toolkit's readers judge Apple's .strings and properties files
+# (prop2po), as do a JDK's java.util.Properties and PropertyResourceBundle.
 TEST_DEPS := desktop-file-utils appstream gettext qt6-l10n-tools libxml2-utils postgresql python3 \
-  translate-toolkit
+  python3-yaml openjdk-17-jdk-headless translate-toolkit
 # What the service needs at run time beyond the libraries it links: Qt's
 # SQLite and PostgreSQL drivers (plugins), for the translation memory in a
 # file or in a database a team shares.

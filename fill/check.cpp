@@ -201,20 +201,21 @@ QList<Finding> checkEntry(const Entry &entry, const QString &language, const QSt
                 findings.append(finding);
         }
     }
-    // A plural whose forms go by category and that has some of them lacks
-    // the others: Polish without "few" shows nothing for 2 to 4.
-    if (entry.plural && !categories.isEmpty() && !isIcuMessage(entry)) {
+    for (const QString &what : acceleratorMismatches(entry))
+        findings.append({entry.line, {}, {}, what});
+    // A plural by category that a person began: the forms its language has
+    // and the file lacks (Rails' YAML, i18next, a string catalog).
+    if (entry.plural && !categories.isEmpty() && entry.translations.size() == categories.size()
+        && !isIcuMessage(entry)) {
         QStringList lacking;
         for (qsizetype i = 0; i < categories.size(); ++i) {
-            if (entry.translations.value(i).isEmpty())
+            if (entry.translations[i].isEmpty())
                 lacking.append(categories[i]);
         }
         if (!lacking.isEmpty() && lacking.size() < categories.size())
-            findings.append({entry.line, lacking.first(), {},
-                u"the translation has no form for %1, which %2 needs"_s.arg(lacking.join(u", "_s), language)});
+            findings.append(
+                {entry.line, {}, {}, u"the plural lacks the forms %1 of %2"_s.arg(lacking.join(u", "_s), language)});
     }
-    for (const QString &what : acceleratorMismatches(entry))
-        findings.append({entry.line, {}, {}, what});
     return findings;
 }
 

@@ -15,9 +15,11 @@
 #include "fill/formats/po.h"
 #include "fill/formats/strings.h"
 #include "fill/formats/stringsdict.h"
+#include "fill/formats/properties.h"
 #include "fill/formats/ts.h"
 #include "fill/formats/xcstrings.h"
 #include "fill/formats/xliff.h"
+#include "fill/formats/yamlcatalog.h"
 #include "fill/languages.h"
 #include "languages/languagetags.h"
 
@@ -124,6 +126,17 @@ const QList<Known> &known()
         {{u".strings"_s}, {u"Apple strings"_s, make<StringsFormat>, appleIsSource, appleTargetFor, appleSourceFor}},
         {{u".stringsdict"_s},
             {u"Apple stringsdict"_s, make<StringsdictFormat>, appleIsSource, appleTargetFor, appleSourceFor}},
+        {{u".properties"_s},
+            {u"Java properties"_s, make<PropertiesFormat>,
+                [](const QString &path, const QString &) { return languageFromFileName(path).isEmpty(); },
+                propertiesTargetFor,
+                [](const QString &target, const QString &) { return propertiesSourceFor(target); }}},
+        {{u".yml"_s, u".yaml"_s},
+            {u"Rails YAML"_s, make<RailsYamlFormat>,
+                [](const QString &path, const QString &sourceLanguage) {
+                    return sameLanguage(railsFileLanguage(path), sourceLanguage);
+                },
+                railsTargetFor, railsSourceFor}},
         {{u".xcstrings"_s},
             {u"Xcode string catalog"_s, make<XcstringsFormat>, nullptr, nullptr, nullptr, xcstringsLanguages}},
     };

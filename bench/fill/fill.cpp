@@ -18,6 +18,8 @@
 //  - 2,000 entries through Apertium as a Flutter ARB file, its messages
 //    taken apart by ICU, against the same texts as a PO file, both with the
 //    memory off: entries per second as a ratio (target >= 0.9).
+//  - a 20,000-key Java properties file of the same texts: the same, as a
+//    ratio of the i18next format's MB/s in the same run, and the peak.
 // The texts are the English messages of the gettext catalogs Debian installs
 // (their .mo files turned back into PO with msgunfmt).
 //
@@ -45,6 +47,7 @@
 
 #include "fill/formats/i18next.h"
 #include "fill/formats/po.h"
+#include "fill/formats/properties.h"
 #include "fill/serviceclient.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
@@ -248,6 +251,45 @@ double i18nextReadWrite(const QString &target, const QString &source)
     return best;
 }
 
+// A properties file of `count` keys, 100 to a commented section, every
+// value `value(i)` escaped as Properties.store() writes it (ASCII, \\u escapes).
+QByteArray propertiesFile(int count, const std::function<QString(int)> &value)
+{
+    tarnix::fill::properties::File style;
+    QString text;
+    for (int i = 0; i < count; ++i) {
+        if (i % 100 == 0)
+            text += u"\n# section "_s + QString::number(i / 100) + u'\n';
+        text += u"section"_s + QString::number(i / 100) + u".key"_s + QString::number(i) + u'='
+            + tarnix::fill::properties::escaped(value(i), style, false) + u'\n';
+    }
+    return text.toLatin1();
+}
+
+// Reading a properties file and writing a translation of every entry back,
+// in memory: milliseconds, the best of three.
+double propertiesReadWrite(const QString &target, const QString &source)
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        tarnix::fill::PropertiesFormat format;
+        tarnix::fill::Catalog catalog;
+        QString error;
+        if (!format.read(tarnix::fill::CatalogFiles {target, source}, catalog, error))
+            qFatal("cannot read the properties file: %s", qPrintable(error));
+        QList<tarnix::fill::Fill> fills;
+        for (const tarnix::fill::Entry &entry : std::as_const(catalog.entries))
+            fills.append({entry.id, {u"[es] "_s + entry.source}});
+        const tarnix::fill::WriteResult written = format.write(fills, u"es"_s, 0);
+        if (!written.ok || written.bytes.isEmpty())
+            qFatal("cannot write the properties file");
+        best = std::min(best, clock.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
 // Qt's JSON reader and writer on the same bytes: milliseconds, the best of three.
 double qtJsonReadWrite(const QByteArray &bytes)
 {
@@ -331,6 +373,7 @@ int main(int argc, char *argv[])
     const QStringList messages = realMessages(std::max(entries, modelEntries));
     std::printf("%lld real messages from Debian's catalogs\n", qlonglong(messages.size()));
 
+    double jsonRate = 0; // the i18next format's MB/s, for the properties row
     // A big i18next catalog first, while tarnix-fill's peak is the only one:
     // its English source, and a Spanish target of empty values to fill.
     {
@@ -348,6 +391,7 @@ int main(int argc, char *argv[])
         const double ours = i18nextReadWrite(target, source);
         const double qt = qtJsonReadWrite(english);
         const double mb = double(english.size() + empty.size()) / 1e6;
+        jsonRate = mb / ours * 1000;
         std::printf("a %d-key nested i18next catalog (%.1f MB with its source), read and every value written back:\n",
             bigCatalog, mb);
         std::printf("  tarnix-fill's format %6.0f ms  %6.1f MB/s (target >= 20) = %.2f x Qt's JSON reader and writer "
@@ -381,6 +425,37 @@ int main(int argc, char *argv[])
             qFatal("cannot listen on loopback");
         const double ms = runFill(standIn.url(), path, 32, {u"--to"_s, u"es"_s});
         std::printf("  tarnix-fill filling it (%.0f ms): peak memory %s\n", ms, qPrintable(childrenPeak(before)));
+    }
+
+    // A big properties file: its source and a Spanish file of empty values.
+    // The peak is the largest of the children's so far (the JSON run's too).
+    {
+        const QString source = scratch.filePath(u"big/Messages.properties"_s);
+        const QString target = scratch.filePath(u"big/Messages_es.properties"_s);
+        QDir().mkpath(scratch.filePath(u"big"_s));
+        const QByteArray english = propertiesFile(bigCatalog, [&](int i) { return messages[i % messages.size()]; });
+        const QByteArray empty = propertiesFile(bigCatalog, [](int) { return QString(); });
+        for (const auto &[path, bytes] : {std::pair {source, english}, std::pair {target, empty}}) {
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                qFatal("cannot write %s", qPrintable(path));
+        }
+        const double ours = propertiesReadWrite(target, source);
+        const double mb = double(english.size() + empty.size()) / 1e6;
+        std::printf("a %d-key Java properties file (%.1f MB with its source), read and every value written back:\n",
+            bigCatalog, mb);
+        std::printf("  tarnix-fill's format %6.0f ms  %6.1f MB/s (target >= 20) = %.2f x the i18next format's MB/s "
+                    "above\n",
+            ours, mb / ours * 1000, mb / ours * 1000 / jsonRate);
+        LoopbackServer standIn;
+        if (!standIn.start())
+            qFatal("cannot listen on loopback");
+        const double ms = runFill(standIn.url(), target, 32);
+        rusage usage {};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        std::printf("  tarnix-fill filling it (%.0f ms): peak memory at most %.1f MB = %.2f x the 100 MB limit "
+                    "(target <= 1)\n",
+            ms, double(usage.ru_maxrss) / 1024.0, double(usage.ru_maxrss) / 1024.0 / 100.0);
     }
 
     // A PO catalog's peak memory. RUSAGE_CHILDREN holds the largest peak of

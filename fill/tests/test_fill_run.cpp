@@ -474,6 +474,71 @@ private slots:
 
     // A string catalog holds every language: each is filled in turn into the
     // one file, none losing another's fills.
+    // The line and indentation formats filled into Italian through the
+    // whole program: --to finds the target beside its source, fills what it
+    // lacks, keeps the fills in the review record, and --check,
+    // --unreviewed and --accept work on them.
+    void lineFormatsFilledEndToEnd_data()
+    {
+        QTest::addColumn<QString>("source"); // in the test data
+        QTest::addColumn<QString>("target"); // in the test data too, beside the source after the copy
+        QTest::addColumn<QString>("accepted"); // a key filled
+        QTest::newRow("java properties") << u"jenkins/Messages.properties"_s << u"jenkins/Messages_it.properties"_s
+                                         << u"AbstractItem.TaskNoun"_s;
+        QTest::newRow("rails yaml") << u"24pullrequests/en.yml"_s << u"24pullrequests/it.yml"_s
+                                    << u"organisations.members"_s;
+    }
+    void lineFormatsFilledEndToEnd()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, target);
+        QFETCH(QString, accepted);
+        const QString folder = dir.filePath(u"e2e-"_s + QString::fromLatin1(QTest::currentDataTag()).section(u' ', -1));
+        QVERIFY(QDir().mkpath(folder));
+        for (const QString &file : {source, target}) {
+            const QString copy = folder + u'/' + file.section(u'/', 1);
+            QFile::remove(copy);
+            QVERIFY(QFile::copy(QStringLiteral(FILL_TEST_DATA "/") + file, copy));
+            QFile(copy).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        }
+        const QString sourcePath = folder + u'/' + source.section(u'/', 1);
+        const QString targetPath = folder + u'/' + target.section(u'/', 1);
+        const auto read = [&] {
+            Catalog catalog;
+            QString error;
+            const auto format = formatFor(targetPath)->make();
+            [[maybe_unused]] const bool ok = format->read(CatalogFiles {targetPath, sourcePath}, catalog, error);
+            return catalog;
+        };
+        const Catalog before = read();
+        const Run run = fill({u"--to"_s, u"it"_s, sourcePath});
+        QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
+        const Catalog after = read();
+        QCOMPARE(after.entries.size(), before.entries.size());
+        int filled = 0;
+        for (qsizetype i = 0; i < after.entries.size(); ++i) {
+            const Entry &is = after.entries[i];
+            QVERIFY2(isTranslated(is), qPrintable(is.key));
+            if (isTranslated(before.entries[i])) {
+                QCOMPARE(is.translations, before.entries[i].translations);
+            } else {
+                ++filled;
+                QVERIFY2(is.translations.first().startsWith(u"«it» "_s), qPrintable(is.translations.first()));
+            }
+        }
+        QVERIFY(filled > 0);
+        QCOMPARE(fill({u"--check"_s, targetPath}).status, 0);
+        const auto unreviewed = [&] {
+            return fill({u"--unreviewed"_s, targetPath}).out.split(u'\n', Qt::SkipEmptyParts);
+        };
+        QCOMPARE(unreviewed().size(), filled);
+        QCOMPARE(fill({u"--accept"_s, targetPath, accepted}).status, 0);
+        const QStringList left = unreviewed();
+        QCOMPARE(left.size(), filled - 1);
+        QVERIFY(std::none_of(
+            left.cbegin(), left.cend(), [&](const QString &line) { return line.endsWith(u' ' + accepted); }));
+    }
+
     void everyLanguageOfAStringCatalog()
     {
         QFile data(QStringLiteral(FILL_TEST_DATA "/xcstrings/Localizable.xcstrings"));

@@ -226,6 +226,18 @@ private slots:
             << u"use -L<N> to change it"_s << u"gebruik -L<GETAL>"_s << u"changed:<N>><GETAL>"_s << QString();
         QTest::newRow("a message that is one tag")
             << u"<tag>"_s << u"<balise>"_s << u"changed:<tag>><balise>"_s << QString();
+        QTest::newRow("a choice's branches translated, from Jenkins' Italian messages")
+            << u"stop {0,choice,1#{0,number,integer} build|1<{0,number,integer} builds} of {1}"_s
+            << u"arrestare {0,choice,1#{0,number,integer} compilazione|1<{0,number,integer} compilazioni} di {1}"_s
+            << u"changed:{0,choice,1#{0,number,integer} build|1<{0,number,integer} builds}>{0,choice,1#{0,number,"
+               "integer} compilazione|1<{0,number,integer} compilazioni}"_s
+            << QString();
+        QTest::newRow("a branch's argument lost")
+            << u"{n, plural, one {# file in {dir}} other {# files in {dir}}}"_s
+            << u"{n, plural, one {un fichier} other {# fichiers dans {dir}}}"_s
+            << u"changed:{n, plural, one {# file in {dir}} other {# files in {dir}}}>{n, plural, one {un fichier} "
+               "other {# fichiers dans {dir}}}"_s
+            << u"missing:{dir}>"_s;
         QTest::newRow("a list named word by word")
             << u"cannot combine {ascii,ebcdic,ibm}"_s << u"impossible de combiner ascii, ebcdic et ibm"_s
             << u"missing:{ascii,ebcdic,ibm}>"_s << QString();

@@ -142,6 +142,59 @@ QList<Directive> directivesOf(QStringView text)
     return found;
 }
 
+namespace {
+
+// A person translates the texts of a MessageFormat argument's branches
+// ("{0,choice,1#{0} build|1<{0} builds}", "{n, plural, one {# file} other
+// {# files}}"): the argument agrees when its name, type and selectors do,
+// and the directives inside each branch are compared as the text's own.
+void readBranches(QList<Directive> &directives)
+{
+    static const QRegularExpression head(u"^\\{\\s*(\\w+)\\s*,\\s*(plural|selectordinal|select|choice)\\s*,"_s);
+    QList<Directive> inner;
+    for (Directive &d : directives) {
+        const QRegularExpressionMatch match = d.kind == Kind::Icu ? head.match(d.text) : QRegularExpressionMatch();
+        if (!match.hasMatch())
+            continue;
+        const QStringView rest =
+            QStringView(d.text).sliced(match.capturedEnd(), d.text.size() - match.capturedEnd() - 1);
+        QStringList selectors;
+        const auto addBody = [&](qsizetype from, qsizetype to) {
+            for (Directive b : directivesOf(rest.sliced(from, to - from))) {
+                b.at += d.at + match.capturedEnd() + from;
+                inner.append(b);
+            }
+        };
+        int depth = 0;
+        qsizetype part = 0; // the start of a choice's part, or of a plural's selector
+        qsizetype body = -1;
+        const bool choice = match.captured(2) == u"choice";
+        for (qsizetype i = 0; i <= rest.size(); ++i) {
+            const QChar c = i < rest.size() ? rest[i] : QChar(u'|');
+            if (choice && depth == 0 && c == u'|') { // "1#text|1<text"
+                const QStringView piece = rest.sliced(part, i - part);
+                const qsizetype mark = piece.indexOf(QRegularExpression(u"[#<\u2264]"_s));
+                selectors.append(piece.first(mark < 0 ? piece.size() : mark + 1).trimmed().toString());
+                if (mark >= 0)
+                    addBody(part + mark + 1, i);
+                part = i + 1;
+            } else if (!choice && c == u'{' && depth++ == 0) {
+                selectors.append(rest.sliced(part, i - part).trimmed().toString());
+                body = i + 1;
+            } else if (!choice && c == u'}' && --depth == 0) {
+                addBody(body, i);
+                part = i + 1;
+            } else if (choice && (c == u'{' || c == u'}')) {
+                depth += c == u'{' ? 1 : -1;
+            }
+        }
+        d.key = u'{' + match.captured(1) + u',' + match.captured(2) + u',' + selectors.join(u'|') + u'}';
+    }
+    directives += inner;
+}
+
+} // namespace
+
 QList<PlaceholderDifference> placeholderDifferences(QStringView source, QStringView translation, Reading reading)
 {
     const bool person = reading == Reading::Human;
@@ -149,8 +202,11 @@ QList<PlaceholderDifference> placeholderDifferences(QStringView source, QStringV
         return {};
     QList<Directive> expected = directivesOf(source);
     QList<Directive> got = directivesOf(translation);
-    if (person)
+    if (person) {
+        readBranches(expected);
+        readBranches(got);
         readAsPerson(expected, got, source, translation);
+    }
     QList<Directive> lost = beyond(expected, got);
     QList<Directive> added = beyond(got, expected);
     QList<Difference> differences;
