@@ -8,7 +8,9 @@
 #include <QList>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QXmlStreamReader>
 
+#include "fill/formats/android.h"
 #include "fill/formats/arb.h"
 #include "fill/formats/formatjs.h"
 #include "fill/formats/i18next.h"
@@ -17,6 +19,7 @@
 #include "fill/formats/xcstrings.h"
 #include "fill/formats/xliff.h"
 #include "fill/languages.h"
+#include "languages/languagetags.h"
 
 using namespace Qt::StringLiterals;
 
@@ -95,6 +98,58 @@ QString arbSourceFor(const QString &target, const QString &sourceLanguage)
     return source == target ? QString() : source;
 }
 
+// A resource folder's name ("values", "values-pt-rBR-land") with its
+// locale qualifier replaced by `qualifier`, or dropped when that is empty.
+QString androidFolder(const QString &folder, const QString &qualifier)
+{
+    QStringList parts = folder.split(u'-');
+    qsizetype at = 1;
+    static const QRegularExpression mobileCode(u"^(mcc|mnc)[0-9]+$"_s, QRegularExpression::CaseInsensitiveOption);
+    while (at < parts.size() && mobileCode.match(parts[at]).hasMatch())
+        ++at;
+    if (languages::readAndroidQualifiers(folder)) {
+        static const QRegularExpression region(u"^r[a-z]{2}$"_s, QRegularExpression::CaseInsensitiveOption);
+        const bool withRegion = !parts[at].startsWith(u"b+"_s, Qt::CaseInsensitive) && at + 1 < parts.size()
+            && region.match(parts[at + 1]).hasMatch();
+        parts.remove(at, withRegion ? 2 : 1);
+    }
+    if (!qualifier.isEmpty())
+        parts.insert(at, qualifier);
+    return parts.join(u'-');
+}
+
+bool isAndroidFolder(const QString &path)
+{
+    const QString folder = QFileInfo(path).dir().dirName();
+    return folder == u"values"_s || folder.startsWith(u"values-"_s);
+}
+
+// An Android resource file: in a values folder, else one whose root is <resources>.
+bool speaksAndroid(const QString &path)
+{
+    if (isAndroidFolder(path))
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QXmlStreamReader reader(&file);
+    return reader.readNextStartElement() && reader.name() == u"resources";
+}
+
+bool androidIsSource(const QString &path, const QString &)
+{
+    return isAndroidFolder(path) && !languages::readAndroidQualifiers(QFileInfo(path).dir().dirName());
+}
+
+QString androidSourceFor(const QString &target, const QString &)
+{
+    const QFileInfo file(target);
+    const QString folder = file.dir().dirName();
+    if (!isAndroidFolder(target) || !languages::readAndroidQualifiers(folder))
+        return {};
+    return QDir::cleanPath(file.dir().path() + u"/../"_s + androidFolder(folder, {}) + u'/' + file.fileName());
+}
+
 struct Known
 {
     QStringList endings;
@@ -118,6 +173,8 @@ const QList<Known> &known()
             [](const QString &path) { return dialectOfFile(path) == JsonDialect::FormatJs; }},
         {{u".json"_s}, {u"i18next JSON"_s, make<I18nextFormat>, jsonIsSource, jsonTargetFor, jsonSourceFor}},
         {{u".arb"_s}, {u"Flutter ARB"_s, make<ArbFormat>, arbIsSource, arbTargetFor, arbSourceFor}},
+        {{u".xml"_s}, {u"Android strings"_s, make<AndroidFormat>, androidIsSource, androidTargetFor, androidSourceFor},
+            speaksAndroid},
         {{u".xcstrings"_s},
             {u"Xcode string catalog"_s, make<XcstringsFormat>, nullptr, nullptr, nullptr, xcstringsLanguages}},
     };
@@ -190,6 +247,15 @@ QString arbTargetFor(const QString &source, const QString &language)
     const QString own = languageFromFileName(source);
     const QString prefix = own.isEmpty() ? base + u'_' : base.left(base.size() - own.size());
     return file.dir().filePath(prefix + QString(language).replace(u'-', u'_') + u".arb"_s);
+}
+
+QString androidTargetFor(const QString &source, const QString &language)
+{
+    const QFileInfo file(source);
+    const auto tag = languages::readLanguageTag(language);
+    const QString qualifier = tag ? languages::androidQualifier(*tag) : language;
+    return QDir::cleanPath(
+        file.dir().path() + u"/../"_s + androidFolder(file.dir().dirName(), qualifier) + u'/' + file.fileName());
 }
 
 } // namespace tarnix::fill

@@ -48,5 +48,8 @@ QString jsonSourceFor(const QString &target, const QString &sourceLanguage);
 // Flutter's ARB files beside their template: "lib/l10n/app_en.arb" ->
 // "lib/l10n/app_pt_BR.arb".
 QString arbTargetFor(const QString &source, const QString &language);
+// Android's resource folders: "res/values/strings.xml" ->
+// "res/values-pt-rBR/strings.xml", "res/values-b+sr+Latn/strings.xml".
+QString androidTargetFor(const QString &source, const QString &language);
 
 } // namespace tarnix::fill
