@@ -201,6 +201,18 @@ QList<Finding> checkEntry(const Entry &entry, const QString &language, const QSt
                 findings.append(finding);
         }
     }
+    // A plural translated in some of the language's categories and not in
+    // others: the format falls back to another form (Android to "other")
+    // where the language needs its own.
+    const bool begun = std::any_of(
+        entry.translations.cbegin(), entry.translations.cend(), [](const QString &form) { return !form.isEmpty(); });
+    if (entry.plural && !isIcuMessage(entry) && begun && entry.translations.size() == categories.size()) {
+        for (qsizetype i = 0; i < categories.size(); ++i) {
+            if (entry.translations[i].isEmpty())
+                findings.append({entry.line, categories[i], {},
+                    u"form %1: the translation has none, which %2 needs"_s.arg(categories[i], language)});
+        }
+    }
     for (const QString &what : acceleratorMismatches(entry))
         findings.append({entry.line, {}, {}, what});
     return findings;

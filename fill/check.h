@@ -24,7 +24,8 @@ struct Finding
 // number); the others follow the plural. In a format whose plural forms go
 // by CLDR category (`categories`, the catalog language's), the "one" form is
 // that first one. An entry flagged icu-format is read with ICU's parser:
-// its arguments, keywords and the plural categories of `language`.
+// its arguments, keywords and the plural categories of `language`. A
+// plural by category that has some of its forms lacks the others.
 QList<Finding> checkEntry(
     const Entry &entry, const QString &language = QString(), const QStringList &categories = QStringList());
 
