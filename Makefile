@@ -15,7 +15,8 @@ BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcom
 # catalogs tarnix-fill writes; PostgreSQL, which the shared translation
 # memory's tests start in a scratch folder of their own (Debian's package also
 # sets up a cluster on port 5432, bound to localhost; the tests do not use it);
-# Python, whose JSON reader judges the JSON catalogs tarnix-fill writes.
+# Python, whose JSON reader judges the JSON catalogs tarnix-fill writes;
+# aapt2 (Debian's aapt), which compiles the Android resources it writes.
 TEST_DEPS := desktop-file-utils appstream gettext qt6-l10n-tools libxml2-utils postgresql python3 aapt
 # What the service needs at run time beyond the libraries it links: Qt's
 # SQLite and PostgreSQL drivers (plugins), for the translation memory in a
