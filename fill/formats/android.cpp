@@ -206,8 +206,9 @@ std::optional<QString> androidEscaped(
     const QString &translation, const QList<xml::Inline> &inlines, bool cdata, const xml::Document *document)
 {
     QList<xml::Inline> longestFirst = inlines;
-    std::stable_sort(longestFirst.begin(), longestFirst.end(),
-        [](const xml::Inline &a, const xml::Inline &b) { return a.shown.size() > b.shown.size(); });
+    if (longestFirst.size() > 1)
+        std::stable_sort(longestFirst.begin(), longestFirst.end(),
+            [](const xml::Inline &a, const xml::Inline &b) { return a.shown.size() > b.shown.size(); });
     QString out;
     bool rawSpace = false; // the last character written is a space as it is, which one more would join
     const qsizetype n = translation.size();
@@ -232,52 +233,54 @@ std::optional<QString> androidEscaped(
         }
         const bool first = i == 0;
         const bool last = i + width == n;
-        QString piece;
+        QStringView piece;
+        QString escape;
         switch (c) {
         case u'\\':
-            piece = u"\\\\"_s;
+            piece = u"\\\\";
             break;
         case u'\'':
-            piece = u"\\'"_s;
+            piece = u"\\'";
             break;
         case u'"':
-            piece = u"\\\""_s;
+            piece = u"\\\"";
             break;
         case u'\n':
-            piece = u"\\n"_s;
+            piece = u"\\n";
             break;
         case u'\t':
-            piece = u"\\t"_s;
+            piece = u"\\t";
             break;
-        case u'@':
-        case u'?': // at the start it would make the value a reference
-            piece = first ? u"\\"_s + QChar(c) : QString(QChar(c));
+        case u'@': // at the start it would make the value a reference
+            piece = first ? u"\\@" : u"@";
+            break;
+        case u'?':
+            piece = first ? u"\\?" : u"?";
             break;
         case u' ':
-            piece = first || last || rawSpace ? u"\\u0020"_s : u" "_s;
+            piece = first || last || rawSpace ? u"\\u0020" : u" ";
             break;
         case u'&':
-            piece = cdata ? u"&"_s : u"&amp;"_s;
+            piece = cdata ? u"&" : u"&amp;";
             break;
         case u'<':
-            piece = cdata ? u"<"_s : u"&lt;"_s;
+            piece = cdata ? u"<" : u"&lt;";
             break;
         case u'>':
-            piece = !out.endsWith(u"]]"_s) ? u">"_s : cdata ? u"]]><![CDATA[>"_s : u"&gt;"_s;
+            piece = !out.endsWith(u"]]") ? u">" : cdata ? u"]]><![CDATA[>" : u"&gt;";
             break;
         default:
             if (c < 0x20 || c == 0x7f || (c >= 0xd800 && c < 0xe000) || c == 0xfffe || c == 0xffff)
-                piece = u"\\u%1"_s.arg(uint(c), 4, 16, QChar(u'0'));
+                escape = u"\\u%1"_s.arg(uint(c), 4, 16, QChar(u'0'));
             else if (document && !document->holds(c) && c < 0x10000)
-                piece = u"\\u%1"_s.arg(uint(c), 4, 16, QChar(u'0'));
+                escape = u"\\u%1"_s.arg(uint(c), 4, 16, QChar(u'0'));
             else if (document && !document->holds(c) && cdata)
                 return std::nullopt;
             else if (document && !document->holds(c))
-                piece = u"&#x%1;"_s.arg(uint(c), 0, 16);
-            else
-                piece = QString::fromUcs4(&c, 1);
+                escape = u"&#x%1;"_s.arg(uint(c), 0, 16);
+            piece = escape.isNull() ? QStringView(translation).sliced(i, width) : QStringView(escape);
         }
-        rawSpace = piece == u" "_s;
+        rawSpace = piece == u" ";
         out += piece;
         i += width;
     }
@@ -303,6 +306,10 @@ bool AndroidFormat::readFile(const QString &path, File &file, QString &error) co
         return false;
     }
     file.root = xml::startSpan(reader, text);
+    // One allocation for a big file's resources, not one per doubling.
+    const qsizetype expected = text.count(u"<string"_s) + text.count(u"<plurals"_s);
+    file.resources.reserve(expected);
+    file.byKey.reserve(expected);
     for (const QXmlStreamNamespaceDeclaration &declaration : reader.namespaceDeclarations()) {
         file.namespaces.insert(declaration.prefix().toString(), declaration.namespaceUri().toString());
         if (declaration.namespaceUri() == toolsNamespace)
@@ -371,7 +378,7 @@ void AndroidFormat::readResource(QXmlStreamReader &reader, File &file, Kind kind
     }
     if (!file.byKey.contains(resource.key))
         file.byKey.insert(resource.key, file.resources.size());
-    file.resources.append(resource);
+    file.resources.append(std::move(resource));
 }
 
 const AndroidFormat::Resource *AndroidFormat::targetOf(const Resource &source) const
@@ -409,6 +416,8 @@ bool AndroidFormat::read(const CatalogFiles &files, Catalog &catalog, QString &e
             catalog.sourceLanguage = root.attributes().value(toolsNamespace, u"locale"_s).toString();
     }
     const QStringList categories = pluralCategoriesOf(catalog.language.isEmpty() ? u"en"_s : catalog.language);
+    catalog.entries.reserve(m_source.resources.size());
+    m_units.reserve(m_source.resources.size());
     const File &target = m_hasTarget ? m_target : m_source;
     // An entry the target lacks is at the line of the element it will follow there.
     int anchorLine = m_hasTarget ? m_target.document.lineAt(m_target.root.tagStart) : 0;
@@ -512,7 +521,8 @@ std::optional<QString> valueContent(
         return std::nullopt;
     if (source.cdata)
         return u"<![CDATA["_s + *escaped + u"]]>"_s;
-    return xml::wellFormed(*escaped) ? escaped : std::nullopt;
+    // Without inline elements every '<' is escaped: nothing to be out of order.
+    return source.inlines.isEmpty() || xml::wellFormed(*escaped) ? escaped : std::nullopt;
 }
 
 const auto cannotHold =
@@ -709,6 +719,8 @@ QList<xml::Edit> AndroidFormat::targetEdits(Writing &writing) const
     const QString originalRoot = rootTag;
     QStringList added;
     for (const xml::Edit &edit : std::as_const(edits)) {
+        if (m_source.namespaces.isEmpty() || !edit.text.contains(u':'))
+            continue;
         for (const QRegularExpressionMatch &match : prefixed.globalMatch(edit.text)) {
             const QString prefix = match.captured(1);
             if (!m_target.namespaces.contains(prefix) && m_source.namespaces.contains(prefix)
