@@ -210,6 +210,7 @@ std::optional<QString> androidEscaped(
         std::stable_sort(longestFirst.begin(), longestFirst.end(),
             [](const xml::Inline &a, const xml::Inline &b) { return a.shown.size() > b.shown.size(); });
     QString out;
+    out.reserve(translation.size() + translation.size() / 8 + 8);
     bool rawSpace = false; // the last character written is a space as it is, which one more would join
     const qsizetype n = translation.size();
     for (qsizetype i = 0; i < n;) {
@@ -372,7 +373,7 @@ void AndroidFormat::readResource(QXmlStreamReader &reader, File &file, Kind kind
             const QString quantity = reader.attributes().value(u"quantity"_s).toString();
             Value item = readValue(reader, text);
             item.quantity = quantity;
-            resource.items.append(item);
+            resource.items.append(std::move(item));
         }
         xml::finishSpan(resource.span, reader, text);
     }
@@ -471,13 +472,13 @@ bool AndroidFormat::read(const CatalogFiles &files, Catalog &catalog, QString &e
                     item.line = target.document.lineAt(form->span.tagStart);
                 item.id = int(m_units.size());
                 m_units.append({r, i});
-                catalog.entries.append(item);
+                catalog.entries.append(std::move(item));
             }
             continue;
         }
         entry.id = int(m_units.size());
         m_units.append({r, -1});
-        catalog.entries.append(entry);
+        catalog.entries.append(std::move(entry));
     }
     return true;
 }
