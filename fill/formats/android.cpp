@@ -73,6 +73,12 @@ bool ignoresTranslation(QStringView ignored)
         [](QStringView check) { return check.trimmed() == u"MissingTranslation" || check.trimmed() == u"all"; });
 }
 
+// A resource's name within its type: a <string> and a <plurals> may share one.
+QString typedKey(const AndroidFormat::Resource &resource)
+{
+    return QString::number(int(resource.kind)) + u':' + resource.key;
+}
+
 // A value from its element's start tag (the reader's token) to its end tag.
 AndroidFormat::Value readValue(QXmlStreamReader &reader, const QString &text)
 {
@@ -377,8 +383,9 @@ void AndroidFormat::readResource(QXmlStreamReader &reader, File &file, Kind kind
         }
         xml::finishSpan(resource.span, reader, text);
     }
-    if (!file.byKey.contains(resource.key))
-        file.byKey.insert(resource.key, file.resources.size());
+    const QString typed = typedKey(resource);
+    if (!file.byKey.contains(typed))
+        file.byKey.insert(typed, file.resources.size());
     file.resources.append(std::move(resource));
 }
 
@@ -386,11 +393,8 @@ const AndroidFormat::Resource *AndroidFormat::targetOf(const Resource &source) c
 {
     if (!m_hasTarget)
         return nullptr;
-    const auto at = m_target.byKey.constFind(source.key);
-    if (at == m_target.byKey.cend())
-        return nullptr;
-    const Resource &resource = m_target.resources[*at];
-    return resource.kind == source.kind ? &resource : nullptr;
+    const auto at = m_target.byKey.constFind(typedKey(source));
+    return at == m_target.byKey.cend() ? nullptr : &m_target.resources[*at];
 }
 
 bool AndroidFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)

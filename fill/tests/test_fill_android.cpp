@@ -49,7 +49,7 @@ QString run(const QString &program, const QStringList &arguments, QByteArray *ou
 }
 
 // What aapt2 reads from a file in a res/values… folder: each string's text
-// ("name"), each plural's quantities ("name" -> "one few many other") and
+// ("name"), each plural's quantities ("name#" -> "one few many other") and
 // its "other" text ("name:other"). Empty with `error` set when it does not compile.
 QHash<QString, QString> aapt2Reading(const QString &file, QString &error)
 {
@@ -82,7 +82,7 @@ QHash<QString, QString> aapt2Reading(const QString &file, QString &error)
                 if (item.captured(1) == u"other"_s)
                     read.insert(plural.captured(1) + u":other"_s, item.captured(2));
             }
-            read.insert(plural.captured(1), quantities.join(u' '));
+            read.insert(plural.captured(1) + u'#', quantities.join(u' '));
         }
     }
     return read;
@@ -97,8 +97,8 @@ QString answer(const QString &text)
 
 // The cases the real files lack: styling, quoting, references, arrays, a
 // product, tools:ignore, a comment, CR LF; and a Polish target a person
-// started: a plural with two of its four forms, an empty and a self-closing
-// string, an array short of items.
+// started: a plural with two of its four forms (and a string of its name),
+// an empty and a self-closing string, an array short of items.
 const QByteArray handSource = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
                               "<resources xmlns:tools=\"http://schemas.android.com/tools\" tools:locale=\"en\">\r\n"
                               "  <!-- The first screen -->\r\n"
@@ -128,6 +128,7 @@ const QByteArray handPolish = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
                               "<resources>\r\n"
                               "  <string name=\"blank\"></string>\r\n"
                               "  <string name=\"closed\"/>\r\n"
+                              "  <string name=\"notes\">Notatki</string>\r\n" // its own resource, beside the plural
                               "  <!-- a person's -->\r\n"
                               "  <plurals name=\"notes\">\r\n"
                               "    <item quantity=\"one\">%d notatka</item>\r\n"
@@ -271,7 +272,7 @@ void TestFillAndroid::fillingChangesOnlyEntries()
         if (entry.key.contains(u'[') || !entry.context.isEmpty())
             continue;
         if (entry.plural) {
-            QCOMPARE(after.value(entry.key), categories.join(u' '));
+            QCOMPARE(after.value(entry.key + u'#'), categories.join(u' '));
             if (entry.translations.value(categories.indexOf(u"other"_s)).isEmpty()) // else a person's, kept
                 QCOMPARE(after.value(entry.key + u":other"_s), answer(before.value(entry.key + u":other"_s)));
         } else {
