@@ -8,7 +8,9 @@
 #include <QList>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QXmlStreamReader>
 
+#include "fill/formats/android.h"
 #include "fill/formats/arb.h"
 #include "fill/formats/formatjs.h"
 #include "fill/formats/i18next.h"
@@ -100,6 +102,58 @@ QString arbSourceFor(const QString &target, const QString &sourceLanguage)
     return source == target ? QString() : source;
 }
 
+// A resource folder's name ("values", "values-pt-rBR-land") with its
+// locale qualifier replaced by `qualifier`, or dropped when that is empty.
+QString androidFolder(const QString &folder, const QString &qualifier)
+{
+    QStringList parts = folder.split(u'-');
+    qsizetype at = 1;
+    static const QRegularExpression mobileCode(u"^(mcc|mnc)[0-9]+$"_s, QRegularExpression::CaseInsensitiveOption);
+    while (at < parts.size() && mobileCode.match(parts[at]).hasMatch())
+        ++at;
+    if (languages::readAndroidQualifiers(folder)) {
+        static const QRegularExpression region(u"^r[a-z]{2}$"_s, QRegularExpression::CaseInsensitiveOption);
+        const bool withRegion = !parts[at].startsWith(u"b+"_s, Qt::CaseInsensitive) && at + 1 < parts.size()
+            && region.match(parts[at + 1]).hasMatch();
+        parts.remove(at, withRegion ? 2 : 1);
+    }
+    if (!qualifier.isEmpty())
+        parts.insert(at, qualifier);
+    return parts.join(u'-');
+}
+
+bool isAndroidFolder(const QString &path)
+{
+    const QString folder = QFileInfo(path).dir().dirName();
+    return folder == u"values"_s || folder.startsWith(u"values-"_s);
+}
+
+// An Android resource file: in a values folder, else one whose root is <resources>.
+bool speaksAndroid(const QString &path)
+{
+    if (isAndroidFolder(path))
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QXmlStreamReader reader(&file);
+    return reader.readNextStartElement() && reader.name() == u"resources";
+}
+
+bool androidIsSource(const QString &path, const QString &)
+{
+    return isAndroidFolder(path) && !languages::readAndroidQualifiers(QFileInfo(path).dir().dirName());
+}
+
+QString androidSourceFor(const QString &target, const QString &)
+{
+    const QFileInfo file(target);
+    const QString folder = file.dir().dirName();
+    if (!isAndroidFolder(target) || !languages::readAndroidQualifiers(folder))
+        return {};
+    return QDir::cleanPath(file.dir().path() + u"/../"_s + androidFolder(folder, {}) + u'/' + file.fileName());
+}
+
 struct Known
 {
     QStringList endings;
@@ -137,6 +191,8 @@ const QList<Known> &known()
                     return sameLanguage(railsFileLanguage(path), sourceLanguage);
                 },
                 railsTargetFor, railsSourceFor}},
+        {{u".xml"_s}, {u"Android strings"_s, make<AndroidFormat>, androidIsSource, androidTargetFor, androidSourceFor},
+            speaksAndroid},
         {{u".xcstrings"_s},
             {u"Xcode string catalog"_s, make<XcstringsFormat>, nullptr, nullptr, nullptr, xcstringsLanguages}},
     };
@@ -268,6 +324,15 @@ QString appleSourceFor(const QString &target, const QString &sourceLanguage)
     const QString base = QDir::cleanPath(file.dir().path() + u"/../Base.lproj/"_s + file.fileName());
     const QString source = QFileInfo::exists(own) || !QFileInfo::exists(base) ? own : base;
     return QFileInfo(source).absoluteFilePath() == file.absoluteFilePath() ? QString() : source;
+}
+
+QString androidTargetFor(const QString &source, const QString &language)
+{
+    const QFileInfo file(source);
+    const auto tag = languages::readLanguageTag(language);
+    const QString qualifier = tag ? languages::androidQualifier(*tag) : language;
+    return QDir::cleanPath(
+        file.dir().path() + u"/../"_s + androidFolder(file.dir().dirName(), qualifier) + u'/' + file.fileName());
 }
 
 } // namespace tarnix::fill

@@ -48,6 +48,9 @@ QString jsonSourceFor(const QString &target, const QString &sourceLanguage);
 // Flutter's ARB files beside their template: "lib/l10n/app_en.arb" ->
 // "lib/l10n/app_pt_BR.arb".
 QString arbTargetFor(const QString &source, const QString &language);
+// Android's resource folders: "res/values/strings.xml" ->
+// "res/values-pt-rBR/strings.xml", "res/values-b+sr+Latn/strings.xml".
+QString androidTargetFor(const QString &source, const QString &language);
 
 // Apple's localization folders: "en.lproj/Localizable.strings" ->
 // "pt-BR.lproj/Localizable.strings" (or "pt_BR.lproj" where the project's

@@ -16,8 +16,9 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"Fills the untranslated entries of PO, POT, Qt TS, XLIFF, i18next and FormatJS JSON and Flutter ARB "
-        u"catalogs through the Tarnix translation service. Every filled entry is marked as needing review (PO "
+        u"Fills the untranslated entries of PO, POT, Qt TS, XLIFF, i18next and FormatJS JSON, Flutter ARB and "
+        u"Android strings.xml catalogs through the Tarnix translation service. Every filled entry is marked as needing "
+        u"review (PO "
         u"fuzzy, TS unfinished, XLIFF needs-review); a format without such a mark lists it in a review record "
         u"beside the catalog (NAME.tarnix-review)."_s);
     const QCommandLineOption help = parser.addHelpOption();
@@ -25,8 +26,9 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     const QCommandLineOption language(
         u"language"_s, u"The language of files that name none in their header or file name."_s, u"code"_s);
     const QCommandLineOption to(u"to"_s,
-        u"For a POT template or the source language's JSON, ARB or .lproj file: start or fill a catalog per "
-        u"language beside it (es.po, locales/es/common.json, app_es.arb, es.lproj/Localizable.strings)."_s,
+        u"For a POT template, the source language's JSON, ARB or .lproj file, Java's base .properties, Rails' "
+        u"en.yml or Android's res/values/strings.xml: start or fill a catalog per language beside it (es.po, "
+        u"locales/es/common.json, app_es.arb, es.lproj/Localizable.strings, res/values-es/strings.xml)."_s,
         u"code,..."_s);
     const QCommandLineOption check(
         u"check"_s, u"Translate nothing: report every translation whose placeholders differ from its source."_s);
@@ -47,7 +49,9 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
         u"file"_s);
     parser.addOptions({language, to, source, check, dryRun, refillFuzzy, unreviewed, accept, service, jobs});
     parser.addPositionalArgument(u"FILE"_s,
-        u"Catalogs: .po, .pot, .ts, .xlf, .xliff, .json, .arb, .xcstrings, .strings, .stringsdict."_s, u"FILE..."_s);
+        u"Catalogs: .po, .pot, .ts, .xlf, .xliff, .json, .arb, .xcstrings, .strings, .stringsdict, .properties, "
+        u".yml, .yaml, .xml."_s,
+        u"FILE..."_s);
 
     if (!parser.parse(arguments))
         return OptionsExit {parser.errorText() + u"\n"_s, 2};

@@ -163,4 +163,59 @@ std::optional<LanguageTag> readLprojName(const QString &folder)
     return readLanguageTag(name);
 }
 
+namespace {
+
+// Android's names for languages whose ISO code changed: Java's Locale gave
+// the old ones until recently, and resource folders are matched on them.
+constexpr std::array<std::pair<const char16_t *, const char16_t *>, 3> androidOldCodes {{
+    {u"he", u"iw"},
+    {u"id", u"in"},
+    {u"yi", u"ji"},
+}};
+
+} // namespace
+
+QString androidQualifier(const LanguageTag &tag)
+{
+    if (tag.language.isEmpty())
+        return {};
+    QString language = tag.language;
+    for (const auto &[current, old] : androidOldCodes) {
+        if (language == QStringView(current))
+            language = QString::fromUtf16(old);
+    }
+    const bool plain = tag.script.isEmpty() && tag.variants.isEmpty() && tag.extensions.isEmpty()
+        && (tag.region.isEmpty() || tag.region.size() == 2);
+    if (!plain) {
+        LanguageTag full = tag;
+        full.language = language;
+        return u"b+"_s + full.bcp47().replace(u'-', u'+');
+    }
+    return tag.region.isEmpty() ? language : language + u"-r"_s + tag.region;
+}
+
+std::optional<LanguageTag> readAndroidQualifiers(const QString &folder)
+{
+    QStringList parts = folder.split(u'-');
+    if (parts.size() < 2)
+        return std::nullopt;
+    parts.removeFirst(); // the resource type: "values"
+    static const QRegularExpression mobileCode(u"^(mcc|mnc)[0-9]+$"_s, QRegularExpression::CaseInsensitiveOption);
+    while (!parts.isEmpty() && mobileCode.match(parts.first()).hasMatch())
+        parts.removeFirst();
+    if (parts.isEmpty())
+        return std::nullopt;
+    const QString first = parts.first();
+    if (first.startsWith(u"b+"_s, Qt::CaseInsensitive))
+        return readLanguageTag(first.sliced(2).replace(u'+', u'-'));
+    // Qualifiers of three letters that name no language: the car UI mode, a wide colour gamut screen.
+    static const QRegularExpression language(u"^[a-z]{2,3}$"_s, QRegularExpression::CaseInsensitiveOption);
+    if (!language.match(first).hasMatch() || first.compare(u"car"_s, Qt::CaseInsensitive) == 0
+        || first.compare(u"hdr"_s, Qt::CaseInsensitive) == 0)
+        return std::nullopt;
+    static const QRegularExpression region(u"^r([a-z]{2})$"_s, QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = region.match(parts.value(1));
+    return readLanguageTag(match.hasMatch() ? first + u'-' + match.captured(1) : first);
+}
+
 } // namespace tarnix::languages

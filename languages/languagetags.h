@@ -48,4 +48,18 @@ std::optional<QString> readLanguageCode(const QString &written);
 // localization.
 std::optional<LanguageTag> readLprojName(const QString &folder);
 
+// A language as an Android resource folder's locale qualifier: "it",
+// "pt-rBR" for a language and a two-letter region, "b+sr+Latn" and
+// "b+es+419" (Android's BCP 47 form) for anything more; the codes Android
+// has always matched for Hebrew, Indonesian and Yiddish ("iw", "in", "ji"),
+// as Android Studio names their folders. Empty for a tag without a language.
+QString androidQualifier(const LanguageTag &tag);
+
+// The language of a resource folder from its qualifiers, the others
+// (mobile codes before it, "land", "night", "v21" after it) passed over:
+// "values-pt-rBR" -> pt-BR, "values-b+sr+Latn-land" -> sr-Latn,
+// "values-mcc310-en-rUS" -> en-US. Nothing for a folder without one
+// ("values", "values-night", "values-v21").
+std::optional<LanguageTag> readAndroidQualifiers(const QString &folder);
+
 } // namespace tarnix::languages

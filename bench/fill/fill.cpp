@@ -19,7 +19,9 @@
 //    taken apart by ICU, against the same texts as a PO file, both with the
 //    memory off: entries per second as a ratio (target >= 0.9).
 //  - a 20,000-key Java properties file of the same texts: the same, as a
-//    ratio of the i18next format's MB/s in the same run, and the peak.
+//    ratio of the i18next format's MB/s in the same run, and the peak;
+//  - the same for an Android strings.xml of 20,000 strings and its Spanish
+//    file of empty strings, as a ratio of Qt's XML reader on the same bytes.
 // The texts are the English messages of the gettext catalogs Debian installs
 // (their .mo files turned back into PO with msgunfmt).
 //
@@ -44,7 +46,9 @@
 #include <QSet>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
+#include "fill/formats/android.h"
 #include "fill/formats/i18next.h"
 #include "fill/formats/po.h"
 #include "fill/formats/properties.h"
@@ -290,6 +294,62 @@ double propertiesReadWrite(const QString &target, const QString &source)
     return best;
 }
 
+// An Android strings.xml of `count` strings, every value `value(i)` written
+// as Android reads it.
+QByteArray androidResources(int count, const std::function<QString(int)> &value)
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<resources>\n";
+    for (int i = 0; i < count; ++i)
+        xml += "    <string name=\"key" + QByteArray::number(i) + "\">"
+            + tarnix::fill::androidEscaped(value(i), {}, false).value_or(QString()).toUtf8() + "</string>\n";
+    return xml + "</resources>\n";
+}
+
+// Reading an Android target beside its source and writing a translation of
+// every string back, in memory: milliseconds, the best of three.
+double androidReadWrite(const QString &target, const QString &source)
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        tarnix::fill::AndroidFormat format;
+        tarnix::fill::Catalog catalog;
+        QString error;
+        if (!format.read(tarnix::fill::CatalogFiles {target, source}, catalog, error))
+            qFatal("cannot read the Android resources: %s", qPrintable(error));
+        QList<tarnix::fill::Fill> fills;
+        for (const tarnix::fill::Entry &entry : std::as_const(catalog.entries))
+            fills.append({entry.id, {u"[es] "_s + entry.source}});
+        const tarnix::fill::WriteResult written = format.write(fills, u"es"_s, 0);
+        if (!written.ok || written.bytes.size() < QFileInfo(source).size())
+            qFatal("cannot write the Android resources");
+        best = std::min(best, clock.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+// Qt's XML reader through the same bytes, every token and its text:
+// milliseconds, the best of three.
+double qtXmlRead(const QList<QByteArray> &files)
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        qsizetype characters = 0;
+        for (const QByteArray &bytes : files) {
+            QXmlStreamReader reader(bytes);
+            while (!reader.atEnd())
+                characters += reader.readNext() == QXmlStreamReader::Characters ? reader.text().size() : 0;
+            if (reader.hasError() || characters == 0)
+                qFatal("Qt cannot read the Android resources");
+        }
+        best = std::min(best, clock.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
 // Qt's JSON reader and writer on the same bytes: milliseconds, the best of three.
 double qtJsonReadWrite(const QByteArray &bytes)
 {
@@ -374,7 +434,41 @@ int main(int argc, char *argv[])
     std::printf("%lld real messages from Debian's catalogs\n", qlonglong(messages.size()));
 
     double jsonRate = 0; // the i18next format's MB/s, for the properties row
-    // A big i18next catalog first, while tarnix-fill's peak is the only one:
+    // Android's resources first, while tarnix-fill's peak is the only one:
+    // the English strings.xml, and a Spanish one of empty strings to fill.
+    {
+        const QString source = scratch.filePath(u"res/values/strings.xml"_s);
+        const QString target = scratch.filePath(u"res/values-es/strings.xml"_s);
+        QDir().mkpath(scratch.filePath(u"res/values"_s));
+        QDir().mkpath(scratch.filePath(u"res/values-es"_s));
+        const QByteArray english = androidResources(bigCatalog, [&](int i) { return messages[i % messages.size()]; });
+        const QByteArray empty = androidResources(bigCatalog, [](int) { return QString(); });
+        for (const auto &[path, bytes] : {std::pair {source, english}, std::pair {target, empty}}) {
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                qFatal("cannot write %s", qPrintable(path));
+        }
+        const double ours = androidReadWrite(target, source);
+        const double qt = qtXmlRead({english, empty});
+        const double mb = double(english.size() + empty.size()) / 1e6;
+        std::printf("an Android strings.xml of %d strings (%.1f MB with its Spanish file), read and every string "
+                    "written back:\n",
+            bigCatalog, mb);
+        std::printf("  tarnix-fill's format %6.0f ms  %6.1f MB/s (target >= 20) = %.2f x Qt's XML reader alone "
+                    "(%.0f ms)\n",
+            ours, mb / ours * 1000, qt / ours, qt);
+        LoopbackServer standIn;
+        if (!standIn.start())
+            qFatal("cannot listen on loopback");
+        const double ms = runFill(standIn.url(), target, 32);
+        rusage usage {};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        std::printf(
+            "  tarnix-fill filling it (%.0f ms): peak memory at most %.1f MB = %.2f x the 100 MB limit (target <= 1)\n",
+            ms, double(usage.ru_maxrss) / 1024.0, double(usage.ru_maxrss) / 1024.0 / 100.0);
+    }
+
+    // A big i18next catalog next:
     // its English source, and a Spanish target of empty values to fill.
     {
         const QString source = scratch.filePath(u"locales/en/big.json"_s);

@@ -918,6 +918,69 @@ private slots:
         QVERIFY(!own.running());
     }
 
+    // Android: the Italian resources of a real app (LineageOS's Updater)
+    // filled beside their source; aapt2 compiles what is written, the fills
+    // wait in the review record, --check reads a person's Polish file.
+    void androidResourcesEndToEnd()
+    {
+        QDir res(dir.filePath(u"android/res"_s));
+        res.removeRecursively();
+        for (const QString &folder : {u"values"_s, u"values-it"_s, u"values-pl"_s}) {
+            QVERIFY(res.mkpath(folder));
+            QFile real(QStringLiteral(FILL_TEST_DATA "/android/lineage-updater/") + folder + u"/strings.xml"_s);
+            if (real.exists())
+                QVERIFY(real.copy(res.filePath(folder + u"/strings.xml"_s)));
+        }
+        const QString italian = res.filePath(u"values-it/strings.xml"_s);
+        QFile::setPermissions(italian, QFile::ReadOwner | QFile::WriteOwner);
+        const Run run = fill({italian});
+        QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
+        QFile written(italian);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray bytes = written.readAll();
+        for (const QByteArray &filled : {"<string name=\"snack_update_not_installable\">«it» This update can\\'t be"_ba,
+                 "«it» You are about to install <xliff:g id=\"update_name\">%1$s</xliff:g>.\\n\\nIf you press"_ba,
+                 "<item quantity=\"many\">«it» <xliff:g id=\"count\">%d</xliff:g> seconds left</item>"_ba})
+            QVERIFY2(bytes.contains(filled), bytes.constData());
+        QTemporaryDir compiled;
+        QProcess aapt2;
+        aapt2.setProcessChannelMode(QProcess::MergedChannels);
+        aapt2.start(u"aapt2"_s, {u"compile"_s, italian, u"-o"_s, compiled.path()});
+        QVERIFY(aapt2.waitForFinished());
+        QVERIFY2(aapt2.exitCode() == 0, aapt2.readAll().constData());
+        const Run unreviewed = fill({u"--unreviewed"_s, italian});
+        QCOMPARE(unreviewed.status, 1);
+        QCOMPARE(unreviewed.out.count(u'\n'), 6);
+        QVERIFY2(unreviewed.out.contains(italian + u":26: eta_seconds"_s), qPrintable(unreviewed.out));
+        QCOMPARE(fill({u"--accept"_s, italian, u"eta_seconds"_s}).status, 0);
+        QCOMPARE(fill({u"--unreviewed"_s, italian}).out.count(u'\n'), 5);
+        // A person's Polish: a plural with two of its four forms, a placeholder lost.
+        const QString polish = res.filePath(u"values-pl/strings.xml"_s);
+        QFile file(polish);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<resources xmlns:xliff=\"urn:oasis:names:tc:xliff:document:1.2\">\n"
+                   "    <string name=\"local_update_import_success\">Zaimportowano. Zainstalować?</string>\n"
+                   "    <plurals name=\"eta_seconds\">\n"
+                   "        <item quantity=\"one\">Została 1 sekunda</item>\n"
+                   "        <item quantity=\"other\">Zostało <xliff:g id=\"count\">%d</xliff:g> sekund</item>\n"
+                   "    </plurals>\n</resources>\n");
+        file.close();
+        const Run check = fill({u"--check"_s, polish});
+        QCOMPARE(check.status, 1);
+        QCOMPARE(check.out,
+            polish + u":3: the plural lacks the forms few, many of pl\n"_s + polish
+                + u":2: %1$s: the translation does not have it\n"_s);
+        // The engine saw an <xliff:g> as one empty tag, not the text inside it.
+        QByteArrayList texts;
+        for (const RecordedRequest &request : service.requests())
+            texts.append(QByteArray::fromPercentEncoding(request.formField("text")));
+        QVERIFY2(texts.contains("You are about to install <xliff:g id=\"update_name\"/>.\n\nIf you press <xliff:g "
+                                "id=\"ok\"/>, the device will restart itself in recovery mode to install the "
+                                "update.\n\nNote: This feature requires a compatible Recovery or updates will need "
+                                "to be installed manually."),
+            texts.join('|').constData());
+    }
+
     void badFilesAreReportedBeforeAnyRequest_data()
     {
         QTest::addColumn<QString>("name");

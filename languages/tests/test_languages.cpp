@@ -86,6 +86,41 @@ private slots:
         QCOMPARE(readLprojName(folder).value_or(LanguageTag {}).bcp47(), tag);
     }
 
+    // A resource folder's locale qualifier read as a tag, and the tag
+    // written back as the qualifier Android matches.
+    void androidQualifiers_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("tag"); // empty: the folder names no language
+        QTest::addColumn<QString>("written"); // values-<androidQualifier(tag)>
+        QTest::newRow("language") << u"values-it"_s << u"it"_s << u"values-it"_s;
+        QTest::newRow("region") << u"values-pt-rBR"_s << u"pt-BR"_s << u"values-pt-rBR"_s;
+        QTest::newRow("region in lower case") << u"values-pt-rbr"_s << u"pt-BR"_s << u"values-pt-rBR"_s;
+        QTest::newRow("script, bcp 47 form") << u"values-b+sr+Latn"_s << u"sr-Latn"_s << u"values-b+sr+Latn"_s;
+        QTest::newRow("numeric region") << u"values-b+es+419"_s << u"es-419"_s << u"values-b+es+419"_s;
+        QTest::newRow("other qualifiers after it") << u"values-zh-rTW-land-v21"_s << u"zh-TW"_s << u"values-zh-rTW"_s;
+        QTest::newRow("mobile codes before it") << u"values-mcc310-mnc004-en-rUS"_s << u"en-US"_s << u"values-en-rUS"_s;
+        QTest::newRow("hebrew's old code") << u"values-iw"_s << u"iw"_s << u"values-iw"_s;
+        QTest::newRow("the default folder") << u"values"_s << QString() << QString();
+        QTest::newRow("night mode") << u"values-night"_s << QString() << QString();
+        QTest::newRow("car ui mode") << u"values-car"_s << QString() << QString();
+        QTest::newRow("api level") << u"values-v21"_s << QString() << QString();
+    }
+    void androidQualifiers()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, tag);
+        QFETCH(QString, written);
+        const auto read = readAndroidQualifiers(folder);
+        QCOMPARE(read.value_or(LanguageTag {}).bcp47(), tag);
+        if (read)
+            QCOMPARE(u"values-"_s + androidQualifier(*read), written);
+        // Spelled by people and gettext, the same folders.
+        QCOMPARE(androidQualifier(readLanguageTag(u"he"_s).value()), u"iw"_s);
+        QCOMPARE(androidQualifier(readLanguageTag(u"sr@latin"_s).value()), u"b+sr+Latn"_s);
+        QCOMPARE(androidQualifier(readLanguageTag(u"pt_BR"_s).value()), u"pt-rBR"_s);
+    }
+
     void mapsLanguageCodes_data()
     {
         QTest::addColumn<QString>("service");
