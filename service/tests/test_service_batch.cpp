@@ -60,7 +60,8 @@ QByteArray chatAnswer(const QString &content, const char *finish = "stop")
 {
     const QJsonObject message {{"role"_L1, "assistant"_L1}, {"content"_L1, content}};
     return QJsonDocument(
-        QJsonObject {{"choices"_L1, QJsonArray {QJsonObject {{"message"_L1, message}, {"finish_reason"_L1, finish}}}}})
+        QJsonObject {{"choices"_L1,
+            QJsonArray {QJsonObject {{"message"_L1, message}, {"finish_reason"_L1, QLatin1StringView(finish)}}}}})
         .toJson(QJsonDocument::Compact);
 }
 
@@ -94,7 +95,7 @@ Answer standInAnswer(const QString &kind, const RecordedRequest &request, Fault 
         if (request.path.endsWith("/models"))
             return ok(R"({"data": [{"id": "m"}]})");
         const QString user = json.value("messages"_L1).toArray().at(1).toObject().value("content"_L1).toString();
-        if (const auto members = orderedStringMembers(user); members && user.startsWith(u'{')) {
+        if (const auto members = orderedStringMembers(user); members && user.startsWith(u"{"_s)) {
             for (const auto &member : *members)
                 texts.append(member.second);
         } else {
@@ -103,7 +104,7 @@ Answer standInAnswer(const QString &kind, const RecordedRequest &request, Fault 
     }
     const bool batch = texts.size() > 1
         || (kind == u"language-model" && texts.size() == 1
-            && json.value("messages"_L1).toArray().at(1).toObject().value("content"_L1).toString().startsWith(u'{'));
+            && json.value("messages"_L1).toArray().at(1).toObject().value("content"_L1).toString().startsWith(u"{"_s));
     batches += batch ? 1 : 0;
     if (batch && fault == Fault::TooLarge && texts.size() > 2)
         return Answer {Answer::Kind::Complete, 413, "{}", {}, 0};
@@ -144,7 +145,7 @@ Answer standInAnswer(const QString &kind, const RecordedRequest &request, Fault 
     QString object = u"{"_s;
     for (qsizetype i = 0; i < texts.size(); ++i)
         object += (i ? u", \""_s : u"\""_s) + keys[i] + u"\": \""_s + texts[i] + u'"';
-    return ok(chatAnswer(object + u'}'));
+    return ok(chatAnswer(object + u"}"_s));
 }
 
 std::unique_ptr<Engine> engineFor(const QString &kind, const QUrl &url)
@@ -189,12 +190,12 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("expected");
         // APy: the translation of joinApyBatch(), cut at full-stop lines.
-        QTest::newRow("apy aligned") << u"apy"_s << 200 << "Abrir\n.\nCerrar\n.\nUno\ndos" << 3
+        QTest::newRow("apy aligned") << u"apy"_s << 200 << "Abrir\n.\nCerrar\n.\nUno\ndos"_ba << 3
                                      << u"Abrir|Cerrar|Uno\ndos"_s;
-        QTest::newRow("apy stop with blanks") << u"apy"_s << 200 << "Abrir \n . \nCerrar" << 2 << u"Abrir |Cerrar"_s;
-        QTest::newRow("apy one lost") << u"apy"_s << 200 << "Abrir Cerrar" << 2 << u"?|?"_s;
-        QTest::newRow("apy one more") << u"apy"_s << 200 << "Abrir\n.\nCerrar\n.\n" << 2 << u"?|?"_s;
-        QTest::newRow("apy empty item") << u"apy"_s << 200 << "\n.\nCerrar" << 2 << u"|Cerrar"_s;
+        QTest::newRow("apy stop with blanks") << u"apy"_s << 200 << "Abrir \n . \nCerrar"_ba << 2 << u"Abrir |Cerrar"_s;
+        QTest::newRow("apy one lost") << u"apy"_s << 200 << "Abrir Cerrar"_ba << 2 << u"?|?"_s;
+        QTest::newRow("apy one more") << u"apy"_s << 200 << "Abrir\n.\nCerrar\n.\n"_ba << 2 << u"?|?"_s;
+        QTest::newRow("apy empty item") << u"apy"_s << 200 << "\n.\nCerrar"_ba << 2 << u"|Cerrar"_s;
         QTest::newRow("lt aligned") << u"lt"_s << 200 << R"({"translatedText": ["Abrir", "Cerrar"]})"_ba << 2
                                     << u"Abrir|Cerrar"_s;
         QTest::newRow("lt one lost") << u"lt"_s << 200 << R"({"translatedText": ["Abrir"]})"_ba << 2 << u"?|?"_s;
@@ -202,9 +203,10 @@ private slots:
         QTest::newRow("lt single string") << u"lt"_s << 200 << R"({"translatedText": "Abrir"})"_ba << 2 << u"?|?"_s;
         QTest::newRow("lt 413") << u"lt"_s << 413 << "{}"_ba << 2 << u"too large"_s;
         QTest::newRow("lt 500") << u"lt"_s << 500 << R"({"error": "x"})"_ba << 2 << u"failed"_s;
-        QTest::newRow("deepl aligned") << u"deepl"_s << 200
-                                       << R"({"translations": [{"text": "Abrir <x i=\"0\"/>"}, {"text": "Cerrar"}]})"_ba
-                                       << 2 << u"Abrir \u27E60\u27E7|Cerrar"_s;
+        QTest::newRow("deepl aligned")
+            << u"deepl"_s << 200
+            << "{\"translations\": [{\"text\": \"Abrir <x i=\\\"0\\\"/>\"}, {\"text\": \"Cerrar\"}]}"_ba << 2
+            << u"Abrir \u27E60\u27E7|Cerrar"_s;
         QTest::newRow("deepl foreign markup")
             << u"deepl"_s << 200 << R"({"translations": [{"text": "<b>A</b>"}, {"text": "B"}]})"_ba << 2 << u"?|B"_s;
         QTest::newRow("deepl one lost") << u"deepl"_s << 200 << R"({"translations": [{"text": "A"}]})"_ba << 2
@@ -240,7 +242,7 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(int, count);
         QFETCH(QString, expected);
-        const QList<BatchItem> items = itemsOf({u"Open"_s, u"Close"_s, u"One two"_s}.first(count));
+        const QList<BatchItem> items = itemsOf(QStringList {u"Open"_s, u"Close"_s, u"One two"_s}.first(count));
         BatchAnswer answer;
         if (protocol == u"apy") {
             const auto split = splitApyBatch(QString::fromUtf8(body), count);
@@ -306,9 +308,8 @@ private slots:
         LoopbackServer standIn;
         QVERIFY(standIn.start());
         int batches = 0;
-        standIn.setResponder([&](const RecordedRequest &request) {
-            return standInAnswer(kind, request, Fault(fault), batches);
-        });
+        standIn.setResponder(
+            [&](const RecordedRequest &request) { return standInAnswer(kind, request, Fault(fault), batches); });
         QTemporaryDir dir;
         const QString path = dir.filePath(u"memory.sqlite"_s);
         MemoryWorker memory(path, [path] { return std::make_unique<TranslationMemory>(path, 1000); });
