@@ -5,7 +5,7 @@
 #include "languages/languagecodes.h"
 #include "service/engines/languagemodelprotocol.h"
 
-    using namespace Qt::StringLiterals;
+using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
 
