@@ -107,18 +107,22 @@ void ServiceClient::sendBatch(QList<Request> requests)
     QNetworkAccessManager &net = *managers[nextManager++ % managers.size()];
     track(net.post(post, body), [this, requests = std::move(requests)](QNetworkReply *reply) mutable {
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.toInt() == 404) {
-            // A service without batches: every text alone, first in line.
-            batches = false;
-            for (auto it = requests.rbegin(); it != requests.rend(); ++it)
-                queue.push_front(std::move(*it));
-            return;
-        }
         const QByteArray body =
             reply->error() == QNetworkReply::NoError || status.isValid() ? reply->readAll() : QByteArray();
         std::optional<QList<Answer>> answers;
         if (status.toInt() == 200)
             answers = readBatchAnswer(body, requests.size());
+        const bool json =
+            reply->header(QNetworkRequest::ContentTypeHeader).toString().startsWith(u"application/json"_s);
+        if (!json || (status.toInt() == 200 && !answers)) {
+            // A service without batches (404, or the page of its one path),
+            // or a refusal before the batch was read: every text alone, first
+            // in line, as the window's requests, which say why each time.
+            batches = false;
+            for (auto it = requests.rbegin(); it != requests.rend(); ++it)
+                queue.push_front(std::move(*it));
+            return;
+        }
         if (!answers) {
             // The batch as a whole failed: each text is told why.
             const QString error = QJsonDocument::fromJson(body).object().value("error"_L1).toString();

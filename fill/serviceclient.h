@@ -20,8 +20,9 @@ namespace tarnix::fill {
 // Posts texts to the service, at most `jobs` requests at once, in the order
 // they were asked: up to `batchSize` texts of one language pair in one batch
 // request (the service's POST /batch), or each alone in the window's wire
-// format to a service without batches (which answers /batch with 404), or
-// with a batch size of 1. Qt runs at most six requests to one host per
+// format to a service without batches (one that answers /batch with
+// anything but JSON: a 404, the page of its one path), or with a batch size
+// of 1. Qt runs at most six requests to one host per
 // network manager, so a manager is kept for every six jobs.
 class ServiceClient : public QObject
 {
