@@ -157,8 +157,12 @@ void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
         if (result.batched && result.askAgain && !job->askedAlone[std::size_t(index)]) {
             job->askedAlone[std::size_t(index)] = true;
             ++job->waiting;
-            result.askAgain(
-                prepared.masked.text, [job, index](const EngineResult &alone) { received(job, index, alone); });
+            // The answer alone can still be asked for with the other token form.
+            result.askAgain(prepared.masked.text, [job, index, again = result.askAgain](EngineResult alone) {
+                if (!alone.askAgain)
+                    alone.askAgain = again;
+                received(job, index, alone);
+            });
             return;
         }
         if (askAgain(job, index, result, *fault))
