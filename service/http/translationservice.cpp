@@ -333,7 +333,9 @@ void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, 
     for (qsizetype i = 0; i < form->items.size(); ++i) {
         const BatchForm::Item &item = form->items[i];
         if (form->source == form->target) {
-            QTimer::singleShot(0, this, [settle, i, text = item.text]() { settle(i, BatchItemAnswer {200, text, {}, false}); });
+            QTimer::singleShot(0, this, [settle, i, text = item.text]() {
+                settle(i, BatchItemAnswer {200, text, {}, false});
+            });
             continue;
         }
         translateWholeText(batch->queue, {form->source, form->target, item.text, item.context, terms},
