@@ -66,7 +66,7 @@ QByteArray chatAnswer(const QString &content, const char *finish = "stop")
 }
 
 // How a stand-in spoils its answer to a batch of more than one text.
-enum class Fault { None, DropsOne, DuplicatesOne, Reorders, TooLarge };
+enum class Fault { None, DropsOne, DuplicatesOne, Reorders, TooLarge, LosesBracketedTokens };
 
 // The texts of a request to a stand-in of `kind`, and its answer with the
 // texts translated (upper case), spoiled by `fault` when it holds several.
@@ -111,6 +111,8 @@ Answer standInAnswer(const QString &kind, const RecordedRequest &request, Fault 
     QStringList keys;
     for (qsizetype i = 0; i < texts.size(); ++i) {
         texts[i] = texts[i].toUpper();
+        if (fault == Fault::LosesBracketedTokens)
+            texts[i].remove(QRegularExpression(u"\u27E6\\d+\u27E7"_s));
         keys.append(QString::number(i + 1));
     }
     if (texts.size() > 1) {
@@ -342,6 +344,32 @@ private slots:
         httpExchange(
             net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", programForm("en", "es", "Copy%20the%20result"));
         QCOMPARE(standIn.requests().size(), before);
+    }
+
+    // An engine that loses bracketed tokens, in batches and alone, and keeps
+    // numbers: the item is asked alone, then with the other token form, as
+    // a single request is, and answered.
+    void batchAnswerAskedAloneThenInTheOtherForm()
+    {
+        LoopbackServer standIn;
+        QVERIFY(standIn.start());
+        int batches = 0;
+        standIn.setResponder([&](const RecordedRequest &request) {
+            return standInAnswer(u"language-model"_s, request, Fault::LosesBracketedTokens, batches);
+        });
+        std::vector<std::unique_ptr<Engine>> engines;
+        engines.push_back(engineFor(u"language-model"_s, standIn.url()));
+        Router router(std::move(engines));
+        TranslationService service(&router);
+        const quint16 port = service.listen(0);
+        QNetworkAccessManager net;
+        const HttpAnswer answer = httpExchange(net, QUrl(u"http://127.0.0.1:%1/batch"_s.arg(port)), "POST",
+            batchBody({u"Copied %d files"_s, u"Clear the display"_s}), "application/json");
+        const QJsonArray items = QJsonDocument::fromJson(answer.body).object().value("items"_L1).toArray();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0).toObject().value("text"_L1).toString(), u"COPIED %d FILES"_s);
+        QCOMPARE(items.at(1).toObject().value("text"_L1).toString(), u"CLEAR THE DISPLAY"_s);
+        QCOMPARE(batches, 1);
     }
 
     void refusesMalformedBatches_data()
