@@ -1,5 +1,8 @@
 #include "fill/answer.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QVariant>
 
 #include "reply/extract.h"
@@ -42,6 +45,56 @@ Answer readAnswer(QNetworkReply::NetworkError error, int httpStatus, const QByte
             message.isEmpty() ? u"HTTP %1"_s.arg(httpStatus) : u"HTTP %1: %2"_s.arg(httpStatus).arg(message), false};
     return {Answer::Kind::Failed, error == QNetworkReply::NoError ? u"no answer"_s : u"no answer from the service"_s,
         false};
+}
+
+QByteArray batchRequestBody(
+    const QString &source, const QString &target, const QStringList &texts, const QStringList &contexts)
+{
+    QJsonArray items;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        QJsonObject item {{"id"_L1, i}, {"text"_L1, texts[i]}};
+        if (i < contexts.size() && !contexts[i].isEmpty())
+            item.insert("context"_L1, contexts[i]);
+        items.append(item);
+    }
+    return QJsonDocument(QJsonObject {{"from"_L1, source}, {"to"_L1, target}, {"items"_L1, items}})
+        .toJson(QJsonDocument::Compact);
+}
+
+std::optional<QList<Answer>> readBatchAnswer(const QByteArray &body, qsizetype count)
+{
+    const QJsonValue items = QJsonDocument::fromJson(body).object().value("items"_L1);
+    if (!items.isArray())
+        return std::nullopt;
+    const Answer missing {Answer::Kind::Failed, u"the service's batch answer lacks this entry"_s, false};
+    QList<Answer> answers(count, missing);
+    QList<int> seen(count, 0);
+    for (const QJsonValue &value : items.toArray()) {
+        const QJsonObject item = value.toObject();
+        const QJsonValue id = item.value("id"_L1);
+        const double number = id.toDouble(-1);
+        if (!id.isDouble() || number < 0 || number >= double(count) || number != double(qsizetype(number)))
+            continue;
+        const auto index = qsizetype(number);
+        if (++seen[index] > 1) {
+            answers[index] = {Answer::Kind::Failed, u"the service's batch answer has this entry twice"_s, false};
+            continue;
+        }
+        const int status = item.value("status"_L1).toInt();
+        const QString reason = item.value("reason"_L1).toString();
+        if (status == 200) {
+            const QString text = item.value("text"_L1).toString();
+            answers[index] = text.isEmpty()
+                ? Answer {Answer::Kind::Failed, u"the service answered with an empty translation"_s, false}
+                : Answer {Answer::Kind::Translated, text, item.value("memory"_L1).toBool()};
+        } else if (status == 422) {
+            answers[index] = {Answer::Kind::Refused, reason.isEmpty() ? u"refused by the service"_s : reason, false};
+        } else {
+            answers[index] = {Answer::Kind::Failed,
+                reason.isEmpty() ? u"HTTP %1"_s.arg(status) : u"HTTP %1: %2"_s.arg(status).arg(reason), false};
+        }
+    }
+    return answers;
 }
 
 } // namespace tarnix::fill

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
+#include <QList>
 #include <QNetworkReply>
 #include <QString>
+#include <QStringList>
 
 #include "reply/entities.h"
 
@@ -25,5 +29,15 @@ struct Answer
 // for a translation; an error page's message is the reason.
 Answer readAnswer(QNetworkReply::NetworkError error, int httpStatus, const QByteArray &body, bool fromMemory,
     const EntityTable &table);
+
+// The body of a batch request (the service's POST /batch) for `texts` of
+// one pair, each with its context; the ids are the texts' indices.
+QByteArray batchRequestBody(
+    const QString &source, const QString &target, const QStringList &texts, const QStringList &contexts);
+
+// The service's answer to a batch of `count` texts, one answer per text in
+// the order sent, matched by id: a text the answer lacks, or has twice, is
+// failed. Nothing when the body is not the service's batch answer.
+std::optional<QList<Answer>> readBatchAnswer(const QByteArray &body, qsizetype count);
 
 } // namespace tarnix::fill

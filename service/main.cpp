@@ -12,9 +12,9 @@
 #endif
 
 #include "service/config.h"
+#include "service/enginelist.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/enginecheck.h"
-#include "service/engines/enginelist.h"
 #include "service/engines/router.h"
 #include "service/http/httplimits.h"
 #include "service/http/translationservice.h"

@@ -304,6 +304,39 @@ private slots:
         QCOMPARE(answer.text, text);
     }
 
+    void readsBatchAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("expected"); // per text sent (two): T text, R reason, F reason; or "none"
+        QTest::newRow("both")
+            << R"({"items":[{"id":0,"status":200,"text":"Abrir"},{"id":1,"status":422,"reason":"x"}]})"_ba
+            << u"T Abrir|R x"_s;
+        QTest::newRow("matched by id")
+            << R"({"items":[{"id":1,"status":200,"text":"B"},{"id":0,"status":200,"text":"A"}]})"_ba << u"T A|T B"_s;
+        QTest::newRow("one missing") << R"({"items":[{"id":0,"status":200,"text":"A"}]})"_ba
+                                     << u"T A|F the service's batch answer lacks this entry"_s;
+        QTest::newRow("one twice")
+            << R"({"items":[{"id":0,"status":200,"text":"A"},{"id":0,"status":200,"text":"B"},{"id":1,"status":503,"reason":"down"}]})"_ba
+            << u"F the service's batch answer has this entry twice|F HTTP 503: down"_s;
+        QTest::newRow("id not sent")
+            << R"({"items":[{"id":7,"status":200,"text":"A"},{"id":"1","status":200,"text":"B"}]})"_ba
+            << u"F the service's batch answer lacks this entry|F the service's batch answer lacks this entry"_s;
+        QTest::newRow("empty text")
+            << R"({"items":[{"id":0,"status":200,"text":""},{"id":1,"status":200,"text":"B"}]})"_ba
+            << u"F the service answered with an empty translation|T B"_s;
+        QTest::newRow("a page") << "<span id=result_box>Abrir</span>"_ba << u"none"_s;
+    }
+    void readsBatchAnswers()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, expected);
+        const auto answers = readBatchAnswer(body, 2);
+        QStringList shown;
+        for (const Answer &answer : answers.value_or(QList<Answer> {}))
+            shown.append(QString(u"TRF"_s[int(answer.kind)]) + u' ' + answer.text);
+        QCOMPARE(answers ? shown.join(u'|') : u"none"_s, expected);
+    }
+
     // Each finding as token>instead, on the entry's line.
     void checkFindsBrokenPlaceholders_data()
     {

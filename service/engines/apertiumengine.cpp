@@ -7,6 +7,7 @@
 #include "languages/languagecodes.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
+#include "service/engines/batch.h"
 #include "service/text/placeholders.h"
 
 using namespace Qt::StringLiterals;
@@ -227,6 +228,91 @@ void ApertiumEngine::translateStep(
                 result.text = withoutApertiumMarks(result.text, text);
             for (const Callback &waiter : stepsInFlight.take(key))
                 waiter(result);
+        });
+}
+
+void ApertiumEngine::translateBatch(
+    const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done)
+{
+    const QDeadlineTimer deadline(engineTimeout);
+    findPath(source, target, deadline, [=, this](const Path &found) {
+        if (underCheck(found)) {
+            waitingForCheck.append([=, this]() { translateBatch(source, target, items, done); });
+            return;
+        }
+        const Path path = usable(found);
+        if (const auto *chain = std::get_if<QStringList>(&path))
+            batchAlong(*chain, 0, items, deadline, done);
+        else
+            done(std::vector<EngineResult>(std::size_t(items.size()), std::get<EngineResult>(path)));
+    });
+}
+
+void ApertiumEngine::batchAlong(const QStringList &chain, qsizetype hop, const QList<BatchItem> &items,
+    QDeadlineTimer deadline, const BatchCallback &done)
+{
+    const QString from = chain[hop];
+    const QString to = chain[hop + 1];
+    const auto sendBatch = [this, from, to, deadline](
+                               const QList<BatchItem> &sent, std::function<void(const BatchAnswer &)> answered) {
+        QStringList texts;
+        for (const BatchItem &item : sent)
+            texts.append(item.text);
+        post(u"/translate"_s, apyTranslateBody(from, to, joinApyBatch(texts)), deadline, false,
+            [texts, answered](const EngineAnswer &answer) {
+                BatchAnswer batch;
+                if (answer.httpStatus == 413) {
+                    batch.tooLarge = true;
+                    answered(batch);
+                    return;
+                }
+                const EngineResult result = answer.httpStatus == 0
+                    ? transportFailure(answer)
+                    : parseApyTranslation(answer.httpStatus, answer.body);
+                if (result.status != EngineResult::Status::Translated) {
+                    batch.failure = result;
+                } else if (const auto split = splitApyBatch(result.text, texts.size())) {
+                    for (qsizetype i = 0; i < texts.size(); ++i)
+                        batch.items.push_back(withoutApertiumMarks((*split)[i], texts[i]));
+                } else {
+                    batch.items.resize(std::size_t(texts.size()));
+                }
+                answered(batch);
+            });
+    };
+    const auto sendOne = [this, from, to, deadline](const BatchItem &item, Callback answered) {
+        translateStep(from, to, item.text, deadline, answered);
+    };
+    translateInBatches(
+        items, BatchLimits {50, 3000}, [](const BatchItem &item) { return !apyBatchable(item.text); }, sendBatch,
+        sendOne,
+        [this, chain, hop, items, deadline, done](const std::vector<EngineResult> &results) {
+            if (hop + 2 >= chain.size()) {
+                done(results);
+                return;
+            }
+            // The translated texts go on to the next language of the chain.
+            QList<BatchItem> next;
+            QList<qsizetype> where;
+            for (qsizetype i = 0; i < items.size(); ++i) {
+                if (results[std::size_t(i)].status == EngineResult::Status::Translated) {
+                    next.append({results[std::size_t(i)].text, items[i].context});
+                    where.append(i);
+                }
+            }
+            if (next.isEmpty()) {
+                done(results);
+                return;
+            }
+            batchAlong(chain, hop + 1, next, deadline, [results, where, done](const std::vector<EngineResult> &later) {
+                std::vector<EngineResult> all = results;
+                for (qsizetype i = 0; i < where.size(); ++i) {
+                    const bool batched = all[std::size_t(where[i])].batched;
+                    all[std::size_t(where[i])] = later[std::size_t(i)];
+                    all[std::size_t(where[i])].batched = all[std::size_t(where[i])].batched || batched;
+                }
+                done(all);
+            });
         });
 }
 

@@ -46,6 +46,10 @@ public:
     QString address() const override { return apyUrl.adjusted(QUrl::RemoveUserInfo).toString(); }
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // Up to 50 texts (3,000 characters) a request, each followed by a line
+    // holding a full stop (joinApyBatch), along the chain step by step.
+    void translateBatch(
+        const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done) override;
     // Asks APy for its installed pairs (once more every 10 s while it does not
     // answer), then has every direction translate one word: one whose mode
     // fails (a program it runs is not installed) is not offered, and the log
@@ -68,6 +72,8 @@ private:
     void findPath(const QString &source, const QString &target, QDeadlineTimer deadline, PathCallback done);
     void translateAlong(
         const QStringList &chain, qsizetype hop, const QString &text, QDeadlineTimer deadline, const Callback &done);
+    void batchAlong(const QStringList &chain, qsizetype hop, const QList<BatchItem> &items, QDeadlineTimer deadline,
+        const BatchCallback &done);
     void translateStep(
         const QString &from, const QString &to, const QString &text, QDeadlineTimer deadline, const Callback &done);
     void post(const QString &path, const QByteArray &body, QDeadlineTimer deadline, bool retried, Answered done);

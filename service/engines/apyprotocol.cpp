@@ -95,6 +95,53 @@ EngineResult parseApyTranslation(int httpStatus, const QByteArray &json)
     return EngineResult {EngineResult::Status::Translated, text.toString(), QString(), {}};
 }
 
+namespace {
+
+bool isStopLine(QStringView line)
+{
+    return line.trimmed() == u".";
+}
+
+} // namespace
+
+QString joinApyBatch(const QStringList &texts)
+{
+    return texts.join(u"\n.\n"_s);
+}
+
+std::optional<QStringList> splitApyBatch(const QString &translation, qsizetype count)
+{
+    QStringList texts;
+    QString current;
+    bool first = true;
+    for (const QStringView line : QStringView(translation).split(u'\n')) {
+        if (isStopLine(line)) {
+            texts.append(std::exchange(current, {}));
+            first = true;
+            continue;
+        }
+        if (!first)
+            current += u'\n';
+        current += line;
+        first = false;
+    }
+    texts.append(current);
+    if (texts.size() != count)
+        return std::nullopt;
+    return texts;
+}
+
+bool apyBatchable(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return false;
+    for (const QStringView line : QStringView(text).split(u'\n')) {
+        if (isStopLine(line))
+            return false;
+    }
+    return true;
+}
+
 QString withoutApertiumMarks(const QString &output, const QString &input)
 {
     const auto marksAt = [](const QString &text, qsizetype i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <variant>
 
 #include <QByteArray>
@@ -28,6 +29,20 @@ QByteArray apyTranslateBody(const QString &from, const QString &to, const QStrin
 
 // The translation from APy's /translate answer.
 EngineResult parseApyTranslation(int httpStatus, const QByteArray &json);
+
+// Several texts in one /translate request: each text, then a line holding
+// only a full stop, at which Apertium ends a sentence, so that each text is
+// translated as it would be alone.
+QString joinApyBatch(const QStringList &texts);
+
+// The translations of `count` texts from the translation of joinApyBatch(),
+// cut at the full-stop lines; nothing where the answer has another number
+// of them (no text of it can be told apart then).
+std::optional<QStringList> splitApyBatch(const QString &translation, qsizetype count);
+
+// Whether a text can share a request with others: not empty, and no line of
+// its own is a full stop alone (the answer could not be cut back then).
+bool apyBatchable(const QString &text);
 
 // `output` without the marks Apertium puts before a word it could not analyse
 // ('*'), transfer ('@') or generate ('#'), which it writes even with

@@ -115,4 +115,38 @@ void DeepLEngine::translate(const QString &source, const QString &target, const 
         });
 }
 
+void DeepLEngine::translateBatch(
+    const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done)
+{
+    const QString from = deepLSourceCode(source);
+    const QString to = targets.isEmpty() ? deepLTargetCodes(target).value(0) : targetCode(target);
+    if (from.isEmpty() || to.isEmpty()) {
+        Engine::translateBatch(source, target, items, std::move(done));
+        return;
+    }
+    const auto sendBatch = [this, from, to](
+                               const QList<BatchItem> &sent, std::function<void(const BatchAnswer &)> answered) {
+        QStringList texts;
+        for (const BatchItem &item : sent)
+            texts.append(item.text);
+        client.send(call("POST", u"/v2/translate"_s, deepLBatchBody(from, to, texts)),
+            [count = texts.size(), answered](const EngineAnswer &answer) {
+                if (answer.httpStatus == 0) {
+                    BatchAnswer failed;
+                    failed.failure =
+                        EngineResult {EngineResult::Status::Unavailable, QString(), u"DeepL: "_s + answer.error, {}};
+                    answered(failed);
+                } else {
+                    answered(parseDeepLBatch(answer.httpStatus, answer.body, count));
+                }
+            });
+    };
+    const auto sendOne = [this, source, target](const BatchItem &item, Callback answered) {
+        translate(source, target, item.text, std::move(answered));
+    };
+    // DeepL takes 50 texts and 128 KiB a request; 20,000 UTF-16 units stay
+    // below that even with every character escaped and three bytes long.
+    translateInBatches(items, BatchLimits {50, 20000}, nullptr, sendBatch, sendOne, std::move(done));
+}
+
 } // namespace tarnix::service

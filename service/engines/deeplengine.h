@@ -26,6 +26,9 @@ public:
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void check(CheckCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // Up to 50 texts a request (DeepL's limit), within its request size.
+    void translateBatch(
+        const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done) override;
     // DeepL takes a request body of at most 128 KiB.
     TextLimits textLimits() const override { return {10000, client.concurrency()}; }
 

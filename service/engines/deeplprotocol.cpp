@@ -120,4 +120,43 @@ std::variant<QSet<QString>, QString> parseDeepLLanguages(int httpStatus, const Q
     return codes;
 }
 
+QByteArray deepLBatchBody(const QString &sourceLang, const QString &targetLang, const QStringList &maskedTexts)
+{
+    QJsonArray texts;
+    for (const QString &text : maskedTexts)
+        texts.append(toDeepLXml(text));
+    const QJsonObject body {
+        {"text"_L1, texts},
+        {"source_lang"_L1, sourceLang},
+        {"target_lang"_L1, targetLang},
+        {"tag_handling"_L1, "xml"_L1},
+        {"ignore_tags"_L1, QJsonArray {"x"_L1}},
+        {"preserve_formatting"_L1, true},
+    };
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
+
+BatchAnswer parseDeepLBatch(int httpStatus, const QByteArray &json, qsizetype count)
+{
+    BatchAnswer batch;
+    if (httpStatus == 413) {
+        batch.tooLarge = true;
+        return batch;
+    }
+    if (httpStatus != 200) {
+        batch.failure = parseDeepLTranslation(httpStatus, json);
+        return batch;
+    }
+    batch.items.resize(std::size_t(count));
+    const QJsonArray translations = QJsonDocument::fromJson(json).object().value("translations"_L1).toArray();
+    if (translations.size() != count)
+        return batch;
+    for (qsizetype i = 0; i < count; ++i) {
+        const QJsonValue text = translations.at(i).toObject().value("text"_L1);
+        if (text.isString())
+            batch.items[std::size_t(i)] = fromDeepLXml(text.toString());
+    }
+    return batch;
+}
+
 } // namespace tarnix::service

@@ -6,8 +6,10 @@
 #include <QByteArray>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
+#include "service/engines/batch.h"
 #include "service/engines/engine.h"
 
 namespace tarnix::service {
@@ -36,5 +38,14 @@ EngineResult parseDeepLTranslation(int httpStatus, const QByteArray &json);
 
 // The language codes of a GET /v2/languages answer ("EN", "PT-PT"), or why not.
 std::variant<QSet<QString>, QString> parseDeepLLanguages(int httpStatus, const QByteArray &json);
+
+// Several masked texts in one POST /v2/translate, one `text` value each (at
+// most 50, DeepL's limit for a request).
+QByteArray deepLBatchBody(const QString &sourceLang, const QString &targetLang, const QStringList &maskedTexts);
+
+// The translations of `count` texts from a /v2/translate answer to a batch:
+// exactly that many, each well-formed, or the ones that are not are not
+// trusted; 413 is a request over DeepL's size limit.
+BatchAnswer parseDeepLBatch(int httpStatus, const QByteArray &json, qsizetype count);
 
 } // namespace tarnix::service

@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -23,6 +25,10 @@ struct EngineResult
     QString detail; // why, for the error page and the log
     QString engine; // the name of the engine that answered, for the log; empty when none did
     bool fromMemory = false; // answered by the translation memory without asking an engine
+    // Taken from an engine's answer to a batch of several texts: an answer
+    // that fails a check is then asked for once more alone before anything
+    // else (Engine::translateBatch).
+    bool batched = false;
     // Set by the translation memory on a translated result. The HTTP side
     // calls it with true right before it answers with this translation (the
     // memory commits it then, before any client can have read it) and with
@@ -45,6 +51,13 @@ struct TextLimits
 {
     qsizetype longestText = 3000;
     int parallel = 4;
+};
+
+// One text of a batch, with what it is (see Engine::translateInContext).
+struct BatchItem
+{
+    QString text;
+    QString context;
 };
 
 // Whether an engine can translate a language pair, as far as it knows.
@@ -107,6 +120,14 @@ public:
         Q_UNUSED(context);
         translate(source, target, text, std::move(done));
     }
+    // Translates several texts of one pair and calls `done` once, always later
+    // from the event loop, with one result per item in their order. An
+    // engine that takes many texts in one request sends them so
+    // (service/engines/batch.h); by default each is translated alone.
+    using BatchCallback = std::function<void(const std::vector<EngineResult> &)>;
+    virtual void translateBatch(
+        const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done);
+
     // Whether translateInContext() may answer differently for another
     // context: then the context is part of what its answers are remembered by.
     virtual bool usesContext() const { return false; }

@@ -96,4 +96,34 @@ void LanguageModelEngine::translateInContext(
     });
 }
 
+void LanguageModelEngine::translateBatch(
+    const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done)
+{
+    if (!inCatalogue(source, target)) {
+        Engine::translateBatch(source, target, items, std::move(done));
+        return;
+    }
+    const auto sendBatch = [this, source, target](
+                               const QList<BatchItem> &sent, std::function<void(const BatchAnswer &)> answered) {
+        EngineCall call {QByteArrayLiteral("POST"), completionsUrl, QByteArrayLiteral("application/json"),
+            chatCompletionBatchBody(model, languageName(source), languageName(target), sent), {}};
+        if (!apiKey.isEmpty())
+            call.headers.append({QByteArrayLiteral("Authorization"), "Bearer " + apiKey.toUtf8()});
+        client.send(call, [sent, target, answered](const EngineAnswer &answer) {
+            if (answer.httpStatus == 0) {
+                BatchAnswer failed;
+                failed.failure = EngineResult {
+                    EngineResult::Status::Unavailable, QString(), u"Language model: "_s + answer.error, {}};
+                answered(failed);
+            } else {
+                answered(parseChatCompletionBatch(answer.httpStatus, answer.body, sent, target));
+            }
+        });
+    };
+    const auto sendOne = [this, source, target](const BatchItem &item, Callback answered) {
+        translateInContext(source, target, item.text, item.context, std::move(answered));
+    };
+    translateInBatches(items, BatchLimits {20, 2000}, nullptr, sendBatch, sendOne, std::move(done));
+}
+
 } // namespace tarnix::service

@@ -26,6 +26,10 @@ public:
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void check(CheckCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // Up to 20 texts (2,000 characters, so the answer fits the model's output)
+    // a request, as a JSON object keyed by number.
+    void translateBatch(
+        const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done) override;
     // The prompt, the text and its translation share the model's context,
     // 2,048 tokens by default in Ollama; a token is three or four letters of
     // English, one or two of other scripts.

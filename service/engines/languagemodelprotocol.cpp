@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStringList>
 
 #include "service/engines/enginerequest.h"
 
@@ -183,6 +184,153 @@ std::optional<QString> cleanModelAnswer(const QString &answer, const QString &so
     if (cleaned.isEmpty() || isChatty(cleaned, sourceText, targetCode))
         return std::nullopt;
     return cleaned;
+}
+
+QByteArray chatCompletionBatchBody(
+    const QString &model, const QString &sourceName, const QString &targetName, const QList<BatchItem> &items)
+{
+    QStringList notes;
+    // Written by hand: QJsonObject orders its keys as strings, "10" before "2".
+    QString user = u"{"_s;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QString key = QString::number(i + 1);
+        user += (i ? u",\n"_s : u"\n"_s) + u'"' + key + u"\": "_s
+            + QString::fromUtf8(
+                QJsonDocument(QJsonArray {items[i].text}).toJson(QJsonDocument::Compact).sliced(1).chopped(1));
+        if (!items[i].context.isEmpty())
+            notes.append(key + u": "_s + items[i].context.simplified());
+    }
+    user += u"\n}"_s;
+    QString prompt = u"You translate software user interface strings from %1 to %2. The user's message is a JSON "
+                     u"object of strings keyed by number. Answer with a JSON object with the same keys in the same "
+                     u"order, each holding the translation of its string alone, and nothing else. Keep every "
+                     u"placeholder token such as ⟦0⟧, markup and line break exactly as in the source string."_s.arg(
+                         sourceName, targetName);
+    if (!notes.isEmpty())
+        prompt += u" Notes on what some strings are, to help with their meaning (never to translate): "_s
+            + notes.join(u"; "_s) + u'.';
+    const QJsonObject body {
+        {"model"_L1, model},
+        {"temperature"_L1, 0},
+        {"stream"_L1, false},
+        {"messages"_L1,
+            QJsonArray {
+                QJsonObject {{"role"_L1, "system"_L1}, {"content"_L1, prompt}},
+                QJsonObject {{"role"_L1, "user"_L1}, {"content"_L1, user}},
+            }},
+    };
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
+
+std::optional<QList<std::pair<QString, QString>>> orderedStringMembers(const QString &json)
+{
+    // Each member read through QJsonDocument, one at a time, so that keys
+    // given twice and their order are seen.
+    const QJsonDocument whole = QJsonDocument::fromJson(json.toUtf8());
+    if (!whole.isObject())
+        return std::nullopt;
+    QList<std::pair<QString, QString>> members;
+    qsizetype i = json.indexOf(u'{') + 1;
+    const auto skipBlanks = [&]() {
+        while (i < json.size() && json[i].isSpace())
+            ++i;
+    };
+    // The end of the JSON string that starts at `from` (its closing quote).
+    const auto stringEnd = [&](qsizetype from) {
+        for (qsizetype j = from + 1; j < json.size(); ++j) {
+            if (json[j] == u'\\')
+                ++j;
+            else if (json[j] == u'"')
+                return j;
+        }
+        return qsizetype(-1);
+    };
+    const auto readString = [&](QString &out) {
+        skipBlanks();
+        if (i >= json.size() || json[i] != u'"')
+            return false;
+        const qsizetype end = stringEnd(i);
+        if (end < 0)
+            return false;
+        const QJsonDocument one = QJsonDocument::fromJson((u'[' + json.sliced(i, end - i + 1) + u']').toUtf8());
+        if (!one.isArray() || !one.array().at(0).isString())
+            return false;
+        out = one.array().at(0).toString();
+        i = end + 1;
+        return true;
+    };
+    skipBlanks();
+    if (i < json.size() && json[i] == u'}')
+        return members;
+    while (i < json.size()) {
+        QString key;
+        QString value;
+        if (!readString(key))
+            return std::nullopt;
+        skipBlanks();
+        if (i >= json.size() || json[i++] != u':')
+            return std::nullopt;
+        if (!readString(value))
+            return std::nullopt;
+        members.append({key, value});
+        skipBlanks();
+        if (i < json.size() && json[i] == u',') {
+            ++i;
+            continue;
+        }
+        if (i < json.size() && json[i] == u'}')
+            return members;
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+BatchAnswer parseChatCompletionBatch(
+    int httpStatus, const QByteArray &json, const QList<BatchItem> &items, const QString &targetCode)
+{
+    BatchAnswer batch;
+    if (httpStatus == 413) {
+        batch.tooLarge = true;
+        return batch;
+    }
+    const QJsonObject answer = QJsonDocument::fromJson(json).object();
+    if (httpStatus != 200) {
+        const QJsonValue error = answer.value("error"_L1);
+        batch.failure = httpFailure(u"The language model"_s, httpStatus,
+            error.isObject() ? error.toObject().value("message"_L1).toString() : error.toString());
+        return batch;
+    }
+    batch.items.resize(std::size_t(items.size()));
+    const QJsonObject choice = answer.value("choices"_L1).toArray().at(0).toObject();
+    const QJsonValue content = choice.value("message"_L1).toObject().value("content"_L1);
+    if (!content.isString() || choice.value("finish_reason"_L1).toString() == u"length")
+        return batch;
+    QString object = content.toString().trimmed();
+    if (object.startsWith(u"<think>"_s) && object.contains(u"</think>"_s))
+        object = object.sliced(object.indexOf(u"</think>"_s) + 8).trimmed();
+    if (object.startsWith(u"```"_s)) {
+        const qsizetype firstLineEnd = object.indexOf(u'\n');
+        object = firstLineEnd < 0 ? QString() : object.sliced(firstLineEnd + 1).trimmed();
+        if (object.endsWith(u"```"_s))
+            object = object.chopped(3).trimmed();
+    }
+    const auto members = orderedStringMembers(object);
+    if (!members)
+        return batch;
+    qsizetype last = 0;
+    QList<std::pair<qsizetype, QString>> found;
+    for (const auto &[key, value] : *members) {
+        bool number = false;
+        const qsizetype index = key.toLongLong(&number);
+        // A key not sent, given twice or out of order: nothing is trusted.
+        if (!number || key != QString::number(index) || index <= last || index > items.size())
+            return batch;
+        last = index;
+        found.append({index - 1, value});
+    }
+    for (const auto &[index, value] : found)
+        batch.items[std::size_t(index)] = cleanModelAnswer(value, items[index].text, targetCode);
+    return batch;
 }
 
 } // namespace tarnix::service

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "service/engines/batch.h"
 #include "service/engines/engine.h"
 
 namespace tarnix::service {
@@ -38,5 +39,27 @@ QString modelListProblem(int httpStatus, const QByteArray &json, const QString &
 // a sentence, or words about translating that the source does not have.
 // Latin words that translations keep ("OK", "Wi-Fi", names) are no sign.
 std::optional<QString> cleanModelAnswer(const QString &answer, const QString &sourceText, const QString &targetCode);
+
+// The body of a chat-completions request for several texts at once: the
+// user's message is a JSON object of the texts keyed by their number ("1",
+// "2", …), and the model is asked to answer with a JSON object of the same
+// keys, in the same order, each holding the translation of its text alone.
+// Contexts are given in the system message, keyed the same way.
+QByteArray chatCompletionBatchBody(
+    const QString &model, const QString &sourceName, const QString &targetName, const QList<BatchItem> &items);
+
+// The translations from a model's answer to a batch of `items`. Only an
+// answer whose keys are the numbers sent, each once and in order, is used as
+// it stands; one that leaves some out (and nothing else wrong) is trusted for
+// the others; one with a key twice, a key not sent or keys out of order, or
+// cut off by its token limit, is trusted for none. Each value must pass the
+// same cleaning as a single answer (cleanModelAnswer).
+BatchAnswer parseChatCompletionBatch(
+    int httpStatus, const QByteArray &json, const QList<BatchItem> &items, const QString &targetCode);
+
+// The keys and string values of a JSON object, in the order written, with
+// keys given twice kept twice; nothing when `json` is not an object of
+// strings.
+std::optional<QList<std::pair<QString, QString>>> orderedStringMembers(const QString &json);
 
 } // namespace tarnix::service

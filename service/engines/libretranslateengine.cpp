@@ -90,4 +90,37 @@ void LibreTranslateEngine::translate(const QString &source, const QString &targe
     });
 }
 
+void LibreTranslateEngine::translateBatch(
+    const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done)
+{
+    const QString from = libreTranslateCode(source);
+    const QString to = libreTranslateCode(target);
+    if (from.isEmpty() || to.isEmpty()) {
+        Engine::translateBatch(source, target, items, std::move(done));
+        return;
+    }
+    const auto sendBatch = [this, from, to](
+                               const QList<BatchItem> &sent, std::function<void(const BatchAnswer &)> answered) {
+        QStringList texts;
+        for (const BatchItem &item : sent)
+            texts.append(item.text);
+        const EngineCall call {QByteArrayLiteral("POST"), endpoint(u"translate"_s),
+            QByteArrayLiteral("application/json"), libreTranslateBatchBody(from, to, texts, apiKey), {}};
+        client.send(call, [count = texts.size(), answered](const EngineAnswer &answer) {
+            if (answer.httpStatus == 0) {
+                BatchAnswer failed;
+                failed.failure = EngineResult {
+                    EngineResult::Status::Unavailable, QString(), u"LibreTranslate: "_s + answer.error, {}};
+                answered(failed);
+            } else {
+                answered(parseLibreTranslateBatch(answer.httpStatus, answer.body, count));
+            }
+        });
+    };
+    const auto sendOne = [this, source, target](const BatchItem &item, Callback answered) {
+        translate(source, target, item.text, std::move(answered));
+    };
+    translateInBatches(items, BatchLimits {50, 4000}, nullptr, sendBatch, sendOne, std::move(done));
+}
+
 } // namespace tarnix::service

@@ -23,6 +23,9 @@ public:
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void check(CheckCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    // Up to 50 texts (4,000 characters) a request, `q` as a list.
+    void translateBatch(
+        const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done) override;
     // Public servers run with a character limit per request (5,000 on
     // libretranslate.com); a self-hosted one has none by default.
     TextLimits textLimits() const override { return {4000, client.concurrency()}; }

@@ -61,4 +61,40 @@ std::variant<QSet<QString>, QString> parseLibreTranslateLanguages(int httpStatus
     return pairs;
 }
 
+QByteArray libreTranslateBatchBody(
+    const QString &from, const QString &to, const QStringList &texts, const QString &apiKey)
+{
+    QJsonObject body {
+        {"q"_L1, QJsonArray::fromStringList(texts)},
+        {"source"_L1, from},
+        {"target"_L1, to},
+        {"format"_L1, "text"_L1},
+    };
+    if (!apiKey.isEmpty())
+        body.insert("api_key"_L1, apiKey);
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
+
+BatchAnswer parseLibreTranslateBatch(int httpStatus, const QByteArray &json, qsizetype count)
+{
+    BatchAnswer batch;
+    if (httpStatus == 413) {
+        batch.tooLarge = true;
+        return batch;
+    }
+    if (httpStatus != 200) {
+        batch.failure = parseLibreTranslateReply(httpStatus, json);
+        return batch;
+    }
+    batch.items.resize(std::size_t(count));
+    const QJsonValue texts = QJsonDocument::fromJson(json).object().value("translatedText"_L1);
+    if (!texts.isArray() || texts.toArray().size() != count)
+        return batch;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (texts.toArray().at(i).isString())
+            batch.items[std::size_t(i)] = texts.toArray().at(i).toString();
+    }
+    return batch;
+}
+
 } // namespace tarnix::service

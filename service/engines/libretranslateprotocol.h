@@ -5,7 +5,9 @@
 #include <QByteArray>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
+#include "service/engines/batch.h"
 #include "service/engines/engine.h"
 
 namespace tarnix::service {
@@ -23,5 +25,15 @@ EngineResult parseLibreTranslateReply(int httpStatus, const QByteArray &json);
 // every source language with its "targets", or with every listed language
 // when the server (an older version) gives no targets. Otherwise why not.
 std::variant<QSet<QString>, QString> parseLibreTranslateLanguages(int httpStatus, const QByteArray &json);
+
+// Several texts in one POST /translate: `q` as a list, as LibreTranslate's
+// API documents it.
+QByteArray libreTranslateBatchBody(
+    const QString &from, const QString &to, const QStringList &texts, const QString &apiKey);
+
+// The translations of `count` texts from a LibreTranslate answer to a batch:
+// `translatedText` a list of exactly that many strings, or nothing is
+// trusted; 413 is a batch too large to take.
+BatchAnswer parseLibreTranslateBatch(int httpStatus, const QByteArray &json, qsizetype count);
 
 } // namespace tarnix::service

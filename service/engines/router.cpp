@@ -1,6 +1,7 @@
 #include "service/engines/router.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <QPointer>
 #include <QStringList>
@@ -114,6 +115,79 @@ void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
                     tryFrom(attempt, index + 1);
                 });
         }
+    });
+}
+
+void Router::firstOffering(
+    const QString &source, const QString &target, std::size_t index, std::function<void(std::size_t)> found)
+{
+    if (index >= chain.size()) {
+        found(index);
+        return;
+    }
+    chain[index]->offers(
+        source, target, [this, source, target, index, found = std::move(found)](const PairOffer &offer) mutable {
+            if (offer.answer == PairOffer::Answer::Offered)
+                found(index);
+            else
+                firstOffering(source, target, index + 1, std::move(found));
+        });
+}
+
+void Router::translateBatch(
+    const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done)
+{
+    QPointer<Router> self(this);
+    firstOffering(source, target, 0, [self, source, target, items, done](std::size_t index) {
+        if (!self)
+            return;
+        if (index >= self->chain.size()) {
+            // Nobody offers it, or an engine could not be asked: each item
+            // alone, for the refusal a single request gets.
+            self->Engine::translateBatch(source, target, items, done);
+            return;
+        }
+        Engine *engine = self->chain[index].get();
+        engine->translateBatch(source, target, items,
+            [self, source, target, items, done, index, engine = QPointer<Engine>(engine)](
+                const std::vector<EngineResult> &results) {
+                struct Collected
+                {
+                    std::vector<EngineResult> results;
+                    qsizetype left = 1;
+                    BatchCallback done;
+                    void one()
+                    {
+                        if (--left == 0)
+                            done(results);
+                    }
+                };
+                auto collected = std::make_shared<Collected>(Collected {results, 1, done});
+                for (qsizetype i = 0; i < items.size(); ++i) {
+                    EngineResult &result = collected->results[std::size_t(i)];
+                    const auto attempt = std::make_shared<Attempt>(
+                        Attempt {source, target, items[i].text, items[i].context, {}, {}, {}, {}});
+                    if (result.status == EngineResult::Status::Translated) {
+                        result.engine = engine ? engine->name() : QString();
+                        if (engine)
+                            result.askAgain = askAgain(engine, *attempt);
+                        continue;
+                    }
+                    if (!self || !engine)
+                        continue;
+                    if (result.status == EngineResult::Status::Unavailable) {
+                        attempt->failedEngines.append(engine->name());
+                        attempt->failures.append(failure(*engine, result.detail));
+                    }
+                    ++collected->left;
+                    attempt->translated = [collected, i](const EngineResult &later) {
+                        collected->results[std::size_t(i)] = later;
+                        collected->one();
+                    };
+                    self->tryFrom(attempt, index + 1);
+                }
+                collected->one();
+            });
     });
 }
 

@@ -32,11 +32,19 @@ public:
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
     void translateInContext(const QString &source, const QString &target, const QString &text, const QString &context,
         Callback done) override;
+    // The whole batch to the first engine that offers the pair; an item it
+    // could not translate goes down the list alone, as a single request does.
+    void translateBatch(
+        const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done) override;
 
 private:
     struct Attempt;
     void tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index);
     void finish(const std::shared_ptr<Attempt> &attempt);
+    // Calls `found` with the index of the first engine from `index` that
+    // offers the pair, or the chain's size when none does.
+    void firstOffering(
+        const QString &source, const QString &target, std::size_t index, std::function<void(std::size_t)> found);
     // The result's askAgain: the same engine, pair and context, another text.
     static std::function<void(const QString &, Callback)> askAgain(Engine *engine, const Attempt &attempt);
 

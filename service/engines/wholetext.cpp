@@ -28,6 +28,7 @@ struct Job
     TextPieces pieces;
     std::vector<PreparedText> prepared;
     std::vector<bool> askedAgain; // per piece: its second ask was made
+    std::vector<bool> askedAlone; // per piece: its batch answer failed and it was asked alone
     QStringList translated;
     std::vector<std::function<void(bool, EngineResult::Kept)>> checked;
     QStringList answers; // per piece: the engine's text before it was finished
@@ -151,6 +152,19 @@ void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
         // The memory forgets an entry that now fails the checks.
         if (result.checked)
             result.checked(false, nullptr);
+        // An answer taken from a batch is asked for alone first: only what
+        // fails as a single request is asked again or refused.
+        if (result.batched && result.askAgain && !job->askedAlone[std::size_t(index)]) {
+            job->askedAlone[std::size_t(index)] = true;
+            ++job->waiting;
+            // The answer alone can still be asked for with the other token form.
+            result.askAgain(prepared.masked.text, [job, index, again = result.askAgain](EngineResult alone) {
+                if (!alone.askAgain)
+                    alone.askAgain = again;
+                received(job, index, alone);
+            });
+            return;
+        }
         if (askAgain(job, index, result, *fault))
             return;
         job->finish(Outcome::Refused, *fault);
@@ -178,6 +192,7 @@ void translateWholeText(Engine *engine, WholeTextRequest request, std::function<
     job->answers.resize(count);
     job->checked.resize(std::size_t(count));
     job->askedAgain.resize(std::size_t(count));
+    job->askedAlone.resize(std::size_t(count));
     for (qsizetype i = 0; i < count; ++i) {
         job->prepared.push_back(prepareForEngine(job->pieces.pieces[i], job->form, job->request.terms));
         // Placeholders, kept terms or white space alone: nothing for an

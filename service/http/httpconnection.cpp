@@ -38,7 +38,7 @@ constexpr std::size_t maxOwed = 64;
 QByteArray answerBytes(const Answer &answer, const Reply::Slot &slot)
 {
     QByteArray bytes = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reasonPhrase(answer.status)
-        + "\r\nContent-Type: text/html; charset=utf-8\r\n";
+        + "\r\nContent-Type: " + answer.contentType + "\r\n";
     for (const auto &[name, value] : answer.headers)
         bytes += name + ": " + value + "\r\n";
     if (slot.closes)

@@ -21,8 +21,9 @@ namespace tarnix::service {
 struct Answer
 {
     int status = 200;
-    QByteArray page; // text/html; charset=utf-8
+    QByteArray page;
     QList<QPair<QByteArray, QByteArray>> headers; // further header fields ("Allow", …)
+    QByteArray contentType = "text/html; charset=utf-8";
 };
 
 class HttpConnection;

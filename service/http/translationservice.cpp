@@ -6,10 +6,13 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QPointer>
+#include <QTimer>
 
 #include "languages/languagetags.h"
+#include "service/engines/batchqueue.h"
 #include "service/engines/engine.h"
 #include "service/engines/wholetext.h"
+#include "service/http/batchform.h"
 #include "service/http/clientlistener.h"
 #include "service/http/form.h"
 #include "service/http/guards.h"
@@ -63,6 +66,7 @@ struct TranslationService::Exchange
     bool fromMemory = false;
     QString note; // why a request was refused, for the log
     std::function<void()> forget; // takes it off the service's waiting list; called once
+    bool json = false; // a batch: answered in JSON
 
     ~Exchange()
     {
@@ -77,7 +81,7 @@ struct TranslationService::Exchange
         qInfo().noquote() << requestLogLine(QDateTime::currentDateTimeUtc(), source, target, status, clock.elapsed(),
                                  characters, engine, fromMemory)
                 + (note.isEmpty() ? QString() : u" ("_s + escapeForLog(note) + u')');
-        Answer sent {status, page, {}};
+        Answer sent {status, page, {}, json ? "application/json"_ba : "text/html; charset=utf-8"_ba};
         if (status == int(Status::MethodNotAllowed))
             sent.headers.append({"Allow"_ba, "POST"_ba});
         else if (fromMemory && status == int(Status::Ok)) // tarnix-fill counts these; the window ignores the header
@@ -95,7 +99,7 @@ struct TranslationService::Exchange
         // short, where no shorter note was set (it never holds the text).
         if (note.isEmpty())
             note = oneLine(message, 160);
-        answer(status, errorPage(status, reason, message));
+        answer(status, json ? batchErrorJson(message) : errorPage(status, reason, message));
     }
 
     void fail(Status status, const QString &reason, const QString &message) { fail(int(status), reason, message); }
@@ -103,10 +107,27 @@ struct TranslationService::Exchange
 
 namespace {
 
-bool isFormContentType(const QByteArray &contentType)
+QByteArray mediaType(const HttpRequest &request)
 {
-    const QByteArray type = contentType.split(';').first().trimmed().toLower();
-    return type == "application/x-www-form-urlencoded";
+    QByteArray contentType;
+    for (const auto &[name, value] : request.headers) {
+        if (name.compare("Content-Type", Qt::CaseInsensitive) == 0)
+            contentType = value;
+    }
+    return contentType.split(';').first().trimmed().toLower();
+}
+
+// Reads the codes of a request's languages into the service's (see handle()).
+std::optional<QString> readLanguages(QString &source, QString &target, const char *sourceField, const char *targetField)
+{
+    for (auto [field, code] : {std::pair {sourceField, &source}, std::pair {targetField, &target}}) {
+        const auto read = languages::readLanguageCode(*code);
+        if (!read)
+            return u"The field %1 holds \"%2\", which is not a language code: write one like en, pt-BR or zh-Hans."_s
+                .arg(QLatin1StringView(field), oneLine(*code).left(40));
+        *code = *read;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -157,7 +178,7 @@ void TranslationService::stop()
 
 void TranslationService::handle(const HttpRequest &request, const Reply &reply)
 {
-    const auto exchange = std::make_shared<Exchange>(Exchange {reply, {}, {}, {}, 0, {}, false, {}, {}});
+    const auto exchange = std::make_shared<Exchange>(Exchange {reply, {}, {}, {}, 0, {}, false, {}, {}, false});
     exchange->clock.start();
     const auto place = waiting.insert(waiting.end(), exchange);
     exchange->forget = [service = QPointer<TranslationService>(this), place]() {
@@ -169,6 +190,11 @@ void TranslationService::handle(const HttpRequest &request, const Reply &reply)
         exchange->fail(refusal->status, refusal->reason, refusal->message);
         return;
     }
+    if (targetPath(request.target) == "/batch") {
+        exchange->json = true;
+        handleBatch(exchange, request);
+        return;
+    }
     if (targetPath(request.target) != "/") {
         exchange->fail(Status::NotFound, u"Not Found"_s, u"Translation requests are posted to \"/\"."_s);
         return;
@@ -177,12 +203,7 @@ void TranslationService::handle(const HttpRequest &request, const Reply &reply)
         exchange->fail(Status::MethodNotAllowed, u"Method Not Allowed"_s, u"Translation requests use POST."_s);
         return;
     }
-    QByteArray contentType;
-    for (const auto &[name, value] : request.headers) {
-        if (name.compare("Content-Type", Qt::CaseInsensitive) == 0)
-            contentType = value;
-    }
-    if (!isFormContentType(contentType)) {
+    if (mediaType(request) != "application/x-www-form-urlencoded") {
         exchange->fail(Status::UnsupportedMediaType, u"Unsupported Media Type"_s,
             u"The body must be application/x-www-form-urlencoded."_s);
         return;
@@ -248,6 +269,96 @@ void TranslationService::handle(const HttpRequest &request, const Reply &reply)
                 return;
             }
         });
+}
+
+void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request)
+{
+    if (request.method != "POST") {
+        exchange->fail(Status::MethodNotAllowed, u"Method Not Allowed"_s, u"Batch requests use POST."_s);
+        return;
+    }
+    if (mediaType(request) != "application/json") {
+        exchange->fail(
+            Status::UnsupportedMediaType, u"Unsupported Media Type"_s, u"The body must be application/json."_s);
+        return;
+    }
+    auto parsed = parseBatchForm(request.body);
+    if (const auto *error = std::get_if<FormError>(&parsed)) {
+        exchange->fail(Status::BadRequest, u"Bad Request"_s, error->message);
+        return;
+    }
+    auto form = std::make_shared<BatchForm>(std::get<BatchForm>(std::move(parsed)));
+    exchange->source = form->source;
+    exchange->target = form->target;
+    if (const auto wrong = readLanguages(form->source, form->target, "from", "to")) {
+        exchange->fail(Status::BadRequest, u"Bad Request"_s, *wrong);
+        return;
+    }
+    exchange->source = form->source;
+    exchange->target = form->target;
+    for (const BatchForm::Item &item : form->items)
+        exchange->characters += item.text.size();
+
+    struct Batch
+    {
+        QList<BatchItemAnswer> answers;
+        qsizetype left = 0;
+        QPointer<BatchQueue> queue;
+        QStringList engines;
+    };
+    auto batch = std::make_shared<Batch>();
+    batch->answers.resize(form->items.size());
+    batch->left = form->items.size();
+    batch->queue = new BatchQueue(engine, this);
+    const auto settle = [exchange, form, batch](qsizetype index, BatchItemAnswer answer) {
+        if (!answer.engine.isEmpty() && !batch->engines.contains(answer.engine))
+            batch->engines.append(answer.engine);
+        batch->answers[index] = std::move(answer);
+        if (--batch->left > 0)
+            return;
+        if (batch->queue)
+            batch->queue->deleteLater();
+        qsizetype translated = 0;
+        qsizetype remembered = 0;
+        for (const BatchItemAnswer &each : batch->answers) {
+            translated += each.status == 200 ? 1 : 0;
+            remembered += each.fromMemory ? 1 : 0;
+        }
+        exchange->engine = batch->engines.join(u',');
+        exchange->note = u"batch of %1: %2 translated, %3 of them from memory, %4 refused"_s.arg(
+            QString::number(batch->answers.size()), QString::number(translated), QString::number(remembered),
+            QString::number(batch->answers.size() - translated));
+        exchange->answer(Status::Ok, batchAnswerJson(*form, batch->answers));
+    };
+    for (qsizetype i = 0; i < form->items.size(); ++i) {
+        const BatchForm::Item &item = form->items[i];
+        if (form->source == form->target) {
+            QTimer::singleShot(0, this, [settle, i, text = item.text]() {
+                settle(i, BatchItemAnswer {200, text, {}, false});
+            });
+            continue;
+        }
+        translateWholeText(batch->queue, {form->source, form->target, item.text, item.context, terms},
+            [settle, i, form](const WholeTextResult &result) {
+                BatchItemAnswer answer {200, result.text, result.engine, result.fromMemory};
+                switch (result.outcome) {
+                case WholeTextResult::Outcome::Translated:
+                    break;
+                case WholeTextResult::Outcome::Refused:
+                    answer.status = int(Status::UnprocessableEntity);
+                    answer.text = u"The translation is not used: %1."_s.arg(oneLine(result.text));
+                    break;
+                case WholeTextResult::Outcome::Unsupported:
+                    answer.status = int(Status::UnprocessableEntity);
+                    break;
+                case WholeTextResult::Outcome::Unavailable:
+                    answer.status = int(Status::ServiceUnavailable);
+                    answer.text = u"No engine that offers this pair translated it. %1"_s.arg(result.text);
+                    break;
+                }
+                settle(i, std::move(answer));
+            });
+    }
 }
 
 void TranslationService::setKeptTerms(const QStringList &list)

@@ -16,7 +16,10 @@ class Reply;
 struct HttpRequest;
 
 // The HTTP side of the service: a form POST to "/" in, a page with the
-// translation between the two markers out, on 127.0.0.1 only. Answers are
+// translation between the two markers out, on 127.0.0.1 only; and many texts
+// of one language pair in one JSON POST to "/batch" (http/batchform.h),
+// each translated and checked as a single request is, the engine asked in
+// batches (engines/batchqueue.h). Answers are
 // sent when the engine is done, so many requests are in flight at once.
 // Requests from web browsers and for other host names are refused (see
 // refuseRequest), and connections are kept within `limits` (see
@@ -52,6 +55,7 @@ private:
 
     quint16 serving(bool listening);
     void handle(const HttpRequest &request, const Reply &reply);
+    void handleBatch(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request);
 
     // The exchanges not answered yet, which stop() answers.
     std::list<std::weak_ptr<Exchange>> waiting;

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "service/engines/engine.h"
+#include "service/memory/memorykey.h"
 
 namespace tarnix::service {
 
@@ -34,8 +35,19 @@ public:
     void translateInContext(const QString &source, const QString &target, const QString &text, const QString &context,
         Callback done) override;
     bool usesContext() const override;
+    // Each item is looked up on its own, with its own context; the engine
+    // gets the others as one batch, and each of its translations is kept on
+    // its own once accepted, as a single request's is.
+    void translateBatch(
+        const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done) override;
 
 private:
+    MemoryKey keyFor(const QString &source, const QString &target, const QString &text, const QString &context) const;
+    // The memory's translation as a result; one the checks refuse is removed.
+    EngineResult remembered(const MemoryKey &key, const QString &translation);
+    // The engine's result, kept by the memory once the HTTP side accepts it.
+    void keepOnceAccepted(EngineResult &result, const MemoryKey &key);
+
     std::unique_ptr<Engine> engine;
     MemoryWorker *memory;
 };

@@ -10,11 +10,11 @@
 #include <QTest>
 
 #include "service/config.h"
+#include "service/enginelist.h"
 #include "service/engines/apertiumengine.h"
 #include "service/engines/deeplengine.h"
 #include "service/engines/deeplprotocol.h"
 #include "service/engines/engineclient.h"
-#include "service/engines/enginelist.h"
 #include "service/engines/languagemodelengine.h"
 #include "service/engines/languagemodelprotocol.h"
 #include "service/engines/libretranslateengine.h"

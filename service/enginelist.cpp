@@ -1,4 +1,4 @@
-#include "service/engines/enginelist.h"
+#include "service/enginelist.h"
 
 #include <vector>
 

@@ -1,0 +1,82 @@
+#include "service/http/batchform.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+namespace tarnix::service {
+
+std::variant<BatchForm, FormError> parseBatchForm(QByteArrayView body)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError)
+        return FormError {u"The body is not JSON: %1 at byte %2."_s.arg(error.errorString()).arg(error.offset)};
+    if (!document.isObject())
+        return FormError {u"The body must be a JSON object with \"from\", \"to\" and \"items\"."_s};
+    const QJsonObject object = document.object();
+    BatchForm form;
+    for (auto [key, field] : {std::pair {"from", &form.source}, std::pair {"to", &form.target}}) {
+        const QJsonValue value = object.value(QLatin1StringView(key));
+        if (!value.isString() || value.toString().isEmpty())
+            return FormError {u"\"%1\" must be a language code."_s.arg(QLatin1StringView(key))};
+        *field = value.toString();
+    }
+    const QJsonValue items = object.value("items"_L1);
+    if (!items.isArray() || items.toArray().isEmpty())
+        return FormError {u"\"items\" must be a list of at least one item."_s};
+    if (items.toArray().size() > maxBatchItems)
+        return FormError {u"A batch holds at most %1 items."_s.arg(maxBatchItems)};
+    QSet<QString> ids;
+    for (const QJsonValue &entry : items.toArray()) {
+        const qsizetype number = form.items.size() + 1;
+        if (!entry.isObject())
+            return FormError {u"Item %1 is not an object."_s.arg(number)};
+        const QJsonObject item = entry.toObject();
+        const QJsonValue id = item.value("id"_L1);
+        if (!id.isString() && !id.isDouble())
+            return FormError {u"Item %1 has no \"id\" (a string or a number)."_s.arg(number)};
+        // A number and the string of its digits are two ids.
+        const QString idKey = id.isString() ? u"s"_s + id.toString() : u"n"_s + QString::number(id.toDouble(), 'g', 17);
+        if (ids.contains(idKey))
+            return FormError {u"Item %1 has the id of an earlier item."_s.arg(number)};
+        ids.insert(idKey);
+        const QJsonValue text = item.value("text"_L1);
+        if (!text.isString() || text.toString().isEmpty())
+            return FormError {u"Item %1 has no \"text\"."_s.arg(number)};
+        const QJsonValue context = item.value("context"_L1);
+        if (!context.isUndefined() && !context.isNull() && !context.isString())
+            return FormError {u"The \"context\" of item %1 is not a string."_s.arg(number)};
+        form.items.append({id, text.toString(), context.toString()});
+    }
+    return form;
+}
+
+QByteArray batchAnswerJson(const BatchForm &form, const QList<BatchItemAnswer> &answers)
+{
+    QJsonArray items;
+    for (qsizetype i = 0; i < form.items.size() && i < answers.size(); ++i) {
+        const BatchItemAnswer &answer = answers[i];
+        QJsonObject item {{"id"_L1, form.items[i].id}, {"status"_L1, answer.status}};
+        if (answer.status == 200) {
+            item.insert("text"_L1, answer.text);
+            item.insert("memory"_L1, answer.fromMemory);
+        } else {
+            item.insert("reason"_L1, answer.text);
+        }
+        if (!answer.engine.isEmpty())
+            item.insert("engine"_L1, answer.engine);
+        items.append(item);
+    }
+    return QJsonDocument(QJsonObject {{"items"_L1, items}}).toJson(QJsonDocument::Compact);
+}
+
+QByteArray batchErrorJson(const QString &message)
+{
+    return QJsonDocument(QJsonObject {{"error"_L1, message}}).toJson(QJsonDocument::Compact);
+}
+
+} // namespace tarnix::service

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <variant>
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+
+#include "service/http/form.h"
+
+namespace tarnix::service {
+
+// The most items one batch request may hold.
+inline constexpr qsizetype maxBatchItems = 1000;
+
+// A batch request, POST /batch with a JSON body:
+// {"from": "en", "to": "es", "items": [{"id": "a", "text": "Open", "context": "menu"}, …]}
+struct BatchForm
+{
+    struct Item
+    {
+        QJsonValue id; // a string or a number, given back as it came
+        QString text;
+        QString context;
+    };
+    QString source;
+    QString target;
+    QList<Item> items;
+};
+
+// Parses a batch request: a JSON object with the strings "from" and "to"
+// and 1 to maxBatchItems items, each an object with an "id" (a string or a
+// number, each id once) and a non-empty "text" string, and optionally a
+// "context" string. Anything else is refused with what is wrong.
+std::variant<BatchForm, FormError> parseBatchForm(QByteArrayView body);
+
+// What the service answers for one item.
+struct BatchItemAnswer
+{
+    int status = 200; // 200 translated; 422 refused; 503 no engine translated it
+    QString text; // the translation, or why there is none
+    QString engine;
+    bool fromMemory = false;
+};
+
+// The answer to a batch: {"items": [{"id": …, "status": 200, "text": …,
+// "engine": …, "memory": false}, {"id": …, "status": 422, "reason": …}]},
+// one per item in the order of the request.
+QByteArray batchAnswerJson(const BatchForm &form, const QList<BatchItemAnswer> &answers);
+
+// {"error": message}: the answer to a batch refused as a whole.
+QByteArray batchErrorJson(const QString &message);
+
+} // namespace tarnix::service

@@ -1,0 +1,437 @@
+#include <memory>
+#include <optional>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "apyservice.h"
+#include "httpclient.h"
+#include "service/engines/apyprotocol.h"
+#include "service/engines/batch.h"
+#include "service/engines/deeplengine.h"
+#include "service/engines/deeplprotocol.h"
+#include "service/engines/languagemodelengine.h"
+#include "service/engines/languagemodelprotocol.h"
+#include "service/engines/libretranslateengine.h"
+#include "service/engines/libretranslateprotocol.h"
+#include "service/engines/router.h"
+#include "service/http/translationservice.h"
+#include "service/memory/memoryengine.h"
+#include "service/memory/memoryworker.h"
+#include "service/memory/translationmemory.h"
+#include "tests/support/loopbackserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace tarnix::service;
+using tarnix::test::Answer;
+using tarnix::test::LoopbackServer;
+using tarnix::test::RecordedRequest;
+
+namespace {
+
+// A batch answer as one line: "too large", "failed", or each item's text,
+// "?" for one not trusted, joined by "|".
+QString shown(const BatchAnswer &answer)
+{
+    if (answer.tooLarge)
+        return u"too large"_s;
+    if (answer.failure)
+        return u"failed"_s;
+    QStringList items;
+    for (const auto &item : answer.items)
+        items.append(item.value_or(u"?"_s));
+    return items.join(u'|');
+}
+
+QList<BatchItem> itemsOf(const QStringList &texts)
+{
+    QList<BatchItem> items;
+    for (const QString &text : texts)
+        items.append({text, {}});
+    return items;
+}
+
+QByteArray chatAnswer(const QString &content, const char *finish = "stop")
+{
+    const QJsonObject message {{"role"_L1, "assistant"_L1}, {"content"_L1, content}};
+    return QJsonDocument(
+        QJsonObject {{"choices"_L1,
+            QJsonArray {QJsonObject {{"message"_L1, message}, {"finish_reason"_L1, QLatin1StringView(finish)}}}}})
+        .toJson(QJsonDocument::Compact);
+}
+
+// How a stand-in spoils its answer to a batch of more than one text.
+enum class Fault { None, DropsOne, DuplicatesOne, Reorders, TooLarge, LosesBracketedTokens };
+
+// The texts of a request to a stand-in of `kind`, and its answer with the
+// texts translated (upper case), spoiled by `fault` when it holds several.
+Answer standInAnswer(const QString &kind, const RecordedRequest &request, Fault fault, int &batches)
+{
+    const auto ok = [](const QByteArray &body) { return Answer {Answer::Kind::Complete, 200, body, {}, 0}; };
+    const QJsonObject json = QJsonDocument::fromJson(request.body).object();
+    QStringList texts;
+    if (kind == u"apertium") {
+        if (request.path == "/listPairs")
+            return ok(R"({"responseData": [{"sourceLanguage": "eng", "targetLanguage": "spa"}]})");
+        if (request.path == "/translateChain")
+            return ok(R"({"responseData": {"translationChain": ["eng", "spa"]}})");
+        const QString q = QString::fromUtf8(QByteArray::fromPercentEncoding(request.formField("q")));
+        texts = q.split(u"\n.\n"_s);
+    } else if (kind == u"libretranslate") {
+        if (request.path == "/languages")
+            return ok(R"([{"code": "en", "targets": ["es"]}, {"code": "es", "targets": ["en"]}])");
+        texts = json.value("q"_L1).isArray() ? json.value("q"_L1).toVariant().toStringList()
+                                             : QStringList {json.value("q"_L1).toString()};
+    } else if (kind == u"deepl") {
+        if (request.path.startsWith("/v2/languages"))
+            return ok(R"([{"language": "EN"}, {"language": "ES"}])");
+        texts = json.value("text"_L1).toVariant().toStringList();
+    } else {
+        if (request.path.endsWith("/models"))
+            return ok(R"({"data": [{"id": "m"}]})");
+        const QString user = json.value("messages"_L1).toArray().at(1).toObject().value("content"_L1).toString();
+        if (const auto members = orderedStringMembers(user); members && user.startsWith(u"{"_s)) {
+            for (const auto &member : *members)
+                texts.append(member.second);
+        } else {
+            texts = {user};
+        }
+    }
+    const bool batch = texts.size() > 1
+        || (kind == u"language-model" && texts.size() == 1
+            && json.value("messages"_L1).toArray().at(1).toObject().value("content"_L1).toString().startsWith(u"{"_s));
+    batches += batch ? 1 : 0;
+    if (batch && fault == Fault::TooLarge && texts.size() > 2)
+        return Answer {Answer::Kind::Complete, 413, "{}", {}, 0};
+    QStringList keys;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        texts[i] = texts[i].toUpper();
+        if (fault == Fault::LosesBracketedTokens)
+            texts[i].remove(QRegularExpression(u"\u27E6\\d+\u27E7"_s));
+        keys.append(QString::number(i + 1));
+    }
+    if (texts.size() > 1) {
+        if (fault == Fault::DropsOne) {
+            texts.removeLast();
+            keys.removeLast();
+        } else if (fault == Fault::DuplicatesOne) {
+            texts.insert(1, texts.first());
+            keys.insert(1, keys.first());
+        } else if (fault == Fault::Reorders) {
+            texts.swapItemsAt(0, 1);
+            keys.swapItemsAt(0, 1);
+        }
+    }
+    if (kind == u"apertium")
+        return ok(QJsonDocument(
+            QJsonObject {{"responseData"_L1, QJsonObject {{"translatedText"_L1, texts.join(u"\n.\n"_s)}}}})
+                      .toJson());
+    if (kind == u"libretranslate")
+        return ok(
+            QJsonDocument(QJsonObject {{"translatedText"_L1,
+                              batch ? QJsonValue(QJsonArray::fromStringList(texts)) : QJsonValue(texts.value(0))}})
+                .toJson());
+    if (kind == u"deepl") {
+        QJsonArray translations;
+        for (const QString &text : texts)
+            translations.append(QJsonObject {{"text"_L1, text}});
+        return ok(QJsonDocument(QJsonObject {{"translations"_L1, translations}}).toJson());
+    }
+    if (!batch)
+        return ok(chatAnswer(texts.value(0)));
+    QString object = u"{"_s;
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        object += (i ? u", \""_s : u"\""_s) + keys[i] + u"\": \""_s + texts[i] + u'"';
+    return ok(chatAnswer(object + u"}"_s));
+}
+
+std::unique_ptr<Engine> engineFor(const QString &kind, const QUrl &url)
+{
+    if (kind == u"apertium")
+        return std::make_unique<ApertiumEngine>(url);
+    if (kind == u"libretranslate")
+        return std::make_unique<LibreTranslateEngine>(url, QString());
+    if (kind == u"deepl")
+        return std::make_unique<DeepLEngine>(url, u"key"_s);
+    return std::make_unique<LanguageModelEngine>(url.resolved(QUrl(u"/v1"_s)), u"m"_s, QString());
+}
+
+QByteArray batchBody(const QStringList &texts, const QString &to = u"es"_s)
+{
+    QJsonArray items;
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        items.append(QJsonObject {{"id"_L1, u"e%1"_s.arg(i)}, {"text"_L1, texts[i]}});
+    return QJsonDocument(QJsonObject {{"from"_L1, "en"_L1}, {"to"_L1, to}, {"items"_L1, items}}).toJson();
+}
+
+// Ten plain interface texts of a real catalog (galculator's, as in fill/tests/data).
+const QStringList plainTexts {u"Display control"_s, u"Clear the display"_s, u"Copy the result"_s, u"Paste a number"_s,
+    u"Show the functions"_s, u"Open the preferences"_s, u"Quit the program"_s, u"Change the number base"_s,
+    u"Use radians for angles"_s, u"Show the memory buttons"_s};
+
+} // namespace
+
+// Batches: how each engine's answer to many texts is cut back and judged,
+// hostile stand-ins of each engine through the real service, and batch
+// answers of a real APy against its single answers.
+class TestServiceBatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answersAreCutBack_data()
+    {
+        QTest::addColumn<QString>("protocol");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("expected");
+        // APy: the translation of joinApyBatch(), cut at full-stop lines.
+        QTest::newRow("apy aligned") << u"apy"_s << 200 << "Abrir\n.\nCerrar\n.\nUno\ndos"_ba << 3
+                                     << u"Abrir|Cerrar|Uno\ndos"_s;
+        QTest::newRow("apy stop with blanks") << u"apy"_s << 200 << "Abrir \n . \nCerrar"_ba << 2 << u"Abrir |Cerrar"_s;
+        QTest::newRow("apy one lost") << u"apy"_s << 200 << "Abrir Cerrar"_ba << 2 << u"?|?"_s;
+        QTest::newRow("apy one more") << u"apy"_s << 200 << "Abrir\n.\nCerrar\n.\n"_ba << 2 << u"?|?"_s;
+        QTest::newRow("apy empty item") << u"apy"_s << 200 << "\n.\nCerrar"_ba << 2 << u"|Cerrar"_s;
+        QTest::newRow("lt aligned") << u"lt"_s << 200 << R"({"translatedText": ["Abrir", "Cerrar"]})"_ba << 2
+                                    << u"Abrir|Cerrar"_s;
+        QTest::newRow("lt one lost") << u"lt"_s << 200 << R"({"translatedText": ["Abrir"]})"_ba << 2 << u"?|?"_s;
+        QTest::newRow("lt one more") << u"lt"_s << 200 << R"({"translatedText": ["a", "b", "c"]})"_ba << 2 << u"?|?"_s;
+        QTest::newRow("lt single string") << u"lt"_s << 200 << R"({"translatedText": "Abrir"})"_ba << 2 << u"?|?"_s;
+        QTest::newRow("lt 413") << u"lt"_s << 413 << "{}"_ba << 2 << u"too large"_s;
+        QTest::newRow("lt 500") << u"lt"_s << 500 << R"({"error": "x"})"_ba << 2 << u"failed"_s;
+        QTest::newRow("deepl aligned")
+            << u"deepl"_s << 200
+            << "{\"translations\": [{\"text\": \"Abrir <x i=\\\"0\\\"/>\"}, {\"text\": \"Cerrar\"}]}"_ba << 2
+            << u"Abrir \u27E60\u27E7|Cerrar"_s;
+        QTest::newRow("deepl foreign markup")
+            << u"deepl"_s << 200 << R"({"translations": [{"text": "<b>A</b>"}, {"text": "B"}]})"_ba << 2 << u"?|B"_s;
+        QTest::newRow("deepl one lost") << u"deepl"_s << 200 << R"({"translations": [{"text": "A"}]})"_ba << 2
+                                        << u"?|?"_s;
+        QTest::newRow("deepl 413") << u"deepl"_s << 413 << "{}"_ba << 2 << u"too large"_s;
+        QTest::newRow("deepl 456") << u"deepl"_s << 456 << "{}"_ba << 2 << u"failed"_s;
+        QTest::newRow("model aligned") << u"model"_s << 200 << chatAnswer(u"{\"1\": \"Abrir\", \"2\": \"Cerrar\"}"_s)
+                                       << 2 << u"Abrir|Cerrar"_s;
+        QTest::newRow("model in a fence")
+            << u"model"_s << 200 << chatAnswer(u"```json\n{\"1\": \"Abrir\", \"2\": \"Cerrar\"}\n```"_s) << 2
+            << u"Abrir|Cerrar"_s;
+        QTest::newRow("model one left out")
+            << u"model"_s << 200 << chatAnswer(u"{\"1\": \"Abrir\"}"_s) << 2 << u"Abrir|?"_s;
+        QTest::newRow("model out of order")
+            << u"model"_s << 200 << chatAnswer(u"{\"2\": \"Cerrar\", \"1\": \"Abrir\"}"_s) << 2 << u"?|?"_s;
+        QTest::newRow("model key twice") << u"model"_s << 200
+                                         << chatAnswer(u"{\"1\": \"Abrir\", \"1\": \"Abrir\", \"2\": \"C\"}"_s) << 2
+                                         << u"?|?"_s;
+        QTest::newRow("model key not sent")
+            << u"model"_s << 200 << chatAnswer(u"{\"1\": \"Abrir\", \"2\": \"C\", \"3\": \"D\"}"_s) << 2 << u"?|?"_s;
+        QTest::newRow("model chatty value")
+            << u"model"_s << 200 << chatAnswer(u"{\"1\": \"Here is the translation: Abrir\", \"2\": \"C\"}"_s) << 2
+            << u"?|C"_s;
+        QTest::newRow("model cut off") << u"model"_s << 200 << chatAnswer(u"{\"1\": \"Abrir\"}"_s, "length") << 2
+                                       << u"?|?"_s;
+        QTest::newRow("model no object") << u"model"_s << 200 << chatAnswer(u"Abrir, Cerrar"_s) << 2 << u"?|?"_s;
+    }
+
+    void answersAreCutBack()
+    {
+        QFETCH(QString, protocol);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(int, count);
+        QFETCH(QString, expected);
+        const QList<BatchItem> items = itemsOf(QStringList {u"Open"_s, u"Close"_s, u"One two"_s}.first(count));
+        BatchAnswer answer;
+        if (protocol == u"apy") {
+            const auto split = splitApyBatch(QString::fromUtf8(body), count);
+            answer.items.resize(std::size_t(count));
+            for (qsizetype i = 0; split && i < count; ++i)
+                answer.items[std::size_t(i)] = (*split)[i];
+        } else if (protocol == u"lt") {
+            answer = parseLibreTranslateBatch(status, body, count);
+        } else if (protocol == u"deepl") {
+            answer = parseDeepLBatch(status, body, count);
+        } else {
+            answer = parseChatCompletionBatch(status, body, items, u"es"_s);
+        }
+        QCOMPARE(shown(answer), expected);
+    }
+
+    void groupsKeepToLimits_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("expected"); // the groups' indices
+        QTest::newRow("three per request") << QStringList {u"a"_s, u"b"_s, u"c"_s, u"d"_s} << u"0,1,2|3"_s;
+        QTest::newRow("characters") << QStringList {u"aaaa"_s, u"bbbb"_s, u"cc"_s} << u"0|1,2"_s;
+        QTest::newRow("one alone") << QStringList {u"a"_s, u"x\n.\ny"_s, u"b"_s} << u"0|1|2"_s;
+        QTest::newRow("one too long") << QStringList {u"a"_s, u"bbbbbbbb"_s} << u"0|1"_s;
+    }
+
+    void groupsKeepToLimits()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(QString, expected);
+        QStringList groups;
+        for (const QList<qsizetype> &group : batchGroups(
+                 itemsOf(texts), BatchLimits {3, 7}, [](const BatchItem &item) { return !apyBatchable(item.text); })) {
+            QStringList indices;
+            for (const qsizetype index : group)
+                indices.append(QString::number(index));
+            groups.append(indices.join(u','));
+        }
+        QCOMPARE(groups.join(u'|'), expected);
+    }
+
+    void hostileEnginesThroughTheService_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("fault");
+        for (const QString &kind : {u"apertium"_s, u"libretranslate"_s, u"deepl"_s, u"language-model"_s}) {
+            const auto row = [&](const char *name, Fault fault) {
+                QTest::addRow("%s %s", qPrintable(kind), name) << kind << int(fault);
+            };
+            row("faithful", Fault::None);
+            row("drops one", Fault::DropsOne);
+            row("duplicates one", Fault::DuplicatesOne);
+            row("too large", Fault::TooLarge);
+            if (kind == u"language-model") // only keys tell a swap
+                row("reorders", Fault::Reorders);
+        }
+    }
+
+    void hostileEnginesThroughTheService()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, fault);
+        LoopbackServer standIn;
+        QVERIFY(standIn.start());
+        int batches = 0;
+        standIn.setResponder(
+            [&](const RecordedRequest &request) { return standInAnswer(kind, request, Fault(fault), batches); });
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"memory.sqlite"_s);
+        MemoryWorker memory(path, [path] { return std::make_unique<TranslationMemory>(path, 1000); });
+        std::vector<std::unique_ptr<Engine>> engines;
+        engines.push_back(std::make_unique<MemoryEngine>(engineFor(kind, standIn.url()), &memory));
+        Router router(std::move(engines));
+        TranslationService service(&router);
+        const quint16 port = service.listen(0);
+        QVERIFY(port);
+        QNetworkAccessManager net;
+        const QUrl url(u"http://127.0.0.1:%1/batch"_s.arg(port));
+        const HttpAnswer answer = httpExchange(net, url, "POST", batchBody(plainTexts), "application/json");
+        QCOMPARE(answer.status, 200);
+        QCOMPARE(answer.contentType, "application/json"_ba);
+        const QJsonArray items = QJsonDocument::fromJson(answer.body).object().value("items"_L1).toArray();
+        QCOMPARE(items.size(), plainTexts.size());
+        for (qsizetype i = 0; i < plainTexts.size(); ++i) {
+            const QJsonObject item = items.at(i).toObject();
+            QCOMPARE(item.value("id"_L1).toString(), u"e%1"_s.arg(i));
+            QCOMPARE(item.value("status"_L1).toInt(), 200);
+            QCOMPARE(item.value("text"_L1).toString(), plainTexts[i].toUpper());
+        }
+        QVERIFY2(batches >= 1, "the engine was never sent a batch");
+        // Each item is remembered on its own: a single request is a memory hit.
+        const qsizetype before = standIn.requests().size();
+        const HttpAnswer single = httpExchange(
+            net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", programForm("en", "es", "Clear%20the%20display"));
+        QCOMPARE(single.status, 200);
+        QVERIFY(single.body.contains("CLEAR THE DISPLAY"));
+        httpExchange(
+            net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST", programForm("en", "es", "Copy%20the%20result"));
+        QCOMPARE(standIn.requests().size(), before);
+    }
+
+    // An engine that loses bracketed tokens, in batches and alone, and keeps
+    // numbers: the item is asked alone, then with the other token form, as
+    // a single request is, and answered.
+    void batchAnswerAskedAloneThenInTheOtherForm()
+    {
+        LoopbackServer standIn;
+        QVERIFY(standIn.start());
+        int batches = 0;
+        standIn.setResponder([&](const RecordedRequest &request) {
+            return standInAnswer(u"language-model"_s, request, Fault::LosesBracketedTokens, batches);
+        });
+        std::vector<std::unique_ptr<Engine>> engines;
+        engines.push_back(engineFor(u"language-model"_s, standIn.url()));
+        Router router(std::move(engines));
+        TranslationService service(&router);
+        const quint16 port = service.listen(0);
+        QNetworkAccessManager net;
+        const HttpAnswer answer = httpExchange(net, QUrl(u"http://127.0.0.1:%1/batch"_s.arg(port)), "POST",
+            batchBody({u"Copied %d files"_s, u"Clear the display"_s}), "application/json");
+        const QJsonArray items = QJsonDocument::fromJson(answer.body).object().value("items"_L1).toArray();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0).toObject().value("text"_L1).toString(), u"COPIED %d FILES"_s);
+        QCOMPARE(items.at(1).toObject().value("text"_L1).toString(), u"CLEAR THE DISPLAY"_s);
+        QCOMPARE(batches, 1);
+    }
+
+    void refusesMalformedBatches_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("not JSON") << "{"_ba << u"not JSON"_s;
+        QTest::newRow("no items") << R"({"from": "en", "to": "es", "items": []})"_ba << u"at least one"_s;
+        QTest::newRow("id twice") << R"({"from": "en", "to": "es", "items": [{"id": 1, "text": "a"},
+                                     {"id": 1, "text": "b"}]})"_ba
+                                  << u"id of an earlier"_s;
+        QTest::newRow("no text") << R"({"from": "en", "to": "es", "items": [{"id": 1}]})"_ba << u"no \"text\""_s;
+        QTest::newRow("no language") << R"({"from": "English", "to": "es", "items": [{"id": 1, "text": "a"}]})"_ba
+                                     << u"not a language code"_s;
+    }
+
+    void refusesMalformedBatches()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, reason);
+        Router router({});
+        TranslationService service(&router);
+        const quint16 port = service.listen(0);
+        QNetworkAccessManager net;
+        const HttpAnswer answer =
+            httpExchange(net, QUrl(u"http://127.0.0.1:%1/batch"_s.arg(port)), "POST", body, "application/json");
+        QCOMPARE(answer.status, 400);
+        const QString error = QJsonDocument::fromJson(answer.body).object().value("error"_L1).toString();
+        QVERIFY2(error.contains(reason), qPrintable(error));
+    }
+
+    // Real catalog messages through a real APy: each text of a batch comes
+    // back as its single request's answer.
+    void apyBatchEqualsSingle()
+    {
+        TARNIX_REQUIRE_APY();
+        tarnix::service::test::ApyService apy;
+        const QString problem = apy.start();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QFile po(QFINDTESTDATA("../../fill/tests/data/galculator_es.accelerators.po"));
+        QVERIFY(po.open(QIODevice::ReadOnly));
+        QStringList texts;
+        const QRegularExpression msgid(u"^msgid \"(.+)\"$"_s, QRegularExpression::MultilineOption);
+        for (auto it = msgid.globalMatch(QString::fromUtf8(po.readAll())); it.hasNext();)
+            texts.append(it.next().captured(1).remove(u'_'));
+        texts += plainTexts;
+        texts += {u"%s of %d files copied."_s, u"Could not open the file: permission denied"_s,
+            u"The value must be\nbetween one and ten"_s};
+        std::optional<std::vector<EngineResult>> batch;
+        apy.engine->translateBatch(
+            u"en"_s, u"es"_s, itemsOf(texts), [&batch](const std::vector<EngineResult> &results) { batch = results; });
+        QTRY_VERIFY_WITH_TIMEOUT(batch.has_value(), 60000);
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            std::optional<EngineResult> single;
+            apy.engine->translate(
+                u"en"_s, u"es"_s, texts[i], [&single](const EngineResult &result) { single = result; });
+            QTRY_VERIFY_WITH_TIMEOUT(single.has_value(), 30000);
+            QCOMPARE((*batch)[std::size_t(i)].status, EngineResult::Status::Translated);
+            QCOMPARE((*batch)[std::size_t(i)].text, single->text);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServiceBatch)
+#include "test_service_batch.moc"
