@@ -55,11 +55,13 @@
 #include "fill/formats/i18next.h"
 #include "fill/formats/po.h"
 #include "fill/formats/properties.h"
+#include "fill/formats/xcstrings.h"
 #include "fill/serviceclient.h"
+#include "readwrite.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
-#include "stringcatalog.h"
 #include "service/engines/languagemodelprotocol.h"
+#include "stringcatalog.h"
 #include "tests/support/loopbackserver.h"
 
 using namespace Qt::StringLiterals;
@@ -256,30 +258,6 @@ QByteArray i18nextCatalog(int count, const std::function<QString(int)> &value)
     return json + "}\n";
 }
 
-// Reading an i18next catalog and writing a translation of every entry back,
-// in memory: milliseconds, the best of three.
-double i18nextReadWrite(const QString &target, const QString &source)
-{
-    double best = std::numeric_limits<double>::infinity();
-    for (int run = 0; run < 3; ++run) {
-        QElapsedTimer clock;
-        clock.start();
-        tarnix::fill::I18nextFormat format;
-        tarnix::fill::Catalog catalog;
-        QString error;
-        if (!format.read(tarnix::fill::CatalogFiles {target, source}, catalog, error))
-            qFatal("cannot read the i18next catalog: %s", qPrintable(error));
-        QList<tarnix::fill::Fill> fills;
-        for (const tarnix::fill::Entry &entry : std::as_const(catalog.entries))
-            fills.append({entry.id, {u"[es] "_s + entry.source}});
-        const tarnix::fill::WriteResult written = format.write(fills, u"es"_s, 0);
-        if (!written.ok)
-            qFatal("cannot write the i18next catalog: %s", qPrintable(written.error));
-        best = std::min(best, clock.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
 // A properties file of `count` keys, 100 to a commented section, every
 // value `value(i)` escaped as Properties.store() writes it (ASCII, \\u escapes).
 QByteArray propertiesFile(int count, const std::function<QString(int)> &value)
@@ -295,30 +273,6 @@ QByteArray propertiesFile(int count, const std::function<QString(int)> &value)
     return text.toLatin1();
 }
 
-// Reading a properties file and writing a translation of every entry back,
-// in memory: milliseconds, the best of three.
-double propertiesReadWrite(const QString &target, const QString &source)
-{
-    double best = std::numeric_limits<double>::infinity();
-    for (int run = 0; run < 3; ++run) {
-        QElapsedTimer clock;
-        clock.start();
-        tarnix::fill::PropertiesFormat format;
-        tarnix::fill::Catalog catalog;
-        QString error;
-        if (!format.read(tarnix::fill::CatalogFiles {target, source}, catalog, error))
-            qFatal("cannot read the properties file: %s", qPrintable(error));
-        QList<tarnix::fill::Fill> fills;
-        for (const tarnix::fill::Entry &entry : std::as_const(catalog.entries))
-            fills.append({entry.id, {u"[es] "_s + entry.source}});
-        const tarnix::fill::WriteResult written = format.write(fills, u"es"_s, 0);
-        if (!written.ok || written.bytes.isEmpty())
-            qFatal("cannot write the properties file");
-        best = std::min(best, clock.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
 // An Android strings.xml of `count` strings, every value `value(i)` written
 // as Android reads it.
 QByteArray androidResources(int count, const std::function<QString(int)> &value)
@@ -328,30 +282,6 @@ QByteArray androidResources(int count, const std::function<QString(int)> &value)
         xml += "    <string name=\"key" + QByteArray::number(i) + "\">"
             + tarnix::fill::androidEscaped(value(i), {}, false).value_or(QString()).toUtf8() + "</string>\n";
     return xml + "</resources>\n";
-}
-
-// Reading an Android target beside its source and writing a translation of
-// every string back, in memory: milliseconds, the best of three.
-double androidReadWrite(const QString &target, const QString &source)
-{
-    double best = std::numeric_limits<double>::infinity();
-    for (int run = 0; run < 3; ++run) {
-        QElapsedTimer clock;
-        clock.start();
-        tarnix::fill::AndroidFormat format;
-        tarnix::fill::Catalog catalog;
-        QString error;
-        if (!format.read(tarnix::fill::CatalogFiles {target, source}, catalog, error))
-            qFatal("cannot read the Android resources: %s", qPrintable(error));
-        QList<tarnix::fill::Fill> fills;
-        for (const tarnix::fill::Entry &entry : std::as_const(catalog.entries))
-            fills.append({entry.id, {u"[es] "_s + entry.source}});
-        const tarnix::fill::WriteResult written = format.write(fills, u"es"_s, 0);
-        if (!written.ok || written.bytes.size() < QFileInfo(source).size())
-            qFatal("cannot write the Android resources");
-        best = std::min(best, clock.nsecsElapsed() / 1e6);
-    }
-    return best;
 }
 
 // Qt's XML reader through the same bytes, every token and its text:
@@ -473,7 +403,7 @@ int main(int argc, char *argv[])
             if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
                 qFatal("cannot write %s", qPrintable(path));
         }
-        const double ours = androidReadWrite(target, source);
+        const double ours = formatReadWrite<tarnix::fill::AndroidFormat>({target, source}, "Android resources");
         const double qt = qtXmlRead({english, empty});
         const double mb = double(english.size() + empty.size()) / 1e6;
         std::printf("an Android strings.xml of %d strings (%.1f MB with its Spanish file), read and every string "
@@ -507,7 +437,7 @@ int main(int argc, char *argv[])
             if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
                 qFatal("cannot write %s", qPrintable(path));
         }
-        const double ours = i18nextReadWrite(target, source);
+        const double ours = formatReadWrite<tarnix::fill::I18nextFormat>({target, source}, "i18next catalog");
         const double qt = qtJsonReadWrite(english);
         const double mb = double(english.size() + empty.size()) / 1e6;
         jsonRate = mb / ours * 1000;
@@ -534,7 +464,7 @@ int main(int argc, char *argv[])
         const QString path = scratch.filePath(u"xcode/Localizable.xcstrings"_s);
         const QByteArray bytes = stringCatalog(messages, 5000, 19);
         writeFile(path, bytes);
-        const double ours = stringCatalogReadWrite(path);
+        const double ours = formatReadWrite<tarnix::fill::XcstringsFormat>({path, {}, u"es"_s}, "string catalog");
         const double mb = double(bytes.size()) / 1e6;
         std::printf("a 5,000-key string catalog of 20 languages (%.1f MB), read for Spanish and every unit written:\n"
                     "  tarnix-fill's format %6.0f ms  %6.1f MB/s (target >= 20)\n",
@@ -559,7 +489,7 @@ int main(int argc, char *argv[])
             if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
                 qFatal("cannot write %s", qPrintable(path));
         }
-        const double ours = propertiesReadWrite(target, source);
+        const double ours = formatReadWrite<tarnix::fill::PropertiesFormat>({target, source}, "properties file");
         const double mb = double(english.size() + empty.size()) / 1e6;
         std::printf("a %d-key Java properties file (%.1f MB with its source), read and every value written back:\n",
             bigCatalog, mb);

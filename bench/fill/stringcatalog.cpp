@@ -1,13 +1,9 @@
 #include "stringcatalog.h"
 
 #include <algorithm>
-#include <limits>
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
-
-#include "fill/formats/xcstrings.h"
 
 using namespace Qt::StringLiterals;
 
@@ -47,26 +43,4 @@ QByteArray stringCatalog(const QStringList &messages, int keys, int languages)
         json += "      }\n    }" + QByteArray(i + 1 == keys ? "\n" : ",\n");
     }
     return json + "  },\n  \"version\" : \"1.0\"\n}";
-}
-
-double stringCatalogReadWrite(const QString &path)
-{
-    double best = std::numeric_limits<double>::infinity();
-    for (int run = 0; run < 3; ++run) {
-        QElapsedTimer clock;
-        clock.start();
-        tarnix::fill::XcstringsFormat format;
-        tarnix::fill::Catalog catalog;
-        QString error;
-        if (!format.read(tarnix::fill::CatalogFiles {path, {}, u"es"_s}, catalog, error))
-            qFatal("cannot read the string catalog: %s", qPrintable(error));
-        QList<tarnix::fill::Fill> fills;
-        for (const tarnix::fill::Entry &entry : std::as_const(catalog.entries))
-            fills.append({entry.id, {u"[es] "_s + entry.source}});
-        const tarnix::fill::WriteResult written = format.write(fills, u"es"_s, 2);
-        if (!written.ok || fills.isEmpty())
-            qFatal("cannot fill the string catalog: %s", qPrintable(written.error));
-        best = std::min(best, clock.nsecsElapsed() / 1e6);
-    }
-    return best;
 }

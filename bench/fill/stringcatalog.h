@@ -8,7 +8,3 @@
 // `languages` others, every unit translated but Spanish's, laid out as Xcode
 // writes it: what a fill of Spanish reads and writes back.
 QByteArray stringCatalog(const QStringList &messages, int keys, int languages);
-
-// Reading the catalog for Spanish and writing a translation of every entry
-// back, in memory: milliseconds, the best of three.
-double stringCatalogReadWrite(const QString &path);

@@ -145,17 +145,6 @@ AndroidFormat::Value readValue(QXmlStreamReader &reader, const QString &text)
     return value;
 }
 
-// A plural's form for one category from the forms a fill holds: one per
-// category in order, or the singular for "one" and the plural for the rest.
-QString formOf(const QStringList &forms, const QStringList &categories, const QString &category)
-{
-    if (forms.isEmpty())
-        return {};
-    if (forms.size() == categories.size())
-        return forms.value(categories.indexOf(category));
-    return category == u"one"_s ? forms.first() : forms.last();
-}
-
 const QStringList cldrOrder {u"zero"_s, u"one"_s, u"two"_s, u"few"_s, u"many"_s, u"other"_s};
 
 } // namespace
@@ -568,11 +557,11 @@ QStringList AndroidFormat::newItems(qsizetype r, Writing &writing) const
         const auto other = std::find_if(resource.items.cbegin(), resource.items.cend(),
             [](const Value &item) { return item.quantity == u"other"_s; });
         // Android falls back to "other" for a quantity a plural lacks, and fails without it.
-        if (other == resource.items.cend() || formOf(forms, writing.categories, u"other"_s).isEmpty())
+        if (other == resource.items.cend() || formOfCategory(forms, writing.categories, u"other"_s).isEmpty())
             return {};
         const Value merged = pluralValue(resource);
         for (const QString &category : writing.categories) {
-            const QString form = formOf(forms, writing.categories, category);
+            const QString form = formOfCategory(forms, writing.categories, category);
             if (form.isEmpty())
                 continue;
             const std::optional<QString> inner = valueContent(merged, form, writing.document);
@@ -796,7 +785,7 @@ void AndroidFormat::fillExisting(
         std::map<qsizetype, QString> afterItem;
         QString beforeFirst;
         for (const QString &category : writing.categories) {
-            const QString form = formOf(forms, writing.categories, category);
+            const QString form = formOfCategory(forms, writing.categories, category);
             if (form.isEmpty())
                 continue;
             const std::optional<QString> inner = valueContent(merged, form, writing.document);

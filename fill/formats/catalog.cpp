@@ -19,4 +19,13 @@ WriteResult CatalogFormat::accept(const QList<int> &)
     return {false, {}, u"this format keeps no review marks in the file: its review record has them"_s, {}, {}};
 }
 
+QString formOfCategory(const QStringList &forms, const QStringList &categories, const QString &category)
+{
+    if (forms.isEmpty())
+        return {};
+    if (forms.size() == categories.size())
+        return forms.value(categories.indexOf(category));
+    return category == u"one"_s ? forms.first() : forms.last();
+}
+
 } // namespace tarnix::fill

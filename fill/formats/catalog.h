@@ -135,6 +135,11 @@ public:
     }
 };
 
+// A plural's form for one CLDR category from the forms a fill holds: one
+// per category in order, or the singular for "one" and the plural for the
+// rest; empty when it holds none.
+QString formOfCategory(const QStringList &forms, const QStringList &categories, const QString &category);
+
 // A system error's words as the middle of a sentence: "no space left on device".
 QString systemError(int error);
 

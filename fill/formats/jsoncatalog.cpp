@@ -184,15 +184,6 @@ namespace {
 // A plural's form for one category from the forms a fill holds: one per
 // category in order, or (from a run that counted otherwise) the singular
 // for "one" and the plural for the rest.
-QString formOf(const QStringList &forms, const QStringList &categories, const QString &category)
-{
-    if (forms.isEmpty())
-        return {};
-    if (forms.size() == categories.size())
-        return forms.value(categories.indexOf(category));
-    return category == u"one"_s ? forms.first() : forms.last();
-}
-
 } // namespace
 
 struct JsonCatalogFormat::Merge
@@ -237,7 +228,7 @@ QList<NewMember> JsonCatalogFormat::filtered(const Node &object, int depth, bool
             for (const QString &category : m_writeCategories) {
                 if (holdsOwnEntry(object, u.path.last() + u'_' + category))
                     continue;
-                const QString form = formOf(forms, m_writeCategories, category);
+                const QString form = formOfCategory(forms, m_writeCategories, category);
                 if (!form.isEmpty()) {
                     out.append({u.path.last() + u'_' + category, form, {}, {}, false, false});
                     content = true;
@@ -318,7 +309,8 @@ void JsonCatalogFormat::merge(const Node &source, const Node &target, int depth,
         const int index =
             item.category.isEmpty() ? target.indexOf(item.key) : formIndex(target, item.key, item.category);
         const QStringList forms = m_forms.value(item.unit);
-        const QString form = item.category.isEmpty() ? forms.value(0) : formOf(forms, m_writeCategories, item.category);
+        const QString form =
+            item.category.isEmpty() ? forms.value(0) : formOfCategory(forms, m_writeCategories, item.category);
         if (index >= 0) {
             const Node &there = target.members[index];
             if (item.object && there.type == item.object->type)

@@ -145,13 +145,8 @@ private:
                     doc.indentUnit = lineBreak < 0 ? QByteArray() : lead.mid(lineBreak + 1);
                 }
             }
-            if (!value(member, depth + 1))
+            if (!(prunes && !pruning.keep(member.key) ? skipped(member) : value(member, depth + 1)))
                 return false;
-            if (prunes && !pruning.keep(member.key)) {
-                member.text.clear();
-                member.members = {};
-                member.byName = {};
-            }
             member.members.squeeze();
             node.members.append(std::move(member));
             if (node.members.size() == indexedFrom) {
@@ -215,6 +210,46 @@ private:
             return true;
         pos = from;
         return expected("a value");
+    }
+    // A value passed over: its type and where it lies, nothing read into
+    // memory. Its brackets are matched and its strings ended, so that the
+    // value after it is found; what lies inside is not checked further.
+    bool skipped(Node &node)
+    {
+        node.start = pos;
+        if (pos >= b.size())
+            return expected("a value");
+        const char c = b[pos];
+        if (c != '{' && c != '[' && c != '"') {
+            const bool ok = scalar();
+            node.type = b.mid(node.start, pos - node.start) == "null" ? Node::Type::Null : Node::Type::Other;
+            node.end = pos;
+            return ok;
+        }
+        node.type = c == '{' ? Node::Type::Object : c == '[' ? Node::Type::Array : Node::Type::String;
+        QByteArray open; // the brackets not closed yet
+        do {
+            const char here = b[pos];
+            if (here == '"') {
+                for (++pos; pos < b.size() && b[pos] != '"'; ++pos)
+                    pos += b[pos] == '\\';
+                if (pos >= b.size()) {
+                    problem = u"a string without its closing quote"_s;
+                    return false;
+                }
+            } else if (here == '{' || here == '[') {
+                open += here == '{' ? '}' : ']';
+            } else if (here == '}' || here == ']') {
+                if (open.isEmpty() || open.back() != here)
+                    return expected(open.isEmpty() ? "a value" : open.back() == '}' ? "'}'" : "']'");
+                open.chop(1);
+            }
+            ++pos;
+        } while (!open.isEmpty() && pos < b.size());
+        if (!open.isEmpty())
+            return expected(open.back() == '}' ? "'}'" : "']'");
+        node.end = pos;
+        return true;
     }
     int hex4(qsizetype at)
     {

@@ -71,17 +71,6 @@ bool hasWords(const QString &format)
     return QString(format).remove(placeholder).contains(letter);
 }
 
-// A plural's form for one category from the forms a fill holds: one per
-// category in order, or the singular for "one" and the plural for the rest.
-QString formOf(const QStringList &forms, const QStringList &categories, const QString &category)
-{
-    if (forms.isEmpty())
-        return {};
-    if (forms.size() == categories.size())
-        return forms.value(categories.indexOf(category));
-    return category == u"one"_s ? forms.first() : forms.last();
-}
-
 // A translation as a <string>'s content; nullopt for a control character,
 // which XML 1.0 cannot hold.
 std::optional<QString> escaped(const QString &translation)
@@ -316,7 +305,7 @@ QString StringsdictFormat::keyText(
             if (own != ids.cend())
                 form = forms.value(*own).value(0);
             else if (categories.contains(category))
-                form = formOf(forms.value(id), categories, category);
+                form = formOfCategory(forms.value(id), categories, category);
             else
                 continue;
             const auto content = escaped(form);
@@ -387,7 +376,7 @@ WriteResult StringsdictFormat::write(const QList<Fill> &fills, const QString &la
                 }
                 for (const QString &category : categories) {
                     if (!variable.contains(category))
-                        variable.insert(category, formOf(forms[id], categories, category));
+                        variable.insert(category, formOfCategory(forms[id], categories, category));
                 }
             }
             for (auto variable = wanted.cbegin(); variable != wanted.cend(); ++variable) {

@@ -119,17 +119,6 @@ QString slotNote(const QStringList &slotPath, const Node *localization)
     return {};
 }
 
-// A plural's form for one category from the forms a fill holds: one per
-// category in order, or the singular for "one" and the plural for the rest.
-QString formOf(const QStringList &forms, const QStringList &categories, const QString &category)
-{
-    if (forms.isEmpty())
-        return {};
-    if (forms.size() == categories.size())
-        return forms.value(categories.indexOf(category));
-    return category == u"one"_s ? forms.first() : forms.last();
-}
-
 NewMember stringUnit(const QString &value)
 {
     return {u"stringUnit"_s, {}, {},
@@ -404,7 +393,7 @@ WriteResult XcstringsFormat::write(const QList<Fill> &fills, const QString &lang
             QList<NewMember> plural;
             for (const QString &category : std::as_const(sorted)) {
                 const Node *there = path(forms, {category, u"stringUnit"_s});
-                const QString form = formOf(fill.forms, categories, category);
+                const QString form = formOfCategory(fill.forms, categories, category);
                 // A form a person translated stays.
                 if (form.isEmpty()
                     || (textAt(there, {u"state"_s}) == u"translated"_s && !translationOf(there).isEmpty()))

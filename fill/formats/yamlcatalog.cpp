@@ -368,15 +368,6 @@ const Node *languageRoot(const Document &doc)
     return nullptr;
 }
 
-QString formOf(const QStringList &forms, const QStringList &categories, const QString &category)
-{
-    if (forms.isEmpty())
-        return {};
-    if (forms.size() == categories.size())
-        return forms.value(categories.indexOf(category));
-    return category == u"one"_s ? forms.first() : forms.last();
-}
-
 bool loadFile(const QString &path, Document &doc, QString &error)
 {
     QFile file(path);
@@ -551,7 +542,7 @@ struct RailsYamlFormat::Writer
     QString formFor(int unit, const QString &category = {}) const
     {
         const QStringList list = forms.value(unit);
-        return category.isEmpty() ? list.value(0) : formOf(list, categories, category);
+        return category.isEmpty() ? list.value(0) : formOfCategory(list, categories, category);
     }
 
     // Where a scalar's own text starts: after its anchor ("&name", which
