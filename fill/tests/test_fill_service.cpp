@@ -237,6 +237,84 @@ private slots:
         QVERIFY2(reader.exitCode() == 0 && units.toInt() > 0, units.constData());
     }
 
+    // The platforms' catalogs into Italian through Apertium, each source's
+    // existing Italian file filled in place (and a UTF-16 one), judged by the
+    // platform's own reader: aapt2, translate-toolkit's .strings and
+    // properties readers, Python's YAML reader.
+    void fillsPlatformCatalogs_data()
+    {
+        QTest::addColumn<QStringList>("copies"); // "data path=scratch path"
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QStringList>("judge"); // a program and its arguments, %1 the written file
+        const QString python = u"/usr/bin/python3"_s;
+        QTest::newRow("Android strings.xml")
+            << QStringList {u"android/lineage-updater/values/strings.xml=app/res/values/strings.xml"_s,
+                   u"android/lineage-updater/values-it/strings.xml=app/res/values-it/strings.xml"_s}
+            << u"app/res/values-it/strings.xml"_s
+            << QStringList {u"aapt2"_s, u"compile"_s, u"%1"_s, u"-o"_s, scratch.path()};
+        // translate-toolkit's reader of the encoding the file must have kept.
+        const auto strings = [&python](const char *encoding) {
+            return QStringList {python, u"-c"_s,
+                u"import sys\nfrom translate.storage import properties\n"
+                u"utf16 = open(sys.argv[1], 'rb').read(2) in (b'\\xff\\xfe', b'\\xfe\\xff')\n"
+                u"assert utf16 == (sys.argv[2] == 'utf-16')\n"
+                u"kind = properties.stringsfile if utf16 else properties.stringsutf8file\n"
+                u"assert [u for u in kind.parsefile(sys.argv[1]).units if u.getid()]"_s,
+                u"%1"_s, QString::fromLatin1(encoding)};
+        };
+        QTest::newRow(".strings, UTF-8")
+            << QStringList {u"apple/neardrop/Base.lproj/Localizable.strings=neardrop/Base.lproj/Localizable.strings"_s,
+                   u"apple/neardrop/it.lproj/Localizable.strings=neardrop/it.lproj/Localizable.strings"_s}
+            << u"neardrop/it.lproj/Localizable.strings"_s << strings("utf-8");
+        QTest::newRow(".strings, UTF-16")
+            << QStringList {u"apple/sparkle/en.lproj/Sparkle.strings=sparkle/en.lproj/Sparkle.strings"_s,
+                   u"apple/sparkle/it.lproj/Sparkle.strings=sparkle/it.lproj/Sparkle.strings"_s}
+            << u"sparkle/it.lproj/Sparkle.strings"_s << strings("utf-16");
+        QTest::newRow("Rails YAML") << QStringList {u"rails-i18n/en.yml=config/locales/en.yml"_s,
+            u"rails-i18n/it.yml=config/locales/it.yml"_s}
+                                    << u"config/locales/it.yml"_s
+                                    << QStringList {python, u"-c"_s,
+                                           u"import sys, yaml\nassert yaml.safe_load(open(sys.argv[1]))['it']"_s,
+                                           u"%1"_s};
+        QTest::newRow("Java properties") << QStringList {u"jenkins/Messages.properties=jenkins/Messages.properties"_s,
+            u"jenkins/Messages_it.properties=jenkins/Messages_it.properties"_s}
+                                         << u"jenkins/Messages_it.properties"_s
+                                         << QStringList {u"prop2po"_s, u"%1"_s, u"/dev/null"_s};
+    }
+
+    void fillsPlatformCatalogs()
+    {
+        QFETCH(QStringList, copies);
+        QFETCH(QString, written);
+        QFETCH(QStringList, judge);
+        for (const QString &copy : std::as_const(copies)) {
+            const QString to = scratch.filePath(copy.section(u'=', 1));
+            QDir().mkpath(QFileInfo(to).path());
+            QFile::remove(to);
+            QVERIFY(QFile::copy(data + u'/' + copy.section(u'=', 0, 0), to));
+            QFile(to).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        }
+        const QString target = scratch.filePath(written);
+        QFile before(target);
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        const QByteArray old = before.readAll();
+        before.close();
+        QString output;
+        QVERIFY2(fill(apertiumServiceUrl, {target}, output) == 0, qPrintable(output));
+        QVERIFY2(output.contains(u" filled"_s), qPrintable(output));
+        QFile after(target);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QVERIFY2(after.readAll() != old, qPrintable(output));
+        QProcess reader;
+        reader.setProcessChannelMode(QProcess::MergedChannels);
+        reader.start(judge.first(), judge.sliced(1).replaceInStrings(u"%1"_s, target));
+        QVERIFY(reader.waitForFinished(60000));
+        QVERIFY2(reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == 0, reader.readAll().constData());
+        // Nothing machine-made passes for a person's work.
+        QVERIFY2(fill(apertiumServiceUrl, {u"--unreviewed"_s, target}, output) == 1 && !output.isEmpty(),
+            qPrintable(output));
+    }
+
     // A string catalog's Polish plurals in every category, and a Brazilian
     // catalog asked of the engine as Brazilian.
     void stringCatalogAndRegions()
