@@ -19,9 +19,10 @@ BUILD_DEPS := cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcom
 # tarnix-fill writes and whose plistlib judges .stringsdict files;
 # translate-toolkit's readers judge Apple's .strings and properties files
 # (prop2po), as do a JDK's java.util.Properties and PropertyResourceBundle;
-# aapt2 (Debian's aapt), which compiles the Android resources it writes.
+# aapt2 (Debian's aapt), which compiles the Android resources it writes;
+# GNU time, by which bench/fill reads tarnix-fill's own peak memory.
 TEST_DEPS := desktop-file-utils appstream gettext qt6-l10n-tools libxml2-utils postgresql python3 \
-  python3-yaml openjdk-17-jdk-headless translate-toolkit aapt
+  python3-yaml openjdk-17-jdk-headless translate-toolkit aapt time
 # What the service needs at run time beyond the libraries it links: Qt's
 # SQLite and PostgreSQL drivers (plugins), for the translation memory in a
 # file or in a database a team shares.
