@@ -105,8 +105,8 @@ private slots:
                                          << u"opO"_s;
         QTest::newRow("stringsdict variables")
             << u"Input exceeds %#@chars@ in %1$#@files@"_s << QStringList {u"%#@chars@"_s, u"%1$#@files@"_s} << u"op"_s;
-        QTest::newRow("string catalog substitutions") << u"%#@total.strings@ of %arg"_s
-                                                      << QStringList {u"%#@total.strings@"_s, u"%arg"_s} << u"oP"_s;
+        QTest::newRow("string catalog substitutions")
+            << u"%#@total.strings@ of %arg"_s << QStringList {u"%#@total.strings@"_s, u"%arg"_s} << u"oP"_s;
         QTest::newRow("space flag only before a non-letter") << u"50% done, % d"_s << QStringList {u"% d"_s} << u"O"_s;
         QTest::newRow("python") << u"%(name)s %(n)d {} {0} {name!r:>10} {count} {name}"_s
                                 << QStringList {u"%(name)s"_s, u"%(n)d"_s, u"{}"_s, u"{0}"_s, u"{name!r:>10}"_s,
