@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -80,13 +81,21 @@ class TestFillService : public QObject
         return run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -1;
     }
 
-    // A service on a free loopback port; tarnix-fill waits for it to answer.
+    // A service on a free loopback port, once it listens: a tarnix-fill
+    // that found nothing there would start a service of its own on it.
     static QUrl start(QProcess &service, const QStringList &options)
     {
         const quint16 port = freeLoopbackPort();
         service.setProcessChannelMode(QProcess::MergedChannels);
         service.start(
             QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--port"_s, QString::number(port)} + options);
+        [[maybe_unused]] const bool listens = QTest::qWaitFor(
+            [port] {
+                QTcpSocket probe;
+                probe.connectToHost(QHostAddress::LocalHost, port);
+                return probe.waitForConnected(200);
+            },
+            60000);
         return QUrl(u"http://127.0.0.1:%1"_s.arg(port));
     }
 
