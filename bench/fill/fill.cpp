@@ -34,8 +34,6 @@
 #include <functional>
 #include <limits>
 
-#include <sys/resource.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -355,6 +353,19 @@ void writeArb(const QString &folder, const QStringList &texts)
     writeFile(folder + u"/app_es.arb"_s, "{\n  \"@@locale\": \"es\"\n}\n");
 }
 
+// tarnix-fill filling a catalog against a stand-in that answers at once,
+// and its own peak memory.
+void fillAgainstStandIn(const QString &target, const QStringList &options = {})
+{
+    LoopbackServer standIn;
+    if (!standIn.start())
+        qFatal("cannot listen on loopback");
+    double peak = 0;
+    const double ms = runFill(standIn.url(), target, 32, options, &peak);
+    std::printf("  tarnix-fill filling it (%.0f ms): peak memory %.1f MB = %.2f x the 100 MB limit (target <= 1)\n", ms,
+        peak, peak / 100.0);
+}
+
 quint16 startService(QProcess &service, const QStringList &options)
 {
     const quint16 port = tarnix::test::freeLoopbackPort();
@@ -393,20 +404,15 @@ int main(int argc, char *argv[])
     std::printf("%lld real messages from Debian's catalogs\n", qlonglong(messages.size()));
 
     double jsonRate = 0; // the i18next format's MB/s, for the properties row
-    // Android's resources first, while tarnix-fill's peak is the only one:
+    // Android's resources:
     // the English strings.xml, and a Spanish one of empty strings to fill.
     {
         const QString source = scratch.filePath(u"res/values/strings.xml"_s);
         const QString target = scratch.filePath(u"res/values-es/strings.xml"_s);
-        QDir().mkpath(scratch.filePath(u"res/values"_s));
-        QDir().mkpath(scratch.filePath(u"res/values-es"_s));
         const QByteArray english = androidResources(bigCatalog, [&](int i) { return messages[i % messages.size()]; });
         const QByteArray empty = androidResources(bigCatalog, [](int) { return QString(); });
-        for (const auto &[path, bytes] : {std::pair {source, english}, std::pair {target, empty}}) {
-            QFile file(path);
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-                qFatal("cannot write %s", qPrintable(path));
-        }
+        writeFile(source, english);
+        writeFile(target, empty);
         const double ours = formatReadWrite<tarnix::fill::AndroidFormat>({target, source}, "Android resources");
         const double qt = qtXmlRead({english, empty});
         const double mb = double(english.size() + empty.size()) / 1e6;
@@ -416,15 +422,7 @@ int main(int argc, char *argv[])
         std::printf("  tarnix-fill's format %6.0f ms  %6.1f MB/s (target >= 20) = %.2f x Qt's XML reader alone "
                     "(%.0f ms)\n",
             ours, mb / ours * 1000, qt / ours, qt);
-        LoopbackServer standIn;
-        if (!standIn.start())
-            qFatal("cannot listen on loopback");
-        const double ms = runFill(standIn.url(), target, 32);
-        rusage usage {};
-        getrusage(RUSAGE_CHILDREN, &usage);
-        std::printf(
-            "  tarnix-fill filling it (%.0f ms): peak memory at most %.1f MB = %.2f x the 100 MB limit (target <= 1)\n",
-            ms, double(usage.ru_maxrss) / 1024.0, double(usage.ru_maxrss) / 1024.0 / 100.0);
+        fillAgainstStandIn(target);
     }
 
     // A big i18next catalog next:
@@ -432,15 +430,10 @@ int main(int argc, char *argv[])
     {
         const QString source = scratch.filePath(u"locales/en/big.json"_s);
         const QString target = scratch.filePath(u"locales/es/big.json"_s);
-        QDir().mkpath(scratch.filePath(u"locales/en"_s));
-        QDir().mkpath(scratch.filePath(u"locales/es"_s));
         const QByteArray english = i18nextCatalog(bigCatalog, [&](int i) { return messages[i % messages.size()]; });
         const QByteArray empty = i18nextCatalog(bigCatalog, [](int) { return QString(); });
-        for (const auto &[path, bytes] : {std::pair {source, english}, std::pair {target, empty}}) {
-            QFile file(path);
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-                qFatal("cannot write %s", qPrintable(path));
-        }
+        writeFile(source, english);
+        writeFile(target, empty);
         const double ours = formatReadWrite<tarnix::fill::I18nextFormat>({target, source}, "i18next catalog");
         const double qt = qtJsonReadWrite(english);
         const double mb = double(english.size() + empty.size()) / 1e6;
@@ -450,15 +443,7 @@ int main(int argc, char *argv[])
         std::printf("  tarnix-fill's format %6.0f ms  %6.1f MB/s (target >= 20) = %.2f x Qt's JSON reader and writer "
                     "(%.0f ms on the source alone)\n",
             ours, mb / ours * 1000, qt / ours * (mb / (double(english.size()) / 1e6)), qt);
-        LoopbackServer standIn;
-        if (!standIn.start())
-            qFatal("cannot listen on loopback");
-        const double ms = runFill(standIn.url(), target, 32);
-        rusage usage {};
-        getrusage(RUSAGE_CHILDREN, &usage);
-        std::printf(
-            "  tarnix-fill filling it (%.0f ms): peak memory at most %.1f MB = %.2f x the 100 MB limit (target <= 1)\n",
-            ms, double(usage.ru_maxrss) / 1024.0, double(usage.ru_maxrss) / 1024.0 / 100.0);
+        fillAgainstStandIn(target);
     }
 
     // A string catalog of 20 languages, Spanish to fill.
@@ -471,28 +456,17 @@ int main(int argc, char *argv[])
         std::printf("a 5,000-key string catalog of 20 languages (%.1f MB), read for Spanish and every unit written:\n"
                     "  tarnix-fill's format %6.0f ms  %6.1f MB/s (target >= 20)\n",
             mb, ours, mb / ours * 1000);
-        LoopbackServer standIn;
-        if (!standIn.start())
-            qFatal("cannot listen on loopback");
-        double peak = 0;
-        const double ms = runFill(standIn.url(), path, 32, {u"--to"_s, u"es"_s}, &peak);
-        std::printf("  tarnix-fill filling it (%.0f ms): peak memory %.1f MB = %.2f x the 100 MB limit (target <= 1)\n",
-            ms, peak, peak / 100.0);
+        fillAgainstStandIn(path, {u"--to"_s, u"es"_s});
     }
 
     // A big properties file: its source and a Spanish file of empty values.
-    // The peak is the largest of the children's so far (the JSON run's too).
     {
         const QString source = scratch.filePath(u"big/Messages.properties"_s);
         const QString target = scratch.filePath(u"big/Messages_es.properties"_s);
-        QDir().mkpath(scratch.filePath(u"big"_s));
         const QByteArray english = propertiesFile(bigCatalog, [&](int i) { return messages[i % messages.size()]; });
         const QByteArray empty = propertiesFile(bigCatalog, [](int) { return QString(); });
-        for (const auto &[path, bytes] : {std::pair {source, english}, std::pair {target, empty}}) {
-            QFile file(path);
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-                qFatal("cannot write %s", qPrintable(path));
-        }
+        writeFile(source, english);
+        writeFile(target, empty);
         const double ours = formatReadWrite<tarnix::fill::PropertiesFormat>({target, source}, "properties file");
         const double mb = double(english.size() + empty.size()) / 1e6;
         std::printf("a %d-key Java properties file (%.1f MB with its source), read and every value written back:\n",
@@ -500,37 +474,15 @@ int main(int argc, char *argv[])
         std::printf("  tarnix-fill's format %6.0f ms  %6.1f MB/s (target >= 20) = %.2f x the i18next format's MB/s "
                     "above\n",
             ours, mb / ours * 1000, mb / ours * 1000 / jsonRate);
-        LoopbackServer standIn;
-        if (!standIn.start())
-            qFatal("cannot listen on loopback");
-        const double ms = runFill(standIn.url(), target, 32);
-        rusage usage {};
-        getrusage(RUSAGE_CHILDREN, &usage);
-        std::printf("  tarnix-fill filling it (%.0f ms): peak memory at most %.1f MB = %.2f x the 100 MB limit "
-                    "(target <= 1)\n",
-            ms, double(usage.ru_maxrss) / 1024.0, double(usage.ru_maxrss) / 1024.0 / 100.0);
+        fillAgainstStandIn(target);
     }
 
-    // A PO catalog's peak memory. RUSAGE_CHILDREN holds the largest peak of
-    // the children waited for: msgunfmt's and the JSON run's so far, then
-    // this tarnix-fill's when larger.
+    // A PO catalog's peak memory.
     {
-        rusage before {};
-        getrusage(RUSAGE_CHILDREN, &before);
-        LoopbackServer standIn; // the service's wire format, answered at once
-        if (!standIn.start())
-            qFatal("cannot listen on loopback");
         const QString big = scratch.filePath(u"big-es.po"_s);
         writeCatalog(big, u"es"_s, messages, bigCatalog);
-        const double ms = runFill(standIn.url(), big, 32);
-        rusage usage {};
-        getrusage(RUSAGE_CHILDREN, &usage);
-        const double mb = double(usage.ru_maxrss) / 1024.0;
-        const bool measured = usage.ru_maxrss > before.ru_maxrss; // else it stayed below msgunfmt's peak
-        std::printf("peak memory of tarnix-fill on a %d-entry catalog (%.1f MB on disk, %.0f ms):\n", bigCatalog,
-            double(QFileInfo(big).size()) / 1e6, ms);
-        std::printf(
-            "  %s%.1f MB = %.2f x the 100 MB limit (target <= 1)\n", measured ? "" : "at most ", mb, mb / 100.0);
+        std::printf("a %d-entry PO catalog (%.1f MB on disk):\n", bigCatalog, double(QFileInfo(big).size()) / 1e6);
+        fillAgainstStandIn(big);
     }
 
     // Apertium: the same texts straight to APy, then through the service.

@@ -196,10 +196,10 @@ bool StringsdictFormat::read(const CatalogFiles &files, Catalog &catalog, QStrin
             add(entry, {key.key, {}, {}});
         }
         for (const PlistMember &variable : key.value.members) {
-            const PlistValue *spec = variable.value.member(u"NSStringFormatSpecTypeKey"_s);
-            if (variable.value.type != PlistValue::Type::Dict || !spec)
+            const PlistValue *ruleType = variable.value.member(u"NSStringFormatSpecTypeKey"_s);
+            if (variable.value.type != PlistValue::Type::Dict || !ruleType)
                 continue;
-            if (spec->text != u"NSStringPluralRuleType"_s) {
+            if (ruleType->text != u"NSStringPluralRuleType"_s) {
                 otherRules.insert(key.key);
                 continue;
             }

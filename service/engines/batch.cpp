@@ -2,6 +2,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace tarnix::service {
 
 QList<QList<qsizetype>> batchGroups(
@@ -110,6 +112,13 @@ void translateInBatches(const QList<BatchItem> &items, const BatchLimits &limits
     }
     for (const QList<qsizetype> &group : batchGroups(items, limits, alone))
         ask(run, group);
+}
+
+BatchAnswer unreachableBatch(const QString &engine, const QString &error)
+{
+    BatchAnswer failed;
+    failed.failure = EngineResult {EngineResult::Status::Unavailable, QString(), engine + u": "_s + error, {}};
+    return failed;
 }
 
 } // namespace tarnix::service

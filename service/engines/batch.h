@@ -30,6 +30,10 @@ struct BatchAnswer
     bool tooLarge = false; // refused for its size (413, an engine's own limit): split, not failed
 };
 
+// A batch the engine did not answer at all (no connection, a timeout): every
+// item unavailable, the engine named in the reason ("DeepL: timed out").
+BatchAnswer unreachableBatch(const QString &engine, const QString &error);
+
 // The groups, as indices into `items` in their order, that go out as one
 // request each: consecutive texts within `limits`; a text `alone` says may
 // not share a request (or a longer one than the limit) goes by itself.

@@ -132,10 +132,7 @@ void DeepLEngine::translateBatch(
         client.send(call("POST", u"/v2/translate"_s, deepLBatchBody(from, to, texts)),
             [count = texts.size(), answered](const EngineAnswer &answer) {
                 if (answer.httpStatus == 0) {
-                    BatchAnswer failed;
-                    failed.failure =
-                        EngineResult {EngineResult::Status::Unavailable, QString(), u"DeepL: "_s + answer.error, {}};
-                    answered(failed);
+                    answered(unreachableBatch(u"DeepL"_s, answer.error));
                 } else {
                     answered(parseDeepLBatch(answer.httpStatus, answer.body, count));
                 }

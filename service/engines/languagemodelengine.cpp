@@ -111,10 +111,7 @@ void LanguageModelEngine::translateBatch(
             call.headers.append({QByteArrayLiteral("Authorization"), "Bearer " + apiKey.toUtf8()});
         client.send(call, [sent, target, answered](const EngineAnswer &answer) {
             if (answer.httpStatus == 0) {
-                BatchAnswer failed;
-                failed.failure = EngineResult {
-                    EngineResult::Status::Unavailable, QString(), u"Language model: "_s + answer.error, {}};
-                answered(failed);
+                answered(unreachableBatch(u"Language model"_s, answer.error));
             } else {
                 answered(parseChatCompletionBatch(answer.httpStatus, answer.body, sent, target));
             }

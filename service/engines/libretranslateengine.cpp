@@ -108,10 +108,7 @@ void LibreTranslateEngine::translateBatch(
             QByteArrayLiteral("application/json"), libreTranslateBatchBody(from, to, texts, apiKey), {}};
         client.send(call, [count = texts.size(), answered](const EngineAnswer &answer) {
             if (answer.httpStatus == 0) {
-                BatchAnswer failed;
-                failed.failure = EngineResult {
-                    EngineResult::Status::Unavailable, QString(), u"LibreTranslate: "_s + answer.error, {}};
-                answered(failed);
+                answered(unreachableBatch(u"LibreTranslate"_s, answer.error));
             } else {
                 answered(parseLibreTranslateBatch(answer.httpStatus, answer.body, count));
             }
