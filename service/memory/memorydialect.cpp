@@ -17,13 +17,14 @@ const MemoryDialect &sqliteDialect()
         u"rowid"_s,
         u"CREATE TABLE IF NOT EXISTS translations (key BLOB NOT NULL UNIQUE, engine TEXT NOT NULL, "
         u"source TEXT NOT NULL, target TEXT NOT NULL, text TEXT NOT NULL, context TEXT NOT NULL DEFAULT '', "
-        u"translation TEXT NOT NULL, stored INTEGER NOT NULL, used INTEGER NOT NULL, checksum BLOB)"_s,
+        u"translation TEXT NOT NULL, stored INTEGER NOT NULL, used INTEGER NOT NULL, checksum BLOB, "
+        u"origin TEXT NOT NULL DEFAULT 'machine', note TEXT NOT NULL DEFAULT '')"_s,
         {u"BEGIN IMMEDIATE"_s},
         {u"BEGIN IMMEDIATE"_s},
         {u"BEGIN IMMEDIATE"_s},
         {},
         {u"PRAGMA wal_checkpoint(TRUNCATE)"_s, u"VACUUM"_s},
-        u"SELECT rowid FROM translations ORDER BY used, rowid LIMIT :batch"_s,
+        u"SELECT rowid FROM translations WHERE origin = 'machine' ORDER BY used, rowid LIMIT :batch"_s,
         u"UPDATE translations SET used = %2 WHERE rowid IN (%1)"_s,
         u"BLOB"_s,
     };
@@ -43,13 +44,13 @@ const MemoryDialect &postgresDialect()
         u"CREATE TABLE IF NOT EXISTS translations (id BIGSERIAL PRIMARY KEY, key BYTEA NOT NULL UNIQUE, "
         u"engine TEXT NOT NULL, source TEXT NOT NULL, target TEXT NOT NULL, text TEXT NOT NULL, "
         u"context TEXT NOT NULL DEFAULT '', translation TEXT NOT NULL, stored BIGINT NOT NULL, "
-        u"used BIGINT NOT NULL, checksum BYTEA)"_s,
+        u"used BIGINT NOT NULL, checksum BYTEA, origin TEXT NOT NULL DEFAULT 'machine', note TEXT NOT NULL DEFAULT '')"_s,
         {u"BEGIN; SET LOCAL statement_timeout = 1000"_s},
         {u"BEGIN"_s, u"SET LOCAL statement_timeout = 0"_s, u"SELECT pg_advisory_xact_lock(7317)"_s},
         {u"BEGIN"_s, u"SET LOCAL statement_timeout = 0"_s},
         {u"BEGIN; SET LOCAL statement_timeout = 5000"_s},
         {},
-        u"SELECT id FROM translations ORDER BY used, id LIMIT :batch FOR UPDATE SKIP LOCKED"_s,
+        u"SELECT id FROM translations WHERE origin = 'machine' ORDER BY used, id LIMIT :batch FOR UPDATE SKIP LOCKED"_s,
         u"UPDATE translations SET used = %2 WHERE id IN "
         u"(SELECT id FROM translations WHERE id IN (%1) FOR UPDATE SKIP LOCKED)"_s,
         u"BYTEA"_s,
@@ -122,8 +123,21 @@ std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect
             if (const auto error = addChecksums(db, dialect))
                 return fail(*error);
         }
-        if (!query.exec(dialect.createTable)
-            || !query.exec(u"CREATE INDEX IF NOT EXISTS translations_by_use ON translations (used)"_s)
+        // Version 2: machine translations alone, without `origin` and `note`.
+        for (const QString &column : {u"origin"_s, u"note"_s}) {
+            if (existed && !db.record(u"translations"_s).contains(column)
+                && !query.exec(u"ALTER TABLE translations ADD COLUMN %1 TEXT NOT NULL DEFAULT '%2'"_s.arg(
+                    column, column == u"origin" ? u"machine"_s : QString())))
+                return fail(query.lastError());
+        }
+        // The least recently used order covers machine rows alone (people's
+        // are never trimmed); people's rows are also found by their text in
+        // any context, through its first characters (an index entry has a
+        // size limit in PostgreSQL that a whole long text would pass).
+        if (!query.exec(dialect.createTable) || !query.exec(u"DROP INDEX IF EXISTS translations_by_use"_s)
+            || !query.exec(u"CREATE INDEX translations_by_use ON translations (used) WHERE origin = 'machine'"_s)
+            || !query.exec(u"CREATE INDEX IF NOT EXISTS translations_by_person_text ON translations "
+                           u"(source, target, substr(text, 1, %1)) WHERE origin = 'person'"_s.arg(personTextPrefix))
             || !query.exec(u"DELETE FROM tarnix_schema"_s)
             || !query.exec(u"INSERT INTO tarnix_schema (version) VALUES (%1)"_s.arg(memorySchemaVersion)))
             return fail(query.lastError());

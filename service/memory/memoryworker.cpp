@@ -97,6 +97,37 @@ void MemoryWorker::remove(const MemoryKey &key)
         nullptr, false);
 }
 
+void MemoryWorker::lookupPerson(const MemoryKey &key, std::function<void(const std::optional<PersonMatch> &)> done)
+{
+    submitFor<PersonMatch>(
+        [key](TranslationMemory &memory) { return memory.lookupPerson(key); }, std::move(done), true);
+}
+
+void MemoryWorker::storePeople(
+    const QList<PersonTranslation> &entries, std::function<void(const std::optional<qsizetype> &)> done)
+{
+    submitFor<qsizetype>(
+        [entries](TranslationMemory &memory) { return memory.storePeople(entries); }, std::move(done), false);
+}
+
+template <typename T>
+void MemoryWorker::submitFor(std::function<std::optional<T>(TranslationMemory &)> work,
+    std::function<void(const std::optional<T> &)> done, bool skipWhenLate)
+{
+    // Written on the memory's thread before it posts its answer, read here
+    // once that answer arrives: the event queue orders the two.
+    auto result = std::make_shared<std::optional<T>>();
+    submit(
+        [work = std::move(work), result](TranslationMemory &memory) {
+            *result = work(memory);
+            return *result ? std::optional<QString>(QString()) : std::nullopt;
+        },
+        done ? Done([done = std::move(done), result](
+                        const std::optional<QString> &answered) { done(answered ? *result : std::nullopt); })
+             : Done(),
+        skipWhenLate);
+}
+
 void MemoryWorker::submit(std::function<std::optional<QString>(TranslationMemory &)> work, Done done, bool skipWhenLate)
 {
     if (!thread) {

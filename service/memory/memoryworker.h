@@ -57,8 +57,17 @@ public:
     void lookup(const MemoryKey &key, Done done);
     void store(const MemoryKey &key, const QString &translation, Done done);
     void remove(const MemoryKey &key);
+    // People's translations (see TranslationMemory): a look-up of the text,
+    // and stores of many in one transaction, answered with how many.
+    void lookupPerson(const MemoryKey &key, std::function<void(const std::optional<PersonMatch> &)> done);
+    void storePeople(
+        const QList<PersonTranslation> &entries, std::function<void(const std::optional<qsizetype> &)> done);
 
 private:
+    // submit() for work with another result: the result travels beside it.
+    template <typename T>
+    void submitFor(std::function<std::optional<T>(TranslationMemory &)> work,
+        std::function<void(const std::optional<T> &)> done, bool skipWhenLate);
     // Runs `work` on the thread (not at all when `skipWhenLate` and its
     // deadline has passed by then) and answers `done` with its result or,
     // at the deadline, with nothing.

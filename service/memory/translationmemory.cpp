@@ -50,12 +50,14 @@ int sqliteCode(const QSqlError &error)
 
 void bindKey(QSqlQuery &query, const MemoryKey &key)
 {
+    // A null string binds NULL: an empty one is meant.
+    const auto text = [](const QString &part) { return part.isNull() ? u""_s : part; };
     query.bindValue(u":key"_s, keyDigest(key));
-    query.bindValue(u":engine"_s, key.engine);
-    query.bindValue(u":source"_s, key.source);
-    query.bindValue(u":target"_s, key.target);
-    query.bindValue(u":text"_s, key.text);
-    query.bindValue(u":context"_s, key.context.isNull() ? u""_s : key.context); // NULL in PostgreSQL
+    query.bindValue(u":engine"_s, text(key.engine));
+    query.bindValue(u":source"_s, text(key.source));
+    query.bindValue(u":target"_s, text(key.target));
+    query.bindValue(u":text"_s, text(key.text));
+    query.bindValue(u":context"_s, text(key.context));
 }
 
 const QString keyMatches = u"key = :key AND engine = :engine AND source = :source AND target = :target AND "
@@ -74,6 +76,8 @@ struct TranslationMemory::Statements
     QSqlQuery find {db};
     QSqlQuery insert {db};
     QSqlQuery erase {db};
+    QSqlQuery findPerson {db};
+    QSqlQuery storePerson {db};
 };
 
 TranslationMemory::TranslationMemory(const QString &path, int maxEntries)
@@ -151,6 +155,19 @@ void TranslationMemory::open()
                  u"checksum) VALUES (:key, :engine, :source, :target, :text, :context, :translation, :now, :now, "
                  u":checksum) ON CONFLICT (key) DO NOTHING"_s},
              std::pair {&prepared->erase, u"DELETE FROM translations WHERE "_s + keyMatches},
+             // The same context first, then none, then the most recent.
+             std::pair {&prepared->findPerson,
+                 u"SELECT %1, translation, checksum, note, context FROM translations WHERE origin = 'person' AND "
+                 u"source = :source AND target = :target AND substr(text, 1, %2) = substr(:text, 1, %2) AND "
+                 u"text = :text ORDER BY CASE WHEN context = :context THEN 0 WHEN context = '' THEN 1 ELSE 2 END, "
+                 u"stored DESC LIMIT 16"_s.arg(dialect->rowId)
+                     .arg(personTextPrefix)},
+             std::pair {&prepared->storePerson,
+                 u"INSERT INTO translations (key, engine, source, target, text, context, translation, stored, used, "
+                 u"checksum, origin, note) VALUES (:key, :engine, :source, :target, :text, :context, :translation, "
+                 u":now, :now, :checksum, 'person', :note) ON CONFLICT (key) DO UPDATE SET translation = "
+                 u"excluded.translation, note = excluded.note, checksum = excluded.checksum, stored = "
+                 u"excluded.stored, origin = 'person'"_s},
          }) {
         if (!statement->prepare(text))
             return failed(statement->lastError(), u"open"_s);
@@ -410,7 +427,139 @@ void TranslationMemory::remove(const MemoryKey &key)
         failed(statements->erase.lastError(), u"write"_s);
 }
 
-std::optional<qint64> TranslationMemory::clear()
+std::optional<PersonMatch> TranslationMemory::lookupPerson(const MemoryKey &key)
+{
+    if (!usable())
+        return std::nullopt;
+    QSqlQuery &find = statements->findPerson;
+    const MemoryKey person {QString(), key.source, key.target, key.text, key.context};
+    bindKey(find, person);
+    if (!find.exec()) {
+        failed(find.lastError(), u"read"_s);
+        return std::nullopt;
+    }
+    std::optional<PersonMatch> found;
+    QList<qint64> damaged;
+    while (!found && find.next()) {
+        PersonMatch match {find.value(1).toString(), find.value(3).toString(), find.value(4).toString(), true};
+        match.sameContext = match.context == (key.context.isNull() ? u""_s : key.context);
+        if (find.value(2).toByteArray()
+            == rowChecksum({QString(), key.source, key.target, key.text, match.context}, match.translation))
+            found = std::move(match);
+        else
+            damaged.append(find.value(0).toLongLong());
+    }
+    find.finish();
+    if (link)
+        link->answered();
+    for (const qint64 row : std::as_const(damaged)) {
+        qWarning().noquote() << u"translation memory: a person's entry %1 (%2>%3) of %4 does not match its checksum "
+                                u"(changed on disk): removed"_s.arg(row)
+                                    .arg(key.source, key.target, filePath);
+        QSqlQuery erase(statements->db);
+        if (!erase.exec(u"DELETE FROM translations WHERE %1 = %2"_s.arg(dialect->rowId).arg(row))) {
+            failed(erase.lastError(), u"write"_s);
+            break;
+        }
+    }
+    return found;
+}
+
+std::optional<QString> TranslationMemory::storePerson(
+    const MemoryKey &key, const QString &translation, const QString &note)
+{
+    if (!storePeople({PersonTranslation {key, translation, note}}))
+        return std::nullopt;
+    return translation;
+}
+
+std::optional<qsizetype> TranslationMemory::storePeople(const QList<PersonTranslation> &entries)
+{
+    if (!usable(true))
+        return std::nullopt;
+    for (const QString &statement : dialect->beginWrite) {
+        if (!execute(statement))
+            return std::nullopt;
+    }
+    QSqlQuery &store = statements->storePerson;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    for (const PersonTranslation &entry : entries) {
+        const MemoryKey key {QString(), entry.key.source, entry.key.target, entry.key.text,
+            entry.key.context.isNull() ? u""_s : entry.key.context};
+        bindKey(store, key);
+        store.bindValue(u":translation"_s, entry.translation);
+        store.bindValue(u":note"_s, entry.note.isNull() ? u""_s : entry.note);
+        store.bindValue(u":now"_s, now);
+        store.bindValue(u":checksum"_s, rowChecksum(key, entry.translation));
+        if (!store.exec()) {
+            failed(store.lastError(), u"write"_s);
+            return std::nullopt;
+        }
+    }
+    if (!execute(u"COMMIT"_s))
+        return std::nullopt;
+    if (checkpointer && (commitsSinceCheckpoint += 1 + int(entries.size() / 100)) >= commitsPerCheckpoint) {
+        commitsSinceCheckpoint = 0;
+        checkpointer->request();
+    }
+    return entries.size();
+}
+
+bool TranslationMemory::forEachRow(
+    bool peopleOnly, const std::function<bool(const MemoryRow &)> &visit, qint64 *damaged)
+{
+    if (!usable())
+        return false;
+    // A page at a time by row number: no read transaction is held open
+    // between pages (it would hold back checkpoints and other services'
+    // trims), and a driver that fetches whole results holds one page.
+    constexpr int page = 1000;
+    QSqlQuery query(statements->db);
+    query.setForwardOnly(true);
+    if (!query.prepare(u"SELECT %1, engine, source, target, text, context, translation, checksum, origin, note "
+                       u"FROM translations WHERE %1 > :after%2 ORDER BY %1 LIMIT %3"_s
+                           .arg(dialect->rowId, peopleOnly ? u" AND origin = 'person'"_s : QString())
+                           .arg(page))) {
+        failed(query.lastError(), u"read"_s);
+        return false;
+    }
+    qint64 after = -1;
+    for (;;) {
+        query.bindValue(u":after"_s, after);
+        if (!query.exec()) {
+            failed(query.lastError(), u"read"_s);
+            return false;
+        }
+        std::vector<MemoryRow> rows;
+        rows.reserve(page);
+        int read = 0;
+        while (query.next()) {
+            ++read;
+            after = query.value(0).toLongLong();
+            MemoryRow row {{query.value(1).toString(), query.value(2).toString(), query.value(3).toString(),
+                               query.value(4).toString(), query.value(5).toString()},
+                query.value(6).toString(), query.value(8).toString() == u"person", query.value(9).toString()};
+            if (query.value(7).toByteArray() != rowChecksum(row.key, row.translation)) {
+                if (damaged)
+                    ++*damaged;
+                continue;
+            }
+            rows.push_back(std::move(row));
+        }
+        query.finish();
+        if (link)
+            link->answered();
+        for (const MemoryRow &row : rows) {
+            if (!visit(row))
+                return true;
+        }
+        if (read < page)
+            break;
+    }
+    return true;
+}
+
+std::optional<qint64> TranslationMemory::clear(bool people)
 {
     used.clear();
     if (!usable(true))
@@ -420,7 +569,7 @@ std::optional<qint64> TranslationMemory::clear()
             return std::nullopt;
     }
     QSqlQuery query(statements->db);
-    if (!query.exec(u"DELETE FROM translations"_s)) {
+    if (!query.exec(people ? u"DELETE FROM translations"_s : u"DELETE FROM translations WHERE origin = 'machine'"_s)) {
         failed(query.lastError(), u"empty"_s);
         return std::nullopt;
     }
@@ -449,7 +598,7 @@ void TranslationMemory::trim()
         }
     }
     QSqlQuery query(statements->db);
-    if (!query.exec(u"SELECT count(*) FROM translations"_s) || !query.next()) {
+    if (!query.exec(u"SELECT count(*) FROM translations WHERE origin = 'machine'"_s) || !query.next()) {
         entriesAtMost = countAgain;
         failed(query.lastError(), u"count"_s);
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -31,12 +32,45 @@ struct MemorySettings
     QString passwordVariable;
 };
 
+// A person's translation: keyed by MemoryKey {"", source, target, text,
+// context} (engine-independent), with a note that says where it came from
+// (a project, a file), shown to reviewers.
+struct PersonTranslation
+{
+    MemoryKey key; // its engine is ignored: always ''
+    QString translation;
+    QString note;
+};
+
+// What lookupPerson() found for a text.
+struct PersonMatch
+{
+    QString translation;
+    QString note;
+    QString context; // the row's own
+    bool sameContext = true; // false: the text's translation in another context
+};
+
+// One row as export reads it.
+struct MemoryRow
+{
+    MemoryKey key; // engine '' for a person's
+    QString translation;
+    bool person = false;
+    QString note;
+};
+
 // $XDG_DATA_HOME/tarnix/memory.sqlite (~/.local/share without XDG_DATA_HOME).
 QString defaultMemoryPath();
 
 // Translations the service answered with, in an SQLite file (WAL, each one
 // committed before its answer leaves) or in a PostgreSQL database several
-// services share. A key keeps the first translation stored for it. The
+// services share, beside people's translations (imported from TMX files or
+// learnt from reviewed catalogs). A machine's key keeps the first
+// translation stored for it; a person's key keeps the last (a corrected
+// translation imported again replaces the older one). Only machine rows are
+// trimmed to `maxEntries` and counted against it; people's rows stay until
+// removed on purpose. The
 // memory never stops the service: a file that is not a database or is
 // corrupt is moved aside and a new one started; a file another process keeps
 // locked is waited for briefly, then left alone for a while, and the service
@@ -62,8 +96,26 @@ public:
     // another request in flight). Nothing when the memory could not take it.
     std::optional<QString> store(const MemoryKey &key, const QString &translation);
     void remove(const MemoryKey &key);
-    // Drops every entry and the space they took on disk; how many there were.
-    std::optional<qint64> clear();
+    // Drops every machine entry (and people's too with `people`) and the
+    // space they took on disk; how many there were.
+    std::optional<qint64> clear(bool people = false);
+
+    // A person's translation of the key's text: with the same context, else
+    // one of another context (the one without a context first, then the most
+    // recently stored), which the match says. Rows that fail their checksum
+    // are removed and never served.
+    std::optional<PersonMatch> lookupPerson(const MemoryKey &key);
+    // Stores a person's translation, replacing a person's older one for the
+    // same key (a machine's row for the text is left as it is: a person's is
+    // looked up first). Commits before it returns; nothing on failure.
+    std::optional<QString> storePerson(const MemoryKey &key, const QString &translation, const QString &note);
+    // Many in one transaction: all of them or, on failure, none (nothing).
+    std::optional<qsizetype> storePeople(const QList<PersonTranslation> &entries);
+    // Every row (people's alone with `peopleOnly`) in the order stored, read
+    // a page at a time; `visit` returning false stops. Rows that fail their
+    // checksum are passed over and counted in `damaged`. False when the
+    // memory could not be read to the end.
+    bool forEachRow(bool peopleOnly, const std::function<bool(const MemoryRow &)> &visit, qint64 *damaged = nullptr);
 
 private:
     struct Statements;

@@ -5,12 +5,14 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "httpclient.h"
 #include "service/config.h"
+#include "service/memory/memorydialect.h"
 #include "service/memory/translationmemory.h"
 #include "tests/support/loopbackserver.h"
 
@@ -146,7 +148,8 @@ private slots:
             && query.exec(u"ALTER TABLE translations DROP COLUMN checksum"_s)
             && query.exec(u"DROP TABLE tarnix_schema"_s));
         QCOMPARE(TranslationMemory(path, 10).lookup(key), u"Abrir"_s);
-        QVERIFY(query.exec(u"SELECT version FROM tarnix_schema"_s) && query.next() && query.value(0).toInt() == 2);
+        QVERIFY(query.exec(u"SELECT version FROM tarnix_schema"_s) && query.next()
+            && query.value(0).toInt() == memorySchemaVersion);
     }
 
     // One byte of a stored translation changed on disk ("la casa" becomes
@@ -226,6 +229,76 @@ private slots:
         QCOMPARE(memory->lookup({key.engine, key.source, key.target, u"0"_s}), std::nullopt);
         QCOMPARE(memory->lookup(key), u"Abrir"_s);
         QVERIFY(memory->clear() <= 50);
+    }
+
+    // A version 2 memory (machine rows alone) gains people's rows: they
+    // replace each other, are found in another context when theirs has
+    // none, and are never trimmed, however many there are.
+    void peopleBesideMachines_data()
+    {
+        QTest::addColumn<bool>("shared");
+        QTest::newRow("SQLite file") << false;
+        QTest::newRow("PostgreSQL") << true;
+    }
+    void peopleBesideMachines()
+    {
+        QFETCH(bool, shared);
+        if (shared && !check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        MemoryServer server = std::get<MemoryServer>(parseMemoryServer(url, {}));
+        server.password = password;
+        const QString path = dir.filePath(u"people.sqlite"_s);
+        const auto open = [&]() {
+            return shared ? std::make_unique<TranslationMemory>(server, 5)
+                          : std::make_unique<TranslationMemory>(path, 5);
+        };
+        const MemoryKey machine {u"engine"_s, u"en"_s, u"es"_s, u"Open"_s};
+        QCOMPARE(open()->store(machine, u"Abrir"_s), u"Abrir"_s);
+        {
+            QSqlDatabase file = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"v2"_s);
+            file.setDatabaseName(path);
+            QSqlQuery query(shared ? check : (file.open() ? file : QSqlDatabase()));
+            for (const QString &statement :
+                {u"DROP INDEX translations_by_person_text"_s, u"DROP INDEX translations_by_use"_s,
+                    u"ALTER TABLE translations DROP COLUMN origin"_s, u"ALTER TABLE translations DROP COLUMN note"_s,
+                    u"CREATE INDEX translations_by_use ON translations (used)"_s,
+                    u"UPDATE tarnix_schema SET version = 2"_s})
+                QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(u"v2"_s);
+        const auto memory = open();
+        QCOMPARE(memory->lookup(machine), u"Abrir"_s);
+        QCOMPARE(memory->lookupPerson(machine), std::nullopt);
+        MemoryKey menu = machine;
+        menu.context = u"File menu"_s;
+        QCOMPARE(memory->storePerson(menu, u"Abre"_s, u"first.tmx"_s), u"Abre"_s);
+        QCOMPARE(memory->lookupPerson(machine)->sameContext, false);
+        QCOMPARE(memory->storePerson(machine, u"Abrir archivo"_s, u"first.tmx"_s), u"Abrir archivo"_s);
+        QCOMPARE(memory->storePerson(machine, u"Abrir el archivo"_s, u"corrected.tmx"_s), u"Abrir el archivo"_s);
+        MemoryKey toolbar = machine;
+        toolbar.context = u"Toolbar"_s;
+        const auto found = memory->lookupPerson(toolbar);
+        QVERIFY(found && !found->sameContext);
+        QCOMPARE(found->translation, u"Abrir el archivo"_s); // the one without a context before "File menu"
+        QCOMPARE(found->note, u"corrected.tmx"_s);
+        QCOMPARE(memory->lookupPerson(menu)->translation, u"Abre"_s);
+        QVERIFY(memory->lookupPerson(menu)->sameContext);
+        QList<PersonTranslation> many;
+        for (int i = 0; i < 40; ++i)
+            many.append({{QString(), u"en"_s, u"es"_s, u"person %1"_s.arg(i)}, u"persona %1"_s.arg(i), u"p"_s});
+        QCOMPARE(memory->storePeople(many), 40);
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(memory->store({machine.engine, u"en"_s, u"es"_s, QString::number(i)}, u"x"_s));
+        qint64 people = 0, machines = 0, damaged = 0;
+        QVERIFY(memory->forEachRow(
+            false, [&](const MemoryRow &row) { return ++(row.person ? people : machines); }, &damaged));
+        QCOMPARE(people, 42);
+        QVERIFY(machines <= 6 && damaged == 0);
+        QCOMPARE(memory->clear(), machines);
+        people = 0;
+        QVERIFY(memory->forEachRow(true, [&](const MemoryRow &) { return ++people; }));
+        QCOMPARE(people, 42);
+        QCOMPARE(memory->clear(true), 42);
     }
 
     // Two services asked the same at the same moment both miss and ask the
