@@ -4,7 +4,9 @@
 #include <memory>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSocketNotifier>
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
@@ -19,6 +21,7 @@
 #include "service/http/httplimits.h"
 #include "service/http/translationservice.h"
 #include "service/memory/memoryworker.h"
+#include "service/memory/tmx.h"
 #include "service/memory/translationmemory.h"
 #include "service/options.h"
 #include "service/socketactivation.h"
@@ -83,15 +86,16 @@ int main(int argc, char *argv[])
     // those its [memory] section alone.
     const QString configPath = options.configPath.isEmpty() ? defaultConfigPath() : options.configPath;
     const bool mustExist = !options.configPath.isEmpty();
+    const bool memoryOnly = options.forget || !options.importFile.isEmpty() || !options.exportFile.isEmpty();
     auto loaded = loadServiceConfig(configPath, mustExist,
-        options.forget       ? ConfigScope::MemoryOnly
+        memoryOnly           ? ConfigScope::MemoryOnly
             : options.engine ? ConfigScope::WithoutEngines
                              : ConfigScope::Whole);
     if (const auto *error = std::get_if<QString>(&loaded)) {
         say(u"tarnix-service: %1\n"_s.arg(*error));
         if (options.forget)
             say(u"tarnix-service: --forget empties the translation memory that [memory] names: correct it first\n"_s);
-        if (!options.engine || options.forget)
+        if (!options.engine || memoryOnly)
             return 2;
         loaded = loadServiceConfig(configPath, mustExist, ConfigScope::MemoryOnly);
         if (std::holds_alternative<QString>(loaded)) {
@@ -129,13 +133,81 @@ int main(int argc, char *argv[])
             return 0;
         }
         const auto memory = openMemory();
-        const auto removed = memory->clear();
+        const auto removed = memory->clear(options.people);
         if (!removed) {
             say(u"tarnix-service: could not empty the translation memory %1\n"_s.arg(memory->path()));
             return 1;
         }
-        say(u"tarnix-service: removed %1 translations from the translation memory %2; it is empty\n"_s.arg(*removed)
-                .arg(memory->path()));
+        qint64 people = 0;
+        if (!options.people)
+            memory->forEachRow(true, [&](const MemoryRow &) { return ++people; });
+        say(people ? u"tarnix-service: removed %1 translations from the translation memory %2; it keeps %3 people's "
+                     u"translations (--forget --people removes them too)\n"_s.arg(*removed)
+                         .arg(memory->path())
+                         .arg(people)
+                   : u"tarnix-service: removed %1 translations from the translation memory %2; it is empty\n"_s
+                         .arg(*removed)
+                         .arg(memory->path()));
+        return 0;
+    }
+    if (!options.importFile.isEmpty() || !options.exportFile.isEmpty()) {
+        if (!memorySettings.enabled) {
+            say(u"tarnix-service: the translation memory is off (memory = off in [memory])\n"_s);
+            return 2;
+        }
+        if (!options.importFile.isEmpty()) {
+            QFile file(options.importFile);
+            if (!file.open(QIODevice::ReadOnly)) {
+                say(u"tarnix-service: cannot read %1: %2\n"_s.arg(options.importFile, file.errorString()));
+                return 1;
+            }
+            const auto memory = openMemory();
+            if (!memory->isOpen()) {
+                say(u"tarnix-service: cannot open the translation memory %1 (see above)\n"_s.arg(memory->path()));
+                return 1;
+            }
+            const TmxImport imported = importTmx(&file, QFileInfo(options.importFile).fileName(), *memory);
+            say(u"tarnix-service: stored %1 people's translations%2 from %3 in the translation memory %4%5%6\n"_s
+                    .arg(imported.people)
+                    .arg(imported.machines ? u" and %1 machine translations"_s.arg(imported.machines) : QString(),
+                        options.importFile, memory->path(),
+                        imported.skipped ? u"; %1 units had nothing to store"_s.arg(imported.skipped) : QString(),
+                        imported.notStored ? u"; the memory did not take %1 (see above)"_s.arg(imported.notStored)
+                                           : QString()));
+            if (!imported.error.isEmpty()) {
+                say(u"tarnix-service: %1 is not a TMX file that can be read to its end: %2\n"_s.arg(
+                    options.importFile, imported.error));
+                return 1;
+            }
+            return imported.notStored ? 1 : 0;
+        }
+        // Written beside, then renamed: a failed export leaves no half file.
+        QSaveFile file(options.exportFile);
+        if (!file.open(QIODevice::WriteOnly)) {
+            say(u"tarnix-service: cannot write %1: %2\n"_s.arg(options.exportFile, file.errorString()));
+            return 1;
+        }
+        if (!memorySettings.server && !QFileInfo::exists(memoryPath)) {
+            say(u"tarnix-service: there is no translation memory at %1: nothing to export\n"_s.arg(memoryPath));
+            return 1;
+        }
+        const auto memory = openMemory();
+        if (!memory->isOpen()) {
+            say(u"tarnix-service: cannot open the translation memory %1 (see above)\n"_s.arg(memory->path()));
+            return 1;
+        }
+        const TmxExport exported = exportTmx(*memory, &file, options.peopleOnly);
+        if (!exported.error.isEmpty() || !file.commit()) {
+            say(u"tarnix-service: could not export to %1: %2\n"_s.arg(
+                options.exportFile, exported.error.isEmpty() ? file.errorString() : exported.error));
+            return 1;
+        }
+        say(u"tarnix-service: wrote %1 %2translations of the translation memory %3 to %4%5%6\n"_s.arg(exported.written)
+                .arg(options.peopleOnly ? u"people's "_s : QString(), memory->path(), options.exportFile,
+                    exported.damaged ? u"; left out %1 that fail their checksum"_s.arg(exported.damaged) : QString(),
+                    exported.unwritable
+                        ? u"; left out %1 holding characters XML cannot carry"_s.arg(exported.unwritable)
+                        : QString()));
         return 0;
     }
     quitOnSignals(app);
@@ -166,6 +238,7 @@ int main(int argc, char *argv[])
     const auto listen = [&](const QUrl &ownApy, std::chrono::milliseconds checked) {
         service = std::make_unique<TranslationService>(engine.get(), limits);
         service->setKeptTerms(config.keptTerms);
+        service->setMemory(memory.get());
         const QString memoryState = !memory ? u"no translation memory"_s
             : memory->isOpen()
             ? u"translation memory %1"_s.arg(memory->path())

@@ -32,7 +32,20 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
         u"only its [memory] section is read."_s);
     const QCommandLineOption allUsersOption(u"all-users"_s,
         u"With --forget: also empty a translation memory the team shares in a database, for every user."_s);
-    parser.addOptions({portOption, configOption, engineOption, urlOption, forgetOption, allUsersOption});
+    const QCommandLineOption peopleOption(
+        u"people"_s, u"With --forget: also remove people's translations (imported or learnt), which --forget keeps."_s);
+    const QCommandLineOption importOption(u"import"_s,
+        u"Store the translations of a TMX file in the translation memory as people's translations, and exit; of "
+        u"the configuration file only its [memory] section is read."_s,
+        u"file.tmx"_s);
+    const QCommandLineOption exportOption(u"export"_s,
+        u"Write the translation memory to a TMX 1.4 file, and exit; of the configuration file only its [memory] "
+        u"section is read."_s,
+        u"file.tmx"_s);
+    const QCommandLineOption peopleOnlyOption(
+        u"people-only"_s, u"With --export: only people's translations, not the machines' answers."_s);
+    parser.addOptions({portOption, configOption, engineOption, urlOption, forgetOption, allUsersOption, peopleOption,
+        importOption, exportOption, peopleOnlyOption});
 
     if (!parser.parse(arguments))
         return OptionsExit {parser.errorText() + u" (tarnix-service --help lists the options)\n"_s, 2};
@@ -80,8 +93,18 @@ std::variant<ServiceOptions, OptionsExit> parseServiceOptions(const QStringList 
     }
     options.forget = parser.isSet(forgetOption);
     options.allUsers = parser.isSet(allUsersOption);
+    options.people = parser.isSet(peopleOption);
+    options.importFile = parser.value(importOption);
+    options.exportFile = parser.value(exportOption);
+    options.peopleOnly = parser.isSet(peopleOnlyOption);
     if (options.allUsers && !options.forget)
         return OptionsExit {u"--all-users goes with --forget\n"_s, 2};
+    if (options.people && !options.forget)
+        return OptionsExit {u"--people goes with --forget\n"_s, 2};
+    if (options.peopleOnly && options.exportFile.isEmpty())
+        return OptionsExit {u"--people-only goes with --export\n"_s, 2};
+    if (int(options.forget) + int(!options.importFile.isEmpty()) + int(!options.exportFile.isEmpty()) > 1)
+        return OptionsExit {u"--forget, --import and --export are each done alone\n"_s, 2};
     return options;
 }
 

@@ -23,6 +23,10 @@ struct ServiceOptions
     QUrl engineUrl; // empty with Apertium: the service starts its own APy
     bool forget = false; // empty the translation memory and exit
     bool allUsers = false; // with forget: a memory shared by a team too
+    bool people = false; // with forget: people's translations too
+    QString importFile; // a TMX file to store in the memory, then exit
+    QString exportFile; // a TMX file to write the memory to, then exit
+    bool peopleOnly = false; // with export: people's translations alone
 };
 
 // What the command line asks for: options to run with, or a message to print

@@ -64,6 +64,13 @@ QByteArray batchAnswerJson(const BatchForm &form, const QList<BatchItemAnswer> &
         if (answer.status == 200) {
             item.insert("text"_L1, answer.text);
             item.insert("memory"_L1, answer.fromMemory);
+            if (answer.person) {
+                item.insert("origin"_L1, "person"_L1);
+                if (!answer.note.isEmpty())
+                    item.insert("note"_L1, answer.note);
+                if (answer.contextDiffers)
+                    item.insert("context-differs"_L1, true);
+            }
         } else {
             item.insert("reason"_L1, answer.text);
         }
@@ -72,6 +79,42 @@ QByteArray batchAnswerJson(const BatchForm &form, const QList<BatchItemAnswer> &
         items.append(item);
     }
     return QJsonDocument(QJsonObject {{"items"_L1, items}}).toJson(QJsonDocument::Compact);
+}
+
+std::variant<LearnForm, FormError> parseLearnForm(QByteArrayView body)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return FormError {u"The body is not a JSON object."_s};
+    const QJsonObject object = document.object();
+    LearnForm form;
+    for (auto [name, value] : {std::pair {"from", &form.source}, std::pair {"to", &form.target}}) {
+        const QJsonValue field = object.value(QLatin1StringView(name));
+        if (!field.isString() || field.toString().isEmpty())
+            return FormError {u"The request has no \"%1\" language code."_s.arg(QLatin1StringView(name))};
+        *value = field.toString();
+    }
+    const QJsonValue note = object.value("note"_L1);
+    if (!note.isUndefined() && !note.isNull() && !note.isString())
+        return FormError {u"The \"note\" is not a string."_s};
+    form.note = note.toString();
+    const QJsonArray items = object.value("items"_L1).toArray();
+    if (items.isEmpty() || items.size() > maxLearnItems)
+        return FormError {u"The request needs \"items\", 1 to %1 of them."_s.arg(maxLearnItems)};
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QJsonObject item = items[i].toObject();
+        const QJsonValue text = item.value("text"_L1), translation = item.value("translation"_L1),
+                         context = item.value("context"_L1);
+        if (!text.isString() || text.toString().isEmpty() || !translation.isString()
+            || translation.toString().isEmpty())
+            return FormError {u"Item %1 needs a non-empty \"text\" and \"translation\"."_s.arg(i + 1)};
+        if (!context.isUndefined() && !context.isNull() && !context.isString())
+            return FormError {u"The \"context\" of item %1 is not a string."_s.arg(i + 1)};
+        form.texts.append({text.toString(), context.toString()});
+        form.translations.append(translation.toString());
+    }
+    return form;
 }
 
 QByteArray batchErrorJson(const QString &message)

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include "service/engines/engine.h"
 #include "service/http/form.h"
 
 namespace tarnix::service {
@@ -43,12 +44,39 @@ struct BatchItemAnswer
     QString text; // the translation, or why there is none
     QString engine;
     bool fromMemory = false;
+    // A person's translation (TranslationMemory::lookupPerson), where it came
+    // from, and whether it was given for another context than the item's.
+    bool person = false;
+    QString note;
+    bool contextDiffers = false;
 };
 
 // The answer to a batch: {"items": [{"id": …, "status": 200, "text": …,
 // "engine": …, "memory": false}, {"id": …, "status": 422, "reason": …}]},
-// one per item in the order of the request.
+// one per item in the order of the request. A person's translation has
+// "memory": true, "origin": "person", its "note" when it has one and
+// "context-differs": true when it was given for another context.
 QByteArray batchAnswerJson(const BatchForm &form, const QList<BatchItemAnswer> &answers);
+
+// The most translations one POST /learn may hold.
+inline constexpr qsizetype maxLearnItems = 1000;
+
+// People's translations to remember, POST /learn with a JSON body:
+// {"from": "en", "to": "es", "note": "GNU Hello 2.12",
+//  "items": [{"text": "Open", "translation": "Abrir", "context": "menu"}, …]}
+struct LearnForm
+{
+    QString source;
+    QString target;
+    QString note;
+    QList<BatchItem> texts; // text and context
+    QStringList translations;
+};
+
+// Parses a learn request: "from" and "to" strings, an optional "note"
+// string, and 1 to maxLearnItems items, each with a non-empty "text" and
+// "translation" string and optionally a "context" string.
+std::variant<LearnForm, FormError> parseLearnForm(QByteArrayView body);
 
 // {"error": message}: the answer to a batch refused as a whole.
 QByteArray batchErrorJson(const QString &message);

@@ -1,10 +1,13 @@
 #include "service/http/translationservice.h"
 
+#include <numeric>
 #include <optional>
 
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QTimer>
 
@@ -21,6 +24,7 @@
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
 #include "service/http/requestreader.h"
+#include "service/memory/memoryworker.h"
 #include "service/text/placeholders.h"
 #include "service/text/translationtext.h"
 
@@ -64,6 +68,7 @@ struct TranslationService::Exchange
     qsizetype characters = 0;
     QString engine; // the engine that answered, for the log
     bool fromMemory = false;
+    bool person = false; // a person's translation answered
     QString note; // why a request was refused, for the log
     std::function<void()> forget; // takes it off the service's waiting list; called once
     bool json = false; // a batch: answered in JSON
@@ -86,6 +91,8 @@ struct TranslationService::Exchange
             sent.headers.append({"Allow"_ba, "POST"_ba});
         else if (fromMemory && status == int(Status::Ok)) // tarnix-fill counts these; the window ignores the header
             sent.headers.append({"X-Tarnix-Memory"_ba, "yes"_ba});
+        if (person && status == int(Status::Ok))
+            sent.headers.append({"X-Tarnix-Origin"_ba, "person"_ba});
         reply.send(std::move(sent));
         if (forget)
             std::exchange(forget, nullptr)();
@@ -178,7 +185,7 @@ void TranslationService::stop()
 
 void TranslationService::handle(const HttpRequest &request, const Reply &reply)
 {
-    const auto exchange = std::make_shared<Exchange>(Exchange {reply, {}, {}, {}, 0, {}, false, {}, {}, false});
+    const auto exchange = std::make_shared<Exchange>(Exchange {reply, {}, {}, {}, 0, {}, false, false, {}, {}, false});
     exchange->clock.start();
     const auto place = waiting.insert(waiting.end(), exchange);
     exchange->forget = [service = QPointer<TranslationService>(this), place]() {
@@ -193,6 +200,11 @@ void TranslationService::handle(const HttpRequest &request, const Reply &reply)
     if (targetPath(request.target) == "/batch") {
         exchange->json = true;
         handleBatch(exchange, request);
+        return;
+    }
+    if (targetPath(request.target) == "/learn") {
+        exchange->json = true;
+        handleLearn(exchange, request);
         return;
     }
     if (targetPath(request.target) != "/") {
@@ -239,35 +251,57 @@ void TranslationService::handle(const HttpRequest &request, const Reply &reply)
         exchange->answer(Status::Ok, translationPage(form.text));
         return;
     }
-    translateWholeText(
-        engine, {form.source, form.target, form.text, form.context, terms}, [exchange](const WholeTextResult &result) {
-            exchange->engine = result.engine;
-            exchange->note = result.note;
-            switch (result.outcome) {
-            case WholeTextResult::Outcome::Translated:
-                exchange->fromMemory = result.fromMemory;
-                exchange->answer(Status::Ok, translationPage(result.text));
-                return;
-            case WholeTextResult::Outcome::Refused: {
-                // The log names the placeholder or the cut, never the text.
-                const QString fault = oneLine(result.text);
-                exchange->note =
-                    (exchange->note.isEmpty() ? QString() : exchange->note + u"; "_s) + u"refused: "_s + fault;
-                exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
-                    u"The translation is not used: %1."_s.arg(fault));
+    const auto translate = [this, exchange, form]() {
+        translateWholeText(engine, {form.source, form.target, form.text, form.context, terms},
+            [exchange](const WholeTextResult &result) {
+                exchange->engine = result.engine;
+                exchange->note = result.note;
+                switch (result.outcome) {
+                case WholeTextResult::Outcome::Translated:
+                    exchange->fromMemory = result.fromMemory;
+                    exchange->answer(Status::Ok, translationPage(result.text));
+                    return;
+                case WholeTextResult::Outcome::Refused: {
+                    // The log names the placeholder or the cut, never the text.
+                    const QString fault = oneLine(result.text);
+                    exchange->note =
+                        (exchange->note.isEmpty() ? QString() : exchange->note + u"; "_s) + u"refused: "_s + fault;
+                    exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s,
+                        u"The translation is not used: %1."_s.arg(fault));
+                    return;
+                }
+                case WholeTextResult::Outcome::Unsupported:
+                    exchange->note = u"no engine offers %1>%2"_s.arg(exchange->source, exchange->target);
+                    exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s, result.text);
+                    return;
+                case WholeTextResult::Outcome::Unavailable:
+                    // Which engine was asked where, and why it did not translate.
+                    exchange->note = oneLine(result.text, 400);
+                    exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                        u"No engine that offers this pair translated it. %1"_s.arg(result.text));
+                    return;
+                }
+            });
+    };
+    if (!memory) {
+        translate();
+        return;
+    }
+    memory->lookupPerson({QString(), form.source, form.target, form.text, form.context},
+        [self = QPointer<TranslationService>(this), exchange, translate](const std::optional<PersonMatch> &found) {
+            if (!found) {
+                if (self)
+                    translate();
+                else
+                    exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                        u"The translation service is stopping; ask again once it runs."_s);
                 return;
             }
-            case WholeTextResult::Outcome::Unsupported:
-                exchange->note = u"no engine offers %1>%2"_s.arg(exchange->source, exchange->target);
-                exchange->fail(Status::UnprocessableEntity, u"Unprocessable Entity"_s, result.text);
-                return;
-            case WholeTextResult::Outcome::Unavailable:
-                // Which engine was asked where, and why it did not translate.
-                exchange->note = oneLine(result.text, 400);
-                exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
-                    u"No engine that offers this pair translated it. %1"_s.arg(result.text));
-                return;
-            }
+            exchange->fromMemory = true;
+            exchange->person = true;
+            exchange->note = found->sameContext ? u"a person's translation"_s
+                                                : u"a person's translation, given for another context"_s;
+            exchange->answer(Status::Ok, translationPage(found->translation));
         });
 }
 
@@ -330,35 +364,127 @@ void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, 
             QString::number(batch->answers.size() - translated));
         exchange->answer(Status::Ok, batchAnswerJson(*form, batch->answers));
     };
-    for (qsizetype i = 0; i < form->items.size(); ++i) {
-        const BatchForm::Item &item = form->items[i];
-        if (form->source == form->target) {
-            QTimer::singleShot(0, this, [settle, i, text = item.text]() {
-                settle(i, BatchItemAnswer {200, text, {}, false});
+    if (form->source == form->target) {
+        for (qsizetype i = 0; i < form->items.size(); ++i) {
+            QTimer::singleShot(0, this, [settle, i, text = form->items[i].text]() {
+                settle(i, BatchItemAnswer {200, text, {}, false, false, {}, false});
             });
-            continue;
         }
-        translateWholeText(batch->queue, {form->source, form->target, item.text, item.context, terms},
-            [settle, i, form](const WholeTextResult &result) {
-                BatchItemAnswer answer {200, result.text, result.engine, result.fromMemory};
-                switch (result.outcome) {
-                case WholeTextResult::Outcome::Translated:
-                    break;
-                case WholeTextResult::Outcome::Refused:
-                    answer.status = int(Status::UnprocessableEntity);
-                    answer.text = u"The translation is not used: %1."_s.arg(oneLine(result.text));
-                    break;
-                case WholeTextResult::Outcome::Unsupported:
-                    answer.status = int(Status::UnprocessableEntity);
-                    break;
-                case WholeTextResult::Outcome::Unavailable:
-                    answer.status = int(Status::ServiceUnavailable);
-                    answer.text = u"No engine that offers this pair translated it. %1"_s.arg(result.text);
-                    break;
+        return;
+    }
+    // The items no person's translation answered go to the engines together,
+    // in one turn of the event loop, so that the queue batches them.
+    const auto translate = [this, settle, form, batch](const QList<qsizetype> &items) {
+        for (const qsizetype i : items) {
+            const BatchForm::Item &item = form->items[i];
+            translateWholeText(batch->queue, {form->source, form->target, item.text, item.context, terms},
+                [settle, i](const WholeTextResult &result) {
+                    BatchItemAnswer answer {200, result.text, result.engine, result.fromMemory, false, {}, false};
+                    switch (result.outcome) {
+                    case WholeTextResult::Outcome::Translated:
+                        break;
+                    case WholeTextResult::Outcome::Refused:
+                        answer.status = int(Status::UnprocessableEntity);
+                        answer.text = u"The translation is not used: %1."_s.arg(oneLine(result.text));
+                        break;
+                    case WholeTextResult::Outcome::Unsupported:
+                        answer.status = int(Status::UnprocessableEntity);
+                        break;
+                    case WholeTextResult::Outcome::Unavailable:
+                        answer.status = int(Status::ServiceUnavailable);
+                        answer.text = u"No engine that offers this pair translated it. %1"_s.arg(result.text);
+                        break;
+                    }
+                    settle(i, std::move(answer));
+                });
+        }
+    };
+    QList<qsizetype> all(form->items.size());
+    std::iota(all.begin(), all.end(), 0);
+    if (!memory) {
+        translate(all);
+        return;
+    }
+    struct Looking
+    {
+        qsizetype left = 0;
+        QList<qsizetype> missed;
+    };
+    auto looking = std::make_shared<Looking>(Looking {form->items.size(), {}});
+    for (const qsizetype i : std::as_const(all)) {
+        const BatchForm::Item &item = form->items[i];
+        memory->lookupPerson({QString(), form->source, form->target, item.text, item.context},
+            [self = QPointer<TranslationService>(this), settle, translate, looking, i](
+                const std::optional<PersonMatch> &found) {
+                if (found) {
+                    const BatchItemAnswer answer {
+                        200, found->translation, {}, true, true, found->note, !found->sameContext};
+                    // Never from within the call: the memory may answer at once.
+                    QTimer::singleShot(0, [settle, i, answer]() { settle(i, answer); });
+                } else {
+                    looking->missed.append(i);
                 }
-                settle(i, std::move(answer));
+                if (--looking->left > 0)
+                    return;
+                if (self) {
+                    translate(looking->missed);
+                    return;
+                }
+                for (const qsizetype missed : std::as_const(looking->missed))
+                    settle(missed,
+                        BatchItemAnswer {int(Status::ServiceUnavailable), u"The service is stopping."_s, {}, false,
+                            false, {}, false});
             });
     }
+}
+
+void TranslationService::handleLearn(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request)
+{
+    if (request.method != "POST") {
+        exchange->fail(Status::MethodNotAllowed, u"Method Not Allowed"_s, u"Learn requests use POST."_s);
+        return;
+    }
+    if (mediaType(request) != "application/json") {
+        exchange->fail(
+            Status::UnsupportedMediaType, u"Unsupported Media Type"_s, u"The body must be application/json."_s);
+        return;
+    }
+    auto parsed = parseLearnForm(request.body);
+    if (const auto *error = std::get_if<FormError>(&parsed)) {
+        exchange->fail(Status::BadRequest, u"Bad Request"_s, error->message);
+        return;
+    }
+    LearnForm form = std::get<LearnForm>(std::move(parsed));
+    exchange->source = form.source;
+    exchange->target = form.target;
+    if (const auto wrong = readLanguages(form.source, form.target, "from", "to")) {
+        exchange->fail(Status::BadRequest, u"Bad Request"_s, *wrong);
+        return;
+    }
+    exchange->source = form.source;
+    exchange->target = form.target;
+    if (!memory) {
+        exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+            u"This service keeps no translation memory ([memory] in its configuration)."_s);
+        return;
+    }
+    QList<PersonTranslation> entries;
+    entries.reserve(form.texts.size());
+    for (qsizetype i = 0; i < form.texts.size(); ++i) {
+        exchange->characters += form.texts[i].text.size();
+        entries.append({{QString(), form.source, form.target, form.texts[i].text, form.texts[i].context},
+            form.translations[i], form.note});
+    }
+    memory->storePeople(entries, [exchange](const std::optional<qsizetype> &stored) {
+        if (!stored) {
+            exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                u"The translation memory did not take them (see the service's log); nothing was stored."_s);
+            return;
+        }
+        exchange->note = u"learnt %1 people's translations"_s.arg(*stored);
+        exchange->answer(
+            Status::Ok, QJsonDocument(QJsonObject {{"stored"_L1, double(*stored)}}).toJson(QJsonDocument::Compact));
+    });
 }
 
 void TranslationService::setKeptTerms(const QStringList &list)

@@ -12,6 +12,7 @@ namespace tarnix::service {
 
 class ClientListener;
 class Engine;
+class MemoryWorker;
 class Reply;
 struct HttpRequest;
 
@@ -19,7 +20,10 @@ struct HttpRequest;
 // translation between the two markers out, on 127.0.0.1 only; and many texts
 // of one language pair in one JSON POST to "/batch" (http/batchform.h),
 // each translated and checked as a single request is, the engine asked in
-// batches (engines/batchqueue.h). Answers are
+// batches (engines/batchqueue.h). A person's translation of the whole text
+// as written (TranslationMemory::lookupPerson) answers before any engine:
+// it is the team's own, so it is neither masked nor checked, only its
+// checksum must hold. POST "/learn" stores people's translations. Answers are
 // sent when the engine is done, so many requests are in flight at once.
 // Requests from web browsers and for other host names are refused (see
 // refuseRequest), and connections are kept within `limits` (see
@@ -45,6 +49,9 @@ public:
 
     // The do-not-translate list every engine is shown masked.
     void setKeptTerms(const QStringList &terms);
+    // The memory whose people's translations answer a text before any
+    // engine or machine translation does, and which POST /learn adds to.
+    void setMemory(MemoryWorker *memory) { this->memory = memory; }
 
 signals:
     // No client for the limits' idle exit time.
@@ -56,11 +63,13 @@ private:
     quint16 serving(bool listening);
     void handle(const HttpRequest &request, const Reply &reply);
     void handleBatch(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request);
+    void handleLearn(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request);
 
     // The exchanges not answered yet, which stop() answers.
     std::list<std::weak_ptr<Exchange>> waiting;
     ClientListener *listener;
     Engine *engine;
+    MemoryWorker *memory = nullptr;
     quint16 port = 0; // the one listened on, which a request's Host may name
     KeptTerms terms;
 };
