@@ -42,11 +42,51 @@ bool fitsXml(const QString &text)
     return true;
 }
 
+// Writes `text` as character data: a carriage return as a character
+// reference, which a reader keeps (a bare one it would turn into a line feed).
+void writeText(QXmlStreamWriter &xml, const QString &text)
+{
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf(u'\r'); at >= 0; at = text.indexOf(u'\r', from)) {
+        xml.writeCharacters(text.mid(from, at - from));
+        xml.writeEntityReference(u"#13"_s);
+        from = at + 1;
+    }
+    xml.writeCharacters(text.mid(from));
+}
+
 } // namespace
 
 TmxReader::TmxReader(QIODevice *device)
     : xml(device)
 { }
+
+QString TmxReader::readText()
+{
+    // Like readElementText(IncludeChildElements), but an entity the file
+    // never declares stops the reading instead of vanishing from the text.
+    QString text;
+    for (int depth = 1; depth > 0 && !xml.atEnd();) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::Characters:
+            text += xml.text();
+            break;
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::EntityReference:
+            problem = u"line %1: the entity &%2; is not declared"_s.arg(xml.lineNumber()).arg(xml.name());
+            xml.raiseError(problem);
+            return text;
+        default:
+            break;
+        }
+    }
+    return text;
+}
 
 QString TmxReader::error() const
 {
@@ -71,7 +111,7 @@ bool TmxReader::readHeader()
     QStringList notes;
     while (xml.readNextStartElement()) {
         if (xml.name() == u"note")
-            notes.append(xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed());
+            notes.append(readText().trimmed());
         else
             xml.skipCurrentElement();
     }
@@ -118,10 +158,10 @@ QList<TmxTranslation> TmxReader::readUnit()
     while (xml.readNextStartElement()) {
         const auto name = xml.name();
         if (name == u"note") {
-            notes.append(xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed());
+            notes.append(readText().trimmed());
         } else if (name == u"prop") {
             const QString type = xml.attributes().value(u"type"_s).toString();
-            const QString value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            const QString value = readText();
             if (type == u"x-context")
                 context = value;
             else if (type == u"x-tarnix-engine")
@@ -132,7 +172,7 @@ QList<TmxTranslation> TmxReader::readUnit()
             bool found = false;
             while (xml.readNextStartElement()) {
                 if (xml.name() == u"seg" && !found) {
-                    segment = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                    segment = readText();
                     found = true;
                 } else {
                     xml.skipCurrentElement();
@@ -239,19 +279,24 @@ TmxExport exportTmx(TranslationMemory &memory, QIODevice *device, bool peopleOnl
             const auto prop = [&](const QString &type, const QString &value) {
                 xml.writeStartElement(u"prop"_s);
                 xml.writeAttribute(u"type"_s, type);
-                xml.writeCharacters(value);
+                writeText(xml, value);
                 xml.writeEndElement();
             };
             if (!key.context.isEmpty())
                 prop(u"x-context"_s, key.context);
             if (!row.person)
                 prop(u"x-tarnix-engine"_s, key.engine);
-            if (row.person && !row.note.isEmpty())
-                xml.writeTextElement(u"note"_s, row.note);
+            if (row.person && !row.note.isEmpty()) {
+                xml.writeStartElement(u"note"_s);
+                writeText(xml, row.note);
+                xml.writeEndElement();
+            }
             for (const auto &[language, text] : {std::pair {key.source, key.text}, {key.target, row.translation}}) {
                 xml.writeStartElement(u"tuv"_s);
                 xml.writeAttribute(u"xml:lang"_s, language);
-                xml.writeTextElement(u"seg"_s, text);
+                xml.writeStartElement(u"seg"_s);
+                writeText(xml, text);
+                xml.writeEndElement();
                 xml.writeEndElement();
             }
             xml.writeEndElement();

@@ -48,6 +48,7 @@ public:
 private:
     bool readHeader();
     QList<TmxTranslation> readUnit();
+    QString readText();
 
     QXmlStreamReader xml;
     QString headerSource; // the header's srclang as a service code; empty for "*all*"
