@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -122,6 +123,64 @@ private slots:
         QCOMPARE(reply.status, 200);
         QCOMPARE(translationsAsked() == asked, hit);
         QVERIFY2(reply.body.contains(answer), reply.body.constData());
+    }
+
+    // People's translations, learnt through POST /learn, answer before the
+    // machine row and the engine: single requests and batch items, with the
+    // same context or another; unchecked (a placeholder left out is the
+    // person's choice), but never one changed on disk.
+    void personWins()
+    {
+        const QString path = dir.filePath(u"people"_s);
+        MemoryWorker memory(path, [path] { return std::make_unique<TranslationMemory>(path, 100); });
+        MemoryEngine withMemory(std::make_unique<LibreTranslateEngine>(engineUrl(), QString()), &memory);
+        TranslationService service(&withMemory);
+        service.setMemory(&memory);
+        const QUrl url(u"http://127.0.0.1:%1/"_s.arg(service.listen(0)));
+        const auto json = [&](const char *path, const QByteArray &body) {
+            const HttpAnswer answer =
+                httpExchange(net, url.resolved(QUrl(QString::fromLatin1(path))), "POST", body, "application/json");
+            return std::pair {answer.status, QJsonDocument::fromJson(answer.body).object()};
+        };
+        QCOMPARE(
+            httpExchange(net, url, "POST", "sl=en&tl=es&text=Open%20file&context=menu").body.contains("[es] Open file"),
+            true); // the machine's row
+        const auto learnt = json("learn", R"({"from": "en-US", "to": "es", "note": "GNU hello 2.10", "items": [
+            {"text": "Open file", "translation": "Abrir archivo", "context": "menu"},
+            {"text": "Save %s now", "translation": "Guardar ahora"},
+            {"text": "Tampered", "translation": "Alterado"}]})");
+        QCOMPARE(learnt.first, 200);
+        QCOMPARE(learnt.second["stored"_L1].toInt(), 3);
+        QCOMPARE(json("learn", R"({"from": "en", "to": "es", "items": [{"text": "x"}]})").first, 400);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"tamper"_s);
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(u"UPDATE translations SET translation = 'Alterada' WHERE text = 'Tampered'"_s, db)
+                        .numRowsAffected()
+                == 1);
+        }
+        QSqlDatabase::removeDatabase(u"tamper"_s);
+        const qsizetype asked = translationsAsked(), seen = engine.requests().size();
+        QVERIFY(
+            httpExchange(net, url, "POST", "sl=en&tl=es&text=Open%20file&context=menu").body.contains("Abrir archivo"));
+        QCOMPARE(translationsAsked(), asked);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"a person's entry .* does not match its checksum"_s));
+        const auto batch = json("batch", R"({"from": "en", "to": "es", "items": [
+            {"id": 1, "text": "Open file", "context": "menu"}, {"id": 2, "text": "Open file", "context": "toolbar"},
+            {"id": 3, "text": "Save %s now"}, {"id": 4, "text": "Close"}, {"id": 5, "text": "Tampered"}]})");
+        QCOMPARE(batch.first, 200);
+        QStringList answers;
+        for (const QJsonValue item : batch.second["items"_L1].toArray()) {
+            const QJsonObject o = item.toObject();
+            answers.append(u"%1 %2 %3 %4"_s.arg(o["text"_L1].toString(), o["origin"_L1].toString(),
+                o["note"_L1].toString(), o["context-differs"_L1].toBool() ? u"elsewhere"_s : QString()));
+        }
+        QCOMPARE(answers,
+            QStringList({u"Abrir archivo person GNU hello 2.10 "_s, u"Abrir archivo person GNU hello 2.10 elsewhere"_s,
+                u"Guardar ahora person GNU hello 2.10 "_s, u"[es] Close   "_s, u"[es] Tampered   "_s}));
+        for (qsizetype i = seen; i < engine.requests().size(); ++i) // people's texts never reach the engine
+            QVERIFY(!engine.requests()[i].body.contains("Open") && !engine.requests()[i].body.contains("Save"));
     }
 
     // SIGKILL in the middle of a 20-language run; then the service is started
