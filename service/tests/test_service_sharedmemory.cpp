@@ -408,6 +408,41 @@ private slots:
         QVERIFY2(entries > 0 && log.contains("removed " + QByteArray::number(entries) + " translations"), log);
         QCOMPARE(sql(u"SELECT count(*) FROM translations"_s).toInt(), 0);
     }
+
+    // A real GNU catalog through po2tmx into the database and back out, read
+    // by translate-toolkit; --forget keeps people's rows unless --people.
+    void tmxInAndOut()
+    {
+        if (!check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        if (QProcess::execute(u"/usr/bin/python3"_s, {u"-c"_s, u"import translate.storage.tmx"_s}) != 0)
+            QSKIP("translate-toolkit is not installed (Debian package translate-toolkit)");
+        const QString made = dir.filePath(u"hello.tmx"_s), back = dir.filePath(u"hello-back.tmx"_s);
+        QCOMPARE(QProcess::execute(u"/usr/bin/python3"_s,
+                     {u"-m"_s, u"translate.convert.po2tmx"_s, u"--progress=none"_s, u"-l"_s, u"es"_s,
+                         QStringLiteral(TMX_DATA "/hello-es.po"), made}),
+            0);
+        QByteArray log;
+        const auto run = [&](const QStringList &arguments) {
+            QProcess service;
+            start(service, arguments, log);
+            if (service.state() != QProcess::NotRunning)
+                service.waitForFinished(60000);
+            log += service.readAllStandardError();
+            return service.exitCode();
+        };
+        QCOMPARE(run({u"--import"_s, made}), 0);
+        QVERIFY2(log.contains("stored 27 people's"), log.constData());
+        QCOMPARE(run({u"--export"_s, back, u"--people-only"_s}), 0);
+        QProcess python;
+        python.start(u"/usr/bin/python3"_s, {QStringLiteral(TMX_JUDGE), made, back});
+        QVERIFY(python.waitForFinished(60000));
+        QCOMPARE(python.readAllStandardOutput().trimmed(), "same 27"_ba);
+        QCOMPARE(run({u"--forget"_s, u"--all-users"_s}), 0);
+        QVERIFY2(log.contains("keeps 27 people's"), log.constData());
+        QCOMPARE(run({u"--forget"_s, u"--all-users"_s, u"--people"_s}), 0);
+        QCOMPARE(sql(u"SELECT count(*) FROM translations"_s).toInt(), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServiceSharedMemory)
