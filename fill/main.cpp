@@ -50,6 +50,22 @@ int main(int argc, char *argv[])
         return listUnreviewed(options);
     if (options.accept)
         return acceptEntries(options);
+    if (options.learn) {
+        OwnService own;
+        if (!serviceAnswers(options.service)) {
+            say(u"tarnix-fill: no translation service answers at %1: starting tarnix-service to learn\n"_s.arg(
+                options.service.toString()));
+            const QString why = own.start(serviceProgram(), options.service, []() { return false; });
+            if (!why.isEmpty()) {
+                say(u"tarnix-fill: cannot start a translation service: %1\n"_s.arg(why));
+                return 2;
+            }
+        }
+        const int status = learnReviewed(options);
+        if (own.running())
+            own.stop();
+        return status;
+    }
 
     FillRun run(options);
     if (!run.prepare())

@@ -40,6 +40,10 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     const QCommandLineOption accept(u"accept"_s,
         u"Translate nothing: mark the entries named by KEY... in the one FILE as reviewed (keys as --unreviewed "
         u"prints them)."_s);
+    const QCommandLineOption learn(u"learn"_s,
+        u"Translate nothing: store the reviewed translations of the FILEs (not fuzzy, not unfinished, not "
+        u"machine-filled awaiting review) in the service's translation memory as people's translations, which "
+        u"then answer before any engine."_s);
     const QCommandLineOption service(
         u"service"_s, u"The translation service's address (default %1)."_s.arg(buildService.toString()), u"url"_s);
     const QCommandLineOption jobs(u"jobs"_s, u"Requests in flight at once (default 8)."_s, u"n"_s);
@@ -47,7 +51,7 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
         u"The file a catalog takes its source texts from, where the project does not keep it where its format "
         u"usually does."_s,
         u"file"_s);
-    parser.addOptions({language, to, source, check, dryRun, refillFuzzy, unreviewed, accept, service, jobs});
+    parser.addOptions({language, to, source, check, dryRun, refillFuzzy, unreviewed, accept, learn, service, jobs});
     parser.addPositionalArgument(u"FILE"_s,
         u"Catalogs: .po, .pot, .ts, .xlf, .xliff, .json, .arb, .xcstrings, .strings, .stringsdict, .properties, "
         u".yml, .yaml, .xml."_s,
@@ -95,11 +99,12 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
         return OptionsExit {u"--check translates nothing: it takes neither --dry-run nor --to\n"_s, 2};
     options.unreviewed = parser.isSet(unreviewed);
     options.accept = parser.isSet(accept);
-    if ((options.unreviewed || options.accept)
-        && (options.unreviewed == options.accept || options.check || options.dryRun || options.refillFuzzy
-            || !options.to.isEmpty()))
-        return OptionsExit {u"--unreviewed and --accept translate nothing: each goes alone, without --check, "
-                            u"--dry-run, --refill-fuzzy or --to\n"_s,
+    options.learn = parser.isSet(learn);
+    if ((options.unreviewed || options.accept || options.learn)
+        && (int(options.unreviewed) + int(options.accept) + int(options.learn) > 1 || options.check || options.dryRun
+            || options.refillFuzzy || !options.to.isEmpty()))
+        return OptionsExit {u"--unreviewed, --accept and --learn translate nothing: each goes alone, without "
+                            u"--check, --dry-run, --refill-fuzzy or --to\n"_s,
             2};
     options.files = parser.positionalArguments();
     if (options.files.isEmpty())

@@ -19,6 +19,7 @@ struct Options
     bool refillFuzzy = false;
     bool unreviewed = false; // --unreviewed: list what awaits review; translate nothing
     bool accept = false; // --accept: mark `keys` of the one file reviewed
+    bool learn = false; // --learn: store the reviewed translations in the service's memory
     QStringList keys; // --accept's keys, as written (escaped as the review record writes them)
     QUrl service; // the build's address unless --service
     bool serviceGiven = false;

@@ -2,12 +2,23 @@
 
 #include <cstdio>
 
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QSet>
 
+#include "fill/accelerator.h"
 #include "fill/formatfor.h"
+#include "fill/languages.h"
 #include "fill/options.h"
+#include "fill/plan.h"
 #include "fill/review.h"
 #include "fill/safewrite.h"
+#include "translate/request.h"
 
 using namespace Qt::StringLiterals;
 
@@ -52,7 +63,111 @@ std::optional<Reviewed> readReviewed(const QString &path, const Options &options
     return reviewed;
 }
 
+// Posts one POST /learn; empty, or why the service did not store them.
+QString postLearn(QNetworkAccessManager &net, const QUrl &service, const QJsonObject &request)
+{
+    const QByteArray body = QJsonDocument(request).toJson(QJsonDocument::Compact);
+    QNetworkRequest post = makeServiceRequest(serviceRequestUrl(service).resolved(QUrl(u"learn"_s)), body.size());
+    post.setHeader(QNetworkRequest::ContentTypeHeader, "application/json"_ba);
+    post.setTransferTimeout(60000);
+    std::unique_ptr<QNetworkReply> reply(net.post(post, body));
+    QEventLoop wait;
+    QObject::connect(reply.get(), &QNetworkReply::finished, &wait, &QEventLoop::quit);
+    wait.exec();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QJsonObject answer = QJsonDocument::fromJson(reply->readAll()).object();
+    const qsizetype sent = request.value("items"_L1).toArray().size();
+    if (status == 200 && answer.value("stored"_L1).toInteger() == sent)
+        return {};
+    if (status == 0)
+        return reply->errorString();
+    if (status == 404)
+        return u"the service at %1 does not learn translations (an older tarnix-service?)"_s.arg(service.toString());
+    return u"the service answered %1: %2"_s.arg(status).arg(answer.value("error"_L1).toString());
+}
+
 } // namespace
+
+int learnReviewed(const Options &options)
+{
+    // The service's limits: items per request, and a body well within its 1 MiB.
+    constexpr qsizetype mostItems = 1000;
+    constexpr qsizetype mostBytes = 768 * 1024;
+    QNetworkAccessManager net;
+    bool failed = false;
+    for (const QString &path : options.files) {
+        QString error;
+        const auto reviewed = readReviewed(path, options, error);
+        if (!reviewed) {
+            sayError(error);
+            failed = true;
+            continue;
+        }
+        const Catalog &catalog = reviewed->catalog;
+        const QString target = catalogLanguage(catalog, options.language);
+        if (catalog.isTemplate || target.isEmpty()) {
+            sayError(catalog.isTemplate ? u"%1: a template holds no translations to learn"_s.arg(path)
+                                        : u"%1: the file names no language: give it with --language"_s.arg(path));
+            failed = failed || !catalog.isTemplate;
+            continue;
+        }
+        const QString project = catalog.project == u"PACKAGE VERSION" ? QString() : catalog.project;
+        const QString note = project.isEmpty() ? QFileInfo(path).fileName() : project;
+        const QString source =
+            serviceLanguage(catalog.sourceLanguage.isEmpty() ? options.sourceLanguage : catalog.sourceLanguage);
+        const QList<int> awaiting =
+            unreviewedEntries(catalog.entries, reviewed->format->marksReview(), reviewed->record);
+        const QSet<int> unreviewed(awaiting.cbegin(), awaiting.cend());
+        QJsonArray items;
+        qsizetype bytes = 0, learnt = 0, plural = 0;
+        const auto send = [&]() {
+            if (items.isEmpty())
+                return true;
+            const QString why = postLearn(net, options.service,
+                QJsonObject {
+                    {"from"_L1, source}, {"to"_L1, serviceLanguage(target)}, {"note"_L1, note}, {"items"_L1, items}});
+            if (!why.isEmpty()) {
+                sayError(u"%1: %2; %3 of its translations were learnt before"_s.arg(path, why).arg(learnt));
+                return false;
+            }
+            learnt += items.size();
+            items = QJsonArray();
+            bytes = 0;
+            return true;
+        };
+        bool sent = true;
+        for (qsizetype i = 0; i < catalog.entries.size() && sent; ++i) {
+            const Entry &entry = catalog.entries[i];
+            if (entry.obsolete || entry.source.isEmpty() || entry.fuzzy || !isTranslated(entry)
+                || unreviewed.contains(int(i)))
+                continue;
+            if (entry.plural || isIcuMessage(entry)) {
+                ++plural;
+                continue;
+            }
+            // As tarnix-fill asks for it, so that its own requests find it.
+            const QJsonObject item {{"text"_L1, withoutAccelerator(entry.source, entry.accelerator)},
+                {"translation"_L1, withoutAccelerator(entry.translations.first(), entry.accelerator)},
+                {"context"_L1, contextOf(entry)}};
+            const qsizetype size = QJsonDocument(item).toJson(QJsonDocument::Compact).size();
+            if (!items.isEmpty() && (items.size() >= mostItems || bytes + size > mostBytes))
+                sent = send();
+            items.append(item);
+            bytes += size;
+        }
+        if (!sent || !send()) {
+            failed = true;
+            continue;
+        }
+        std::fputs(qPrintable(u"%1: learnt %2 reviewed translations (%3)%4\n"_s.arg(path).arg(learnt).arg(note,
+                       plural ? u"; left out %1 plural or ICU entries, which the memory keeps no "
+                                u"single translation of"_s.arg(plural)
+                              : QString())),
+            stdout);
+    }
+    std::fflush(stdout);
+    return failed ? 2 : 0;
+}
 
 int listUnreviewed(const Options &options)
 {

@@ -16,4 +16,15 @@ int listUnreviewed(const Options &options);
 // file cannot be read or written.
 int acceptEntries(const Options &options);
 
+// --learn: posts the reviewed translations of the files to the service's
+// POST /learn, as people's translations: entries translated, not marked for
+// review (fuzzy, unfinished, needs-review) and not machine-filled awaiting
+// review (the review record), each keyed by what tarnix-fill asks for it
+// (the label without its accelerator, the entry's context and notes). Plural
+// entries and ICU messages are left out: the service keeps one translation
+// per text. The note is the catalog's project (PO Project-Id-Version), else
+// its file name. 0 when every file was learnt; 2 when a file could not be
+// read or the service did not store its translations.
+int learnReviewed(const Options &options);
+
 } // namespace tarnix::fill

@@ -55,6 +55,7 @@ struct Catalog
     bool isTemplate = false; // a POT file: a template to start catalogs from, never filled itself
     QList<Entry> entries;
     QString sourceLanguage; // TS sourcelanguage, XLIFF source-language; empty: English
+    QString project; // PO Project-Id-Version; empty where the format does not say
     // What the reader left alone and why, for the user ("3 keys with
     // substitutions left as they are").
     QStringList notices;

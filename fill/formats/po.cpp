@@ -282,6 +282,7 @@ bool PoFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)
     catalog.isTemplate = isTemplate;
     catalog.language = isTemplate ? QString() : decode(headerField(headerText, "Language").constData()).trimmed();
     catalog.pluralForms = pluralCountOf(QString::fromLatin1(headerField(headerText, "Plural-Forms")));
+    catalog.project = decode(headerField(headerText, "Project-Id-Version").constData()).trimmed();
 
     const QList<int> lines = poMessageLines(text);
     const char *const *formats = po_format_list();

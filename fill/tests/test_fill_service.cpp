@@ -345,6 +345,46 @@ private slots:
         const qsizetype brazilian = prompts.filter(u"Brazil"_s).size();
         QVERIFY2(brazilian > 0 && prompts.filter(u"Portuguese"_s).size() == brazilian, qPrintable(prompts.join(u'\n')));
     }
+
+    // GNU hello's Spanish catalog, one entry made fuzzy, learnt by the
+    // service; then the same catalog emptied is filled: every reviewed
+    // entry comes back as the person wrote it, without asking the model,
+    // and only the fuzzy one is the model's.
+    void learntTranslationsAnswerFirst()
+    {
+        QFile po(QStringLiteral(HELLO_PO));
+        QVERIFY(po.open(QIODevice::ReadOnly));
+        QByteArray text = po.readAll();
+        QVERIFY(text.contains("\nmsgid \"hello, world\""));
+        text.replace("\nmsgid \"hello, world\"", "\n#, fuzzy\nmsgid \"hello, world\"");
+        QFile learnt(scratch.filePath(u"hello-es.po"_s));
+        QVERIFY(learnt.open(QIODevice::WriteOnly) && learnt.write(text) == text.size());
+        learnt.close();
+        QString output;
+        QCOMPARE(fill(modelServiceUrl, {u"--learn"_s, learnt.fileName()}, output), 0);
+        QVERIFY2(output.contains(u"learnt 26 reviewed translations (GNU hello 2.9)"_s), qPrintable(output));
+        const QString blank = scratch.filePath(u"blank-es.po"_s);
+        QCOMPARE(QProcess::execute(u"msgfilter"_s,
+                     {u"--keep-header"_s, u"-i"_s, learnt.fileName(), u"-o"_s, blank, u"--no-wrap"_s, u"sed"_s, u"-e"_s,
+                         u"d"_s}),
+            0);
+        QCOMPARE(fill(modelServiceUrl, {blank}, output), 0);
+        // translate-toolkit's PO reader: the entries whose translations
+        // differ are exactly the fuzzy ones (GNU hello's own, and the one
+        // made so), which the model filled.
+        QProcess judge;
+        judge.start(u"/usr/bin/python3"_s,
+            {u"-c"_s,
+                u"import sys\nfrom translate.storage import po\n"
+                u"a, b = (po.pofile.parsefile(f) for f in sys.argv[1:])\n"
+                u"t = {u.source: u.target for u in a.units if not u.isheader()}\n"
+                u"fuzzy = sorted(u.source for u in a.units if u.isfuzzy() and not u.isheader())\n"
+                u"differ = sorted(u.source for u in b.units if not u.isheader() and t[u.source] != u.target)\n"
+                u"print(len(fuzzy), differ == fuzzy)"_s,
+                learnt.fileName(), blank});
+        QVERIFY(judge.waitForFinished(60000));
+        QCOMPARE(judge.readAllStandardOutput().trimmed(), "4 True"_ba);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFillService)
