@@ -19,8 +19,13 @@ QByteArray keyDigest(const MemoryKey &key)
 
 QByteArray rowChecksum(const MemoryKey &key, const QString &translation)
 {
+    return rowChecksumOfDigest(keyDigest(key), translation);
+}
+
+QByteArray rowChecksumOfDigest(const QByteArray &digest, const QString &translation)
+{
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(keyDigest(key));
+    hash.addData(digest);
     hash.addData(translation.toUtf8());
     return hash.result().left(16);
 }

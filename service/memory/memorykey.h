@@ -26,5 +26,7 @@ QByteArray keyDigest(const MemoryKey &key);
 // its translation, stored with it, so that a row changed on disk (a flipped
 // byte, an edit by hand) is never taken for a translation.
 QByteArray rowChecksum(const MemoryKey &key, const QString &translation);
+// The same from the key's digest, where it is at hand.
+QByteArray rowChecksumOfDigest(const QByteArray &digest, const QString &translation);
 
 } // namespace tarnix::service

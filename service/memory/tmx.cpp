@@ -167,7 +167,11 @@ QList<TmxTranslation> TmxReader::readUnit()
             else if (type == u"x-tarnix-engine")
                 engine = value;
         } else if (name == u"tuv") {
-            const auto language = readLanguageCode(languageOf(xml.attributes()));
+            const QString written = languageOf(xml.attributes());
+            auto cached = languages.constFind(written);
+            if (cached == languages.cend())
+                cached = languages.insert(written, readLanguageCode(written));
+            const std::optional<QString> &language = *cached;
             QString segment;
             bool found = false;
             while (xml.readNextStartElement()) {
@@ -212,7 +216,10 @@ QList<TmxTranslation> TmxReader::readUnit()
 
 TmxImport importTmx(QIODevice *device, const QString &note, TranslationMemory &memory)
 {
-    constexpr qsizetype transaction = 1000;
+    // A file's transaction writes every index page it touched to the log
+    // once: the rows' digests scatter them, so larger transactions write far
+    // less. A shared database's are kept short, as other services wait on them.
+    const qsizetype transaction = memory.shared() ? 1000 : 10000;
     TmxImport result;
     TmxReader reader(device);
     QList<PersonTranslation> people;

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QXmlStreamReader>
@@ -53,6 +54,8 @@ private:
     QXmlStreamReader xml;
     QString headerSource; // the header's srclang as a service code; empty for "*all*"
     QString headerNote;
+    QHash<QString, std::optional<QString>> languages; // as written -> service code: a file has a few
+
     bool inBody = false;
     qint64 skippedUnits = 0;
     QString problem;
@@ -68,7 +71,7 @@ struct TmxImport
 };
 
 // Stores every translation of a TMX file in the memory, in transactions of
-// a thousand: units are people's translations, with `note` where a unit and
+// ten thousand (a thousand in a shared database): units are people's translations, with `note` where a unit and
 // the header have none; units tarnix-service exported from a machine (with
 // an x-tarnix-engine property) go back as that engine's. A later unit for
 // the same text, languages and context replaces an earlier person's.

@@ -48,16 +48,18 @@ int sqliteCode(const QSqlError &error)
     return error.nativeErrorCode().toInt() & 0xff;
 }
 
-void bindKey(QSqlQuery &query, const MemoryKey &key)
+QByteArray bindKey(QSqlQuery &query, const MemoryKey &key)
 {
     // A null string binds NULL: an empty one is meant.
     const auto text = [](const QString &part) { return part.isNull() ? u""_s : part; };
-    query.bindValue(u":key"_s, keyDigest(key));
+    const QByteArray digest = keyDigest(key);
+    query.bindValue(u":key"_s, digest);
     query.bindValue(u":engine"_s, text(key.engine));
     query.bindValue(u":source"_s, text(key.source));
     query.bindValue(u":target"_s, text(key.target));
     query.bindValue(u":text"_s, text(key.text));
     query.bindValue(u":context"_s, text(key.context));
+    return digest;
 }
 
 const QString keyMatches = u"key = :key AND engine = :engine AND source = :source AND target = :target AND "
@@ -486,11 +488,11 @@ std::optional<qsizetype> TranslationMemory::storePeople(const QList<PersonTransl
     for (const PersonTranslation &entry : entries) {
         const MemoryKey key {QString(), entry.key.source, entry.key.target, entry.key.text,
             entry.key.context.isNull() ? u""_s : entry.key.context};
-        bindKey(store, key);
+        const QByteArray digest = bindKey(store, key);
         store.bindValue(u":translation"_s, entry.translation);
         store.bindValue(u":note"_s, entry.note.isNull() ? u""_s : entry.note);
         store.bindValue(u":now"_s, now);
-        store.bindValue(u":checksum"_s, rowChecksum(key, entry.translation));
+        store.bindValue(u":checksum"_s, rowChecksumOfDigest(digest, entry.translation));
         if (!store.exec()) {
             failed(store.lastError(), u"write"_s);
             return std::nullopt;
