@@ -478,7 +478,8 @@ void TranslationService::handleLearn(const std::shared_ptr<Exchange> &exchange, 
     memory->storePeople(entries, [exchange](const std::optional<qsizetype> &stored) {
         if (!stored) {
             exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
-                u"The translation memory did not take them (see the service's log); nothing was stored."_s);
+                u"The translation memory did not confirm them in time (see the service's log). Send them again: "
+                u"storing the same translations twice does no harm."_s);
             return;
         }
         exchange->note = u"learnt %1 people's translations"_s.arg(*stored);

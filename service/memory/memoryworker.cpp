@@ -1,5 +1,7 @@
 #include "service/memory/memoryworker.h"
 
+#include <algorithm>
+
 #include <QDebug>
 #include <QMutex>
 #include <QPointer>
@@ -106,13 +108,13 @@ void MemoryWorker::lookupPerson(const MemoryKey &key, std::function<void(const s
 void MemoryWorker::storePeople(
     const QList<PersonTranslation> &entries, std::function<void(const std::optional<qsizetype> &)> done)
 {
-    submitFor<qsizetype>(
-        [entries](TranslationMemory &memory) { return memory.storePeople(entries); }, std::move(done), false);
+    submitFor<qsizetype>([entries](TranslationMemory &memory) { return memory.storePeople(entries); }, std::move(done),
+        false, learnDeadline);
 }
 
 template <typename T>
 void MemoryWorker::submitFor(std::function<std::optional<T>(TranslationMemory &)> work,
-    std::function<void(const std::optional<T> &)> done, bool skipWhenLate)
+    std::function<void(const std::optional<T> &)> done, bool skipWhenLate, std::chrono::milliseconds wait)
 {
     // Written on the memory's thread before it posts its answer, read here
     // once that answer arrives: the event queue orders the two.
@@ -125,10 +127,11 @@ void MemoryWorker::submitFor(std::function<std::optional<T>(TranslationMemory &)
         done ? Done([done = std::move(done), result](
                         const std::optional<QString> &answered) { done(answered ? *result : std::nullopt); })
              : Done(),
-        skipWhenLate);
+        skipWhenLate, wait);
 }
 
-void MemoryWorker::submit(std::function<std::optional<QString>(TranslationMemory &)> work, Done done, bool skipWhenLate)
+void MemoryWorker::submit(std::function<std::optional<QString>(TranslationMemory &)> work, Done done, bool skipWhenLate,
+    std::chrono::milliseconds wait)
 {
     if (!thread) {
         const std::optional<QString> result = shared->memory ? work(*shared->memory) : std::nullopt;
@@ -146,14 +149,19 @@ void MemoryWorker::submit(std::function<std::optional<QString>(TranslationMemory
             return;
     }
     const quint64 id = nextId++;
-    const QDeadlineTimer expires(deadline);
+    const QDeadlineTimer expires(wait);
     ++backlog;
     const bool skippable = skipWhenLate;
     if (done) {
         pending.insert(id, std::move(done));
-        deadlines.emplace_back(id, expires);
-        if (!expiry.isActive())
-            expiry.start(deadline);
+        // Kept in the order of their deadlines: most share one length, so
+        // this is the end but for the few with a longer one.
+        const auto at = std::upper_bound(deadlines.begin(), deadlines.end(), expires,
+            [](const QDeadlineTimer &timer, const auto &entry) { return timer < entry.second; });
+        const bool first = at == deadlines.begin();
+        deadlines.insert(at, {id, expires});
+        if (first || !expiry.isActive())
+            expiry.start(std::max<qint64>(1, deadlines.front().second.remainingTime()));
     }
     QMetaObject::invokeMethod(
         host,

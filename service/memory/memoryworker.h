@@ -39,6 +39,7 @@ public:
 
     static constexpr std::chrono::milliseconds deadline {300};
     static constexpr int backlogLimit = 1000;
+    static constexpr std::chrono::milliseconds learnDeadline {30000};
 
     enum class Thread { Own, Callers };
     // Opens the memory (on its thread, waiting up to `openWait` for that, so
@@ -58,7 +59,8 @@ public:
     void store(const MemoryKey &key, const QString &translation, Done done);
     void remove(const MemoryKey &key);
     // People's translations (see TranslationMemory): a look-up of the text,
-    // and stores of many in one transaction, answered with how many.
+    // and stores of many in one transaction, answered with how many (within
+    // `learnDeadline`: a client that sends many waits for them).
     void lookupPerson(const MemoryKey &key, std::function<void(const std::optional<PersonMatch> &)> done);
     void storePeople(
         const QList<PersonTranslation> &entries, std::function<void(const std::optional<qsizetype> &)> done);
@@ -67,11 +69,13 @@ private:
     // submit() for work with another result: the result travels beside it.
     template <typename T>
     void submitFor(std::function<std::optional<T>(TranslationMemory &)> work,
-        std::function<void(const std::optional<T> &)> done, bool skipWhenLate);
+        std::function<void(const std::optional<T> &)> done, bool skipWhenLate,
+        std::chrono::milliseconds wait = deadline);
     // Runs `work` on the thread (not at all when `skipWhenLate` and its
     // deadline has passed by then) and answers `done` with its result or,
     // at the deadline, with nothing.
-    void submit(std::function<std::optional<QString>(TranslationMemory &)> work, Done done, bool skipWhenLate);
+    void submit(std::function<std::optional<QString>(TranslationMemory &)> work, Done done, bool skipWhenLate,
+        std::chrono::milliseconds wait = deadline);
     void finished(quint64 id, const std::optional<QString> &result);
     void expire();
 
@@ -83,7 +87,7 @@ private:
     bool openAtStart = false;
     QHash<quint64, Done> pending; // sent, not answered yet
     QSet<quint64> overdue; // answered at their deadline, not finished on the thread
-    std::deque<std::pair<quint64, QDeadlineTimer>> deadlines; // in the order sent, so by deadline
+    std::deque<std::pair<quint64, QDeadlineTimer>> deadlines; // by deadline
     QTimer expiry;
     quint64 nextId = 0;
     int backlog = 0; // sent and not finished on the thread
