@@ -1,3 +1,4 @@
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -438,8 +439,29 @@ private slots:
         python.start(u"/usr/bin/python3"_s, {QStringLiteral(TMX_JUDGE), made, back});
         QVERIFY(python.waitForFinished(60000));
         QCOMPARE(python.readAllStandardOutput().trimmed(), "same 27"_ba);
+        // A thousand learnt at once through a running service, then answering.
+        QProcess service;
+        const QString port = QString::number(freeLoopbackPort());
+        QVERIFY(start(service, {u"--port"_s, port}, log));
+        QJsonArray items;
+        for (int i = 0; i < 1000; ++i)
+            items.append(
+                QJsonObject {{"text"_L1, u"Learnt %1"_s.arg(i)}, {"translation"_L1, u"Aprendido %1"_s.arg(i)}});
+        const QUrl url(u"http://127.0.0.1:"_s + port);
+        const HttpAnswer learnt = httpExchange(net, url.resolved(QUrl(u"learn"_s)), "POST",
+            QJsonDocument(QJsonObject {{"from"_L1, "en"_L1}, {"to"_L1, "es"_L1}, {"items"_L1, items}}).toJson(),
+            "application/json");
+        QCOMPARE(learnt.body, R"({"stored":1000})"_ba);
+        const HttpAnswer answered = httpExchange(net, url.resolved(QUrl(u"batch"_s)), "POST",
+            R"({"from":"en","to":"es","items":[{"id":1,"text":"Learnt 999"},{"id":2,"text":"Hello, world!"}]})",
+            "application/json");
+        QVERIFY2(answered.body.contains(R"("origin":"person","status":200,"text":"Aprendido 999")")
+                && answered.body.contains(R"("note":"hello.tmx","origin":"person","status":200,"text":"¡Hola mundo!")"),
+            answered.body.constData());
+        service.terminate();
+        QVERIFY(service.waitForFinished());
         QCOMPARE(run({u"--forget"_s, u"--all-users"_s}), 0);
-        QVERIFY2(log.contains("keeps 27 people's"), log.constData());
+        QVERIFY2(log.contains("keeps 1027 people's"), log.constData());
         QCOMPARE(run({u"--forget"_s, u"--all-users"_s, u"--people"_s}), 0);
         QCOMPARE(sql(u"SELECT count(*) FROM translations"_s).toInt(), 0);
     }
