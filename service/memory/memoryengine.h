@@ -13,7 +13,10 @@ class MemoryWorker;
 // engine, pair and text without asking the engine, and has the memory keep
 // each translation of the engine once the HTTP side accepts it (its result's
 // `checked`), so that only what a client is answered with is remembered. A
-// memory that does not answer within its deadline is passed by.
+// memory that does not answer within its deadline is passed by. People's
+// translations are looked up before a request reaches any engine, by the
+// HTTP side on the whole text as written (TranslationService): this engine
+// sees the text masked and in pieces, which a person never translated.
 class MemoryEngine : public Engine
 {
     Q_OBJECT
