@@ -18,6 +18,14 @@ using languages::apertiumCode;
 
 namespace {
 
+// How many texts one request carries (a text with a full-stop line of its own cannot share APy's request).
+const BatchLimits batchLimits {50, 3000};
+
+bool goesAlone(const BatchItem &item)
+{
+    return !apyBatchable(item.text);
+}
+
 const QByteArray formType = QByteArrayLiteral("application/x-www-form-urlencoded");
 
 EngineCall formCall(QUrl url, const QString &path, const QByteArray &body)
@@ -284,7 +292,7 @@ void ApertiumEngine::batchAlong(const QStringList &chain, qsizetype hop, const Q
         translateStep(from, to, item.text, deadline, answered);
     };
     translateInBatches(
-        items, BatchLimits {50, 3000}, [](const BatchItem &item) { return !apyBatchable(item.text); }, sendBatch,
+        items, batchLimits, goesAlone, sendBatch,
         sendOne,
         [this, chain, hop, items, deadline, done](const std::vector<EngineResult> &results) {
             if (hop + 2 >= chain.size()) {
@@ -314,6 +322,11 @@ void ApertiumEngine::batchAlong(const QStringList &chain, qsizetype hop, const Q
                 done(all);
             });
         });
+}
+
+QList<QList<qsizetype>> ApertiumEngine::requestGroups(const QList<BatchItem> &items) const
+{
+    return batchGroups(items, batchLimits, goesAlone);
 }
 
 } // namespace tarnix::service

@@ -56,7 +56,11 @@ void ask(const std::shared_ptr<Run> &run, const QList<qsizetype> &indices)
 {
     if (indices.size() == 1) {
         const qsizetype index = indices.front();
-        run->sendOne(run->items[index], [run, index](const EngineResult &result) { run->settle(index, result); });
+        run->sendOne(run->items[index], [run, index](EngineResult result) {
+            if (!result.fromMemory && result.status != EngineResult::Status::Unsupported)
+                result.requests = std::max(result.requests, 1.0);
+            run->settle(index, result);
+        });
         return;
     }
     QList<BatchItem> sent;
@@ -72,9 +76,12 @@ void ask(const std::shared_ptr<Run> &run, const QList<qsizetype> &indices)
             halves(indices);
             return;
         }
+        const double share = 1.0 / double(indices.size());
         if (answer.failure) {
+            EngineResult failure = *answer.failure;
+            failure.requests = share;
             for (const qsizetype index : indices)
-                run->settle(index, *answer.failure);
+                run->settle(index, failure);
             return;
         }
         QList<qsizetype> untrusted;
@@ -93,6 +100,7 @@ void ask(const std::shared_ptr<Run> &run, const QList<qsizetype> &indices)
         for (const auto &[index, text] : trusted) {
             EngineResult result {EngineResult::Status::Translated, text, {}, {}};
             result.batched = true;
+            result.requests = share;
             run->settle(index, result);
         }
     });

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include "service/engines/engine.h"
 #include "service/http/form.h"
 
 namespace tarnix::service {
@@ -43,7 +44,25 @@ struct BatchItemAnswer
     QString text; // the translation, or why there is none
     QString engine;
     bool fromMemory = false;
+    double requests = 0; // the engine requests it took (a share of a batch's)
+    qsizetype characters = 0; // the characters the engines were sent for it
 };
+
+// What an estimate says of one item: the engine that would translate it
+// (empty: no engine needed, or none offers the pair), whether the memory
+// holds all of it.
+struct EstimatedItem
+{
+    QString engine;
+    bool remembered = false;
+    bool offered = true;
+};
+
+// The answer to POST /estimate: {"items": [{"id": …, "engine": …, "memory":
+// true}, {"id": …, "status": 422}], "engines": [{"engine": …, "characters": …,
+// "requests": …, "seconds": …, "cost": …, "currency": …}]}.
+QByteArray estimateAnswerJson(
+    const BatchForm &form, const QList<EstimatedItem> &items, const QList<EngineShare> &shares);
 
 // The answer to a batch: {"items": [{"id": …, "status": 200, "text": …,
 // "engine": …, "memory": false}, {"id": …, "status": 422, "reason": …}]},
