@@ -291,9 +291,7 @@ void ApertiumEngine::batchAlong(const QStringList &chain, qsizetype hop, const Q
     const auto sendOne = [this, from, to, deadline](const BatchItem &item, Callback answered) {
         translateStep(from, to, item.text, deadline, answered);
     };
-    translateInBatches(
-        items, batchLimits, goesAlone, sendBatch,
-        sendOne,
+    translateInBatches(items, batchLimits, goesAlone, sendBatch, sendOne,
         [this, chain, hop, items, deadline, done](const std::vector<EngineResult> &results) {
             if (hop + 2 >= chain.size()) {
                 done(results);
@@ -315,9 +313,12 @@ void ApertiumEngine::batchAlong(const QStringList &chain, qsizetype hop, const Q
             batchAlong(chain, hop + 1, next, deadline, [results, where, done](const std::vector<EngineResult> &later) {
                 std::vector<EngineResult> all = results;
                 for (qsizetype i = 0; i < where.size(); ++i) {
-                    const bool batched = all[std::size_t(where[i])].batched;
-                    all[std::size_t(where[i])] = later[std::size_t(i)];
-                    all[std::size_t(where[i])].batched = all[std::size_t(where[i])].batched || batched;
+                    EngineResult &result = all[std::size_t(where[i])];
+                    const bool batched = result.batched;
+                    const double requests = result.requests;
+                    result = later[std::size_t(i)];
+                    result.batched = result.batched || batched;
+                    result.requests += requests; // every hop's requests
                 }
                 done(all);
             });

@@ -323,6 +323,25 @@ private slots:
         QVERIFY(port);
         QNetworkAccessManager net;
         const QUrl url(u"http://127.0.0.1:%1/batch"_s.arg(port));
+        // An estimate asks the engine nothing, and counts the requests a batch would take.
+        const auto estimate = [&]() {
+            return QJsonDocument::fromJson(httpExchange(net, QUrl(u"http://127.0.0.1:%1/estimate"_s.arg(port)), "POST",
+                                               batchBody(plainTexts), "application/json")
+                                               .body)
+                .object();
+        };
+        const auto translations = [&]() {
+            const auto all = standIn.requests();
+            return std::count_if(all.cbegin(), all.cend(), [](const RecordedRequest &request) {
+                return request.path.endsWith("translate") || request.path.endsWith("completions");
+            });
+        };
+        const QJsonObject fresh = estimate();
+        QCOMPARE(translations(), 0);
+        QCOMPARE(fresh.value("engines"_L1).toArray().at(0).toObject().value("requests"_L1).toInt(), 1);
+        QCOMPARE(fresh.value("engines"_L1).toArray().at(0).toObject().value("characters"_L1).toInt(),
+            plainTexts.join(QString()).size());
+        QCOMPARE(fresh.value("items"_L1).toArray().at(3).toObject().value("memory"_L1), QJsonValue(false));
         const HttpAnswer answer = httpExchange(net, url, "POST", batchBody(plainTexts), "application/json");
         QCOMPARE(answer.status, 200);
         QCOMPARE(answer.contentType, "application/json"_ba);
@@ -335,6 +354,15 @@ private slots:
             QCOMPARE(item.value("text"_L1).toString(), plainTexts[i].toUpper());
         }
         QVERIFY2(batches >= 1, "the engine was never sent a batch");
+        // The items' shares of the requests add up to every request sent, splits and second asks included.
+        double shares = 0;
+        for (const QJsonValue &item : items)
+            shares += item.toObject().value("requests"_L1).toDouble();
+        QCOMPARE(qRound(shares * 1000), int(translations()) * 1000);
+        const QJsonObject after = estimate();
+        QCOMPARE(after.value("engines"_L1).toArray().at(0).toObject().value("requests"_L1).toInt(), 0);
+        for (const QJsonValue &item : after.value("items"_L1).toArray())
+            QCOMPARE(item.toObject().value("memory"_L1), QJsonValue(true));
         // Each item is remembered on its own: a single request is a memory hit.
         const qsizetype before = standIn.requests().size();
         const HttpAnswer single = httpExchange(
