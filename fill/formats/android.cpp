@@ -362,6 +362,8 @@ bool AndroidFormat::readFile(const QString &path, File &file, QString &error) co
                 readResource(reader, file, Kind::Plurals, comment);
             else if (name == u"string-array")
                 readResource(reader, file, Kind::Array, comment);
+            else if (name == u"item" && reader.attributes().value(u"type"_s) == u"string")
+                readResource(reader, file, Kind::String, comment); // as <string>, to aapt2 too
             else
                 reader.skipCurrentElement();
             comment.clear();
