@@ -45,12 +45,13 @@ void MeteredEngine::translateInContext(
     const QString &source, const QString &target, const QString &text, const QString &context, Callback done)
 {
     started();
-    engine->translateInContext(source, target, text, context, [this, done](EngineResult result) {
-        if (sent(result))
-            result.requests = std::max(result.requests, 1.0);
-        ended(result.status == EngineResult::Status::Translated ? result.text.size() : 0);
-        done(result);
-    });
+    engine->translateInContext(
+        source, target, text, context, [this, done, characters = text.size()](EngineResult result) {
+            if (sent(result))
+                result.requests = std::max(result.requests, 1.0);
+            ended(result.status == EngineResult::Status::Translated ? characters : 0);
+            done(result);
+        });
 }
 
 void MeteredEngine::translateBatch(

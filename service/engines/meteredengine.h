@@ -24,8 +24,8 @@ struct EnginePrice
 // translation out), and a model's prompt as 150 tokens per request.
 double estimatedCost(const EnginePrice &price, qsizetype characters, qsizetype requests);
 
-// How fast an engine translated: characters of text while it had requests
-// in flight, over the seconds it had.
+// How fast an engine translated: the characters of the texts it translated
+// while it had requests in flight, over the seconds it had.
 struct EngineSpeed
 {
     double characters = 0;
