@@ -783,9 +783,8 @@ void AndroidFormat::fillExisting(
 {
     const Resource &resource = m_source.resources[r];
     const QString &text = m_target.document.text();
-    const QString ownIndent = indentOf(text, there.span.tagStart);
     const auto wholeContent = [&] {
-        const QString inner = itemsContent(r, writing, ownIndent);
+        const QString inner = itemsContent(r, writing, indentOf(text, there.span.tagStart));
         if (inner.isEmpty())
             return;
         const QString name = resource.kind == Kind::Plurals ? u"plurals"_s : u"string-array"_s;
