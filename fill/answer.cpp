@@ -81,17 +81,24 @@ std::optional<QList<Answer>> readBatchAnswer(const QByteArray &body, qsizetype c
             continue;
         }
         const int status = item.value("status"_L1).toInt();
+        const auto tell = [&](Answer answer) {
+            answer.engine = item.value("engine"_L1).toString();
+            answer.requests = item.value("requests"_L1).toDouble();
+            answer.characters = qsizetype(item.value("characters"_L1).toDouble());
+            return answer;
+        };
         const QString reason = item.value("reason"_L1).toString();
         if (status == 200) {
             const QString text = item.value("text"_L1).toString();
-            answers[index] = text.isEmpty()
-                ? Answer {Answer::Kind::Failed, u"the service answered with an empty translation"_s, false}
-                : Answer {Answer::Kind::Translated, text, item.value("memory"_L1).toBool()};
+            answers[index] = tell(text.isEmpty()
+                    ? Answer {Answer::Kind::Failed, u"the service answered with an empty translation"_s, false}
+                    : Answer {Answer::Kind::Translated, text, item.value("memory"_L1).toBool()});
         } else if (status == 422) {
-            answers[index] = {Answer::Kind::Refused, reason.isEmpty() ? u"refused by the service"_s : reason, false};
+            answers[index] =
+                tell({Answer::Kind::Refused, reason.isEmpty() ? u"refused by the service"_s : reason, false});
         } else {
-            answers[index] = {Answer::Kind::Failed,
-                reason.isEmpty() ? u"HTTP %1"_s.arg(status) : u"HTTP %1: %2"_s.arg(status).arg(reason), false};
+            answers[index] = tell({Answer::Kind::Failed,
+                reason.isEmpty() ? u"HTTP %1"_s.arg(status) : u"HTTP %1: %2"_s.arg(status).arg(reason), false});
         }
     }
     return answers;

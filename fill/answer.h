@@ -23,6 +23,9 @@ struct Answer
     Kind kind = Kind::Failed;
     QString text; // the translation, or why there is none
     bool fromMemory = false;
+    QString engine = {}; // the engine that answered, as the service names it (batches only)
+    double requests = 0; // the engine requests it took (batches only)
+    qsizetype characters = 0; // the characters the engines were sent for it (batches only)
 };
 
 // Reads the service's answer to one request, with the window's page reading

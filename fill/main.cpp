@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include "fill/estimator.h"
 #include "fill/options.h"
 #include "fill/ownservice.h"
 #include "fill/reviewcommands.h"
@@ -118,12 +119,27 @@ int main(int argc, char *argv[])
         say(u"tarnix-fill: interrupted before any request: nothing written\n"_s);
         return 1;
     }
-    QObject::connect(&run, &FillRun::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-    run.start(options.service);
+    int estimateStatus = 0;
+    std::unique_ptr<Estimator> estimator;
+    if (options.estimate) {
+        estimator = std::make_unique<Estimator>(
+            options.service, run.plannedTexts(), [&](const QList<CatalogEstimate> &estimates, const QString &error) {
+                if (error.isEmpty()) {
+                    std::fputs(estimateTable(estimates).toLocal8Bit().constData(), stdout);
+                } else {
+                    say(u"tarnix-fill: no estimate: %1\n"_s.arg(error));
+                    estimateStatus = 2;
+                }
+                QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+            });
+    } else {
+        QObject::connect(&run, &FillRun::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        run.start(options.service);
+    }
     app.exec();
     if (own.running()) {
         say(u"tarnix-fill: stopping the tarnix-service this run started\n"_s);
         own.stop();
     }
-    return run.exitStatus();
+    return options.estimate ? std::max(estimateStatus, run.exitStatus()) : run.exitStatus();
 }

@@ -33,6 +33,9 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     const QCommandLineOption check(
         u"check"_s, u"Translate nothing: report every translation whose placeholders differ from its source."_s);
     const QCommandLineOption dryRun(u"dry-run"_s, u"Print what would be filled; translate and write nothing."_s);
+    const QCommandLineOption estimate(u"estimate"_s,
+        u"Ask the service what filling would take of each engine (entries, memory, characters, requests, time, "
+        u"cost); translate and write nothing."_s);
     const QCommandLineOption refillFuzzy(u"refill-fuzzy"_s, u"Replace fuzzy translations too."_s);
     const QCommandLineOption unreviewed(u"unreviewed"_s,
         u"Translate nothing: list every machine-filled entry not yet reviewed (file:line: key); exit status 1 "
@@ -51,7 +54,8 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
         u"The file a catalog takes its source texts from, where the project does not keep it where its format "
         u"usually does."_s,
         u"file"_s);
-    parser.addOptions({language, to, source, check, dryRun, refillFuzzy, unreviewed, accept, learn, service, jobs});
+    parser.addOptions(
+        {language, to, source, check, dryRun, estimate, refillFuzzy, unreviewed, accept, learn, service, jobs});
     parser.addPositionalArgument(u"FILE"_s,
         u"Catalogs: .po, .pot, .ts, .xlf, .xliff, .json, .arb, .xcstrings, .strings, .stringsdict, .properties, "
         u".yml, .yaml, .xml."_s,
@@ -84,6 +88,7 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     }
     options.check = parser.isSet(check);
     options.dryRun = parser.isSet(dryRun);
+    options.estimate = parser.isSet(estimate);
     options.refillFuzzy = parser.isSet(refillFuzzy);
     options.serviceGiven = parser.isSet(service);
     options.service = options.serviceGiven ? QUrl(parser.value(service)) : buildService;
@@ -95,16 +100,18 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
         if (!ok || options.jobs < 1 || options.jobs > 256)
             return OptionsExit {u"--jobs needs a number from 1 to 256\n"_s, 2};
     }
-    if (options.check && (options.dryRun || !options.to.isEmpty()))
-        return OptionsExit {u"--check translates nothing: it takes neither --dry-run nor --to\n"_s, 2};
+    if (options.check && (options.dryRun || options.estimate || !options.to.isEmpty()))
+        return OptionsExit {u"--check translates nothing: it takes neither --dry-run, --estimate nor --to\n"_s, 2};
+    if (options.estimate && options.dryRun)
+        return OptionsExit {u"--estimate and --dry-run each translate nothing: give one\n"_s, 2};
     options.unreviewed = parser.isSet(unreviewed);
     options.accept = parser.isSet(accept);
     options.learn = parser.isSet(learn);
     if ((options.unreviewed || options.accept || options.learn)
         && (int(options.unreviewed) + int(options.accept) + int(options.learn) > 1 || options.check || options.dryRun
-            || options.refillFuzzy || !options.to.isEmpty()))
+            || options.estimate || options.refillFuzzy || !options.to.isEmpty()))
         return OptionsExit {u"--unreviewed, --accept and --learn translate nothing: each goes alone, without "
-                            u"--check, --dry-run, --refill-fuzzy or --to\n"_s,
+                            u"--check, --dry-run, --estimate, --refill-fuzzy or --to\n"_s,
             2};
     options.files = parser.positionalArguments();
     if (options.files.isEmpty())

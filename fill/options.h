@@ -16,6 +16,7 @@ struct Options
     QString sourceLanguage = QStringLiteral("en"); // the source file's language
     bool check = false;
     bool dryRun = false;
+    bool estimate = false; // --estimate: what a run would take of each engine; translate nothing
     bool refillFuzzy = false;
     bool unreviewed = false; // --unreviewed: list what awaits review; translate nothing
     bool accept = false; // --accept: mark `keys` of the one file reviewed

@@ -9,6 +9,24 @@ using namespace Qt::StringLiterals;
 
 namespace tarnix::fill {
 
+QString alignedTable(const QList<QStringList> &table, qsizetype leftColumns)
+{
+    QList<qsizetype> widths;
+    for (const QStringList &line : table) {
+        widths.resize(std::max(widths.size(), line.size()), 0);
+        for (qsizetype i = 0; i < line.size(); ++i)
+            widths[i] = std::max(widths[i], line[i].size());
+    }
+    QString out;
+    for (const QStringList &line : table) {
+        QStringList cells;
+        for (qsizetype i = 0; i < line.size(); ++i)
+            cells.append(i < leftColumns ? line[i].leftJustified(widths[i]) : line[i].rightJustified(widths[i]));
+        out += cells.join(u"  "_s).trimmed() + u'\n';
+    }
+    return out;
+}
+
 QString summaryTable(const QList<Counts> &rows, bool dryRun)
 {
     const bool unasked =
@@ -27,18 +45,7 @@ QString summaryTable(const QList<Counts> &rows, bool dryRun)
             line.append(QString::number(notAsked(row)));
         table.append(line);
     }
-    QList<qsizetype> widths(header.size(), 0);
-    for (const QStringList &line : table) {
-        for (qsizetype i = 0; i < line.size(); ++i)
-            widths[i] = std::max(widths[i], line[i].size());
-    }
-    QString out;
-    for (const QStringList &line : table) {
-        QStringList cells;
-        for (qsizetype i = 0; i < line.size(); ++i)
-            cells.append(i < 2 ? line[i].leftJustified(widths[i]) : line[i].rightJustified(widths[i]));
-        out += cells.join(u"  "_s).trimmed() + u'\n';
-    }
+    QString out = alignedTable(table, 2);
     for (const Counts &row : rows) {
         for (auto it = row.reasons.cbegin(); it != row.reasons.cend(); ++it)
             out += u"%1 (%2): %3 x %4\n"_s.arg(row.file, row.language).arg(it.value()).arg(it.key());

@@ -28,6 +28,10 @@ inline int notAsked(const Counts &row)
     return row.toFill - row.filled - row.refused - row.failed;
 }
 
+// Rows of cells in columns as wide as their widest cell, two spaces apart:
+// the first `leftColumns` aligned left (names), the rest right (numbers).
+QString alignedTable(const QList<QStringList> &table, qsizetype leftColumns);
+
 // The final table: one row per catalog and language, then the reasons. A
 // "not asked" column appears when an interrupted run left entries unasked.
 QString summaryTable(const QList<Counts> &rows, bool dryRun);

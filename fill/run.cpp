@@ -1,5 +1,6 @@
 #include "fill/run.h"
 
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <QSet>
 
 #include "fill/check.h"
+#include "fill/estimator.h"
 #include "fill/formatfor.h"
 #include "fill/formats/catalog.h"
 #include "fill/languages.h"
@@ -53,6 +55,12 @@ struct FillRun::Job
     bool newCatalog = false;
     bool oneOfLanguages = false; // a language of a file that holds several
     bool written = false;
+
+    // The service's code of the language the catalog is translated from.
+    QString serviceSource() const
+    {
+        return catalog.sourceLanguage.isEmpty() ? u"en"_s : serviceLanguage(catalog.sourceLanguage);
+    }
 };
 
 FillRun::FillRun(const Options &options, QObject *parent)
@@ -240,14 +248,29 @@ void FillRun::printPlan()
     std::fflush(stdout);
 }
 
+QList<PlannedTexts> FillRun::plannedTexts() const
+{
+    QList<PlannedTexts> planned;
+    for (const auto &job : jobs) {
+        PlannedTexts catalog {job->counts.file, job->counts.language, job->serviceSource(),
+            serviceLanguage(job->language), {}, {}};
+        for (int index : job->todo) {
+            const Entry &entry = job->catalog.entries[index];
+            catalog.texts.append(textsToAsk(entry, job->language));
+            catalog.contexts.append(contextOf(entry));
+        }
+        planned.append(catalog);
+    }
+    return planned;
+}
+
 void FillRun::start(const QUrl &service)
 {
     client = std::make_unique<ServiceClient>(service, options.jobs);
     clock.start();
     for (const auto &job : jobs) {
         Job *current = job.get();
-        const QString source =
-            job->catalog.sourceLanguage.isEmpty() ? u"en"_s : serviceLanguage(job->catalog.sourceLanguage);
+        const QString source = job->serviceSource();
         for (int index : job->todo) {
             const Entry &entry = job->catalog.entries[index];
             const QStringList texts = textsToAsk(entry, current->language);
@@ -277,6 +300,17 @@ void FillRun::answered(Job &job, int entryIndex, int textIndex, const Answer &an
 {
     if (job.written)
         return;
+    // What each engine did, counted as an estimate counts it: an entry under
+    // the engine of its first text.
+    if (!answer.engine.isEmpty()) {
+        EngineEstimate &tally = engines[answer.engine];
+        tally.characters += answer.characters;
+        requestShares[answer.engine] += answer.requests;
+        if (textIndex == 0) {
+            ++tally.entries;
+            tally.remembered += answer.fromMemory ? 1 : 0;
+        }
+    }
     auto remaining = job.outstanding.find(entryIndex);
     if (remaining == job.outstanding.end())
         return; // the entry already failed through its other text
@@ -289,6 +323,7 @@ void FillRun::answered(Job &job, int entryIndex, int textIndex, const Answer &an
         job.answers[entryIndex][textIndex] = answer.text;
         if (answer.fromMemory)
             job.fromMemory.insert(entryIndex);
+
         if (--remaining.value() == 0) {
             job.outstanding.erase(remaining);
             finishEntry(job, entryIndex, job.answers.take(entryIndex));
@@ -459,7 +494,14 @@ void FillRun::finishIfDone()
     QList<Counts> rows;
     for (const auto &job : jobs)
         rows.append(job->counts);
-    std::fputs(summaryTable(rows, false).toLocal8Bit().constData(), stdout);
+    QString table = summaryTable(rows, false);
+    if (!engines.isEmpty()) {
+        QMap<QString, EngineEstimate> done = engines;
+        for (auto it = done.begin(); it != done.end(); ++it)
+            it->requests = qint64(std::lround(requestShares.value(it.key())));
+        table += engineTable(done);
+    }
+    std::fputs(table.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
     emit finished();
 }

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include "fill/estimate.h"
 #include "fill/options.h"
 #include "fill/report.h"
 #include "fill/safewrite.h"
@@ -38,6 +39,8 @@ public:
     int check();
     // --dry-run: the table of what would be filled.
     void printPlan();
+    // What the run would ask, per catalog and language, for --estimate.
+    QList<struct PlannedTexts> plannedTexts() const;
     // Starts asking the service; finished() once every catalog is written.
     void start(const QUrl &service);
     // Ctrl-C, SIGTERM: no more requests; what is filled so far is written.
@@ -66,6 +69,8 @@ private:
     QSet<QString> targets; // the absolute paths of the catalogs the jobs write
     QSet<QString> notices; // what readers said, each said once
     std::unique_ptr<ServiceClient> client;
+    QMap<QString, EngineEstimate> engines; // what each engine did in this run
+    QMap<QString, double> requestShares; // per engine: its requests, summed from each answer's share
     bool errors = false;
     bool interrupted = false;
     bool done = false;

@@ -196,10 +196,30 @@ std::optional<EngineConfig::Kind> kindNamed(const QString &type)
     return std::nullopt;
 }
 
+} // namespace
+
+std::optional<EnginePrice> readPrice(const QString &text)
+{
+    static const QRegularExpression form(
+        u"^(\\d+(?:\\.\\d+)?)\\s*(?:([^\\s\\d.][^\\s]*)\\s+)?per\\s+million\\s+(characters|tokens)$"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = form.match(text.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    EnginePrice price;
+    price.amount = match.captured(1).toDouble();
+    price.currency = match.captured(2);
+    price.unit = match.captured(3).compare(u"tokens"_s, Qt::CaseInsensitive) == 0 ? EnginePrice::Unit::Tokens
+                                                                                : EnginePrice::Unit::Characters;
+    return price;
+}
+
+namespace {
+
 std::variant<EngineConfig, Error> readEngine(const Section &section)
 {
     static const QStringList known {
-        u"type"_s, u"url"_s, u"model"_s, u"limit"_s, u"timeout"_s, u"key-file"_s, u"key-env"_s};
+        u"type"_s, u"url"_s, u"model"_s, u"limit"_s, u"timeout"_s, u"key-file"_s, u"key-env"_s, u"price"_s};
     const auto where = [&](const QString &key) { return u"line %1: "_s.arg(section.settings.value(key).line); };
     for (auto it = section.settings.cbegin(); it != section.settings.cend(); ++it) {
         if (!known.contains(it.key()))
@@ -259,6 +279,12 @@ std::variant<EngineConfig, Error> readEngine(const Section &section)
     }
     engine.limit = std::get<int>(limit);
     engine.timeout = std::chrono::seconds(std::get<int>(timeout));
+    if (section.settings.contains(u"price"_s)) {
+        engine.price = readPrice(section.settings.value(u"price"_s).value);
+        if (!engine.price)
+            return where(u"price"_s)
+                + u"price is an amount per million characters or tokens, like \"20 EUR per million characters\""_s;
+    }
     engine.keyFile = section.settings.value(u"key-file"_s).value;
     engine.keyVariable = section.settings.value(u"key-env"_s).value;
     if (!engine.keyFile.isEmpty() && !engine.keyVariable.isEmpty())

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "service/engines/meteredengine.h"
 #include "service/http/httplimits.h"
 #include "service/memory/translationmemory.h"
 
@@ -27,8 +28,13 @@ struct EngineConfig
     QString keyFile; // as written; read by loadServiceConfig()
     QString keyVariable; // the environment variable holding the key
     QString key; // filled by loadServiceConfig(), never from the file itself
+    std::optional<EnginePrice> price; // "price = 20 EUR per million characters", for estimates
     QString note; // something odd but accepted, for the log at start ("url does not end in /v1: …")
 };
+
+// "20 EUR per million characters", "0.60 $ per million tokens", "5 per
+// million characters"; nothing for anything else.
+std::optional<EnginePrice> readPrice(const QString &text);
 
 // Everything service.conf sets, one member per concern; a new concern is a
 // new section and a new member, read by its own part of the parser.

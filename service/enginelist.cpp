@@ -8,7 +8,9 @@
 #include "service/engines/deeplengine.h"
 #include "service/engines/languagemodelengine.h"
 #include "service/engines/libretranslateengine.h"
+#include "service/engines/meteredengine.h"
 #include "service/engines/router.h"
+#include "service/enginespeeds.h"
 #include "service/memory/memoryengine.h"
 
 using namespace Qt::StringLiterals;
@@ -53,12 +55,18 @@ bool needsOwnApy(const QList<EngineConfig> &engines)
         [](const EngineConfig &engine) { return engine.kind == EngineConfig::Kind::Apertium && engine.url.isEmpty(); });
 }
 
-std::unique_ptr<Router> makeRouter(
-    const QList<EngineConfig> &engines, const QUrl &ownApy, MemoryWorker *memory, ApyProcess *ownApyProcess)
+std::unique_ptr<Router> makeRouter(const QList<EngineConfig> &engines, const QUrl &ownApy, MemoryWorker *memory,
+    ApyProcess *ownApyProcess, EngineSpeeds *speeds)
 {
     std::vector<std::unique_ptr<Engine>> built;
     for (const EngineConfig &config : engines) {
         std::unique_ptr<Engine> engine = makeEngine(config, ownApy, ownApyProcess);
+        const QString identity = engine->identity();
+        engine = std::make_unique<MeteredEngine>(std::move(engine), config.price,
+            speeds ? speeds->speedOf(identity) : EngineSpeed {}, [speeds, identity](const EngineSpeed &speed) {
+                if (speeds)
+                    speeds->record(identity, speed);
+            });
         if (memory)
             engine = std::make_unique<MemoryEngine>(std::move(engine), memory);
         built.push_back(std::move(engine));

@@ -10,6 +10,7 @@
 namespace tarnix::service {
 
 class ApyProcess;
+class EngineSpeeds;
 class Router;
 class MemoryWorker;
 
@@ -21,9 +22,10 @@ bool needsOwnApy(const QList<EngineConfig> &engines);
 // `ownApy` is the address of the APy the service started, if any, and
 // `ownApyProcess` the process that supervises it (Apertium then waits for
 // it through its restarts). With a memory, each engine answers from it what
-// it translated before.
+// it translated before. Each engine's speed is measured, starting from what
+// `speeds` kept of earlier runs and kept there.
 std::unique_ptr<Router> makeRouter(const QList<EngineConfig> &engines, const QUrl &ownApy = {},
-    MemoryWorker *memory = nullptr, ApyProcess *ownApyProcess = nullptr);
+    MemoryWorker *memory = nullptr, ApyProcess *ownApyProcess = nullptr, EngineSpeeds *speeds = nullptr);
 
 // "apertium (APy at http://127.0.0.1:2737), ollama (qwen2.5:7b at http://…)",
 // for the start-up line.

@@ -15,6 +15,7 @@
 
 #include "service/config.h"
 #include "service/enginelist.h"
+#include "service/enginespeeds.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/enginecheck.h"
 #include "service/engines/router.h"
@@ -230,6 +231,7 @@ int main(int argc, char *argv[])
         if (!engine.note.isEmpty())
             say(u"tarnix-service: %1\n"_s.arg(engine.note));
     }
+    EngineSpeeds speeds(defaultEngineSpeedsPath());
     std::unique_ptr<ApyProcess> apy;
     std::unique_ptr<Router> engine;
     std::unique_ptr<TranslationService> service;
@@ -272,7 +274,7 @@ int main(int argc, char *argv[])
         });
     };
     const auto serve = [&](const QUrl &ownApy) {
-        engine = makeRouter(config.engines, ownApy, memory.get(), apy.get());
+        engine = makeRouter(config.engines, ownApy, memory.get(), apy.get(), &speeds);
         const auto started = std::chrono::steady_clock::now();
         checkEngines(*engine, std::chrono::seconds(5), [&, ownApy, started](const QStringList &problems) {
             for (const QString &problem : problems)

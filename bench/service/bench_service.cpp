@@ -56,6 +56,13 @@ using namespace tarnix::service;
 
 namespace {
 
+// The service measured: this build's, or another build's named by
+// TARNIX_BENCH_SERVICE, to set two builds side by side on one machine.
+QString serviceBinary()
+{
+    return qEnvironmentVariable("TARNIX_BENCH_SERVICE", QStringLiteral(TARNIX_SERVICE_BINARY));
+}
+
 const QStringList sentences {
     u"Hello world"_s,
     u"Save the file before closing the window."_s,
@@ -171,7 +178,7 @@ quint16 startService(QProcess &service, const QStringList &options)
     const quint16 port = tarnix::test::freeLoopbackPort();
     service.setProcessChannelMode(QProcess::ForwardedOutputChannel); // keep the request log out of stderr
     service.setStandardErrorFile(QProcess::nullDevice());
-    service.start(QStringLiteral(TARNIX_SERVICE_BINARY), QStringList {u"--port"_s, QString::number(port)} + options);
+    service.start(serviceBinary(), QStringList {u"--port"_s, QString::number(port)} + options);
     // It listens once its engines were asked whether they answer.
     for (int i = 0; i < 400; ++i) {
         QTcpSocket probe;
@@ -376,7 +383,7 @@ void benchStartCheck(const QUrl &apyUrl)
         const quint16 port = tarnix::test::freeLoopbackPort();
         QElapsedTimer clock;
         clock.start();
-        service.start(QStringLiteral(TARNIX_SERVICE_BINARY),
+        service.start(serviceBinary(),
             {u"--port"_s, QString::number(port), u"--config"_s, conf.fileName()});
         QString log;
         QRegularExpressionMatch match;

@@ -74,9 +74,9 @@ bool ignoresTranslation(QStringView ignored)
 }
 
 // A resource's name within its type: a <string> and a <plurals> may share one.
-QString typedKey(const AndroidFormat::Resource &resource)
+std::pair<int, QString> typedKey(const AndroidFormat::Resource &resource)
 {
-    return QString::number(int(resource.kind)) + u':' + resource.key;
+    return {int(resource.kind), resource.key};
 }
 
 // A value from its element's start tag (the reader's token) to its end tag.
@@ -164,9 +164,20 @@ QString androidText(const QList<AndroidPiece> &pieces, bool styled)
         // unstyled value is dropped.
         bool quoted = false;
         bool space = !styled && p == 0;
-        const QString &t = piece.text;
+        const QStringView t(piece.text);
+        qsizetype plain = 0; // the start of the run of characters taken as they are, not copied yet
         for (qsizetype i = 0; i < t.size(); ++i) {
             const QChar c = t[i];
+            // A single space between words is taken as it is too.
+            const bool ordinary = c == u' ' ? quoted || (!space && i + 1 < t.size() && !collapses(t[i + 1]))
+                                            : c != u'"' && c != u'\\' && (quoted || !collapses(c));
+            if (ordinary) {
+                space = softEnd = false;
+                continue;
+            }
+            if (i > plain)
+                out += t.sliced(plain, i - plain);
+            plain = i + 1;
             if (!quoted && collapses(c)) {
                 if (!space) {
                     out += u' ';
@@ -184,13 +195,16 @@ QString androidText(const QList<AndroidPiece> &pieces, bool styled)
                 const bool unicode = e == u'u' && i + 4 < t.size()
                     && std::all_of(t.cbegin() + i + 1, t.cbegin() + i + 5, [](QChar h) { return isHex(h); });
                 if (unicode) {
-                    out += QChar(ushort(t.mid(i + 1, 4).toUInt(nullptr, 16)));
+                    out += QChar(ushort(t.sliced(i + 1, 4).toUInt(nullptr, 16)));
                     i += 4;
                 } else {
                     out += e == u'n' ? u'\n' : e == u't' ? u'\t' : e;
                 }
+                plain = i + 1;
             }
         }
+        if (t.size() > plain)
+            out += t.sliced(plain);
     }
     if (!styled && softEnd)
         out.chop(1);
@@ -208,20 +222,40 @@ std::optional<QString> androidEscaped(
     out.reserve(translation.size() + translation.size() / 8 + 8);
     bool rawSpace = false; // the last character written is a space as it is, which one more would join
     const qsizetype n = translation.size();
+    const QStringView whole(translation);
+    qsizetype plain = 0; // the start of the run of characters written as they are, not copied yet
+    const auto flush = [&](qsizetype upTo) {
+        if (upTo > plain)
+            out += whole.sliced(plain, upTo - plain);
+    };
     for (qsizetype i = 0; i < n;) {
-        if (translation[i] == u'<' && !cdata) {
+        const char16_t u = translation[i].unicode();
+        // Most characters are written as they are: they only extend the run.
+        // A space is, between others, unless it follows one written so.
+        const bool space = u == u' ';
+        const bool ordinary = space ? i > 0 && i + 1 < n && !rawSpace
+                                    : u >= 0x20 && u != 0x7f && u < 0xd800 && u != u'\\' && u != u'\'' && u != u'"'
+                && u != u'@' && u != u'?' && u != u'&' && u != u'<' && u != u'>' && (!document || document->holds(u));
+        if (ordinary) {
+            ++i;
+            rawSpace = space;
+            continue;
+        }
+        flush(i);
+        if (u == u'<' && !cdata) {
             const auto inl =
                 std::find_if(longestFirst.cbegin(), longestFirst.cend(), [&](const xml::Inline &candidate) {
-                    return QStringView(translation).sliced(i).startsWith(candidate.shown);
+                    return whole.sliced(i).startsWith(candidate.shown);
                 });
             if (inl != longestFirst.cend()) {
                 out += inl->raw;
                 i += inl->shown.size();
+                plain = i;
                 rawSpace = false;
                 continue;
             }
         }
-        char32_t c = translation[i].unicode();
+        char32_t c = u;
         qsizetype width = 1;
         if (translation[i].isHighSurrogate() && i + 1 < n && translation[i + 1].isLowSurrogate()) {
             c = QChar::surrogateToUcs4(translation[i], translation[i + 1]);
@@ -274,12 +308,14 @@ std::optional<QString> androidEscaped(
                 return std::nullopt;
             else if (document && !document->holds(c))
                 escape = u"&#x%1;"_s.arg(uint(c), 0, 16);
-            piece = escape.isNull() ? QStringView(translation).sliced(i, width) : QStringView(escape);
+            piece = escape.isNull() ? whole.sliced(i, width) : QStringView(escape);
         }
         rawSpace = piece == u" ";
         out += piece;
         i += width;
+        plain = i;
     }
+    flush(n);
     return out;
 }
 
@@ -326,6 +362,8 @@ bool AndroidFormat::readFile(const QString &path, File &file, QString &error) co
                 readResource(reader, file, Kind::Plurals, comment);
             else if (name == u"string-array")
                 readResource(reader, file, Kind::Array, comment);
+            else if (name == u"item" && reader.attributes().value(u"type"_s) == u"string")
+                readResource(reader, file, Kind::String, comment); // as <string>, to aapt2 too
             else
                 reader.skipCurrentElement();
             comment.clear();
@@ -372,9 +410,9 @@ void AndroidFormat::readResource(QXmlStreamReader &reader, File &file, Kind kind
         }
         xml::finishSpan(resource.span, reader, text);
     }
-    const QString typed = typedKey(resource);
+    auto typed = typedKey(resource);
     if (!file.byKey.contains(typed))
-        file.byKey.insert(typed, file.resources.size());
+        file.byKey.insert(std::move(typed), file.resources.size());
     file.resources.append(std::move(resource));
 }
 
@@ -745,9 +783,8 @@ void AndroidFormat::fillExisting(
 {
     const Resource &resource = m_source.resources[r];
     const QString &text = m_target.document.text();
-    const QString ownIndent = indentOf(text, there.span.tagStart);
     const auto wholeContent = [&] {
-        const QString inner = itemsContent(r, writing, ownIndent);
+        const QString inner = itemsContent(r, writing, indentOf(text, there.span.tagStart));
         if (inner.isEmpty())
             return;
         const QString name = resource.kind == Kind::Plurals ? u"plurals"_s : u"string-array"_s;

@@ -82,7 +82,7 @@ public:
         xml::Document document;
         xml::Span root;
         QList<Resource> resources;
-        QHash<QString, qsizetype> byKey; // the first of each type and key
+        QHash<std::pair<int, QString>, qsizetype> byKey; // the first of each type and key
         QString toolsPrefix; // the prefix of Android's tools namespace, for tools:locale
         QHash<QString, QString> namespaces; // prefix -> URI, as the root declares them
     };

@@ -95,10 +95,11 @@ QString answer(const QString &text)
     return u"@l'«%1» & <x>  \"q\" \\ ?\tü "_s.arg(text);
 }
 
-// The cases the real files lack: styling, quoting, references, arrays, a
-// product, tools:ignore, a comment, CR LF; and a Polish target a person
-// started: a plural with two of its four forms (and a string of its name),
-// an empty and a self-closing string, an array short of items.
+// The cases the real files lack: styling, quoting, references, arrays (a
+// typed <array> is left alone), a string declared as an <item>, a product,
+// tools:ignore, a comment, CR LF; and a Polish target a person started: a
+// plural with two of its four forms (and a string of its name), an empty
+// and a self-closing string, an array short of items.
 const QByteArray handSource = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
                               "<resources xmlns:tools=\"http://schemas.android.com/tools\" tools:locale=\"en\">\r\n"
                               "  <!-- The first screen -->\r\n"
@@ -111,6 +112,8 @@ const QByteArray handSource = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
                               "  <string name=\"size\" product=\"default\">Small screen</string>\r\n"
                               "  <string name=\"blank\">Blank</string>\r\n"
                               "  <string name=\"closed\">Closed</string>\r\n"
+                              "  <item type=\"string\" name=\"generic\">Declared as an item</item>\r\n"
+                              "  <array name=\"icons\">\r\n    <item>@drawable/note</item>\r\n  </array>\r\n"
                               "  <plurals name=\"notes\">\r\n"
                               "    <item quantity=\"one\">%d note</item>\r\n"
                               "    <item quantity=\"other\">%d notes</item>\r\n"
@@ -162,7 +165,7 @@ void TestFillAndroid::readsAsAndroidDoes_data()
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<int>("entries"); // after translatable="false", tools:ignore and references
     QTest::newRow("lineage updater") << contents(data + u"/lineage-updater/values/strings.xml"_s) << 21;
-    QTest::newRow("hand-made") << handSource << 10;
+    QTest::newRow("hand-made") << handSource << 11;
 }
 
 // Every text as aapt2 reads it; the inline elements stand where it shows

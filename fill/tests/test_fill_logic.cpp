@@ -3,6 +3,7 @@
 #include "fill/accelerator.h"
 #include "fill/answer.h"
 #include "fill/check.h"
+#include "fill/estimate.h"
 #include "fill/cldrplurals.h"
 #include "fill/formats/po.h"
 #include "fill/languages.h"
@@ -708,6 +709,37 @@ private slots:
             u"file      language  entries  translated  review  to fill  memory  refused  failed"_s);
         QCOMPARE(plannedEntry(u"po/app.pot"_s, 7, u"es"_s, u"Usage:\n  -x\tlong "_s + QString(60, u'y')),
             u"po/app.pot:7 [es]: Usage:\\n  -x\\tlong "_s + QString(50, u'y') + u'…');
+    }
+
+    // An estimate of one catalog: an entry goes to the engine of its first
+    // text, remembered as its first text is; a text no engine offers makes
+    // its entry unsupported; an answer that is not an estimate is none.
+    void estimatesAddUpByEntry()
+    {
+        const QByteArray body = R"({"items": [
+            {"id": 0, "status": 200, "engine": "apertium", "memory": true},
+            {"id": 1, "status": 200, "engine": "apertium", "memory": true},
+            {"id": 2, "status": 200, "engine": "apertium", "memory": false},
+            {"id": 3, "status": 422},
+            {"id": 4, "status": 200, "memory": false}],
+            "engines": [{"engine": "apertium", "characters": 40, "requests": 1, "cost": 0.5, "currency": "EUR"}]})";
+        const auto answer = readEstimateAnswer(body, 5);
+        QVERIFY(answer);
+        CatalogEstimate po {u"po/es.po"_s, u"es"_s, {}, 0};
+        addEstimate(po, *answer, {1, 2, 1, 1}); // the second entry is a plural of two texts
+        addEstimate(po, *answer, {1, 2, 1, 1}); // a second request of the same catalog adds up
+        QCOMPARE(po.unsupported, 2);
+        QCOMPARE(po.engines.value(u"apertium"_s).entries, 4);
+        QCOMPARE(po.engines.value(u"apertium"_s).remembered, 4);
+        QCOMPARE(po.engines.value(u"apertium"_s).requests, 2);
+        QCOMPARE(po.engines.value(u""_s).entries, 2);
+        const QString table = estimateTable({po});
+        QVERIFY2(table.contains(QRegularExpression(u"po/es.po +es +apertium +4 +4 +80 +2 +\\? +1.00 EUR\n"_s)),
+            qPrintable(table));
+        QVERIFY2(table.contains(u"2 entries have no engine"_s), qPrintable(table));
+        for (const QByteArray &wrong : {R"({"items": []})"_ba, R"(<p>Not Found</p>)"_ba,
+                 R"({"items": [{"id": 0}, {"id": 0}, {"id": 1}, {"id": 2}, {"id": 3}], "engines": []})"_ba})
+            QVERIFY2(!readEstimateAnswer(wrong, 5), wrong.constData());
     }
 };
 

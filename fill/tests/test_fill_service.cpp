@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -200,9 +201,30 @@ private slots:
             QVERIFY(QFile::copy(data + u'/' + copy.section(u'=', 0, 0), to));
         }
         const QUrl service = apertium ? apertiumServiceUrl : modelServiceUrl;
+        // The estimate's counts of the model's entries and memory hits are
+        // those the run then reports; its requests at most the run's (which
+        // may ask an item again alone).
+        static const QRegularExpression llmRow(u"\\bllm +(\\d+) +(\\d+) +(\\d+) +(\\d+)"_s);
+        const auto llmCounts = [](const QString &output) {
+            QStringList last;
+            for (const QRegularExpressionMatch &match : llmRow.globalMatch(output))
+                last = match.capturedTexts().mid(1);
+            return last;
+        };
         QString output;
+        if (!apertium) {
+            QCOMPARE(fill(service, {u"--estimate"_s, u"--to"_s, language, argument}, output), 0);
+        }
+        const QStringList estimated = llmCounts(output);
+        QVERIFY2(apertium || estimated.size() == 4, qPrintable(output));
         const int status = fill(service, {u"--to"_s, language, argument}, output);
         QVERIFY2(status == 0, qPrintable(output));
+        if (!apertium) {
+            const QStringList done = llmCounts(output);
+            QVERIFY2(done.size() == 4 && done.mid(0, 2) == estimated.mid(0, 2)
+                    && estimated[3].toInt() >= 1 && estimated[3].toInt() <= done[3].toInt(),
+                qPrintable(output + estimated.join(u' ')));
+        }
 
         QMap<QString, QString> source, target;
         strings(readJson(scratch.filePath(argument)), {}, source);

@@ -18,6 +18,14 @@ using languages::apertiumCode;
 
 namespace {
 
+// How many texts one request carries (a text with a full-stop line of its own cannot share APy's request).
+const BatchLimits batchLimits {50, 3000};
+
+bool goesAlone(const BatchItem &item)
+{
+    return !apyBatchable(item.text);
+}
+
 const QByteArray formType = QByteArrayLiteral("application/x-www-form-urlencoded");
 
 EngineCall formCall(QUrl url, const QString &path, const QByteArray &body)
@@ -283,9 +291,7 @@ void ApertiumEngine::batchAlong(const QStringList &chain, qsizetype hop, const Q
     const auto sendOne = [this, from, to, deadline](const BatchItem &item, Callback answered) {
         translateStep(from, to, item.text, deadline, answered);
     };
-    translateInBatches(
-        items, BatchLimits {50, 3000}, [](const BatchItem &item) { return !apyBatchable(item.text); }, sendBatch,
-        sendOne,
+    translateInBatches(items, batchLimits, goesAlone, sendBatch, sendOne,
         [this, chain, hop, items, deadline, done](const std::vector<EngineResult> &results) {
             if (hop + 2 >= chain.size()) {
                 done(results);
@@ -307,13 +313,21 @@ void ApertiumEngine::batchAlong(const QStringList &chain, qsizetype hop, const Q
             batchAlong(chain, hop + 1, next, deadline, [results, where, done](const std::vector<EngineResult> &later) {
                 std::vector<EngineResult> all = results;
                 for (qsizetype i = 0; i < where.size(); ++i) {
-                    const bool batched = all[std::size_t(where[i])].batched;
-                    all[std::size_t(where[i])] = later[std::size_t(i)];
-                    all[std::size_t(where[i])].batched = all[std::size_t(where[i])].batched || batched;
+                    EngineResult &result = all[std::size_t(where[i])];
+                    const bool batched = result.batched;
+                    const double requests = result.requests;
+                    result = later[std::size_t(i)];
+                    result.batched = result.batched || batched;
+                    result.requests += requests; // every hop's requests
                 }
                 done(all);
             });
         });
+}
+
+QList<QList<qsizetype>> ApertiumEngine::requestGroups(const QList<BatchItem> &items) const
+{
+    return batchGroups(items, batchLimits, goesAlone);
 }
 
 } // namespace tarnix::service

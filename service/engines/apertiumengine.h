@@ -46,6 +46,7 @@ public:
     QString address() const override { return apyUrl.adjusted(QUrl::RemoveUserInfo).toString(); }
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    QList<QList<qsizetype>> requestGroups(const QList<BatchItem> &items) const override;
     // Up to 50 texts (3,000 characters) a request, each followed by a line
     // holding a full stop (joinApyBatch), along the chain step by step.
     void translateBatch(

@@ -43,10 +43,12 @@ struct Run
     std::vector<EngineResult> results;
     qsizetype left = 0;
     Engine::BatchCallback done;
+    std::vector<double> spent {}; // per item: its share of every request it was sent in
 
     void settle(qsizetype index, const EngineResult &result)
     {
         results[std::size_t(index)] = result;
+        results[std::size_t(index)].requests = spent[std::size_t(index)];
         if (--left == 0)
             done(results);
     }
@@ -56,13 +58,18 @@ void ask(const std::shared_ptr<Run> &run, const QList<qsizetype> &indices)
 {
     if (indices.size() == 1) {
         const qsizetype index = indices.front();
-        run->sendOne(run->items[index], [run, index](const EngineResult &result) { run->settle(index, result); });
+        run->sendOne(run->items[index], [run, index](const EngineResult &result) {
+            run->spent[std::size_t(index)] += std::max(result.requests, 1.0);
+            run->settle(index, result);
+        });
         return;
     }
     QList<BatchItem> sent;
     for (const qsizetype index : indices)
         sent.append(run->items[index]);
     run->sendBatch(sent, [run, indices](const BatchAnswer &answer) {
+        for (const qsizetype index : indices)
+            run->spent[std::size_t(index)] += 1.0 / double(indices.size());
         const auto halves = [&](const QList<qsizetype> &rest) {
             const qsizetype half = rest.size() / 2;
             ask(run, rest.first(half));
@@ -105,7 +112,8 @@ void translateInBatches(const QList<BatchItem> &items, const BatchLimits &limits
     Engine::BatchCallback done)
 {
     auto run = std::make_shared<Run>(Run {items, std::move(sendBatch), std::move(sendOne),
-        std::vector<EngineResult>(std::size_t(items.size())), items.size(), std::move(done)});
+        std::vector<EngineResult>(std::size_t(items.size())), items.size(), std::move(done),
+        std::vector<double>(std::size_t(items.size()), 0.0)});
     if (items.isEmpty()) {
         run->done({});
         return;

@@ -9,6 +9,13 @@ using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
 
+namespace {
+
+// How many texts one request carries (DeepL takes 50 texts a request, and 128 KiB).
+const BatchLimits batchLimits {50, 20000};
+
+} // namespace
+
 using languages::deepLSourceCode;
 using languages::deepLTargetCodes;
 
@@ -143,7 +150,12 @@ void DeepLEngine::translateBatch(
     };
     // DeepL takes 50 texts and 128 KiB a request; 20,000 UTF-16 units stay
     // below that even with every character escaped and three bytes long.
-    translateInBatches(items, BatchLimits {50, 20000}, nullptr, sendBatch, sendOne, std::move(done));
+    translateInBatches(items, batchLimits, nullptr, sendBatch, sendOne, std::move(done));
+}
+
+QList<QList<qsizetype>> DeepLEngine::requestGroups(const QList<BatchItem> &items) const
+{
+    return batchGroups(items, batchLimits, nullptr);
 }
 
 } // namespace tarnix::service

@@ -26,6 +26,7 @@ public:
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void check(CheckCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    QList<QList<qsizetype>> requestGroups(const QList<BatchItem> &items) const override;
     // Up to 50 texts a request (DeepL's limit), within its request size.
     void translateBatch(
         const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done) override;

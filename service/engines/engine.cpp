@@ -1,5 +1,6 @@
 #include "service/engines/engine.h"
 
+#include <algorithm>
 #include <memory>
 
 #include <QTimer>
@@ -32,12 +33,34 @@ void Engine::translateBatch(
         return;
     }
     for (qsizetype i = 0; i < items.size(); ++i) {
-        translateInContext(source, target, items[i].text, items[i].context, [collected, i](const EngineResult &result) {
-            collected->results[std::size_t(i)] = result;
+        translateInContext(source, target, items[i].text, items[i].context, [collected, i](EngineResult result) {
+            if (!result.fromMemory && result.status != EngineResult::Status::Unsupported)
+                result.requests = std::max(result.requests, 1.0);
+            collected->results[std::size_t(i)] = std::move(result);
             if (--collected->left == 0)
                 collected->done(collected->results);
         });
     }
+}
+
+void Engine::estimate(const QString &, const QString &, const QList<BatchItem> &items, EstimateCallback done)
+{
+    EngineShare share;
+    share.engine = name();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        share.items.append(i);
+        share.characters += items[i].text.size();
+    }
+    share.requests = requestGroups(items).size();
+    QTimer::singleShot(0, this, [share, done = std::move(done)]() { done({share}, {}); });
+}
+
+QList<QList<qsizetype>> Engine::requestGroups(const QList<BatchItem> &items) const
+{
+    QList<QList<qsizetype>> groups;
+    for (qsizetype i = 0; i < items.size(); ++i)
+        groups.append(QList<qsizetype> {i});
+    return groups;
 }
 
 void Engine::refuseLater(Callback done, const QString &why)

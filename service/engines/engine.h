@@ -29,6 +29,9 @@ struct EngineResult
     // that fails a check is then asked for once more alone before anything
     // else (Engine::translateBatch).
     bool batched = false;
+    // The engine requests this result took: 1 for a request of its own, 1/n
+    // of a batch request of n texts, a second ask added; 0 from memory.
+    double requests = 0;
     // Set by the translation memory on a translated result. The HTTP side
     // calls it with true right before it answers with this translation (the
     // memory commits it then, before any client can have read it) and with
@@ -58,6 +61,20 @@ struct BatchItem
 {
     QString text;
     QString context;
+};
+
+// What translating some texts of one pair would take of one engine, as an
+// estimate answers it before a run (Engine::estimate).
+struct EngineShare
+{
+    QString engine; // its name
+    QList<qsizetype> items; // the texts that would go to it, as indices of those asked about
+    QList<qsizetype> remembered; // of them, those the memory answers without it
+    qsizetype characters = 0; // of the others: what it would be sent
+    qsizetype requests = 0; // in how many requests
+    std::optional<double> seconds; // how long, from its measured speed; none before it was measured
+    std::optional<double> cost; // from its configured price
+    QString currency; // of the cost, as configured ("EUR"; may be empty)
 };
 
 // Whether an engine can translate a language pair, as far as it knows.
@@ -127,6 +144,17 @@ public:
     using BatchCallback = std::function<void(const std::vector<EngineResult> &)>;
     virtual void translateBatch(
         const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done);
+
+    // What translateBatch() would take for `items`, translating nothing:
+    // `done` gets a share per engine that would be asked and the items no
+    // engine offers the pair for, once, always later from the event loop.
+    // By default every item goes to this engine, in requestGroups().
+    using EstimateCallback = std::function<void(const QList<EngineShare> &shares, const QList<qsizetype> &unsupported)>;
+    virtual void estimate(
+        const QString &source, const QString &target, const QList<BatchItem> &items, EstimateCallback done);
+    // The requests translateBatch() sends `items` in, before any answer
+    // splits one: indices into `items`, a request each. By default each alone.
+    virtual QList<QList<qsizetype>> requestGroups(const QList<BatchItem> &items) const;
 
     // Whether translateInContext() may answer differently for another
     // context: then the context is part of what its answers are remembered by.

@@ -13,6 +13,9 @@ using languages::languageName;
 
 namespace {
 
+// How many texts one request carries (so that the answer fits the model's output).
+const BatchLimits batchLimits {20, 2000};
+
 bool inCatalogue(const QString &source, const QString &target)
 {
     return source != target && !languageName(source).isEmpty() && !languageName(target).isEmpty();
@@ -120,7 +123,12 @@ void LanguageModelEngine::translateBatch(
     const auto sendOne = [this, source, target](const BatchItem &item, Callback answered) {
         translateInContext(source, target, item.text, item.context, std::move(answered));
     };
-    translateInBatches(items, BatchLimits {20, 2000}, nullptr, sendBatch, sendOne, std::move(done));
+    translateInBatches(items, batchLimits, nullptr, sendBatch, sendOne, std::move(done));
+}
+
+QList<QList<qsizetype>> LanguageModelEngine::requestGroups(const QList<BatchItem> &items) const
+{
+    return batchGroups(items, batchLimits, nullptr);
 }
 
 } // namespace tarnix::service

@@ -26,6 +26,7 @@ public:
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     void check(CheckCallback done) override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
+    QList<QList<qsizetype>> requestGroups(const QList<BatchItem> &items) const override;
     // Up to 20 texts (2,000 characters, so the answer fits the model's output)
     // a request, as a JSON object keyed by number.
     void translateBatch(

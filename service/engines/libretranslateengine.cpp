@@ -9,6 +9,13 @@ using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
 
+namespace {
+
+// How many texts one request carries.
+const BatchLimits batchLimits {50, 4000};
+
+} // namespace
+
 using languages::libreTranslateCode;
 
 LibreTranslateEngine::LibreTranslateEngine(
@@ -117,7 +124,12 @@ void LibreTranslateEngine::translateBatch(
     const auto sendOne = [this, source, target](const BatchItem &item, Callback answered) {
         translate(source, target, item.text, std::move(answered));
     };
-    translateInBatches(items, BatchLimits {50, 4000}, nullptr, sendBatch, sendOne, std::move(done));
+    translateInBatches(items, batchLimits, nullptr, sendBatch, sendOne, std::move(done));
+}
+
+QList<QList<qsizetype>> LibreTranslateEngine::requestGroups(const QList<BatchItem> &items) const
+{
+    return batchGroups(items, batchLimits, nullptr);
 }
 
 } // namespace tarnix::service

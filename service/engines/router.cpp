@@ -134,6 +134,23 @@ void Router::firstOffering(
         });
 }
 
+void Router::estimate(const QString &source, const QString &target, const QList<BatchItem> &items, EstimateCallback done)
+{
+    QPointer<Router> self(this);
+    firstOffering(source, target, 0, [self, source, target, items, done](std::size_t index) {
+        if (!self)
+            return;
+        if (index < self->chain.size()) {
+            self->chain[index]->estimate(source, target, items, done);
+            return;
+        }
+        QList<qsizetype> unsupported;
+        for (qsizetype i = 0; i < items.size(); ++i)
+            unsupported.append(i);
+        done({}, unsupported);
+    });
+}
+
 void Router::translateBatch(
     const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done)
 {

@@ -32,6 +32,9 @@ public:
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
     void translateInContext(const QString &source, const QString &target, const QString &text, const QString &context,
         Callback done) override;
+    // The first engine's that offers the pair; every item unsupported when none does.
+    void estimate(
+        const QString &source, const QString &target, const QList<BatchItem> &items, EstimateCallback done) override;
     // The whole batch to the first engine that offers the pair; an item it
     // could not translate goes down the list alone, as a single request does.
     void translateBatch(

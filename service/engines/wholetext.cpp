@@ -39,13 +39,15 @@ struct Job
     qsizetype next = 0; // the next of them to send
     qsizetype waiting = 0; // pieces sent and not answered
     qsizetype fromMemory = 0;
+    double requests = 0; // the engine requests every answer took, second asks included
+    qsizetype characters = 0; // what the engines were sent, second asks included
     qsizetype storing = 0; // stores of accepted pieces not answered yet
     bool over = false;
 
     void finish(Outcome outcome, const QString &text, bool allFromMemory = false)
     {
         over = true;
-        done({outcome, text, engines.join(u','), allFromMemory, notes.join(u"; "_s)});
+        done({outcome, text, engines.join(u','), allFromMemory, notes.join(u"; "_s), requests, characters});
     }
 };
 
@@ -131,6 +133,9 @@ void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
     --job->waiting;
     if (job->over)
         return;
+    job->requests += result.requests;
+    if (!result.fromMemory && result.status != EngineResult::Status::Unsupported)
+        job->characters += job->prepared[std::size_t(index)].masked.text.size();
     if (!result.engine.isEmpty() && !job->engines.contains(result.engine))
         job->engines.append(result.engine);
     if (result.status == EngineResult::Status::Unsupported) {

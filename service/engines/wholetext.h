@@ -24,6 +24,8 @@ struct WholeTextResult
     QString engine; // the engines that answered, for the log
     bool fromMemory = false; // every piece came from the translation memory
     QString note; // for the log: the placeholders a second ask was made for
+    double requests = 0; // the engine requests it took (EngineResult::requests)
+    qsizetype characters = 0; // the characters of text the engines were sent for it
 };
 
 // One text to translate, with the terms every engine is shown masked.

@@ -1,5 +1,7 @@
 #include "service/http/batchform.h"
 
+#include <cmath>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -74,6 +76,10 @@ QByteArray batchAnswerJson(const BatchForm &form, const QList<BatchItemAnswer> &
         } else {
             item.insert("reason"_L1, answer.text);
         }
+        if (answer.requests > 0)
+            item.insert("requests"_L1, std::round(answer.requests * 1e4) / 1e4);
+        if (answer.characters > 0)
+            item.insert("characters"_L1, answer.characters);
         if (!answer.engine.isEmpty())
             item.insert("engine"_L1, answer.engine);
         items.append(item);
@@ -115,6 +121,33 @@ std::variant<LearnForm, FormError> parseLearnForm(QByteArrayView body)
         form.translations.append(translation.toString());
     }
     return form;
+}
+
+QByteArray estimateAnswerJson(
+    const BatchForm &form, const QList<EstimatedItem> &items, const QList<EngineShare> &shares)
+{
+    QJsonArray itemsJson;
+    for (qsizetype i = 0; i < form.items.size() && i < items.size(); ++i) {
+        QJsonObject item {{"id"_L1, form.items[i].id}, {"status"_L1, items[i].offered ? 200 : 422}};
+        if (!items[i].engine.isEmpty())
+            item.insert("engine"_L1, items[i].engine);
+        if (items[i].offered)
+            item.insert("memory"_L1, items[i].remembered);
+        itemsJson.append(item);
+    }
+    QJsonArray engines;
+    for (const EngineShare &share : shares) {
+        QJsonObject engine {
+            {"engine"_L1, share.engine}, {"characters"_L1, share.characters}, {"requests"_L1, share.requests}};
+        if (share.seconds)
+            engine.insert("seconds"_L1, *share.seconds);
+        if (share.cost) {
+            engine.insert("cost"_L1, *share.cost);
+            engine.insert("currency"_L1, share.currency);
+        }
+        engines.append(engine);
+    }
+    return QJsonDocument(QJsonObject {{"items"_L1, itemsJson}, {"engines"_L1, engines}}).toJson(QJsonDocument::Compact);
 }
 
 QByteArray batchErrorJson(const QString &message)

@@ -44,12 +44,30 @@ struct BatchItemAnswer
     QString text; // the translation, or why there is none
     QString engine;
     bool fromMemory = false;
+    double requests = 0; // the engine requests it took (a share of a batch's)
+    qsizetype characters = 0; // the characters the engines were sent for it
     // A person's translation (TranslationMemory::lookupPerson), where it came
     // from, and whether it was given for another context than the item's.
     bool person = false;
     QString note;
     bool contextDiffers = false;
 };
+
+// What an estimate says of one item: the engine that would translate it
+// (empty: no engine needed, or none offers the pair), whether the memory
+// holds all of it.
+struct EstimatedItem
+{
+    QString engine;
+    bool remembered = false;
+    bool offered = true;
+};
+
+// The answer to POST /estimate: {"items": [{"id": …, "engine": …, "memory":
+// true}, {"id": …, "status": 422}], "engines": [{"engine": …, "characters": …,
+// "requests": …, "seconds": …, "cost": …, "currency": …}]}.
+QByteArray estimateAnswerJson(
+    const BatchForm &form, const QList<EstimatedItem> &items, const QList<EngineShare> &shares);
 
 // The answer to a batch: {"items": [{"id": …, "status": 200, "text": …,
 // "engine": …, "memory": false}, {"id": …, "status": 422, "reason": …}]},

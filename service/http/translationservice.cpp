@@ -26,6 +26,7 @@
 #include "service/http/requestreader.h"
 #include "service/memory/memoryworker.h"
 #include "service/text/placeholders.h"
+#include "service/text/textpieces.h"
 #include "service/text/translationtext.h"
 
 using namespace Qt::StringLiterals;
@@ -197,9 +198,12 @@ void TranslationService::handle(const HttpRequest &request, const Reply &reply)
         exchange->fail(refusal->status, refusal->reason, refusal->message);
         return;
     }
-    if (targetPath(request.target) == "/batch") {
+    if (targetPath(request.target) == "/batch" || targetPath(request.target) == "/estimate") {
         exchange->json = true;
-        handleBatch(exchange, request);
+        if (targetPath(request.target) == "/batch")
+            handleBatch(exchange, request);
+        else
+            handleEstimate(exchange, request);
         return;
     }
     if (targetPath(request.target) == "/learn") {
@@ -305,33 +309,93 @@ void TranslationService::handle(const HttpRequest &request, const Reply &reply)
         });
 }
 
-void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request)
+std::shared_ptr<BatchForm> TranslationService::readBatch(
+    const std::shared_ptr<Exchange> &exchange, const HttpRequest &request)
 {
     if (request.method != "POST") {
         exchange->fail(Status::MethodNotAllowed, u"Method Not Allowed"_s, u"Batch requests use POST."_s);
-        return;
+        return nullptr;
     }
     if (mediaType(request) != "application/json") {
         exchange->fail(
             Status::UnsupportedMediaType, u"Unsupported Media Type"_s, u"The body must be application/json."_s);
-        return;
+        return nullptr;
     }
     auto parsed = parseBatchForm(request.body);
     if (const auto *error = std::get_if<FormError>(&parsed)) {
         exchange->fail(Status::BadRequest, u"Bad Request"_s, error->message);
-        return;
+        return nullptr;
     }
     auto form = std::make_shared<BatchForm>(std::get<BatchForm>(std::move(parsed)));
     exchange->source = form->source;
     exchange->target = form->target;
     if (const auto wrong = readLanguages(form->source, form->target, "from", "to")) {
         exchange->fail(Status::BadRequest, u"Bad Request"_s, *wrong);
-        return;
+        return nullptr;
     }
     exchange->source = form->source;
     exchange->target = form->target;
     for (const BatchForm::Item &item : form->items)
         exchange->characters += item.text.size();
+    return form;
+}
+
+void TranslationService::handleEstimate(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request)
+{
+    const auto form = readBatch(exchange, request);
+    if (!form)
+        return;
+    // Each text cut and masked as it would be sent, so that the memory is
+    // asked for exactly what it would be asked for.
+    QList<BatchItem> pieces;
+    QList<qsizetype> owner; // per piece: its item
+    if (form->source != form->target) {
+        const TokenForm tokens = engine->tokenForm(form->source, form->target);
+        const qsizetype longest = engine->textLimits().longestText;
+        for (qsizetype i = 0; i < form->items.size(); ++i) {
+            for (const QString &piece : splitText(form->items[i].text, longest, terms).pieces) {
+                const PreparedText prepared = prepareForEngine(piece, tokens, terms);
+                if (prepared.masked.text.isEmpty())
+                    continue;
+                pieces.append({prepared.masked.text, form->items[i].context});
+                owner.append(i);
+            }
+        }
+    }
+    if (pieces.isEmpty()) {
+        QTimer::singleShot(0, this, [exchange, form]() {
+            exchange->answer(Status::Ok, estimateAnswerJson(*form, QList<EstimatedItem>(form->items.size()), {}));
+        });
+        return;
+    }
+    engine->estimate(form->source, form->target, pieces,
+        [exchange, form, owner](const QList<EngineShare> &shares, const QList<qsizetype> &unsupported) {
+            QList<EstimatedItem> items(form->items.size());
+            QList<qsizetype> piecesLeft(form->items.size(), 0); // per item: pieces not remembered
+            for (const qsizetype item : owner)
+                ++piecesLeft[item];
+            for (const EngineShare &share : shares) {
+                for (const qsizetype piece : share.items) {
+                    if (items[owner[piece]].engine.isEmpty())
+                        items[owner[piece]].engine = share.engine;
+                }
+                for (const qsizetype piece : share.remembered)
+                    --piecesLeft[owner[piece]];
+            }
+            for (qsizetype i = 0; i < items.size(); ++i)
+                items[i].remembered = !items[i].engine.isEmpty() && piecesLeft[i] == 0;
+            for (const qsizetype piece : unsupported)
+                items[owner[piece]].offered = false;
+            exchange->note = u"estimate of %1"_s.arg(form->items.size());
+            exchange->answer(Status::Ok, estimateAnswerJson(*form, items, shares));
+        });
+}
+
+void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request)
+{
+    const auto form = readBatch(exchange, request);
+    if (!form)
+        return;
 
     struct Batch
     {
@@ -367,7 +431,7 @@ void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, 
     if (form->source == form->target) {
         for (qsizetype i = 0; i < form->items.size(); ++i) {
             QTimer::singleShot(0, this, [settle, i, text = form->items[i].text]() {
-                settle(i, BatchItemAnswer {200, text, {}, false, false, {}, false});
+                settle(i, BatchItemAnswer {200, text, {}, false, 0, 0, false, {}, false});
             });
         }
         return;
@@ -379,7 +443,8 @@ void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, 
             const BatchForm::Item &item = form->items[i];
             translateWholeText(batch->queue, {form->source, form->target, item.text, item.context, terms},
                 [settle, i](const WholeTextResult &result) {
-                    BatchItemAnswer answer {200, result.text, result.engine, result.fromMemory, false, {}, false};
+                    BatchItemAnswer answer {200, result.text, result.engine, result.fromMemory, result.requests,
+                        result.characters, false, {}, false};
                     switch (result.outcome) {
                     case WholeTextResult::Outcome::Translated:
                         break;
@@ -418,7 +483,7 @@ void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, 
                 const std::optional<PersonMatch> &found) {
                 if (found) {
                     const BatchItemAnswer answer {
-                        200, found->translation, {}, true, true, found->note, !found->sameContext};
+                        200, found->translation, {}, true, 0, 0, true, found->note, !found->sameContext};
                     // Never from within the call: the memory may answer at once.
                     QTimer::singleShot(0, [settle, i, answer]() { settle(i, answer); });
                 } else {
@@ -432,8 +497,8 @@ void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, 
                 }
                 for (const qsizetype missed : std::as_const(looking->missed))
                     settle(missed,
-                        BatchItemAnswer {int(Status::ServiceUnavailable), u"The service is stopping."_s, {}, false,
-                            false, {}, false});
+                        BatchItemAnswer {int(Status::ServiceUnavailable), u"The service is stopping."_s, {}, false, 0,
+                            0, false, {}, false});
             });
     }
 }

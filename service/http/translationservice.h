@@ -64,6 +64,10 @@ private:
     void handle(const HttpRequest &request, const Reply &reply);
     void handleBatch(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request);
     void handleLearn(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request);
+    // POST /estimate: what a batch of the same texts would take, translating nothing.
+    void handleEstimate(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request);
+    // A batch request's form, or nothing when the exchange was answered with why not.
+    std::shared_ptr<struct BatchForm> readBatch(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request);
 
     // The exchanges not answered yet, which stop() answers.
     std::list<std::weak_ptr<Exchange>> waiting;

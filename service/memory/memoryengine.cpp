@@ -108,6 +108,57 @@ void MemoryEngine::translateInContext(
     });
 }
 
+void MemoryEngine::estimate(
+    const QString &source, const QString &target, const QList<BatchItem> &items, EstimateCallback done)
+{
+    struct Looking
+    {
+        std::vector<bool> found;
+        qsizetype left = 0;
+    };
+    auto looking = std::make_shared<Looking>(Looking {std::vector<bool>(std::size_t(items.size())), items.size() + 1});
+    QPointer<MemoryEngine> self(this);
+    const auto looked = [self, looking, source, target, items, done]() {
+        if (--looking->left > 0 || !self)
+            return;
+        QList<BatchItem> asked;
+        QList<qsizetype> where;
+        QList<qsizetype> remembered;
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            if (looking->found[std::size_t(i)]) {
+                remembered.append(i);
+            } else {
+                asked.append(items[i]);
+                where.append(i);
+            }
+        }
+        self->engine->estimate(source, target, asked,
+            [where, remembered, done, name = self->name()](
+                QList<EngineShare> shares, const QList<qsizetype> &unsupported) {
+                for (EngineShare &share : shares) {
+                    for (qsizetype &item : share.items)
+                        item = where[item];
+                }
+                if (shares.isEmpty())
+                    shares.append(EngineShare {name, {}, {}, 0, 0, {}, {}, {}});
+                shares.front().items += remembered;
+                shares.front().remembered += remembered;
+                QList<qsizetype> none;
+                for (const qsizetype item : unsupported)
+                    none.append(where[item]);
+                done(shares, none);
+            });
+    };
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        memory->lookup(keyFor(source, target, items[i].text, items[i].context),
+            [looking, i, looked](const std::optional<QString> &found) {
+                looking->found[std::size_t(i)] = found.has_value();
+                looked();
+            });
+    }
+    QTimer::singleShot(0, this, looked);
+}
+
 void MemoryEngine::translateBatch(
     const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done)
 {

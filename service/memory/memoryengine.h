@@ -38,6 +38,10 @@ public:
     void translateInContext(const QString &source, const QString &target, const QString &text, const QString &context,
         Callback done) override;
     bool usesContext() const override;
+    // The items the memory holds go to no engine: they are counted as
+    // remembered in the engine's share.
+    void estimate(
+        const QString &source, const QString &target, const QList<BatchItem> &items, EstimateCallback done) override;
     // Each item is looked up on its own, with its own context; the engine
     // gets the others as one batch, and each of its translations is kept on
     // its own once accepted, as a single request's is.

@@ -19,6 +19,7 @@
 #include "service/engines/languagemodelprotocol.h"
 #include "service/engines/libretranslateengine.h"
 #include "service/engines/libretranslateprotocol.h"
+#include "service/engines/meteredengine.h"
 #include "service/engines/router.h"
 #include "service/http/translationservice.h"
 #include "service/memory/memoryengine.h"
@@ -316,13 +317,36 @@ private slots:
         const QString path = dir.filePath(u"memory.sqlite"_s);
         MemoryWorker memory(path, [path] { return std::make_unique<TranslationMemory>(path, 1000); });
         std::vector<std::unique_ptr<Engine>> engines;
-        engines.push_back(std::make_unique<MemoryEngine>(engineFor(kind, standIn.url()), &memory));
+        EngineSpeed recorded;
+        auto metered = std::make_unique<MeteredEngine>(engineFor(kind, standIn.url()), EnginePrice {}, EngineSpeed {},
+            [&recorded](const EngineSpeed &speed) { recorded = speed; });
+        const MeteredEngine *meter = metered.get();
+        engines.push_back(std::make_unique<MemoryEngine>(std::move(metered), &memory));
         Router router(std::move(engines));
         TranslationService service(&router);
         const quint16 port = service.listen(0);
         QVERIFY(port);
         QNetworkAccessManager net;
         const QUrl url(u"http://127.0.0.1:%1/batch"_s.arg(port));
+        // An estimate asks the engine nothing, and counts the requests a batch would take.
+        const auto estimate = [&]() {
+            return QJsonDocument::fromJson(httpExchange(net, QUrl(u"http://127.0.0.1:%1/estimate"_s.arg(port)), "POST",
+                                               batchBody(plainTexts), "application/json")
+                                               .body)
+                .object();
+        };
+        const auto translations = [&]() {
+            const auto all = standIn.requests();
+            return std::count_if(all.cbegin(), all.cend(), [](const RecordedRequest &request) {
+                return request.path.endsWith("translate") || request.path.endsWith("completions");
+            });
+        };
+        const QJsonObject fresh = estimate();
+        QCOMPARE(translations(), 0);
+        QCOMPARE(fresh.value("engines"_L1).toArray().at(0).toObject().value("requests"_L1).toInt(), 1);
+        QCOMPARE(fresh.value("engines"_L1).toArray().at(0).toObject().value("characters"_L1).toInt(),
+            plainTexts.join(QString()).size());
+        QCOMPARE(fresh.value("items"_L1).toArray().at(3).toObject().value("memory"_L1), QJsonValue(false));
         const HttpAnswer answer = httpExchange(net, url, "POST", batchBody(plainTexts), "application/json");
         QCOMPARE(answer.status, 200);
         QCOMPARE(answer.contentType, "application/json"_ba);
@@ -335,6 +359,26 @@ private slots:
             QCOMPARE(item.value("text"_L1).toString(), plainTexts[i].toUpper());
         }
         QVERIFY2(batches >= 1, "the engine was never sent a batch");
+        // The items' shares of the requests add up to every request sent, splits and second asks included.
+        double shares = 0;
+        qsizetype characters = 0;
+        for (const QJsonValue &item : items) {
+            shares += item.toObject().value("requests"_L1).toDouble();
+            characters += item.toObject().value("characters"_L1).toInteger();
+        }
+        QCOMPARE(qRound(shares * 1000), int(translations()) * 1000);
+        // What the engine was sent, second asks included, and its speed from it.
+        const qsizetype total = plainTexts.join(QString()).size();
+        QVERIFY(characters >= total);
+        QCOMPARE(qsizetype(meter->speed().characters), characters);
+        QVERIFY(meter->speed().seconds > 0);
+        QCOMPARE(recorded.characters, meter->speed().characters);
+        QCOMPARE(estimatedCost({2, EnginePrice::Unit::Characters, {}}, 500000, 3), 1.0);
+        QCOMPARE(estimatedCost({2, EnginePrice::Unit::Tokens, {}}, 500000, 3), 0.5009);
+        const QJsonObject after = estimate();
+        QCOMPARE(after.value("engines"_L1).toArray().at(0).toObject().value("requests"_L1).toInt(), 0);
+        for (const QJsonValue &item : after.value("items"_L1).toArray())
+            QCOMPARE(item.toObject().value("memory"_L1), QJsonValue(true));
         // Each item is remembered on its own: a single request is a memory hit.
         const qsizetype before = standIn.requests().size();
         const HttpAnswer single = httpExchange(
