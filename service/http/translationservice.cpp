@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 
 #include "languages/languagetags.h"
@@ -345,50 +346,82 @@ void TranslationService::handleEstimate(const std::shared_ptr<Exchange> &exchang
     const auto form = readBatch(exchange, request);
     if (!form)
         return;
-    // Each text cut and masked as it would be sent, so that the memory is
+    // The items a person's translation answers need no engine; the others'
+    // texts are cut and masked as they would be sent, so that the memory is
     // asked for exactly what it would be asked for.
-    QList<BatchItem> pieces;
-    QList<qsizetype> owner; // per piece: its item
-    if (form->source != form->target) {
-        const TokenForm tokens = engine->tokenForm(form->source, form->target);
-        const qsizetype longest = engine->textLimits().longestText;
-        for (qsizetype i = 0; i < form->items.size(); ++i) {
-            for (const QString &piece : splitText(form->items[i].text, longest, terms).pieces) {
-                const PreparedText prepared = prepareForEngine(piece, tokens, terms);
-                if (prepared.masked.text.isEmpty())
+    const auto estimate = [this, exchange, form](const QSet<qsizetype> &people) {
+        QList<BatchItem> pieces;
+        QList<qsizetype> owner; // per piece: its item
+        if (form->source != form->target) {
+            const TokenForm tokens = engine->tokenForm(form->source, form->target);
+            const qsizetype longest = engine->textLimits().longestText;
+            for (qsizetype i = 0; i < form->items.size(); ++i) {
+                if (people.contains(i))
                     continue;
-                pieces.append({prepared.masked.text, form->items[i].context});
-                owner.append(i);
+                for (const QString &piece : splitText(form->items[i].text, longest, terms).pieces) {
+                    const PreparedText prepared = prepareForEngine(piece, tokens, terms);
+                    if (prepared.masked.text.isEmpty())
+                        continue;
+                    pieces.append({prepared.masked.text, form->items[i].context});
+                    owner.append(i);
+                }
             }
         }
-    }
-    if (pieces.isEmpty()) {
-        QTimer::singleShot(0, this, [exchange, form]() {
-            exchange->answer(Status::Ok, estimateAnswerJson(*form, QList<EstimatedItem>(form->items.size()), {}));
-        });
+        QList<EstimatedItem> items(form->items.size());
+        for (const qsizetype i : people)
+            items[i].remembered = true;
+        if (pieces.isEmpty()) {
+            QTimer::singleShot(0, this,
+                [exchange, form, items]() { exchange->answer(Status::Ok, estimateAnswerJson(*form, items, {})); });
+            return;
+        }
+        engine->estimate(form->source, form->target, pieces,
+            [exchange, form, owner, items](
+                const QList<EngineShare> &shares, const QList<qsizetype> &unsupported) mutable {
+                QList<qsizetype> piecesLeft(form->items.size(), 0); // per item: pieces not remembered
+                for (const qsizetype item : owner)
+                    ++piecesLeft[item];
+                for (const EngineShare &share : shares) {
+                    for (const qsizetype piece : share.items) {
+                        if (items[owner[piece]].engine.isEmpty())
+                            items[owner[piece]].engine = share.engine;
+                    }
+                    for (const qsizetype piece : share.remembered)
+                        --piecesLeft[owner[piece]];
+                }
+                for (const qsizetype item : owner)
+                    items[item].remembered = !items[item].engine.isEmpty() && piecesLeft[item] == 0;
+                for (const qsizetype piece : unsupported)
+                    items[owner[piece]].offered = false;
+                exchange->note = u"estimate of %1"_s.arg(form->items.size());
+                exchange->answer(Status::Ok, estimateAnswerJson(*form, items, shares));
+            });
+    };
+    if (!memory || form->source == form->target) {
+        estimate({});
         return;
     }
-    engine->estimate(form->source, form->target, pieces,
-        [exchange, form, owner](const QList<EngineShare> &shares, const QList<qsizetype> &unsupported) {
-            QList<EstimatedItem> items(form->items.size());
-            QList<qsizetype> piecesLeft(form->items.size(), 0); // per item: pieces not remembered
-            for (const qsizetype item : owner)
-                ++piecesLeft[item];
-            for (const EngineShare &share : shares) {
-                for (const qsizetype piece : share.items) {
-                    if (items[owner[piece]].engine.isEmpty())
-                        items[owner[piece]].engine = share.engine;
-                }
-                for (const qsizetype piece : share.remembered)
-                    --piecesLeft[owner[piece]];
-            }
-            for (qsizetype i = 0; i < items.size(); ++i)
-                items[i].remembered = !items[i].engine.isEmpty() && piecesLeft[i] == 0;
-            for (const qsizetype piece : unsupported)
-                items[owner[piece]].offered = false;
-            exchange->note = u"estimate of %1"_s.arg(form->items.size());
-            exchange->answer(Status::Ok, estimateAnswerJson(*form, items, shares));
-        });
+    struct Looking
+    {
+        qsizetype left = 0;
+        QSet<qsizetype> people;
+    };
+    auto looking = std::make_shared<Looking>(Looking {form->items.size(), {}});
+    for (qsizetype i = 0; i < form->items.size(); ++i) {
+        memory->lookupPerson({QString(), form->source, form->target, form->items[i].text, form->items[i].context},
+            [self = QPointer<TranslationService>(this), exchange, estimate, looking, i](
+                const std::optional<PersonMatch> &found) {
+                if (found)
+                    looking->people.insert(i);
+                if (--looking->left > 0)
+                    return;
+                if (self)
+                    estimate(looking->people);
+                else
+                    exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                        u"The translation service is stopping; ask again once it runs."_s);
+            });
+    }
 }
 
 void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request)

@@ -179,6 +179,12 @@ private slots:
         QCOMPARE(answers,
             QStringList({u"Abrir archivo person GNU hello 2.10 "_s, u"Abrir archivo person GNU hello 2.10 elsewhere"_s,
                 u"Guardar ahora person GNU hello 2.10 "_s, u"[es] Close   "_s, u"[es] Tampered   "_s}));
+        // An estimate of the same batch counts no engine for them.
+        const auto estimated = json("estimate", R"({"from": "en", "to": "es", "items": [
+            {"id": 1, "text": "Open file", "context": "toolbar"}, {"id": 2, "text": "Save %s now"}]})");
+        for (const QJsonValue item : estimated.second["items"_L1].toArray())
+            QVERIFY(item["memory"_L1].toBool() && !item.toObject().contains("engine"_L1));
+        QCOMPARE(estimated.second["items"_L1].toArray().size(), 2);
         for (qsizetype i = seen; i < engine.requests().size(); ++i) // people's texts never reach the engine
             QVERIFY(!engine.requests()[i].body.contains("Open") && !engine.requests()[i].body.contains("Save"));
     }
