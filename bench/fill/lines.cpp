@@ -14,7 +14,6 @@
 
 #include "fill/formats/po.h"
 #include "service/text/completeness.h"
-#include "service/text/linestructure.h"
 
 using namespace Qt::StringLiterals;
 
@@ -85,7 +84,6 @@ struct Counts
     qsizetype shownCaught = 0;
     qsizetype dropped = 0; // variants with the last line dropped
     qsizetype caught = 0;
-    qsizetype caughtBefore = 0; // caught by completeness.h alone
 };
 
 } // namespace
@@ -138,7 +136,7 @@ int main(int argc, char *argv[])
                 if (translation.trimmed().isEmpty())
                     continue;
                 ++counts.entries;
-                if (const auto why = tarnix::service::lostLine(entry.source, translation, language)) {
+                if (const auto why = tarnix::service::incompleteness(entry.source, translation, language)) {
                     ++counts.flagged;
                     counts.flaggedLacking += lacksOne(entry.source, translation) ? 1 : 0;
                     if (shownFlagged++ < show)
@@ -149,33 +147,29 @@ int main(int argc, char *argv[])
                     continue;
                 ++counts.shown;
                 const QString answered = asShownLessLastLine(translation);
-                if (tarnix::service::incompleteness(entry.source, answered, language)
-                    || tarnix::service::lostLine(entry.source, answered, language))
+                if (tarnix::service::incompleteness(entry.source, answered, language))
                     ++counts.shownCaught;
                 else if (shownMissed++ < show)
                     std::printf("missed as answered (%s %s):\n  source:  %s\n  answer:  %s\n", qPrintable(language),
                         qPrintable(name), qPrintable(entry.source), qPrintable(answered));
                 const QString shorter = withoutLastLine(translation);
                 ++counts.dropped;
-                const bool before = tarnix::service::incompleteness(entry.source, shorter, language).has_value();
-                counts.caughtBefore += before ? 1 : 0;
-                if (before || tarnix::service::lostLine(entry.source, shorter, language))
+                if (tarnix::service::incompleteness(entry.source, shorter, language))
                     ++counts.caught;
                 else if (shownMissed++ < show)
                     std::printf("missed (%s %s):\n  source:  %s\n  shorter: %s\n", qPrintable(language),
                         qPrintable(name), qPrintable(entry.source), qPrintable(shorter));
             }
         }
-        std::printf("%s: %lld catalogs, %lld translated messages of several lines: %lld refused (%.2f%%; %lld of "
-                    "them lack an option or directive of the source); as a model's answer less the last line "
-                    "shown: %lld of %lld caught; the person's layout less its last line: %lld of %lld caught (%.2f%%; "
-                    "%lld by the length and sentence check alone)\n",
+        std::printf(
+            "%s: %lld catalogs, %lld translated messages of several lines: %lld refused (%.2f%%; %lld of "
+            "them lack an option or directive of the source); as a model's answer less the last line "
+            "shown: %lld of %lld caught; the person's layout less its last line: %lld of %lld caught (%.2f%%)\n",
             qPrintable(language), qlonglong(catalogs), qlonglong(counts.entries), qlonglong(counts.flagged),
             100.0 * double(counts.flagged) / double(std::max<qsizetype>(1, counts.entries)),
             qlonglong(counts.flaggedLacking), qlonglong(counts.shownCaught), qlonglong(counts.shown),
             qlonglong(counts.caught), qlonglong(counts.dropped),
-            100.0 * double(counts.caught) / double(std::max<qsizetype>(1, counts.dropped)),
-            qlonglong(counts.caughtBefore));
+            100.0 * double(counts.caught) / double(std::max<qsizetype>(1, counts.dropped)));
         all.entries += counts.entries;
         all.flagged += counts.flagged;
         all.flaggedLacking += counts.flaggedLacking;
@@ -183,7 +177,6 @@ int main(int argc, char *argv[])
         all.shownCaught += counts.shownCaught;
         all.dropped += counts.dropped;
         all.caught += counts.caught;
-        all.caughtBefore += counts.caughtBefore;
     }
     std::printf("all: %lld messages of several lines, %lld refused (%.3f%%; %lld lacking an option or directive); "
                 "as a model's answer less the last line shown: %lld of %lld caught; the person's layout less its "
