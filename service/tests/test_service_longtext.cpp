@@ -1,4 +1,8 @@
 #include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -193,6 +197,39 @@ private slots:
         QFETCH(QString, target);
         QFETCH(bool, complete);
         QCOMPARE(!incompleteness(source, translation, target).has_value(), complete);
+    }
+
+    // People's translations of help texts pass, re-wrapped or not; the same
+    // with their last line dropped, or as a model's answer that drops the
+    // last of the lines it was shown (every column gap and line break one
+    // line break, nothing the service can put back), do not.
+    void judgesTheLinesOfHelpTexts_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("translation");
+        QFile file(QFINDTESTDATA("data/help-texts-es.json"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonArray entries = QJsonDocument::fromJson(file.readAll()).array();
+        QVERIFY(entries.size() >= 20);
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const QJsonObject entry = entries[i].toObject();
+            QTest::addRow("%lld %s", qlonglong(i), qPrintable(entry["catalog"_L1].toString()))
+                << entry["source"_L1].toString() << entry["translation"_L1].toString();
+        }
+    }
+    void judgesTheLinesOfHelpTexts()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, translation);
+        const auto lastLineDropped = [](QString lines) {
+            lines = lines.trimmed();
+            return lines.first(lines.lastIndexOf(u'\n'));
+        };
+        QCOMPARE(incompleteness(source, translation, u"es"_s), std::nullopt);
+        QVERIFY(incompleteness(source, lastLineDropped(translation), u"es"_s));
+        const QString asShown =
+            translation.trimmed().replace(QRegularExpression(u"\\s*\\n\\s*|[ \\t]{2,}|\\t"_s), u"\n"_s);
+        QVERIFY(incompleteness(source, lastLineDropped(asShown), u"es"_s));
     }
 
     // A piece whose answer breaks a placeholder is asked for once more, with
