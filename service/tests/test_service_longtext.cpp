@@ -200,9 +200,7 @@ private slots:
     }
 
     // People's translations of help texts pass, re-wrapped or not; the same
-    // with their last line dropped, or as a model's answer that drops the
-    // last of the lines it was shown (every column gap and line break one
-    // line break, nothing the service can put back), do not.
+    // with their last line dropped do not.
     void judgesTheLinesOfHelpTexts_data()
     {
         QTest::addColumn<QString>("source");
@@ -223,13 +221,11 @@ private slots:
         QFETCH(QString, translation);
         const auto lastLineDropped = [](QString lines) {
             lines = lines.trimmed();
-            return lines.first(lines.lastIndexOf(u'\n'));
+            return lines.first(std::max<qsizetype>(0, lines.lastIndexOf(u'\n')));
         };
-        QCOMPARE(incompleteness(source, translation, u"es"_s), std::nullopt);
+        const auto refused = incompleteness(source, translation, u"es"_s);
+        QVERIFY2(!refused, qPrintable(refused.value_or(QString())));
         QVERIFY(incompleteness(source, lastLineDropped(translation), u"es"_s));
-        const QString asShown =
-            translation.trimmed().replace(QRegularExpression(u"\\s*\\n\\s*|[ \\t]{2,}|\\t"_s), u"\n"_s);
-        QVERIFY(incompleteness(source, lastLineDropped(asShown), u"es"_s));
     }
 
     // A piece whose answer breaks a placeholder is asked for once more, with

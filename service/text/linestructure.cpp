@@ -20,6 +20,11 @@ bool isEndMark(QChar c)
     return QStringView(u".!?:\u2026\u3002\uFF01\uFF1F\uFF1A\u0964\u061F\u06D4\u104B").contains(c);
 }
 
+bool isSentenceEnd(QChar c)
+{
+    return isEndMark(c) && c != u':' && c != u'\uFF1A';
+}
+
 // A mark a sentence goes on after.
 bool isMidSentence(QChar c)
 {
@@ -172,7 +177,9 @@ std::optional<QString> lostLine(QStringView source, QStringView translation, QSt
         return std::nullopt;
     if (is.paragraphEnds.size() == was.paragraphEnds.size()) {
         for (qsizetype i = 0; i < was.paragraphEnds.size(); ++i) {
-            if (isEndMark(was.paragraphEnds[i]) && !isEndMark(is.paragraphEnds[i]))
+            if (isEndMark(was.paragraphEnds[i])
+                && (!isEndMark(is.paragraphEnds[i])
+                    || isSentenceEnd(was.paragraphEnds[i]) != isSentenceEnd(is.paragraphEnds[i])))
                 return u"its paragraph %1 ends unfinished where the source's ends on \"%2\""_s.arg(i + 1).arg(
                     was.paragraphEnds[i]);
         }
