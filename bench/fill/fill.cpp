@@ -534,7 +534,11 @@ void modelBatchRow(const QTemporaryDir &scratch)
         for (const QString &text : messages) {
             const QString translation = filled.value(text);
             translated += translation.isEmpty() ? 0 : 1;
-            same += translation == honest.value(text, translation) ? 1 : 0;
+            const bool alike = translation == honest.value(text, translation);
+            same += alike ? 1 : 0;
+            if (!alike && qEnvironmentVariableIsSet("TARNIX_BENCH_SHOW"))
+                std::printf("    differs: %s\n      honest: %s\n      this:   %s\n", qPrintable(text),
+                    qPrintable(honest.value(text)), qPrintable(translation));
             lostLines += !translation.isEmpty() && translation.count(u'\n') < text.count(u'\n') ? 1 : 0;
         }
         if (fault == ModelFault::None)

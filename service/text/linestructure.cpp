@@ -160,7 +160,9 @@ std::optional<QString> lostLine(QStringView source, QStringView translation, QSt
 {
     const QStringView from = source.trimmed();
     const QStringView to = translation.trimmed();
-    if (!std::any_of(from.cbegin(), from.cend(), isBreak))
+    // A column gap is a line break to an engine: "  -0, --null     end each
+    // output line with NUL" is two lines it may answer one of.
+    if (!std::any_of(from.cbegin(), from.cend(), isBreak) && !hasColumnGap(from))
         return std::nullopt;
     const Layout was = layoutOf(from, true);
     const Layout is = layoutOf(to, false);

@@ -6,10 +6,10 @@
 
 namespace tarnix::service {
 
-// Why `translation` of a text of several lines has lost one of them, or
-// nothing. Engines are shown every line of a text (help texts, option
-// tables) and a model may answer all but the last; the lengths and sentence
-// counts of a long text (completeness.h) do not see one short line go.
+// Why `translation` of a text of several lines (or of table columns, which
+// engines are shown as lines) has lost one of them, or nothing. Engines are shown every line of a text (help texts,
+// option tables) and a model may answer all but the last; the lengths and sentence counts of a long text
+// (completeness.h) do not see one short line go.
 //
 // A hard-wrapped paragraph may come back wrapped otherwise, so lines are
 // not counted as such. What must survive is structure: the paragraphs
