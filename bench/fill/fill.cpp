@@ -25,10 +25,17 @@
 //    ratio of the i18next format's MB/s in the same run, and the peak;
 //  - the same for an Android strings.xml of 20,000 strings and its Spanish
 //    file of empty strings, as a ratio of Qt's XML reader on the same bytes.
+//  - 400 entries of GNU catalogs, a quarter of them of several lines,
+//    through a language-model stand-in that answers batches: requests per
+//    entry (target <= 0.1), and with a stand-in that leaves an item out of a
+//    batch, answers a batch's items out of order, or drops the last line of
+//    an item of several lines, how many entries come out as the honest
+//    stand-in's run fills them (target: all).
 // The texts are the English messages of the gettext catalogs Debian installs
 // (their .mo files turned back into PO with msgunfmt).
 //
 //     fill [ENTRIES]     (default 2000; the language-model row stays at 400)
+//     fill --model-batches   (the batch row alone)
 
 #include <algorithm>
 #include <functional>
@@ -38,6 +45,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -109,6 +117,85 @@ QStringList realMessages(int wanted)
     if (messages.isEmpty())
         qFatal("no catalogs under /usr/share/locale/es (msgunfmt from gettext is needed)");
     return messages;
+}
+
+// What a language-model stand-in does wrong in a batch of several texts (a
+// text asked alone it answers right, as models mostly do).
+enum class ModelFault { None, DropsItem, Shuffles, DropsLine };
+
+// Messages of the GNU catalogs Debian installs in Spanish, `wanted` of them,
+// one in four of several lines: help texts and option tables as well as
+// short messages.
+QStringList gnuMessages(int wanted)
+{
+    QStringList single;
+    QStringList multi;
+    QSet<QString> seen;
+    QTemporaryDir dir;
+    const QDir locale(u"/usr/share/locale/es/LC_MESSAGES"_s);
+    for (const QString &name : {u"coreutils"_s, u"tar"_s, u"grep"_s, u"findutils"_s, u"diffutils"_s, u"gawk"_s,
+             u"wget"_s, u"bash"_s, u"sed"_s}) {
+        const QString po = dir.filePath(name + u".po"_s);
+        QProcess msgunfmt;
+        msgunfmt.setStandardErrorFile(QProcess::nullDevice());
+        msgunfmt.start(u"msgunfmt"_s, {locale.filePath(name + u".mo"_s), u"-o"_s, po});
+        if (!msgunfmt.waitForFinished() || msgunfmt.exitCode() != 0)
+            continue;
+        tarnix::fill::PoFormat format;
+        tarnix::fill::Catalog catalog;
+        QString error;
+        if (!format.read(po, catalog, error))
+            continue;
+        for (const tarnix::fill::Entry &entry : catalog.entries) {
+            const bool control = std::any_of(entry.source.cbegin(), entry.source.cend(),
+                [](QChar c) { return c.unicode() < 0x20 && c != u'\n' && c != u'\t'; });
+            if (entry.plural || control || entry.source.size() > 1500 || entry.source.trimmed().isEmpty()
+                || seen.contains(entry.source))
+                continue;
+            seen.insert(entry.source);
+            (entry.source.trimmed().contains(u'\n') ? multi : single).append(entry.source);
+        }
+    }
+    QStringList messages;
+    for (qsizetype i = 0; messages.size() < wanted && (i < single.size() || i / 3 < multi.size()); ++i) {
+        if (i % 3 == 0 && i / 3 < multi.size())
+            messages.append(multi[i / 3]);
+        if (i < single.size() && messages.size() < wanted)
+            messages.append(single[i]);
+    }
+    if (messages.size() < wanted)
+        qFatal("too few GNU messages under /usr/share/locale/es (msgunfmt from gettext is needed)");
+    return messages;
+}
+
+// The chat-completions answer a stand-in model gives: every text "[nl] " and
+// the text; a batch (a JSON object of texts keyed by number) as the same
+// kind of object, with `fault` done to it when it holds several texts.
+QByteArray modelAnswer(const QByteArray &body, ModelFault fault)
+{
+    const QJsonArray messages = QJsonDocument::fromJson(body).object().value("messages"_L1).toArray();
+    const QString user = messages.at(1).toObject().value("content"_L1).toString();
+    QString content = u"[nl] "_s + user;
+    if (auto members = tarnix::service::orderedStringMembers(user); members && user.startsWith(u'{')) {
+        const bool batch = members->size() > 1;
+        if (batch && fault == ModelFault::DropsItem)
+            members->removeAt(members->size() / 2);
+        if (batch && fault == ModelFault::Shuffles)
+            std::reverse(members->begin(), members->end());
+        QStringList translated;
+        for (auto &[key, text] : *members) {
+            if (batch && fault == ModelFault::DropsLine && text.contains(u'\n'))
+                text.truncate(text.lastIndexOf(u'\n'));
+            translated.append(QString::fromUtf8(
+                QJsonDocument(QJsonArray {key, u"[nl] "_s + text}).toJson(QJsonDocument::Compact).sliced(1).chopped(1))
+                                  .replace(u"\",\""_s, u"\": \""_s));
+        }
+        content = u"{"_s + translated.join(u", "_s) + u"}"_s;
+    }
+    const QJsonObject message {{"role"_L1, "assistant"_L1}, {"content"_L1, content}};
+    const QJsonObject answer {
+        {"choices"_L1, QJsonArray {QJsonObject {{"message"_L1, message}, {"finish_reason"_L1, "stop"_L1}}}}};
+    return QJsonDocument(answer).toJson();
 }
 
 QByteArray quoted(const QString &text)
@@ -390,16 +477,95 @@ void stop(QProcess &process)
         process.kill();
 }
 
+// The source of each entry of a PO catalog and its translation.
+QHash<QString, QString> translationsOf(const QString &path)
+{
+    tarnix::fill::PoFormat format;
+    tarnix::fill::Catalog catalog;
+    QString error;
+    if (!format.read(path, catalog, error))
+        qFatal("cannot read %s: %s", qPrintable(path), qPrintable(error));
+    QHash<QString, QString> translations;
+    for (const tarnix::fill::Entry &entry : catalog.entries)
+        translations.insert(entry.source, entry.translations.value(0));
+    return translations;
+}
+
+// 400 GNU messages filled through a language-model stand-in that answers
+// batches, honest and then with each fault: requests per entry, and how
+// many entries each faulty run fills as the honest run does.
+void modelBatchRow(const QTemporaryDir &scratch)
+{
+    const QStringList messages = gnuMessages(modelEntries);
+    const auto several = std::count_if(
+        messages.cbegin(), messages.cend(), [](const QString &text) { return text.trimmed().contains(u'\n'); });
+    std::printf("%d GNU messages (%lld of several lines) through a language-model stand-in that answers batches, "
+                "limit %d:\n",
+        modelEntries, qlonglong(several), modelLimit);
+    QHash<QString, QString> honest;
+    const std::pair<ModelFault, const char *> faults[] = {{ModelFault::None, "honest"},
+        {ModelFault::DropsItem, "leaves an item out"}, {ModelFault::Shuffles, "answers out of order"},
+        {ModelFault::DropsLine, "drops an item's last line"}};
+    for (const auto &[fault, name] : faults) {
+        LoopbackServer model;
+        if (!model.start())
+            qFatal("cannot listen on loopback");
+        model.setResponder([fault](const tarnix::test::RecordedRequest &request) {
+            return Answer {Answer::Kind::Complete, 200, modelAnswer(request.body, fault), {}, 0};
+        });
+        QFile conf(scratch.filePath(u"batches.conf"_s));
+        if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            qFatal("cannot write the configuration");
+        conf.write(u"[memory]\nmemory = off\n[engines]\norder = llm\n[llm]\ntype = language-model\nurl = %1\n"
+                   u"model = bench\nlimit = %2\n"_s.arg(model.url().toString())
+                       .arg(modelLimit)
+                       .toUtf8());
+        conf.close();
+        QProcess service;
+        const QUrl url(u"http://127.0.0.1:%1"_s.arg(startService(service, {u"--config"_s, conf.fileName()})));
+        const QString catalog = scratch.filePath(u"batches-nl.po"_s);
+        writeCatalog(catalog, u"nl"_s, messages, modelEntries);
+        runFill(url, catalog);
+        stop(service);
+        const QHash<QString, QString> filled = translationsOf(catalog);
+        qsizetype translated = 0;
+        qsizetype same = 0;
+        qsizetype lostLines = 0; // filled with fewer lines than the source
+        for (const QString &text : messages) {
+            const QString translation = filled.value(text);
+            translated += translation.isEmpty() ? 0 : 1;
+            const bool alike = translation == honest.value(text, translation);
+            same += alike ? 1 : 0;
+            if (!alike && qEnvironmentVariableIsSet("TARNIX_BENCH_SHOW"))
+                std::printf("    differs: %s\n      honest: %s\n      this:   %s\n", qPrintable(text),
+                    qPrintable(honest.value(text)), qPrintable(translation));
+            lostLines += !translation.isEmpty() && translation.count(u'\n') < text.count(u'\n') ? 1 : 0;
+        }
+        if (fault == ModelFault::None)
+            honest = filled;
+        const auto requests = model.requests().size();
+        std::printf("  %-26s %4lld requests = %.3f per entry (target <= 0.1); %lld filled, %lld with a line fewer "
+                    "than the source; %lld of %d as the honest run fills them\n",
+            name, qlonglong(requests), double(requests) / modelEntries, qlonglong(translated), qlonglong(lostLines),
+            qlonglong(same), modelEntries);
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is measured
-    const int entries = argc > 1 ? std::max(10, QString::fromLocal8Bit(argv[1]).toInt()) : 2000;
+    const bool batchesOnly = argc > 1 && QByteArray(argv[1]) == "--model-batches";
+    const int entries = argc > 1 && !batchesOnly ? std::max(10, QString::fromLocal8Bit(argv[1]).toInt()) : 2000;
     QTemporaryDir scratch;
     qputenv("XDG_CONFIG_HOME", scratch.filePath(u"config"_s).toLocal8Bit());
     qputenv("XDG_DATA_HOME", scratch.filePath(u"data"_s).toLocal8Bit());
+    if (batchesOnly) {
+        modelBatchRow(scratch);
+        return 0;
+    }
     const QStringList messages = realMessages(std::max(entries, modelEntries));
     std::printf("%lld real messages from Debian's catalogs\n", qlonglong(messages.size()));
 

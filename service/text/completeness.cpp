@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "service/text/linestructure.h"
+
 using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
@@ -102,7 +104,7 @@ std::optional<QString> incompleteness(QStringView source, QStringView translatio
         if (ratio < 1 / widestRatio || ratio > widestRatio)
             return u"it is %1 times as long as the source"_s.arg(ratio, 0, 'g', 2);
     }
-    return std::nullopt;
+    return lostLine(source, translation, target);
 }
 
 } // namespace tarnix::service

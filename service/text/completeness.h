@@ -24,7 +24,8 @@ TextShape textShape(QStringView text);
 // single line break, as engines are shown it) and the lengths, weighed for their
 // scripts, must be within bounds once the source is long enough to judge.
 // `target` is the target's service code: a language written without
-// sentence marks (Thai) is not counted for them.
+// sentence marks (Thai) is not counted for them. A text of several lines
+// must keep its paragraphs, items and fixed lines too (linestructure.h).
 std::optional<QString> incompleteness(QStringView source, QStringView translation, QStringView target);
 
 } // namespace tarnix::service
