@@ -409,17 +409,28 @@ void TranslationService::handleEstimate(const std::shared_ptr<Exchange> &exchang
     auto looking = std::make_shared<Looking>(Looking {form->items.size(), {}});
     for (qsizetype i = 0; i < form->items.size(); ++i) {
         memory->lookupPerson({QString(), form->source, form->target, form->items[i].text, form->items[i].context},
-            [self = QPointer<TranslationService>(this), exchange, estimate, looking, i](
+            [self = QPointer<TranslationService>(this), exchange, estimate, looking, i,
+                key = MemoryKey {QString(), form->source, form->target, form->items[i].text, form->items[i].context}](
                 const std::optional<PersonMatch> &found) {
-                if (found)
-                    looking->people.insert(i);
-                if (--looking->left > 0)
+                const auto looked = [self, exchange, estimate, looking, i](bool person) {
+                    if (person)
+                        looking->people.insert(i);
+                    if (--looking->left > 0)
+                        return;
+                    if (self)
+                        estimate(looking->people);
+                    else
+                        exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                            u"The translation service is stopping; ask again once it runs."_s);
+                };
+                // A close match of a person's translation answers a batch
+                // item too: it needs no engine either.
+                if (found || !self || !self->memory) {
+                    looked(found.has_value());
                     return;
-                if (self)
-                    estimate(looking->people);
-                else
-                    exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
-                        u"The translation service is stopping; ask again once it runs."_s);
+                }
+                self->memory->closestPerson(
+                    key, [looked](const std::optional<CloseMatch> &close) { looked(close.has_value()); });
             });
     }
 }

@@ -523,8 +523,8 @@ private slots:
         const HttpAnswer answered = httpExchange(net, url.resolved(QUrl(u"batch"_s)), "POST",
             R"({"from":"en","to":"es","items":[{"id":1,"text":"Learnt 999"},{"id":2,"text":"Hello, world!"}]})",
             "application/json");
-        QVERIFY2(answered.body.contains(R"("origin":"person","status":200,"text":"Aprendido 999")")
-                && answered.body.contains(R"("note":"hello.tmx","origin":"person","status":200,"text":"¡Hola mundo!")"),
+        QVERIFY2(answered.body.contains(R"("origin":"person","score":100,"status":200,"text":"Aprendido 999")")
+                && answered.body.contains(R"("note":"hello.tmx","origin":"person","score":100,"status":200,"text":"¡Hola mundo!")"),
             answered.body.constData());
         service.terminate();
         QVERIFY(service.waitForFinished());
