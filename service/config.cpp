@@ -117,7 +117,7 @@ std::variant<MemorySettings, Error> readMemory(const Section &section)
 {
     if (auto error = unknownKey(section,
             {u"memory"_s, u"path"_s, u"max-entries"_s, u"url"_s, u"password-file"_s, u"password-env"_s, u"sslmode"_s,
-                u"ssl-root-cert"_s}))
+                u"ssl-root-cert"_s, u"match-threshold"_s}))
         return *error;
     MemorySettings memory;
     if (section.settings.contains(u"memory"_s)) {
@@ -131,6 +131,10 @@ std::variant<MemorySettings, Error> readMemory(const Section &section)
     if (const auto *error = std::get_if<Error>(&entries))
         return *error;
     memory.maxEntries = std::get<int>(entries);
+    const auto threshold = wholeNumber(section, u"match-threshold"_s, 1, 100, memory.matchThreshold);
+    if (const auto *error = std::get_if<Error>(&threshold))
+        return *error;
+    memory.matchThreshold = std::get<int>(threshold);
     if (auto error = readMemoryServer(section, memory))
         return *error;
     return memory;
@@ -210,7 +214,7 @@ std::optional<EnginePrice> readPrice(const QString &text)
     price.amount = match.captured(1).toDouble();
     price.currency = match.captured(2);
     price.unit = match.captured(3).compare(u"tokens"_s, Qt::CaseInsensitive) == 0 ? EnginePrice::Unit::Tokens
-                                                                                : EnginePrice::Unit::Characters;
+                                                                                  : EnginePrice::Unit::Characters;
     return price;
 }
 

@@ -15,10 +15,10 @@
 
 #include "service/config.h"
 #include "service/enginelist.h"
-#include "service/enginespeeds.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/enginecheck.h"
 #include "service/engines/router.h"
+#include "service/enginespeeds.h"
 #include "service/http/httplimits.h"
 #include "service/http/translationservice.h"
 #include "service/memory/memoryworker.h"
@@ -113,9 +113,11 @@ int main(int argc, char *argv[])
     const MemorySettings &memorySettings = config.memory;
     const QString memoryPath = memorySettings.path.isEmpty() ? defaultMemoryPath() : memorySettings.path;
     const auto openMemory = [&]() {
-        return memorySettings.server
+        auto memory = memorySettings.server
             ? std::make_unique<TranslationMemory>(*memorySettings.server, memorySettings.maxEntries)
             : std::make_unique<TranslationMemory>(memoryPath, memorySettings.maxEntries);
+        memory->setMatchThreshold(memorySettings.matchThreshold);
+        return memory;
     };
     if (options.forget) {
         if (!memorySettings.enabled) {

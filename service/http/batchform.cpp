@@ -72,6 +72,9 @@ QByteArray batchAnswerJson(const BatchForm &form, const QList<BatchItemAnswer> &
                     item.insert("note"_L1, answer.note);
                 if (answer.contextDiffers)
                     item.insert("context-differs"_L1, true);
+                item.insert("score"_L1, answer.score);
+                if (!answer.matched.isNull())
+                    item.insert("match"_L1, answer.matched);
             }
         } else {
             item.insert("reason"_L1, answer.text);

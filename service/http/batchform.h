@@ -51,6 +51,10 @@ struct BatchItemAnswer
     bool person = false;
     QString note;
     bool contextDiffers = false;
+    // A person's translation's score (similarityScore, 100 for the item's
+    // own text) and, for a close match, the text the person translated.
+    int score = 0;
+    QString matched;
 };
 
 // What an estimate says of one item: the engine that would translate it
@@ -73,7 +77,9 @@ QByteArray estimateAnswerJson(
 // "engine": …, "memory": false}, {"id": …, "status": 422, "reason": …}]},
 // one per item in the order of the request. A person's translation has
 // "memory": true, "origin": "person", its "note" when it has one and
-// "context-differs": true when it was given for another context.
+// "context-differs": true when it was given for another context, and its
+// "score" (100: of the item's own text); a close match of another text also
+// has that text as "match".
 QByteArray batchAnswerJson(const BatchForm &form, const QList<BatchItemAnswer> &answers);
 
 // The most translations one POST /learn may hold.

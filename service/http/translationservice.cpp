@@ -409,17 +409,28 @@ void TranslationService::handleEstimate(const std::shared_ptr<Exchange> &exchang
     auto looking = std::make_shared<Looking>(Looking {form->items.size(), {}});
     for (qsizetype i = 0; i < form->items.size(); ++i) {
         memory->lookupPerson({QString(), form->source, form->target, form->items[i].text, form->items[i].context},
-            [self = QPointer<TranslationService>(this), exchange, estimate, looking, i](
+            [self = QPointer<TranslationService>(this), exchange, estimate, looking, i,
+                key = MemoryKey {QString(), form->source, form->target, form->items[i].text, form->items[i].context}](
                 const std::optional<PersonMatch> &found) {
-                if (found)
-                    looking->people.insert(i);
-                if (--looking->left > 0)
+                const auto looked = [self, exchange, estimate, looking, i](bool person) {
+                    if (person)
+                        looking->people.insert(i);
+                    if (--looking->left > 0)
+                        return;
+                    if (self)
+                        estimate(looking->people);
+                    else
+                        exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
+                            u"The translation service is stopping; ask again once it runs."_s);
+                };
+                // A close match of a person's translation answers a batch
+                // item too: it needs no engine either.
+                if (found || !self || !self->memory) {
+                    looked(found.has_value());
                     return;
-                if (self)
-                    estimate(looking->people);
-                else
-                    exchange->fail(Status::ServiceUnavailable, u"Service Unavailable"_s,
-                        u"The translation service is stopping; ask again once it runs."_s);
+                }
+                self->memory->closestPerson(
+                    key, [looked](const std::optional<CloseMatch> &close) { looked(close.has_value()); });
             });
     }
 }
@@ -464,7 +475,7 @@ void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, 
     if (form->source == form->target) {
         for (qsizetype i = 0; i < form->items.size(); ++i) {
             QTimer::singleShot(0, this, [settle, i, text = form->items[i].text]() {
-                settle(i, BatchItemAnswer {200, text, {}, false, 0, 0, false, {}, false});
+                settle(i, BatchItemAnswer {200, text, {}, false, 0, 0, false, {}, false, 0, {}});
             });
         }
         return;
@@ -477,7 +488,7 @@ void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, 
             translateWholeText(batch->queue, {form->source, form->target, item.text, item.context, terms},
                 [settle, i](const WholeTextResult &result) {
                     BatchItemAnswer answer {200, result.text, result.engine, result.fromMemory, result.requests,
-                        result.characters, false, {}, false};
+                        result.characters, false, {}, false, 0, {}};
                     switch (result.outcome) {
                     case WholeTextResult::Outcome::Translated:
                         break;
@@ -512,26 +523,47 @@ void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, 
     for (const qsizetype i : std::as_const(all)) {
         const BatchForm::Item &item = form->items[i];
         memory->lookupPerson({QString(), form->source, form->target, item.text, item.context},
-            [self = QPointer<TranslationService>(this), settle, translate, looking, i](
+            [self = QPointer<TranslationService>(this), settle, translate, looking, i,
+                key = MemoryKey {QString(), form->source, form->target, item.text, item.context}](
                 const std::optional<PersonMatch> &found) {
+                const auto looked = [self, settle, translate, looking, i](std::optional<BatchItemAnswer> answer) {
+                    if (answer) {
+                        // Never from within the call: the memory may answer at once.
+                        QTimer::singleShot(0, [settle, i, answer = std::move(*answer)]() { settle(i, answer); });
+                    } else {
+                        looking->missed.append(i);
+                    }
+                    if (--looking->left > 0)
+                        return;
+                    if (self) {
+                        translate(looking->missed);
+                        return;
+                    }
+                    for (const qsizetype missed : std::as_const(looking->missed))
+                        settle(missed,
+                            BatchItemAnswer {int(Status::ServiceUnavailable), u"The service is stopping."_s, {}, false,
+                                0, 0, false, {}, false, 0, {}});
+                };
                 if (found) {
-                    const BatchItemAnswer answer {
-                        200, found->translation, {}, true, 0, 0, true, found->note, !found->sameContext};
-                    // Never from within the call: the memory may answer at once.
-                    QTimer::singleShot(0, [settle, i, answer]() { settle(i, answer); });
-                } else {
-                    looking->missed.append(i);
-                }
-                if (--looking->left > 0)
-                    return;
-                if (self) {
-                    translate(looking->missed);
+                    looked(BatchItemAnswer {
+                        200, found->translation, {}, true, 0, 0, true, found->note, !found->sameContext, 100, {}});
                     return;
                 }
-                for (const qsizetype missed : std::as_const(looking->missed))
-                    settle(missed,
-                        BatchItemAnswer {int(Status::ServiceUnavailable), u"The service is stopping."_s, {}, false, 0,
-                            0, false, {}, false});
+                if (!self || !self->memory) {
+                    looked(std::nullopt);
+                    return;
+                }
+                // A catalog's item may be a text a person translated once
+                // with a word changed: that translation is offered, marked
+                // with its score and text, before an engine is asked.
+                self->memory->closestPerson(key, [looked](const std::optional<CloseMatch> &close) {
+                    if (!close) {
+                        looked(std::nullopt);
+                        return;
+                    }
+                    looked(BatchItemAnswer {
+                        200, close->translation, {}, true, 0, 0, true, close->note, false, close->score, close->text});
+                });
             });
     }
 }

@@ -1,5 +1,8 @@
 #include "service/memory/memorydialect.h"
 
+#include <algorithm>
+
+#include <QDebug>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -27,6 +30,9 @@ const MemoryDialect &sqliteDialect()
         u"SELECT rowid FROM translations WHERE origin = 'machine' ORDER BY used, rowid LIMIT :batch"_s,
         u"UPDATE translations SET used = %2 WHERE rowid IN (%1)"_s,
         u"BLOB"_s,
+        u"SELECT t.rowid, t.text, t.context, t.translation, t.checksum, t.note FROM (SELECT rowid FROM "
+        u"people_trigrams WHERE people_trigrams MATCH :terms ORDER BY rank LIMIT :limit) AS m JOIN translations "
+        u"AS t ON t.rowid = m.rowid WHERE t.origin = 'person' AND t.source = :source AND t.target = :target"_s,
     };
     return dialect;
 }
@@ -54,6 +60,9 @@ const MemoryDialect &postgresDialect()
         u"UPDATE translations SET used = %2 WHERE id IN "
         u"(SELECT id FROM translations WHERE id IN (%1) FOR UPDATE SKIP LOCKED)"_s,
         u"BYTEA"_s,
+        u"SELECT id, text, context, translation, checksum, note FROM translations WHERE origin = 'person' AND "
+        u"source = :source AND target = :target AND text % :text ORDER BY similarity(text, :text) DESC "
+        u"LIMIT :limit"_s,
     };
     return dialect;
 }
@@ -88,7 +97,85 @@ std::optional<QSqlError> addChecksums(QSqlDatabase &db, const MemoryDialect &dia
     return std::nullopt;
 }
 
+// The pair of a row as the SQLite index holds it: delimited, so that one
+// pair's code is never found inside another's.
+const QString sqlitePair = u"'|' || %1source || '|' || %1target || '|'"_s;
+
+// SQLite: a contentless FTS5 table (the texts stay in `translations` alone)
+// of people's rows, numbered as they are, kept in step by triggers on every
+// insert, update and delete, whatever deletes (a replace, --forget, a trim).
+// A statement that fails leaves the transaction open in SQLite; PostgreSQL's
+// attempt runs in a savepoint, since a failure there aborts the transaction.
+void setUpCloseIndex(QSqlQuery &query, const MemoryDialect &dialect)
+{
+    if (dialect.driver == u"QPSQL") {
+        query.exec(u"SAVEPOINT trigrams"_s);
+        if (!query.exec(u"CREATE EXTENSION IF NOT EXISTS pg_trgm"_s)
+            || !query.exec(u"CREATE INDEX IF NOT EXISTS translations_person_trigrams ON translations USING gin "
+                           u"(text gin_trgm_ops) WHERE origin = 'person'"_s)) {
+            qWarning().noquote() << u"translation memory: no index of people's texts by trigrams (%1); close "
+                                    u"matches are not looked for"_s.arg(query.lastError().text());
+            query.exec(u"ROLLBACK TO SAVEPOINT trigrams"_s);
+            return;
+        }
+        query.exec(u"RELEASE SAVEPOINT trigrams"_s);
+        return;
+    }
+    if (query.exec(u"SELECT count(*) FROM sqlite_master WHERE name = 'people_trigrams'"_s) && query.next()
+        && query.value(0).toInt() > 0) {
+        query.finish();
+        return;
+    }
+    query.finish();
+    // Triggers left behind by a table dropped on its own are made again with it.
+    for (const QString &trigger : {u"insert"_s, u"update"_s, u"delete"_s})
+        query.exec(u"DROP TRIGGER IF EXISTS people_trigrams_"_s + trigger);
+    const QString oldPair = sqlitePair.arg(u"old."_s);
+    const QString newPair = sqlitePair.arg(u"new."_s);
+    const QString forget = u"INSERT INTO people_trigrams (people_trigrams, rowid, pair, text) SELECT 'delete', "
+                           u"old.rowid, %1, old.text WHERE old.origin = 'person';"_s.arg(oldPair);
+    const QString learn = u"INSERT INTO people_trigrams (rowid, pair, text) SELECT new.rowid, %1, new.text WHERE "
+                          u"new.origin = 'person';"_s.arg(newPair);
+    for (const QString &statement : {
+             u"CREATE VIRTUAL TABLE people_trigrams USING fts5(pair, text, content='', tokenize='trigram')"_s,
+             u"CREATE TRIGGER people_trigrams_insert AFTER INSERT ON translations BEGIN %1 END"_s.arg(learn),
+             u"CREATE TRIGGER people_trigrams_delete AFTER DELETE ON translations BEGIN %1 END"_s.arg(forget),
+             u"CREATE TRIGGER people_trigrams_update AFTER UPDATE OF origin, source, target, text ON translations "
+             u"BEGIN %1 %2 END"_s.arg(forget, learn),
+             u"INSERT INTO people_trigrams (rowid, pair, text) SELECT rowid, %1, text FROM translations WHERE "
+             u"origin = 'person'"_s.arg(sqlitePair.arg(QString())),
+         }) {
+        if (!query.exec(statement)) {
+            qWarning().noquote() << u"translation memory: no index of people's texts by trigrams (%1: SQLite "
+                                    u"without FTS5?); close matches are not looked for"_s.arg(query.lastError().text());
+            for (const QString &drop :
+                {u"DROP TRIGGER IF EXISTS people_trigrams_insert"_s, u"DROP TRIGGER IF EXISTS people_trigrams_delete"_s,
+                    u"DROP TRIGGER IF EXISTS people_trigrams_update"_s, u"DROP TABLE IF EXISTS people_trigrams"_s})
+                query.exec(drop);
+            return;
+        }
+    }
+}
+
 } // namespace
+
+QString closeMatchTerms(const QString &source, const QString &target, const QString &text, int most)
+{
+    const auto quoted = [](QString phrase) { return u'"' + phrase.replace(u'"', u"\"\""_s) + u'"'; };
+    QStringList pieces;
+    for (qsizetype i = 0; i + 3 <= text.size(); ++i) {
+        const QString piece = text.mid(i, 3).toLower();
+        if (!pieces.contains(piece))
+            pieces.append(piece);
+    }
+    if (pieces.isEmpty())
+        return {};
+    QStringList chosen;
+    const qsizetype count = std::min<qsizetype>(most, pieces.size());
+    for (qsizetype k = 0; k < count; ++k)
+        chosen.append(quoted(pieces[k * pieces.size() / count]));
+    return u"pair : %1 AND text : (%2)"_s.arg(quoted(u"|%1|%2|"_s.arg(source, target)), chosen.join(u" OR "_s));
+}
 
 std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect &dialect)
 {
@@ -142,6 +229,7 @@ std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect
             || !query.exec(u"INSERT INTO tarnix_schema (version) VALUES (%1)"_s.arg(memorySchemaVersion)))
             return fail(query.lastError());
     }
+    setUpCloseIndex(query, dialect);
     if (!query.exec(u"COMMIT"_s))
         return fail(query.lastError());
     return std::nullopt;

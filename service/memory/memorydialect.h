@@ -30,6 +30,12 @@ struct MemoryDialect
     QString oldestRows; // SELECT of at most :batch least recently used row numbers
     QString touch; // sets `used` to %2 in the rows numbered %1 (a list)
     QString bytesType; // the column type of digests and checksums
+    // People's rows whose text shares the most three-character pieces with
+    // :text, of the pair :source/:target (SQLite: :terms, the pieces as a
+    // full-text query), at most :limit, most alike first: the candidates of a
+    // close match, scored after by edit distance. Columns: row number, text,
+    // context, translation, checksum, note.
+    QString closeCandidates;
 };
 
 const MemoryDialect &sqliteDialect();
@@ -48,6 +54,17 @@ inline constexpr int personTextPrefix = 200;
 // which is computed for every row it holds; version 2 lacks `origin` and
 // `note`, and every row it holds is a machine's). An error when it fails or the
 // database was set up by a newer version.
+//
+// It also sets up the index of people's texts by their three-character
+// pieces (SQLite: an FTS5 table with the trigram tokenizer, kept in step with
+// `translations` by triggers; PostgreSQL: a pg_trgm GIN index), filled for the
+// rows already there. Where that index cannot be made (no FTS5, no pg_trgm),
+// the memory works without close matches: that alone is no error.
 std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect &dialect);
+
+// The full-text query for the SQLite dialect's closeCandidates: the pair and
+// up to `most` distinct three-character pieces of `text`, spread over it.
+// Empty when the text is too short to have any.
+QString closeMatchTerms(const QString &source, const QString &target, const QString &text, int most = 32);
 
 } // namespace tarnix::service

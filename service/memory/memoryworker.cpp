@@ -105,6 +105,12 @@ void MemoryWorker::lookupPerson(const MemoryKey &key, std::function<void(const s
         [key](TranslationMemory &memory) { return memory.lookupPerson(key); }, std::move(done), true);
 }
 
+void MemoryWorker::closestPerson(const MemoryKey &key, std::function<void(const std::optional<CloseMatch> &)> done)
+{
+    submitFor<CloseMatch>(
+        [key](TranslationMemory &memory) { return memory.closestPerson(key); }, std::move(done), true);
+}
+
 void MemoryWorker::storePeople(
     const QList<PersonTranslation> &entries, std::function<void(const std::optional<qsizetype> &)> done)
 {

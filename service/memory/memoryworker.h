@@ -62,6 +62,8 @@ public:
     // and stores of many in one transaction, answered with how many (within
     // `learnDeadline`: a client that sends many waits for them).
     void lookupPerson(const MemoryKey &key, std::function<void(const std::optional<PersonMatch> &)> done);
+    // The closest person's translation of a similar text (TranslationMemory::closestPerson).
+    void closestPerson(const MemoryKey &key, std::function<void(const std::optional<CloseMatch> &)> done);
     void storePeople(
         const QList<PersonTranslation> &entries, std::function<void(const std::optional<qsizetype> &)> done);
 

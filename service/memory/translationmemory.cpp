@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 
 #include "service/memory/memorydialect.h"
+#include "service/memory/similarity.h"
 #include "service/memory/walcheckpointer.h"
 
 using namespace Qt::StringLiterals;
@@ -80,6 +81,8 @@ struct TranslationMemory::Statements
     QSqlQuery erase {db};
     QSqlQuery findPerson {db};
     QSqlQuery storePerson {db};
+    QSqlQuery closeCandidates {db};
+    bool closeMatches = false; // false: the database has no index for close matches
 };
 
 TranslationMemory::TranslationMemory(const QString &path, int maxEntries)
@@ -174,6 +177,7 @@ void TranslationMemory::open()
         if (!statement->prepare(text))
             return failed(statement->lastError(), u"open"_s);
     }
+    prepared->closeMatches = prepared->closeCandidates.prepare(dialect->closeCandidates);
     statements = std::move(prepared);
     if (link)
         link->connected();
@@ -465,6 +469,54 @@ std::optional<PersonMatch> TranslationMemory::lookupPerson(const MemoryKey &key)
         }
     }
     return found;
+}
+
+std::optional<CloseMatch> TranslationMemory::closestPerson(const MemoryKey &key)
+{
+    // Candidates beyond the first few dozen by shared pieces are rarely
+    // closer by edit distance; each costs a score.
+    constexpr int candidates = 50;
+    if (!usable() || !statements->closeMatches)
+        return std::nullopt;
+    QSqlQuery &find = statements->closeCandidates;
+    const QString text = key.text.isNull() ? u""_s : key.text;
+    const QString context = key.context.isNull() ? u""_s : key.context;
+    if (dialect == &sqliteDialect()) {
+        const QString terms = closeMatchTerms(key.source, key.target, text);
+        if (terms.isEmpty())
+            return std::nullopt;
+        find.bindValue(u":terms"_s, terms);
+    } else {
+        find.bindValue(u":text"_s, text);
+    }
+    find.bindValue(u":source"_s, key.source);
+    find.bindValue(u":target"_s, key.target);
+    find.bindValue(u":limit"_s, candidates);
+    if (!find.exec()) {
+        failed(find.lastError(), u"read"_s);
+        return std::nullopt;
+    }
+    std::optional<CloseMatch> best;
+    int bestRank = 0; // 0 the key's context, 1 none, 2 another
+    while (find.next()) {
+        CloseMatch match {
+            find.value(1).toString(), find.value(3).toString(), find.value(5).toString(), find.value(2).toString(), 0};
+        match.score = similarityScore(text, match.text, best ? best->score : matchThreshold);
+        if (match.score < 0)
+            continue;
+        const int rank = match.context == context ? 0 : match.context.isEmpty() ? 1 : 2;
+        if (best && (match.score < best->score || (match.score == best->score && rank >= bestRank)))
+            continue;
+        if (find.value(4).toByteArray()
+            != rowChecksum({QString(), key.source, key.target, match.text, match.context}, match.translation))
+            continue; // changed on disk: never served (lookupPerson removes it when its text is asked for)
+        best = std::move(match);
+        bestRank = rank;
+    }
+    find.finish();
+    if (link)
+        link->answered();
+    return best;
 }
 
 std::optional<QString> TranslationMemory::storePerson(

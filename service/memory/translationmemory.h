@@ -30,6 +30,9 @@ struct MemorySettings
     std::optional<MemoryServer> server;
     QString passwordFile;
     QString passwordVariable;
+    // The least score (similarityScore) of a person's translation of a
+    // similar text offered for a batch item without one of its own.
+    int matchThreshold = 85;
 };
 
 // A person's translation: keyed by MemoryKey {"", source, target, text,
@@ -49,6 +52,16 @@ struct PersonMatch
     QString note;
     QString context; // the row's own
     bool sameContext = true; // false: the text's translation in another context
+};
+
+// What closestPerson() found: a person's translation of a similar text.
+struct CloseMatch
+{
+    QString text; // the text the person translated
+    QString translation;
+    QString note;
+    QString context;
+    int score = 0; // similarityScore() of the two texts
 };
 
 // One row as export reads it.
@@ -105,6 +118,15 @@ public:
     // recently stored), which the match says. Rows that fail their checksum
     // are removed and never served.
     std::optional<PersonMatch> lookupPerson(const MemoryKey &key);
+    // The person's translation of the text most like the key's, of the same
+    // pair, scoring at least the threshold: candidates come from the
+    // database's index of people's texts by three-character pieces, then are
+    // scored by edit distance; on equal scores the key's context first, then
+    // none. Nothing when none is that close or
+    // the database has no such index.
+    std::optional<CloseMatch> closestPerson(const MemoryKey &key);
+    void setMatchThreshold(int threshold) { matchThreshold = threshold; }
+    int threshold() const { return matchThreshold; }
     // Stores a person's translation, replacing a person's older one for the
     // same key (a machine's row for the text is left as it is: a person's is
     // looked up first). Commits before it returns; nothing on failure.
@@ -137,6 +159,7 @@ private:
     std::unique_ptr<MemoryServerLink> link; // a database server's: null for a file
     QString connection;
     int maxEntries;
+    int matchThreshold = 85;
     qint64 entriesAtMost = 0; // an upper bound of the row count, to count only when it may be over
     QSet<qint64> used; // rows answered from since the last store: their time of use is written with it
     std::unique_ptr<Statements> statements; // non-null while the database is open

@@ -261,6 +261,9 @@ private slots:
             QSqlQuery query(shared ? check : (file.open() ? file : QSqlDatabase()));
             for (const QString &statement :
                 {u"DROP INDEX translations_by_person_text"_s, u"DROP INDEX translations_by_use"_s,
+                    shared ? u"SELECT 1"_s : u"DROP TRIGGER people_trigrams_insert"_s,
+                    shared ? u"SELECT 1"_s : u"DROP TRIGGER people_trigrams_update"_s,
+                    shared ? u"SELECT 1"_s : u"DROP TRIGGER people_trigrams_delete"_s,
                     u"ALTER TABLE translations DROP COLUMN origin"_s, u"ALTER TABLE translations DROP COLUMN note"_s,
                     u"CREATE INDEX translations_by_use ON translations (used)"_s,
                     u"UPDATE tarnix_schema SET version = 2"_s})
@@ -300,6 +303,71 @@ private slots:
         QVERIFY(memory->forEachRow(true, [&](const MemoryRow &) { return ++people; }));
         QCOMPARE(people, 42);
         QCOMPARE(memory->clear(true), 42);
+    }
+
+    // A person's translation of a similar text, found through the database's
+    // index (made for rows from before it), of the same pair only, the best
+    // first, and kept in step with replacing and emptying.
+    void closeMatchesOfPeople_data()
+    {
+        QTest::addColumn<bool>("shared");
+        QTest::newRow("SQLite file") << false;
+        QTest::newRow("PostgreSQL") << true;
+    }
+    void closeMatchesOfPeople()
+    {
+        QFETCH(bool, shared);
+        if (shared && !check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        MemoryServer server = std::get<MemoryServer>(parseMemoryServer(url, {}));
+        server.password = password;
+        const QString path = dir.filePath(u"close.sqlite"_s);
+        const auto open = [&]() {
+            return shared ? std::make_unique<TranslationMemory>(server, 5)
+                          : std::make_unique<TranslationMemory>(path, 5);
+        };
+        const auto person = [](const QString &text, const QString &source = u"en"_s, const QString &target = u"es"_s) {
+            return MemoryKey {QString(), source, target, text};
+        };
+        {
+            const auto memory = open();
+            memory->clear(true);
+            QVERIFY(memory->storePeople({{person(u"Open the file"_s), u"Abrir el archivo"_s, u"project X"_s},
+                {person(u"Open the folder"_s), u"Abrir la carpeta"_s, u"project X"_s},
+                {person(u"Open the file?"_s, u"en"_s, u"fr"_s), u"Ouvrir le fichier ?"_s, u"project Y"_s}}));
+        }
+        {
+            // As a memory from before the index.
+            QSqlDatabase file = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"noindex"_s);
+            file.setDatabaseName(path);
+            QSqlQuery query(shared ? check : (file.open() ? file : QSqlDatabase()));
+            for (const QString &statement : shared ? QStringList {u"DROP INDEX translations_person_trigrams"_s}
+                                                   : QStringList {u"DROP TABLE people_trigrams"_s})
+                QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(u"noindex"_s);
+        const auto memory = open();
+        const auto found = memory->closestPerson(person(u"Open the file."_s));
+        QVERIFY(found);
+        QCOMPARE(found->text, u"Open the file"_s);
+        QCOMPARE(found->translation, u"Abrir el archivo"_s);
+        QCOMPARE(found->note, u"project X"_s);
+        QCOMPARE(found->score, 92);
+        QCOMPARE(memory->closestPerson(person(u"Open the folders"_s))->text, u"Open the folder"_s);
+        QCOMPARE(memory->closestPerson(person(u"Close the window"_s)), std::nullopt);
+        QCOMPARE(memory->closestPerson(person(u"Open the file?"_s, u"en"_s, u"de"_s)), std::nullopt);
+        QCOMPARE(memory->closestPerson(person(u"Open the file!"_s, u"en"_s, u"fr"_s))->translation,
+            u"Ouvrir le fichier ?"_s);
+        QVERIFY(memory->storePerson(person(u"Open the file"_s), u"Abre el archivo"_s, u"project Z"_s));
+        QCOMPARE(memory->closestPerson(person(u"Open the file."_s))->translation, u"Abre el archivo"_s);
+        memory->setMatchThreshold(95);
+        QCOMPARE(memory->closestPerson(person(u"Open the file."_s)), std::nullopt);
+        memory->setMatchThreshold(85);
+        QCOMPARE(memory->clear(true), 3);
+        QCOMPARE(memory->closestPerson(person(u"Open the file."_s)), std::nullopt);
+        QVERIFY(memory->storePerson(person(u"Open the file"_s), u"Abrir"_s, QString()));
+        QCOMPARE(memory->closestPerson(person(u"Open the file."_s))->translation, u"Abrir"_s);
+        memory->clear(true);
     }
 
     // Two services asked the same at the same moment both miss and ask the
@@ -455,8 +523,8 @@ private slots:
         const HttpAnswer answered = httpExchange(net, url.resolved(QUrl(u"batch"_s)), "POST",
             R"({"from":"en","to":"es","items":[{"id":1,"text":"Learnt 999"},{"id":2,"text":"Hello, world!"}]})",
             "application/json");
-        QVERIFY2(answered.body.contains(R"("origin":"person","status":200,"text":"Aprendido 999")")
-                && answered.body.contains(R"("note":"hello.tmx","origin":"person","status":200,"text":"¡Hola mundo!")"),
+        QVERIFY2(answered.body.contains(R"("origin":"person","score":100,"status":200,"text":"Aprendido 999")")
+                && answered.body.contains(R"("note":"hello.tmx","origin":"person","score":100,"status":200,"text":"¡Hola mundo!")"),
             answered.body.constData());
         service.terminate();
         QVERIFY(service.waitForFinished());

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +13,7 @@
 #include "service/http/form.h"
 #include "service/http/page.h"
 #include "service/http/requestlog.h"
+#include "service/memory/similarity.h"
 #include "service/options.h"
 #include "service/text/keptterms.h"
 #include "service/text/placeholdercheck.h"
@@ -31,6 +34,74 @@ class TestServiceText : public QObject
     Q_OBJECT
 
 private slots:
+    void scoresSimilarity_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("threshold");
+        QTest::addColumn<int>("score");
+        QTest::newRow("same") << u"Open the file"_s << u"Open the file"_s << 85 << 100;
+        QTest::newRow("both empty") << QString() << QString() << 85 << 100;
+        QTest::newRow("one empty") << u"Open"_s << QString() << 0 << 0;
+        // One substitution in 14: 100 × 13/14 = 92.86, scores round down.
+        QTest::newRow("one letter of 14") << u"Open the file."_s << u"Open the file!"_s << 85 << 92;
+        QTest::newRow("appended word") << u"Open the file"_s << u"Open the files"_s << 85 << 92;
+        QTest::newRow("just at the threshold") << u"abcdefghij"_s << u"abcdefghXY"_s << 80 << 80;
+        QTest::newRow("just below it") << u"abcdefghij"_s << u"abcdefgXYZ"_s << 71 << -1;
+        QTest::newRow("length alone decides") << u"Save"_s << u"Save all open documents"_s << 50 << -1;
+        QTest::newRow("case counts") << u"OPEN"_s << u"open"_s << 0 << 0;
+    }
+    void scoresSimilarity()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, threshold);
+        QFETCH(int, score);
+        QCOMPARE(similarityScore(a, b, threshold), score);
+        QCOMPARE(similarityScore(b, a, threshold), score);
+    }
+    // The banded computation against the whole table, on random texts of a
+    // small alphabet (so that they share much) and every threshold.
+    void similarityAgreesWithTheWholeTable()
+    {
+        const auto reference = [](const QString &a, const QString &b) {
+            std::vector<qsizetype> row(std::size_t(b.size()) + 1);
+            for (qsizetype j = 0; j <= b.size(); ++j)
+                row[std::size_t(j)] = j;
+            for (qsizetype i = 1; i <= a.size(); ++i) {
+                qsizetype diagonal = row[0];
+                row[0] = i;
+                for (qsizetype j = 1; j <= b.size(); ++j) {
+                    const qsizetype above = row[std::size_t(j)];
+                    row[std::size_t(j)] =
+                        std::min({above + 1, row[std::size_t(j - 1)] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+                    diagonal = above;
+                }
+            }
+            const qsizetype longer = std::max(a.size(), b.size());
+            return longer == 0 ? 100.0 : 100.0 * (1.0 - double(row.back()) / double(longer));
+        };
+        QRandomGenerator random(20261208);
+        const auto text = [&random]() {
+            QString s;
+            for (int n = random.bounded(0, 30); n > 0; --n)
+                s.append(QChar(u'a' + random.bounded(0, 3)));
+            return s;
+        };
+        for (int round = 0; round < 20000; ++round) {
+            const QString a = text();
+            QString b = random.bounded(2) ? text() : a;
+            for (int edits = random.bounded(0, 4); edits > 0 && !b.isEmpty(); --edits)
+                b[random.bounded(b.size())] = u'x';
+            const int threshold = random.bounded(0, 101);
+            const double exact = reference(a, b);
+            const int score = similarityScore(a, b, threshold);
+            if (exact + 1e-9 >= threshold)
+                QCOMPARE(score, int(std::floor(exact + 1e-9)));
+            else
+                QCOMPARE(score, -1);
+        }
+    }
     void decodesFormComponents_data()
     {
         QTest::addColumn<QByteArray>("encoded");
