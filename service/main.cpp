@@ -15,10 +15,10 @@
 
 #include "service/config.h"
 #include "service/enginelist.h"
-#include "service/enginespeeds.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/enginecheck.h"
 #include "service/engines/router.h"
+#include "service/enginespeeds.h"
 #include "service/http/httplimits.h"
 #include "service/http/translationservice.h"
 #include "service/memory/memoryworker.h"
@@ -240,6 +240,7 @@ int main(int argc, char *argv[])
     const auto listen = [&](const QUrl &ownApy, std::chrono::milliseconds checked) {
         service = std::make_unique<TranslationService>(engine.get(), limits);
         service->setKeptTerms(config.keptTerms);
+        service->setGlossary(config.glossary);
         service->setMemory(memory.get());
         const QString memoryState = !memory ? u"no translation memory"_s
             : memory->isOpen()
