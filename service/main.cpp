@@ -275,7 +275,7 @@ int main(int argc, char *argv[])
         });
     };
     const auto serve = [&](const QUrl &ownApy) {
-        engine = makeRouter(config.engines, ownApy, memory.get(), apy.get(), &speeds);
+        engine = makeRouter(config.engines, ownApy, memory.get(), apy.get(), &speeds, config.glossary);
         const auto started = std::chrono::steady_clock::now();
         checkEngines(*engine, std::chrono::seconds(5), [&, ownApy, started](const QStringList &problems) {
             for (const QString &problem : problems)

@@ -194,7 +194,8 @@ void translateWholeText(Engine *engine, WholeTextRequest request, std::function<
     job->done = std::move(done);
     // Engines without a glossary of their own are shown its terms masked,
     // and their answers get the team's translations in their place.
-    job->request.terms = job->request.terms.withGlossary(job->request.glossary);
+    if (!engine->takesGlossary(job->request.source, job->request.target))
+        job->request.terms = job->request.terms.withGlossary(job->request.glossary);
     job->pieces = splitText(job->request.text, engine->textLimits().longestText, job->request.terms);
     job->form = engine->tokenForm(job->request.source, job->request.target);
     const qsizetype count = job->pieces.pieces.size();

@@ -356,7 +356,9 @@ void TranslationService::handleEstimate(const std::shared_ptr<Exchange> &exchang
         if (form->source != form->target) {
             const TokenForm tokens = engine->tokenForm(form->source, form->target);
             const qsizetype longest = engine->textLimits().longestText;
-            const KeptTerms masked = terms.withGlossary(glossaryFor(form->source, form->target));
+            const KeptTerms masked = engine->takesGlossary(form->source, form->target)
+                ? terms
+                : terms.withGlossary(glossaryFor(form->source, form->target));
             for (qsizetype i = 0; i < form->items.size(); ++i) {
                 if (people.contains(i))
                     continue;
