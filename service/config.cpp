@@ -37,7 +37,7 @@ using Error = QString;
 // Sections that configure a concern of the service rather than an engine;
 // every other section is an engine. A new concern adds its section here and
 // reads it into its own member of ServiceConfig.
-const QStringList concernSections {u"engines"_s, u"memory"_s, u"http"_s, u"terms"_s};
+const QStringList concernSections {u"engines"_s, u"memory"_s, u"http"_s, u"terms"_s, u"glossary"_s};
 
 // Every key of the section is one of `known`.
 std::optional<Error> unknownKey(const Section &section, const QStringList &known)
@@ -148,6 +148,24 @@ std::optional<Error> readTerms(const Section &section, ServiceConfig &config)
         if (!term.trimmed().isEmpty())
             config.keptTerms.append(term.trimmed());
     config.keptTermsFile = section.settings.value(u"file"_s).value;
+    return std::nullopt;
+}
+
+std::optional<Error> readGlossary(const Section &section, GlossarySettings &glossary)
+{
+    static const QRegularExpression language(u"^[A-Za-z]{2,3}(?:[-_][A-Za-z0-9]{2,8})*$"_s);
+    for (auto it = section.settings.cbegin(); it != section.settings.cend(); ++it) {
+        if (it.value().value.isEmpty())
+            return u"line %1: [glossary] %2 needs a file"_s.arg(it.value().line).arg(it.key());
+        if (it.key() == u"file")
+            glossary.tbxFile = it.value().value;
+        else if (language.match(it.key()).hasMatch())
+            glossary.tableFiles.insert(it.key(), it.value().value);
+        else
+            return u"line %1: [glossary] takes \"file = team.tbx\" and a file per target language (\"es = "
+                   u"glossary-es.csv\"), not \"%2\""_s.arg(it.value().line)
+                       .arg(it.key());
+    }
     return std::nullopt;
 }
 
@@ -337,7 +355,7 @@ ServiceConfig defaultServiceConfig()
 {
     EngineConfig apertium;
     apertium.name = u"apertium"_s;
-    return ServiceConfig {{apertium}, {}, {}, {}, {}};
+    return ServiceConfig {{apertium}, {}, {}, {}, {}, {}};
 }
 
 std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text, bool readEngines)
@@ -393,6 +411,9 @@ std::variant<ServiceConfig, QString> parseServiceConfig(const QString &text, boo
             config.http = std::get<HttpLimits>(http);
         } else if (section.name == u"terms") {
             if (auto error = readTerms(section, config))
+                return *error;
+        } else if (section.name == u"glossary") {
+            if (auto error = readGlossary(section, config.glossary))
                 return *error;
         }
     }
@@ -452,6 +473,19 @@ std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool
             if (!line.trimmed().isEmpty() && !line.trimmed().startsWith(u'#'))
                 config.keptTerms.append(line.trimmed());
         }
+    }
+    GlossarySettings &glossary = config.glossary;
+    for (auto it = glossary.tableFiles.cbegin(); it != glossary.tableFiles.cend(); ++it) {
+        auto table = readGlossaryTable(configPath(folder, it.value()));
+        if (const auto *error = std::get_if<QString>(&table))
+            return path + u": "_s + *error;
+        glossary.tables.insert(it.key(), std::get<QList<GlossaryEntry>>(std::move(table)));
+    }
+    if (!glossary.tbxFile.isEmpty()) {
+        auto concepts = readTbx(configPath(folder, glossary.tbxFile));
+        if (const auto *error = std::get_if<QString>(&concepts))
+            return path + u": "_s + *error;
+        glossary.concepts = std::get<0>(std::move(concepts));
     }
     for (EngineConfig &engine : config.engines) {
         if (auto error = readSecret(engine.key, engine.keyFile, engine.keyVariable, engine.name, u"key"_s, path))

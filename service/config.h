@@ -11,6 +11,7 @@
 #include "service/engines/meteredengine.h"
 #include "service/http/httplimits.h"
 #include "service/memory/translationmemory.h"
+#include "service/text/glossary.h"
 
 namespace tarnix::service {
 
@@ -52,6 +53,9 @@ struct ServiceConfig
     // the terms no engine translates, filled from both by loadServiceConfig().
     QStringList keptTerms;
     QString keptTermsFile; // as written
+    // [glossary]: "es = glossary-es.csv", one CSV or TSV file per target
+    // language, and "file = team.tbx"; read by loadServiceConfig().
+    GlossarySettings glossary;
 };
 
 // The configuration without a file: Apertium alone, through an APy the

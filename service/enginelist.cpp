@@ -56,11 +56,13 @@ bool needsOwnApy(const QList<EngineConfig> &engines)
 }
 
 std::unique_ptr<Router> makeRouter(const QList<EngineConfig> &engines, const QUrl &ownApy, MemoryWorker *memory,
-    ApyProcess *ownApyProcess, EngineSpeeds *speeds)
+    ApyProcess *ownApyProcess, EngineSpeeds *speeds, const GlossarySettings &glossary)
 {
     std::vector<std::unique_ptr<Engine>> built;
     for (const EngineConfig &config : engines) {
         std::unique_ptr<Engine> engine = makeEngine(config, ownApy, ownApyProcess);
+        if (auto *model = qobject_cast<LanguageModelEngine *>(engine.get()))
+            model->setGlossary(glossary);
         const QString identity = engine->identity();
         engine = std::make_unique<MeteredEngine>(std::move(engine), config.price,
             speeds ? speeds->speedOf(identity) : EngineSpeed {}, [speeds, identity](const EngineSpeed &speed) {

@@ -25,7 +25,8 @@ bool needsOwnApy(const QList<EngineConfig> &engines);
 // it translated before. Each engine's speed is measured, starting from what
 // `speeds` kept of earlier runs and kept there.
 std::unique_ptr<Router> makeRouter(const QList<EngineConfig> &engines, const QUrl &ownApy = {},
-    MemoryWorker *memory = nullptr, ApyProcess *ownApyProcess = nullptr, EngineSpeeds *speeds = nullptr);
+    MemoryWorker *memory = nullptr, ApyProcess *ownApyProcess = nullptr, EngineSpeeds *speeds = nullptr,
+    const GlossarySettings &glossary = {});
 
 // "apertium (APy at http://127.0.0.1:2737), ollama (qwen2.5:7b at http://…)",
 // for the start-up line.

@@ -242,6 +242,7 @@ int main(int argc, char *argv[])
     const auto listen = [&](const QUrl &ownApy, std::chrono::milliseconds checked) {
         service = std::make_unique<TranslationService>(engine.get(), limits);
         service->setKeptTerms(config.keptTerms);
+        service->setGlossary(config.glossary);
         service->setMemory(memory.get());
         const QString memoryState = !memory ? u"no translation memory"_s
             : memory->isOpen()
@@ -276,7 +277,7 @@ int main(int argc, char *argv[])
         });
     };
     const auto serve = [&](const QUrl &ownApy) {
-        engine = makeRouter(config.engines, ownApy, memory.get(), apy.get(), &speeds);
+        engine = makeRouter(config.engines, ownApy, memory.get(), apy.get(), &speeds, config.glossary);
         const auto started = std::chrono::steady_clock::now();
         checkEngines(*engine, std::chrono::seconds(5), [&, ownApy, started](const QStringList &problems) {
             for (const QString &problem : problems)

@@ -25,6 +25,10 @@ public:
     QString address() const override { return engine ? engine->address() : QString(); }
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     TokenForm tokenForm(const QString &source, const QString &target) const override;
+    bool takesGlossary(const QString &source, const QString &target) const override
+    {
+        return engine && engine->takesGlossary(source, target);
+    }
     // Many texts are in flight at once; the engine keeps to its own limit.
     TextLimits textLimits() const override;
     bool usesContext() const override { return engine && engine->usesContext(); }

@@ -170,6 +170,16 @@ public:
         return TokenForm {};
     }
 
+    // Whether this engine is told the team's glossary itself (a model's
+    // prompt, DeepL's glossaries): otherwise the glossary's terms are masked
+    // in what it is sent and the team's translations put in their place.
+    virtual bool takesGlossary(const QString &source, const QString &target) const
+    {
+        Q_UNUSED(source);
+        Q_UNUSED(target);
+        return false;
+    }
+
     // A longer text is sent in pieces (service/engines/wholetext.h).
     virtual TextLimits textLimits() const { return {}; }
 

@@ -21,6 +21,15 @@ bool inCatalogue(const QString &source, const QString &target)
     return source != target && !languageName(source).isEmpty() && !languageName(target).isEmpty();
 }
 
+// Every text of a batch, for the glossary's terms among them.
+QString sentTexts(const QList<BatchItem> &items)
+{
+    QStringList texts;
+    for (const BatchItem &item : items)
+        texts.append(item.text);
+    return texts.join(u'\n');
+}
+
 } // namespace
 
 LanguageModelEngine::LanguageModelEngine(const QUrl &apiUrl, const QString &model, const QString &apiKey,
@@ -88,7 +97,9 @@ void LanguageModelEngine::translateInContext(
         return;
     }
     EngineCall call {QByteArrayLiteral("POST"), completionsUrl, QByteArrayLiteral("application/json"),
-        chatCompletionBody(model, languageName(source), languageName(target), text, context), {}};
+        chatCompletionBody(
+            model, languageName(source), languageName(target), text, context, termsIn(source, target, text)),
+        {}};
     if (!apiKey.isEmpty())
         call.headers.append({QByteArrayLiteral("Authorization"), "Bearer " + apiKey.toUtf8()});
     client.send(call, [text, target, done = std::move(done)](const EngineAnswer &answer) {
@@ -97,6 +108,23 @@ void LanguageModelEngine::translateInContext(
         else
             done(parseChatCompletion(answer.httpStatus, answer.body, text, target));
     });
+}
+
+void LanguageModelEngine::setGlossary(const GlossarySettings &settings)
+{
+    glossarySettings = settings;
+    glossaries.clear();
+}
+
+QList<GlossaryEntry> LanguageModelEngine::termsIn(const QString &source, const QString &target, const QString &text)
+{
+    if (glossarySettings.isEmpty())
+        return {};
+    const QString pair = source + u'|' + target;
+    auto it = glossaries.find(pair);
+    if (it == glossaries.end())
+        it = glossaries.insert(pair, Glossary(glossarySettings.entriesFor(source, target)));
+    return it->occurringIn(text);
 }
 
 void LanguageModelEngine::translateBatch(
@@ -109,7 +137,9 @@ void LanguageModelEngine::translateBatch(
     const auto sendBatch = [this, source, target](
                                const QList<BatchItem> &sent, std::function<void(const BatchAnswer &)> answered) {
         EngineCall call {QByteArrayLiteral("POST"), completionsUrl, QByteArrayLiteral("application/json"),
-            chatCompletionBatchBody(model, languageName(source), languageName(target), sent), {}};
+            chatCompletionBatchBody(
+                model, languageName(source), languageName(target), sent, termsIn(source, target, sentTexts(sent))),
+            {}};
         if (!apiKey.isEmpty())
             call.headers.append({QByteArrayLiteral("Authorization"), "Bearer " + apiKey.toUtf8()});
         client.send(call, [sent, target, answered](const EngineAnswer &answer) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QHash>
 #include <QUrl>
 
 #include "service/engines/engine.h"
 #include "service/engines/engineclient.h"
 #include "service/engines/offercache.h"
+#include "service/text/glossary.h"
 
 namespace tarnix::service {
 
@@ -38,6 +40,9 @@ public:
     void translateInContext(const QString &source, const QString &target, const QString &text, const QString &context,
         Callback done) override;
     bool usesContext() const override { return true; }
+    // Its prompt names the team's translation of each glossary term the text holds.
+    bool takesGlossary(const QString &, const QString &) const override { return true; }
+    void setGlossary(const GlossarySettings &settings);
 
 private:
     EngineClient client;
@@ -47,6 +52,10 @@ private:
     QUrl completionsUrl;
     QString model;
     QString apiKey;
+    // The glossary's terms in `text` from `source` to `target`.
+    QList<GlossaryEntry> termsIn(const QString &source, const QString &target, const QString &text);
+    GlossarySettings glossarySettings;
+    QHash<QString, Glossary> glossaries; // "source|target": its glossary
 };
 
 } // namespace tarnix::service

@@ -102,10 +102,22 @@ bool isChatty(const QString &answer, const QString &source, const QString &targe
     return false;
 }
 
+// The glossary's terms as an instruction; nothing without terms.
+QString glossaryInstruction(const QList<GlossaryEntry> &terms)
+{
+    QStringList pairs;
+    for (const GlossaryEntry &entry : terms)
+        pairs.append(u"\"%1\" as \"%2\""_s.arg(entry.source, entry.target));
+    return pairs.isEmpty()
+        ? QString()
+        : u" Translate these terms as the team does, wherever they occur (a plural as its plural): "_s
+            + pairs.join(u"; "_s) + u'.';
+}
+
 } // namespace
 
 QByteArray chatCompletionBody(const QString &model, const QString &sourceName, const QString &targetName,
-    const QString &text, const QString &context)
+    const QString &text, const QString &context, const QList<GlossaryEntry> &terms)
 {
     QString prompt =
         u"You translate user interface strings of a software program from %1 to %2. The user's message is one "
@@ -116,6 +128,7 @@ QByteArray chatCompletionBody(const QString &model, const QString &sourceName, c
         prompt += u" What the developers say about the string, to help with its meaning (do not translate this): "_s
             + context;
     }
+    prompt += glossaryInstruction(terms);
     const QJsonObject body {
         {"model"_L1, model},
         {"temperature"_L1, 0},
@@ -186,8 +199,8 @@ std::optional<QString> cleanModelAnswer(const QString &answer, const QString &so
     return cleaned;
 }
 
-QByteArray chatCompletionBatchBody(
-    const QString &model, const QString &sourceName, const QString &targetName, const QList<BatchItem> &items)
+QByteArray chatCompletionBatchBody(const QString &model, const QString &sourceName, const QString &targetName,
+    const QList<BatchItem> &items, const QList<GlossaryEntry> &terms)
 {
     QStringList notes;
     // Written by hand: QJsonObject orders its keys as strings, "10" before "2".
@@ -209,6 +222,7 @@ QByteArray chatCompletionBatchBody(
     if (!notes.isEmpty())
         prompt += u" Notes on what some strings are, to help with their meaning (never to translate): "_s
             + notes.join(u"; "_s) + u'.';
+    prompt += glossaryInstruction(terms);
     const QJsonObject body {
         {"model"_L1, model},
         {"temperature"_L1, 0},

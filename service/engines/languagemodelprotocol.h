@@ -7,6 +7,7 @@
 
 #include "service/engines/batch.h"
 #include "service/engines/engine.h"
+#include "service/text/glossary.h"
 
 namespace tarnix::service {
 
@@ -15,9 +16,10 @@ namespace tarnix::service {
 // alone, the text itself as the user's message, temperature 0, no streaming.
 // Languages are named in English ("German"), which every model understands.
 // A context (a message context, a note for translators) is given in the
-// system message as help for the meaning, never as text to translate.
+// system message as help for the meaning, never as text to translate; so are
+// the team's translations of the glossary terms the text holds.
 QByteArray chatCompletionBody(const QString &model, const QString &sourceName, const QString &targetName,
-    const QString &text, const QString &context = QString());
+    const QString &text, const QString &context = QString(), const QList<GlossaryEntry> &terms = {});
 
 // The translation in a chat-completions answer, cleaned by
 // cleanModelAnswer(); an answer that is not a translation, or was cut off,
@@ -45,8 +47,8 @@ std::optional<QString> cleanModelAnswer(const QString &answer, const QString &so
 // "2", …), and the model is asked to answer with a JSON object of the same
 // keys, in the same order, each holding the translation of its text alone.
 // Contexts are given in the system message, keyed the same way.
-QByteArray chatCompletionBatchBody(
-    const QString &model, const QString &sourceName, const QString &targetName, const QList<BatchItem> &items);
+QByteArray chatCompletionBatchBody(const QString &model, const QString &sourceName, const QString &targetName,
+    const QList<BatchItem> &items, const QList<GlossaryEntry> &terms = {});
 
 // The translations from a model's answer to a batch of `items`. Only an
 // answer whose keys are the numbers sent, each once and in order, is used as

@@ -54,6 +54,10 @@ public:
     {
         engine->offers(source, target, std::move(done));
     }
+    bool takesGlossary(const QString &source, const QString &target) const override
+    {
+        return engine->takesGlossary(source, target);
+    }
     TokenForm tokenForm(const QString &source, const QString &target) const override
     {
         return engine->tokenForm(source, target);

@@ -27,6 +27,11 @@ public:
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     // The first engine's: the one that translates the pair whenever it can.
     TokenForm tokenForm(const QString &source, const QString &target) const override;
+    // The first engine's, as the token form.
+    bool takesGlossary(const QString &source, const QString &target) const override
+    {
+        return !chain.empty() && chain.front()->takesGlossary(source, target);
+    }
     // The smallest of its engines': any of them may translate a piece.
     TextLimits textLimits() const override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;

@@ -153,6 +153,8 @@ void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
         fault = placeholder->what;
     else if (const auto cut = incompleteness(prepared.source, std::get<QString>(finished), job->request.target))
         fault = u"the translation looks incomplete: "_s + *cut;
+    else if (const auto term = job->request.glossary.missingIn(prepared.source, std::get<QString>(finished)))
+        fault = u"the translation does not use the glossary's \"%1\" for \"%2\""_s.arg(term->target, term->source);
     if (fault) {
         // The memory forgets an entry that now fails the checks.
         if (result.checked)
@@ -190,6 +192,10 @@ void translateWholeText(Engine *engine, WholeTextRequest request, std::function<
     job->engine = engine;
     job->request = std::move(request);
     job->done = std::move(done);
+    // Engines without a glossary of their own are shown its terms masked,
+    // and their answers get the team's translations in their place.
+    if (!engine->takesGlossary(job->request.source, job->request.target))
+        job->request.terms = job->request.terms.withGlossary(job->request.glossary);
     job->pieces = splitText(job->request.text, engine->textLimits().longestText, job->request.terms);
     job->form = engine->tokenForm(job->request.source, job->request.target);
     const qsizetype count = job->pieces.pieces.size();

@@ -36,6 +36,9 @@ struct WholeTextRequest
     QString text;
     QString context; // what the text is, for engines that use it (Engine::translateInContext)
     KeptTerms terms;
+    // The team's translations of terms: an answer must use the translation
+    // of every term of the text, or it is asked again and then refused.
+    Glossary glossary;
 };
 
 // Translates `text` whole or not at all. A text longer than the engine takes

@@ -257,7 +257,8 @@ void TranslationService::handle(const HttpRequest &request, const Reply &reply)
         return;
     }
     const auto translate = [this, exchange, form]() {
-        translateWholeText(engine, {form.source, form.target, form.text, form.context, terms},
+        translateWholeText(engine,
+            {form.source, form.target, form.text, form.context, terms, glossaryFor(form.source, form.target)},
             [exchange](const WholeTextResult &result) {
                 exchange->engine = result.engine;
                 exchange->note = result.note;
@@ -355,11 +356,14 @@ void TranslationService::handleEstimate(const std::shared_ptr<Exchange> &exchang
         if (form->source != form->target) {
             const TokenForm tokens = engine->tokenForm(form->source, form->target);
             const qsizetype longest = engine->textLimits().longestText;
+            const KeptTerms masked = engine->takesGlossary(form->source, form->target)
+                ? terms
+                : terms.withGlossary(glossaryFor(form->source, form->target));
             for (qsizetype i = 0; i < form->items.size(); ++i) {
                 if (people.contains(i))
                     continue;
-                for (const QString &piece : splitText(form->items[i].text, longest, terms).pieces) {
-                    const PreparedText prepared = prepareForEngine(piece, tokens, terms);
+                for (const QString &piece : splitText(form->items[i].text, longest, masked).pieces) {
+                    const PreparedText prepared = prepareForEngine(piece, tokens, masked);
                     if (prepared.masked.text.isEmpty())
                         continue;
                     pieces.append({prepared.masked.text, form->items[i].context});
@@ -485,7 +489,8 @@ void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, 
     const auto translate = [this, settle, form, batch](const QList<qsizetype> &items) {
         for (const qsizetype i : items) {
             const BatchForm::Item &item = form->items[i];
-            translateWholeText(batch->queue, {form->source, form->target, item.text, item.context, terms},
+            translateWholeText(batch->queue,
+                {form->source, form->target, item.text, item.context, terms, glossaryFor(form->source, form->target)},
                 [settle, i](const WholeTextResult &result) {
                     BatchItemAnswer answer {200, result.text, result.engine, result.fromMemory, result.requests,
                         result.characters, false, {}, false, 0, {}};
@@ -621,6 +626,21 @@ void TranslationService::handleLearn(const std::shared_ptr<Exchange> &exchange, 
 void TranslationService::setKeptTerms(const QStringList &list)
 {
     terms = KeptTerms(list);
+}
+
+void TranslationService::setGlossary(const GlossarySettings &settings)
+{
+    glossarySettings = settings;
+    glossaries.clear();
+}
+
+const Glossary &TranslationService::glossaryFor(const QString &source, const QString &target)
+{
+    const QString pair = source + u'|' + target;
+    auto it = glossaries.find(pair);
+    if (it == glossaries.end())
+        it = glossaries.insert(pair, Glossary(glossarySettings.entriesFor(source, target)));
+    return *it;
 }
 
 } // namespace tarnix::service

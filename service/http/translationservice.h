@@ -49,6 +49,8 @@ public:
 
     // The do-not-translate list every engine is shown masked.
     void setKeptTerms(const QStringList &terms);
+    // The team's glossaries, which every answer must follow.
+    void setGlossary(const GlossarySettings &settings);
     // The memory whose people's translations answer a text before any
     // engine or machine translation does, and which POST /learn adds to.
     void setMemory(MemoryWorker *memory) { this->memory = memory; }
@@ -76,6 +78,10 @@ private:
     MemoryWorker *memory = nullptr;
     quint16 port = 0; // the one listened on, which a request's Host may name
     KeptTerms terms;
+    // The glossary of a language pair, made once per pair.
+    const Glossary &glossaryFor(const QString &source, const QString &target);
+    GlossarySettings glossarySettings;
+    QHash<QString, Glossary> glossaries; // "source|target": its glossary
 };
 
 } // namespace tarnix::service

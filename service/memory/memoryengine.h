@@ -32,6 +32,10 @@ public:
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     TokenForm tokenForm(const QString &source, const QString &target) const override;
     TextLimits textLimits() const override { return engine->textLimits(); }
+    bool takesGlossary(const QString &source, const QString &target) const override
+    {
+        return engine->takesGlossary(source, target);
+    }
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
     // The context is part of the key only when the engine uses it: for any
     // other engine the same text has one translation whatever its context.

@@ -102,6 +102,34 @@ private slots:
     // Italian's modes run VISL CG-3's cg-proc (the package cg3); every
     // direction APy lists was checked with one word at start. Brazilian
     // Portuguese is read by Portuguese's own modes.
+    // A team's glossary changes what Apertium answers: its terms come back
+    // as the team's translation; a plural it does not list is left to
+    // Apertium, whose answer is refused when it lacks the team's term.
+    // (Apertium says "archivo" for "file".)
+    void glossaryOverridesApertium_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("term") << u"Open the file"_s << 200 << u"el fichero"_s;
+        QTest::newRow("term first") << u"File not found"_s << 200 << u"Fichero"_s;
+        QTest::newRow("two words") << u"Start the file manager"_s << 200 << u"gestor de ficheros"_s;
+        QTest::newRow("plural left to Apertium") << u"Open the files"_s << 422 << u"\"fichero\" for \"file\""_s;
+    }
+    void glossaryOverridesApertium()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, status);
+        QFETCH(QString, expected);
+        GlossarySettings glossary;
+        glossary.tables.insert(u"es"_s, {{u"file"_s, u"fichero"_s}, {u"file manager"_s, u"gestor de ficheros"_s}});
+        running.service->setGlossary(glossary);
+        const HttpAnswer answer = translate("en", "es", text);
+        running.service->setGlossary({});
+        QCOMPARE(answer.status, status);
+        QVERIFY2(QString::fromUtf8(answer.body).contains(expected), answer.body.constData());
+    }
+
     void translatesFromOtherSources_data()
     {
         QTest::addColumn<QByteArray>("source");

@@ -416,6 +416,53 @@ private slots:
         QCOMPARE(batches, 1);
     }
 
+    // A model is told the team's translation of the terms each request
+    // holds and no others; an answer ignoring one is refused for its item
+    // alone. (The stand-in answers in upper case: "CLEAR THE DISPLAY".)
+    void modelFollowsTheGlossaryOrIsRefused()
+    {
+        LoopbackServer standIn;
+        QVERIFY(standIn.start());
+        int batches = 0;
+        standIn.setResponder([&](const RecordedRequest &request) {
+            return standInAnswer(u"language-model"_s, request, Fault::None, batches);
+        });
+        GlossarySettings glossary;
+        glossary.tables.insert(
+            u"es"_s, {{u"display"_s, u"pantalla"_s}, {u"window"_s, u"ventana"_s}, {u"result"_s, u"the result"_s}});
+        auto model = std::make_unique<LanguageModelEngine>(standIn.url().resolved(QUrl(u"/v1"_s)), u"m"_s, QString());
+        model->setGlossary(glossary);
+        std::vector<std::unique_ptr<Engine>> engines;
+        engines.push_back(std::move(model));
+        Router router(std::move(engines));
+        TranslationService service(&router);
+        service.setGlossary(glossary);
+        const quint16 port = service.listen(0);
+        QNetworkAccessManager net;
+        const HttpAnswer answer = httpExchange(net, QUrl(u"http://127.0.0.1:%1/batch"_s.arg(port)), "POST",
+            batchBody({u"Clear the display"_s, u"Copy the result"_s}), "application/json");
+        const QJsonArray items = QJsonDocument::fromJson(answer.body).object().value("items"_L1).toArray();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0).toObject().value("status"_L1).toInt(), 422);
+        QVERIFY2(items.at(0).toObject().value("reason"_L1).toString().contains(u"\"pantalla\" for \"display\""_s),
+            answer.body.constData());
+        QCOMPARE(items.at(1).toObject().value("text"_L1).toString(), u"COPY THE RESULT"_s);
+        for (const RecordedRequest &request : standIn.requests()) {
+            const QString prompt = QJsonDocument::fromJson(request.body)
+                                       .object()
+                                       .value("messages"_L1)
+                                       .toArray()
+                                       .at(0)
+                                       .toObject()
+                                       .value("content"_L1)
+                                       .toString();
+            const QString sent = QString::fromUtf8(request.body);
+            QCOMPARE(prompt.contains(u"\"display\" as \"pantalla\""_s), sent.contains(u"Clear the display"_s));
+            QVERIFY(!prompt.contains(u"ventana"_s));
+        }
+        QVERIFY(standIn.requests().size() > 1); // the refused item was asked again
+    }
+
     void refusesMalformedBatches_data()
     {
         QTest::addColumn<QByteArray>("body");

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "service/engines/apyprotocol.h"
@@ -15,6 +16,7 @@
 #include "service/http/requestlog.h"
 #include "service/memory/similarity.h"
 #include "service/options.h"
+#include "service/text/glossary.h"
 #include "service/text/keptterms.h"
 #include "service/text/placeholdercheck.h"
 #include "service/text/placeholdergrammar.h"
@@ -338,6 +340,107 @@ private slots:
         const QString text = u"Tarnix, tarnix, Tarnixes: GNOME Shell on GNOME, %s at https://x.org/Tarnix via Wi-Fi."_s;
         QCOMPARE(maskPlaceholders(text, TokenForm::Bracketed, terms).originals,
             (QStringList {u"Tarnix"_s, u"GNOME Shell"_s, u"GNOME"_s, u"%s"_s, u"https://x.org/Tarnix"_s, u"Wi-Fi"_s}));
+    }
+
+    // Glossary terms: any case, whole words, simple plurals, longest first;
+    // "term=translation" per match; `masked` is what an engine without a
+    // glossary gets back in their place.
+    void findsGlossaryTerms_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("found");
+        QTest::addColumn<QStringList>("masked");
+        QTest::newRow("case") << u"Open the File"_s << QStringList {u"File=archivo"_s} << QStringList {u"Archivo"_s};
+        QTest::newRow("plurals") << u"two files, boxes and entries"_s
+                                 << QStringList {u"files=archivo"_s, u"boxes=caja"_s, u"entries=entrada"_s}
+                                 << QStringList {};
+        QTest::newRow("listed plural") << u"keys"_s << QStringList {u"keys=llaves"_s} << QStringList {u"llaves"_s};
+        QTest::newRow("longest first") << u"the file manager's file"_s
+                                       << QStringList {u"file manager=gestor de archivos"_s, u"file=archivo"_s}
+                                       << QStringList {u"gestor de archivos"_s, u"archivo"_s};
+        QTest::newRow("inside words") << u"profile filesystem file_name keyed rebox"_s << QStringList {}
+                                      << QStringList {u"file_name"_s}; // an identifier, masked as a placeholder
+        QTest::newRow("with a placeholder")
+            << u"%s file"_s << QStringList {u"file=archivo"_s} << QStringList {u"%s"_s, u"archivo"_s};
+    }
+    void findsGlossaryTerms()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, found);
+        QFETCH(QStringList, masked);
+        const Glossary glossary({{u"file"_s, u"archivo"_s}, {u"box"_s, u"caja"_s}, {u"entry"_s, u"entrada"_s},
+            {u"File Manager"_s, u"gestor de archivos"_s}, {u"key"_s, u"clave"_s}, {u"keys"_s, u"llaves"_s}});
+        QStringList matches;
+        for (const GlossaryMatch &match : glossary.find(text))
+            matches.append(text.sliced(match.start, match.length) + u'=' + glossary.entries()[match.entry].target);
+        QCOMPARE(matches, found);
+        QCOMPARE(maskPlaceholders(text, TokenForm::Bracketed, KeptTerms().withGlossary(glossary)).originals, masked);
+        // An answer must use every found term's translation, in any case or a simple plural.
+        QStringList answer;
+        for (const QString &pair : found)
+            answer.append(pair.section(u'=', 1).toUpper() + u"s."_s);
+        QVERIFY(!glossary.missingIn(text, answer.join(u' ')));
+        QCOMPARE(glossary.missingIn(text, answer.mid(1).join(u' ')).has_value(), !found.isEmpty());
+    }
+
+    // Glossary files: "a=b" per entry (TBX: "lang:term" per term of a
+    // concept, "|" between concepts), or the error's start.
+    void readsGlossaryFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("csv") << u"g.csv"_s
+                             << "# team terms\nfile,archivo\n\n\"Save, as\",\"Guardar \"\"como\"\"\"\r\n"_ba
+                             << u"file=archivo;Save, as=Guardar \"como\""_s;
+        QTest::newRow("tsv") << u"g.tsv"_s << "file\tarchivo\nkey\tclave\n"_ba << u"file=archivo;key=clave"_s;
+        QTest::newRow("one column") << u"g.csv"_s << "file,archivo\nkey\n"_ba << u"g.csv, line 2:"_s;
+        QTest::newRow("open quote") << u"g.csv"_s << "\"file,archivo\n"_ba << u"g.csv, line 1:"_s;
+        QTest::newRow("tbx 2")
+            << u"t.tbx"_s
+            << "<martif type='TBX'><text><body>\n<termEntry><langSet xml:lang='en'><tig><term>file</term>"
+               "</tig></langSet><langSet xml:lang='es-ES'><ntig><termGrp><term>archivo</term></termGrp>"
+               "</ntig></langSet></termEntry></body></text></martif>"_ba
+            << u"en:file;es-es:archivo"_s;
+        QTest::newRow("tbx 3")
+            << u"t.tbx"_s
+            << "<tbx><text><body><conceptEntry><langSec xml:lang='en'><termSec><term>key</term></termSec>"
+               "</langSec><langSec xml:lang='fr'><termSec><term>clé</term></termSec></langSec>"
+               "</conceptEntry></body></text></tbx>"_ba
+            << u"en:key;fr:clé"_s;
+        QTest::newRow("broken tbx") << u"t.tbx"_s << "<tbx>\n<conceptEntry>\n</tbx>"_ba << u"t.tbx, line 3:"_s;
+    }
+    void readsGlossaryFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        QTemporaryDir folder;
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        QStringList read;
+        QString error;
+        if (name.endsWith(u".tbx"_s)) {
+            const auto concepts = readTbx(file.fileName());
+            if (const auto *e = std::get_if<QString>(&concepts))
+                error = *e;
+            else
+                for (const auto &concept_ : std::get<0>(concepts))
+                    for (auto it = concept_.cbegin(); it != concept_.cend(); ++it)
+                        read.append(it.key() + u':' + it.value().join(u'/'));
+        } else {
+            const auto entries = readGlossaryTable(file.fileName());
+            if (const auto *e = std::get_if<QString>(&entries))
+                error = *e;
+            else
+                for (const GlossaryEntry &entry : std::get<0>(entries))
+                    read.append(entry.source + u'=' + entry.target);
+        }
+        if (error.isEmpty())
+            QCOMPARE(read.join(u';'), expected);
+        else
+            QVERIFY2(error.contains(expected), qPrintable(error));
     }
 
     // An engine's answer, written with $0, $1, … for the tokens it was given.

@@ -250,12 +250,23 @@ MaskedText maskPlaceholders(const QString &text, TokenForm form, const KeptTerms
     MaskedText masked;
     TokenMaker maker(text, form);
     qsizetype last = 0;
+    QList<KeptTerms::Found> swaps = terms.findWithTranslations(text);
+    swaps.removeIf([](const KeptTerms::Found &term) { return term.translation.isNull(); });
     for (const Group &group : groupsOf(text, form, terms)) {
         const QString token = maker.next(group, masked.tokens.size());
         masked.text += QStringView(text).sliced(last, group.start - last);
         masked.text += token;
         masked.tokens.append(token);
-        masked.originals.append(text.sliced(group.start, group.end - group.start));
+        // A glossary term comes back as the team's translation of it.
+        QString original;
+        qsizetype at = group.start;
+        for (const KeptTerms::Found &swap : swaps) {
+            if (swap.start >= group.start && swap.start + swap.length <= group.end) {
+                original += text.sliced(at, swap.start - at) + swap.translation;
+                at = swap.start + swap.length;
+            }
+        }
+        masked.originals.append(original + text.sliced(at, group.end - at));
         last = group.end;
     }
     masked.text += QStringView(text).sliced(last);
