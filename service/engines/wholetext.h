@@ -38,7 +38,7 @@ struct WholeTextRequest
     KeptTerms terms;
     // The team's translations of terms: an answer must use the translation
     // of every term of the text, or it is asked again and then refused.
-    Glossary glossary;
+    Glossary glossary = {};
 };
 
 // Translates `text` whole or not at all. A text longer than the engine takes
