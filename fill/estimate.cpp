@@ -109,11 +109,10 @@ QString estimateTable(const QList<CatalogEstimate> &estimates)
         u"requests"_s, u"time"_s, u"cost"_s}};
     QMap<QString, EngineEstimate> whole;
     int unsupported = 0;
-    const auto row = [](const QString &file, const QString &language, const QString &engine,
-                         const EngineEstimate &e) {
+    const auto row = [](const QString &file, const QString &language, const QString &engine, const EngineEstimate &e) {
         return QStringList {file, language, engine.isEmpty() ? u"(none needed)"_s : engine, QString::number(e.entries),
-            QString::number(e.remembered), QString::number(e.characters), QString::number(e.requests),
-            duration(e), money(e)};
+            QString::number(e.remembered), QString::number(e.characters), QString::number(e.requests), duration(e),
+            money(e)};
     };
     for (const CatalogEstimate &estimate : estimates) {
         for (auto it = estimate.engines.cbegin(); it != estimate.engines.cend(); ++it) {

@@ -35,8 +35,8 @@ Estimator::Estimator(const QUrl &service, QList<PlannedTexts> planned, Done done
         const auto flush = [&]() {
             if (textsOf.isEmpty())
                 return;
-            requests.append({c, textsOf, batchRequestBody(catalog.source, catalog.target, texts, contexts),
-                texts.size()});
+            requests.append(
+                {c, textsOf, batchRequestBody(catalog.source, catalog.target, texts, contexts), texts.size()});
             texts.clear();
             contexts.clear();
             textsOf.clear();
@@ -74,7 +74,7 @@ void Estimator::sendNext()
                 error = reply->error() != QNetworkReply::NoError && status == 0
                     ? reply->errorString()
                     : u"the service at %1 gives no estimates (HTTP %2): it may be an older tarnix-service"_s.arg(
-                          url.toString(), QString::number(status));
+                        url.toString(), QString::number(status));
             }
             if (answer)
                 addEstimate(estimates[request.catalog], *answer, request.textsOf);

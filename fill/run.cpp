@@ -252,8 +252,8 @@ QList<PlannedTexts> FillRun::plannedTexts() const
 {
     QList<PlannedTexts> planned;
     for (const auto &job : jobs) {
-        PlannedTexts catalog {job->counts.file, job->counts.language, job->serviceSource(),
-            serviceLanguage(job->language), {}, {}};
+        PlannedTexts catalog {
+            job->counts.file, job->counts.language, job->serviceSource(), serviceLanguage(job->language), {}, {}};
         for (int index : job->todo) {
             const Entry &entry = job->catalog.entries[index];
             catalog.texts.append(textsToAsk(entry, job->language));

@@ -64,8 +64,8 @@ bool EngineSpeeds::save()
     for (auto it = speeds.cbegin(); it != speeds.cend(); ++it) {
         if (it.key().contains(u'\n') || it.key().contains(u'\t'))
             continue;
-        file.write(QByteArray::number(it->characters, 'g', 12) + '\t' + QByteArray::number(it->seconds, 'g', 12)
-            + '\t' + it.key().toUtf8() + '\n');
+        file.write(QByteArray::number(it->characters, 'g', 12) + '\t' + QByteArray::number(it->seconds, 'g', 12) + '\t'
+            + it.key().toUtf8() + '\n');
     }
     changed = !file.commit();
     return !changed;

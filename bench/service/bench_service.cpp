@@ -383,8 +383,7 @@ void benchStartCheck(const QUrl &apyUrl)
         const quint16 port = tarnix::test::freeLoopbackPort();
         QElapsedTimer clock;
         clock.start();
-        service.start(serviceBinary(),
-            {u"--port"_s, QString::number(port), u"--config"_s, conf.fileName()});
+        service.start(serviceBinary(), {u"--port"_s, QString::number(port), u"--config"_s, conf.fileName()});
         QString log;
         QRegularExpressionMatch match;
         // The stand-in answers from this event loop meanwhile.

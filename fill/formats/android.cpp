@@ -243,10 +243,8 @@ std::optional<QString> androidEscaped(
         }
         flush(i);
         if (u == u'<' && !cdata) {
-            const auto inl =
-                std::find_if(longestFirst.cbegin(), longestFirst.cend(), [&](const xml::Inline &candidate) {
-                    return whole.sliced(i).startsWith(candidate.shown);
-                });
+            const auto inl = std::find_if(longestFirst.cbegin(), longestFirst.cend(),
+                [&](const xml::Inline &candidate) { return whole.sliced(i).startsWith(candidate.shown); });
             if (inl != longestFirst.cend()) {
                 out += inl->raw;
                 i += inl->shown.size();

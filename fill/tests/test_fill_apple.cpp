@@ -57,8 +57,8 @@ else:
                 continue
             if not any(var.get(c) for c in ('zero', 'one', 'two', 'few', 'many', 'other')):
                 continue  # nothing to translate
-            for spec in ('NSStringFormatSpecTypeKey', 'NSStringFormatValueTypeKey'):
-                if there[name][spec] != var[spec]: fail(spec + ' changed: ' + key)
+            for field in ('NSStringFormatSpecTypeKey', 'NSStringFormatValueTypeKey'):
+                if there[name][field] != var[field]: fail(field + ' changed: ' + key)
             lacking = [c for c in categories if c not in there[name]]
             if lacking: fail(key + ' lacks ' + ','.join(lacking))
             if 'zero' in var and 'zero' not in there[name]: fail(key + ' lost its zero')

@@ -221,8 +221,8 @@ private slots:
         QVERIFY2(status == 0, qPrintable(output));
         if (!apertium) {
             const QStringList done = llmCounts(output);
-            QVERIFY2(done.size() == 4 && done.mid(0, 2) == estimated.mid(0, 2)
-                    && estimated[3].toInt() >= 1 && estimated[3].toInt() <= done[3].toInt(),
+            QVERIFY2(done.size() == 4 && done.mid(0, 2) == estimated.mid(0, 2) && estimated[3].toInt() >= 1
+                    && estimated[3].toInt() <= done[3].toInt(),
                 qPrintable(output + estimated.join(u' ')));
         }
 

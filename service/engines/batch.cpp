@@ -111,9 +111,9 @@ void translateInBatches(const QList<BatchItem> &items, const BatchLimits &limits
     const std::function<bool(const BatchItem &)> &alone, SendBatch sendBatch, SendOne sendOne,
     Engine::BatchCallback done)
 {
-    auto run = std::make_shared<Run>(Run {items, std::move(sendBatch), std::move(sendOne),
-        std::vector<EngineResult>(std::size_t(items.size())), items.size(), std::move(done),
-        std::vector<double>(std::size_t(items.size()), 0.0)});
+    auto run = std::make_shared<Run>(
+        Run {items, std::move(sendBatch), std::move(sendOne), std::vector<EngineResult>(std::size_t(items.size())),
+            items.size(), std::move(done), std::vector<double>(std::size_t(items.size()), 0.0)});
     if (items.isEmpty()) {
         run->done({});
         return;

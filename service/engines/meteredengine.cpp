@@ -72,8 +72,8 @@ void MeteredEngine::translateBatch(
 void MeteredEngine::estimate(
     const QString &source, const QString &target, const QList<BatchItem> &items, EstimateCallback done)
 {
-    engine->estimate(source, target, items,
-        [this, done](QList<EngineShare> shares, const QList<qsizetype> &unsupported) {
+    engine->estimate(
+        source, target, items, [this, done](QList<EngineShare> shares, const QList<qsizetype> &unsupported) {
             for (EngineShare &share : shares) {
                 share.engine = name();
                 if (measured.measured())

@@ -134,7 +134,8 @@ void Router::firstOffering(
         });
 }
 
-void Router::estimate(const QString &source, const QString &target, const QList<BatchItem> &items, EstimateCallback done)
+void Router::estimate(
+    const QString &source, const QString &target, const QList<BatchItem> &items, EstimateCallback done)
 {
     QPointer<Router> self(this);
     firstOffering(source, target, 0, [self, source, target, items, done](std::size_t index) {

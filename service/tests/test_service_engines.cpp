@@ -377,9 +377,10 @@ private slots:
         QTest::newRow("kept terms") << u"[terms]\nkeep = GNOME, Wi-Fi,\n"_s
                                     << u"apertium:0:8:30 terms:GNOME|Wi-Fi own-apy"_s;
         QTest::newRow("terms misspelt") << u"[terms]\nterms = GNOME\n"_s << u"line 2: \\[terms\\] has no setting"_s;
-        QTest::newRow("prices") << u"[deepl]\nkey-env = K\nprice = 20 EUR per million characters\n[m]\n"
-                                   u"type = language-model\nurl = http://h/v1\nmodel = m\nprice = 0.6 per Million tokens\n"_s
-                                << u"deepl:2:8:30:20EUR/c m:3:4:30:0.6/t"_s;
+        QTest::newRow("prices")
+            << u"[deepl]\nkey-env = K\nprice = 20 EUR per million characters\n[m]\n"
+               u"type = language-model\nurl = http://h/v1\nmodel = m\nprice = 0.6 per Million tokens\n"_s
+            << u"deepl:2:8:30:20EUR/c m:3:4:30:0.6/t"_s;
         QTest::newRow("price without its unit")
             << u"[deepl]\nkey-env = K\nprice = 20 EUR\n"_s << u"line 3: price is an amount per million"_s;
     }

@@ -524,7 +524,8 @@ private slots:
             R"({"from":"en","to":"es","items":[{"id":1,"text":"Learnt 999"},{"id":2,"text":"Hello, world!"}]})",
             "application/json");
         QVERIFY2(answered.body.contains(R"("origin":"person","score":100,"status":200,"text":"Aprendido 999")")
-                && answered.body.contains(R"("note":"hello.tmx","origin":"person","score":100,"status":200,"text":"¡Hola mundo!")"),
+                && answered.body.contains(
+                    R"("note":"hello.tmx","origin":"person","score":100,"status":200,"text":"¡Hola mundo!")"),
             answered.body.constData());
         service.terminate();
         QVERIFY(service.waitForFinished());
