@@ -63,6 +63,7 @@
 #include "fill/formats/properties.h"
 #include "fill/formats/xcstrings.h"
 #include "fill/serviceclient.h"
+#include "installed.h"
 #include "readwrite.h"
 #include "service/engines/apyprocess.h"
 #include "service/engines/apyprotocol.h"
@@ -92,16 +93,10 @@ QStringList realMessages(int wanted)
     const QDir locale(u"/usr/share/locale/es/LC_MESSAGES"_s);
     for (const QString &name : locale.entryList({u"*.mo"_s}, QDir::Files, QDir::Name)) {
         const QString po = dir.filePath(name + u".po"_s);
-        QProcess msgunfmt;
-        msgunfmt.setStandardErrorFile(QProcess::nullDevice()); // its warnings about odd escapes
-        msgunfmt.start(u"msgunfmt"_s, {locale.filePath(name), u"-o"_s, po});
-        if (!msgunfmt.waitForFinished() || msgunfmt.exitCode() != 0)
+        const auto read = installedCatalog(locale.filePath(name), po);
+        if (!read)
             continue;
-        tarnix::fill::PoFormat format;
-        tarnix::fill::Catalog catalog;
-        QString error;
-        if (!format.read(po, catalog, error))
-            continue;
+        const tarnix::fill::Catalog &catalog = *read;
         for (const tarnix::fill::Entry &entry : catalog.entries) {
             const bool control = std::any_of(entry.source.cbegin(), entry.source.cend(),
                 [](QChar c) { return c.unicode() < 0x20 && c != u'\n' && c != u'\t'; });
@@ -136,16 +131,10 @@ QStringList gnuMessages(int wanted)
     for (const QString &name : {u"coreutils"_s, u"tar"_s, u"grep"_s, u"findutils"_s, u"diffutils"_s, u"gawk"_s,
              u"wget"_s, u"bash"_s, u"sed"_s}) {
         const QString po = dir.filePath(name + u".po"_s);
-        QProcess msgunfmt;
-        msgunfmt.setStandardErrorFile(QProcess::nullDevice());
-        msgunfmt.start(u"msgunfmt"_s, {locale.filePath(name + u".mo"_s), u"-o"_s, po});
-        if (!msgunfmt.waitForFinished() || msgunfmt.exitCode() != 0)
+        const auto read = installedCatalog(locale.filePath(name + u".mo"_s), po);
+        if (!read)
             continue;
-        tarnix::fill::PoFormat format;
-        tarnix::fill::Catalog catalog;
-        QString error;
-        if (!format.read(po, catalog, error))
-            continue;
+        const tarnix::fill::Catalog &catalog = *read;
         for (const tarnix::fill::Entry &entry : catalog.entries) {
             const bool control = std::any_of(entry.source.cbegin(), entry.source.cend(),
                 [](QChar c) { return c.unicode() < 0x20 && c != u'\n' && c != u'\t'; });

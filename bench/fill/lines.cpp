@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include "fill/formats/po.h"
+#include "installed.h"
 #include "service/text/completeness.h"
 
 using namespace Qt::StringLiterals;
@@ -118,16 +119,10 @@ int main(int argc, char *argv[])
             if (!only.isEmpty() && !only.contains(name.chopped(3)))
                 continue;
             const QString po = scratch.filePath(language + name + u".po"_s);
-            QProcess msgunfmt;
-            msgunfmt.setStandardErrorFile(QProcess::nullDevice());
-            msgunfmt.start(u"msgunfmt"_s, {locale.filePath(name), u"-o"_s, po});
-            if (!msgunfmt.waitForFinished() || msgunfmt.exitCode() != 0)
+            const auto read = installedCatalog(locale.filePath(name), po);
+            if (!read)
                 continue;
-            tarnix::fill::PoFormat format;
-            tarnix::fill::Catalog catalog;
-            QString error;
-            if (!format.read(po, catalog, error))
-                continue;
+            const tarnix::fill::Catalog &catalog = *read;
             ++catalogs;
             for (const tarnix::fill::Entry &entry : catalog.entries) {
                 if (entry.fuzzy || entry.obsolete || entry.translations.isEmpty() || !hasInnerBreak(entry.source))
