@@ -1,7 +1,9 @@
 #include "service/engines/languagemodelprotocol.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
+#include <vector>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -331,19 +333,30 @@ BatchAnswer parseChatCompletionBatch(
     const auto members = orderedStringMembers(object);
     if (!members)
         return batch;
-    qsizetype last = 0;
     QList<std::pair<qsizetype, QString>> found;
+    QList<bool> seen(items.size(), false);
     for (const auto &[key, value] : *members) {
         bool number = false;
         const qsizetype index = key.toLongLong(&number);
-        // A key not sent, given twice or out of order: nothing is trusted.
-        if (!number || key != QString::number(index) || index <= last || index > items.size())
+        // A key not sent or given twice: nothing is trusted.
+        if (!number || key != QString::number(index) || index < 1 || index > items.size()
+            || std::exchange(seen[index - 1], true))
             return batch;
-        last = index;
         found.append({index - 1, value});
     }
-    for (const auto &[index, value] : found)
-        batch.items[std::size_t(index)] = cleanModelAnswer(value, items[index].text, targetCode);
+    // A value is trusted where its key stands in order with every other key
+    // of the answer: all before it smaller, all after it larger. Two keys
+    // that swapped places are asked again; the rest of the answer is used.
+    std::vector<qsizetype> smallestAfter(std::size_t(found.size()) + 1, items.size());
+    for (qsizetype i = found.size() - 1; i >= 0; --i)
+        smallestAfter[std::size_t(i)] = std::min(smallestAfter[std::size_t(i) + 1], found[i].first);
+    qsizetype largestBefore = -1;
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        const auto &[index, value] = found[i];
+        if (largestBefore < index && index < smallestAfter[std::size_t(i) + 1])
+            batch.items[std::size_t(index)] = cleanModelAnswer(value, items[index].text, targetCode);
+        largestBefore = std::max(largestBefore, index);
+    }
     return batch;
 }
 

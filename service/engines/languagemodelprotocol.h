@@ -52,10 +52,11 @@ QByteArray chatCompletionBatchBody(const QString &model, const QString &sourceNa
 
 // The translations from a model's answer to a batch of `items`. Only an
 // answer whose keys are the numbers sent, each once and in order, is used as
-// it stands; one that leaves some out (and nothing else wrong) is trusted for
-// the others; one with a key twice, a key not sent or keys out of order, or
-// cut off by its token limit, is trusted for none. Each value must pass the
-// same cleaning as a single answer (cleanModelAnswer).
+// it stands; one that leaves some out is trusted for the others; one with
+// keys out of order is trusted for the keys that stand in order with all the
+// others (of "2, 1, 3" only for 3); one with a key twice or a key not sent,
+// or cut off by its token limit, is trusted for none. Each value must pass
+// the same cleaning as a single answer (cleanModelAnswer).
 BatchAnswer parseChatCompletionBatch(
     int httpStatus, const QByteArray &json, const QList<BatchItem> &items, const QString &targetCode);
 

@@ -225,6 +225,14 @@ private slots:
             << u"model"_s << 200 << chatAnswer(u"{\"1\": \"Abrir\"}"_s) << 2 << u"Abrir|?"_s;
         QTest::newRow("model out of order")
             << u"model"_s << 200 << chatAnswer(u"{\"2\": \"Cerrar\", \"1\": \"Abrir\"}"_s) << 2 << u"?|?"_s;
+        QTest::newRow("model two swapped of three")
+            << u"model"_s << 200 << chatAnswer(u"{\"2\": \"B\", \"1\": \"A\", \"3\": \"C\"}"_s) << 3
+            << u"?|?|C"_s;
+        QTest::newRow("model last moved first")
+            << u"model"_s << 200 << chatAnswer(u"{\"3\": \"C\", \"1\": \"A\", \"2\": \"B\"}"_s) << 3
+            << u"?|?|?"_s;
+        QTest::newRow("model one left out, two swapped")
+            << u"model"_s << 200 << chatAnswer(u"{\"3\": \"C\", \"2\": \"B\"}"_s) << 3 << u"?|?|?"_s;
         QTest::newRow("model key twice") << u"model"_s << 200
                                          << chatAnswer(u"{\"1\": \"Abrir\", \"1\": \"Abrir\", \"2\": \"C\"}"_s) << 2
                                          << u"?|?"_s;
