@@ -28,9 +28,9 @@
 //  - 400 entries of GNU catalogs, a quarter of them of several lines,
 //    through a language-model stand-in that answers batches: requests per
 //    entry (target <= 0.1), and with a stand-in that leaves an item out of a
-//    batch, answers a batch's items out of order, or drops the last line of
-//    an item of several lines, how many entries come out as the honest
-//    stand-in's run fills them (target: all).
+//    batch, answers a batch's items in reverse order, swaps two of them, or
+//    drops the last line of an item of several lines, how many entries come
+//    out as the honest stand-in's run fills them (target: all).
 // The texts are the English messages of the gettext catalogs Debian installs
 // (their .mo files turned back into PO with msgunfmt).
 //
@@ -116,7 +116,7 @@ QStringList realMessages(int wanted)
 
 // What a language-model stand-in does wrong in a batch of several texts (a
 // text asked alone it answers right, as models mostly do).
-enum class ModelFault { None, DropsItem, Shuffles, DropsLine };
+enum class ModelFault { None, DropsItem, Shuffles, SwapsTwo, DropsLine };
 
 // Messages of the GNU catalogs Debian installs in Spanish, `wanted` of them,
 // one in four of several lines: help texts and option tables as well as
@@ -171,6 +171,8 @@ QByteArray modelAnswer(const QByteArray &body, ModelFault fault)
             members->removeAt(members->size() / 2);
         if (batch && fault == ModelFault::Shuffles)
             std::reverse(members->begin(), members->end());
+        if (batch && fault == ModelFault::SwapsTwo)
+            members->swapItemsAt(0, 1);
         QStringList translated;
         for (auto &[key, text] : *members) {
             if (batch && fault == ModelFault::DropsLine && text.contains(u'\n'))
@@ -493,7 +495,8 @@ void modelBatchRow(const QTemporaryDir &scratch)
         modelEntries, qlonglong(several), modelLimit);
     QHash<QString, QString> honest;
     const std::pair<ModelFault, const char *> faults[] = {{ModelFault::None, "honest"},
-        {ModelFault::DropsItem, "leaves an item out"}, {ModelFault::Shuffles, "answers out of order"},
+        {ModelFault::DropsItem, "leaves an item out"}, {ModelFault::Shuffles, "answers in reverse order"},
+        {ModelFault::SwapsTwo, "swaps two items"},
         {ModelFault::DropsLine, "drops an item's last line"}};
     for (const auto &[fault, name] : faults) {
         LoopbackServer model;
