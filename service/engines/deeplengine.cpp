@@ -157,7 +157,7 @@ void DeepLEngine::noteGlossaryAnswer(
     const QString &source, const QString &target, const QString &glossaryId, const EngineAnswer &answer)
 {
     if (!glossaryId.isEmpty() && (answer.httpStatus == 404 || answer.httpStatus == 400)
-        && answer.body.contains("lossary"))
+        && answer.body.toLower().contains("glossary"))
         glossaries.forget(source, target);
 }
 

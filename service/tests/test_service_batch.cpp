@@ -123,6 +123,14 @@ struct DeepLAccount
             glossaries.append(stored);
             return json(201, stored.glossary, 200); // slow enough for requests to meet while it is made
         }
+        if (path == "/v2/translate") {
+            const QJsonValue id = QJsonDocument::fromJson(request.body).object().value("glossary_id"_L1);
+            const bool known = std::any_of(glossaries.cbegin(), glossaries.cend(),
+                [&id](const Stored &stored) { return stored.glossary.value("glossary_id"_L1) == id; });
+            if (id.isUndefined() || known)
+                return std::nullopt;
+            return json(404, QJsonObject {{"message"_L1, "Glossary not found"_L1}});
+        }
         if (!path.startsWith("/v2/glossaries/"))
             return std::nullopt;
         const QString id = QString::fromUtf8(path.sliced(qsizetype(strlen("/v2/glossaries/"))));
@@ -696,6 +704,41 @@ private slots:
         }
         QCOMPARE(account.creationsAsked, creations);
         QTRY_COMPARE(account.glossaries.size(), kept);
+    }
+
+    // A glossary deleted from the account meanwhile: the request naming it
+    // fails, and the pair's next request makes it again.
+    void deepLGlossaryDeletedMeanwhile()
+    {
+        LoopbackServer standIn;
+        QVERIFY(standIn.start());
+        DeepLAccount account;
+        int batches = 0;
+        standIn.setResponder([&](const RecordedRequest &request) {
+            return standInAnswer(u"deepl"_s, request, Fault::None, batches, &account);
+        });
+        GlossarySettings glossary;
+        glossary.tables.insert(u"es"_s, {{u"display"_s, u"pantalla"_s}});
+        DeepLEngine engine(standIn.url(), u"k"_s);
+        engine.setGlossary(glossary);
+        const auto prepared = [&engine]() {
+            bool done = false;
+            engine.prepareGlossary(u"en"_s, u"es"_s, [&done]() { done = true; });
+            return QTest::qWaitFor([&done]() { return done; }, 10000) && engine.takesGlossary(u"en"_s, u"es"_s);
+        };
+        const auto translated = [&engine]() {
+            std::optional<EngineResult> result;
+            engine.translate(
+                u"en"_s, u"es"_s, u"Clear the display"_s, [&result](const EngineResult &answer) { result = answer; });
+            return QTest::qWaitFor([&result]() { return result.has_value(); }, 10000) ? result->text : u"no answer"_s;
+        };
+        QVERIFY(prepared());
+        account.glossaries.clear();
+        QCOMPARE(translated(), QString());
+        QVERIFY(!engine.takesGlossary(u"en"_s, u"es"_s));
+        QVERIFY(prepared());
+        QCOMPARE(translated(), u"CLEAR THE PANTALLA"_s);
+        QCOMPARE(account.creationsAsked, 2);
     }
 
     void refusesMalformedBatches_data()
