@@ -63,6 +63,8 @@ std::unique_ptr<Router> makeRouter(const QList<EngineConfig> &engines, const QUr
         std::unique_ptr<Engine> engine = makeEngine(config, ownApy, ownApyProcess);
         if (auto *model = qobject_cast<LanguageModelEngine *>(engine.get()))
             model->setGlossary(glossary);
+        if (auto *deepL = qobject_cast<DeepLEngine *>(engine.get()))
+            deepL->setGlossary(glossary);
         const QString identity = engine->identity();
         engine = std::make_unique<MeteredEngine>(std::move(engine), config.price,
             speeds ? speeds->speedOf(identity) : EngineSpeed {}, [speeds, identity](const EngineSpeed &speed) {

@@ -21,6 +21,14 @@ void BatchQueue::offers(const QString &source, const QString &target, OfferCallb
         Engine::offers(source, target, std::move(done));
 }
 
+void BatchQueue::prepareGlossary(const QString &source, const QString &target, std::function<void()> done)
+{
+    if (engine)
+        engine->prepareGlossary(source, target, std::move(done));
+    else
+        Engine::prepareGlossary(source, target, std::move(done));
+}
+
 TokenForm BatchQueue::tokenForm(const QString &source, const QString &target) const
 {
     return engine ? engine->tokenForm(source, target) : TokenForm {};

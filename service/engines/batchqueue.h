@@ -29,6 +29,7 @@ public:
     {
         return engine && engine->takesGlossary(source, target);
     }
+    void prepareGlossary(const QString &source, const QString &target, std::function<void()> done) override;
     // Many texts are in flight at once; the engine keeps to its own limit.
     TextLimits textLimits() const override;
     bool usesContext() const override { return engine && engine->usesContext(); }

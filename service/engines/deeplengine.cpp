@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "languages/languagecodes.h"
+#include "service/engines/deeplglossaryprotocol.h"
 #include "service/engines/deeplprotocol.h"
 
 using namespace Qt::StringLiterals;
@@ -26,6 +27,10 @@ DeepLEngine::DeepLEngine(
     , pairs([this](auto loaded) { loadLanguages(std::move(loaded)); })
     , apiUrl(apiUrl.isEmpty() ? deepLDefaultUrl(apiKey) : apiUrl)
     , authorization("DeepL-Auth-Key " + apiKey.toUtf8())
+    , glossaries([this](const QByteArray &method, const QString &path, const QByteArray &body,
+                     std::function<void(const EngineAnswer &)> done) {
+        client.send(call(method, path, body), std::move(done));
+    })
 {
     setObjectName(u"deepl"_s);
 }
@@ -67,9 +72,27 @@ void DeepLEngine::loadLanguages(std::function<void(const OfferCache::Loaded &)> 
                 return;
             }
             targets = std::get<QSet<QString>>(targetList);
-            loaded(OfferCache::Table([this](const QString &source, const QString &target) {
+            const auto table = OfferCache::Table([this](const QString &source, const QString &target) {
                 return source != target && sources.contains(deepLSourceCode(source)) && !targetCode(target).isEmpty();
-            }));
+            });
+            if (!glossaries.wanted()) {
+                loaded(table);
+                return;
+            }
+            // With a team glossary: which pairs DeepL's glossaries take. A
+            // server without that list still translates; every pair's
+            // glossary is then tried.
+            client.send(
+                call("GET", u"/v2/glossary-language-pairs"_s), [this, loaded, table](const EngineAnswer &answer) {
+                    if (answer.httpStatus == 0) {
+                        loaded(u"DeepL: "_s + answer.error);
+                        return;
+                    }
+                    const auto pairs = parseDeepLGlossaryPairs(answer.httpStatus, answer.body);
+                    if (const auto *found = std::get_if<QSet<QString>>(&pairs))
+                        glossaries.setSupportedPairs(*found);
+                    loaded(table);
+                });
         });
     });
 }
@@ -103,6 +126,41 @@ void DeepLEngine::offers(const QString &source, const QString &target, OfferCall
     pairs.offers(source, target, std::move(done));
 }
 
+void DeepLEngine::setGlossary(const GlossarySettings &settings)
+{
+    glossaries.setSettings(settings);
+}
+
+bool DeepLEngine::takesGlossary(const QString &source, const QString &target) const
+{
+    return !glossaries.idFor(source, target).isEmpty();
+}
+
+void DeepLEngine::prepareGlossary(const QString &source, const QString &target, std::function<void()> done)
+{
+    if (!glossaries.wanted()) {
+        Engine::prepareGlossary(source, target, std::move(done));
+        return;
+    }
+    // The languages first: a pair DeepL does not translate needs no glossary.
+    pairs.offers(source, target, [this, source, target, done = std::move(done)](const PairOffer &offer) mutable {
+        if (offer.answer != PairOffer::Answer::Offered) {
+            done();
+            return;
+        }
+        glossaries.prepare(source, target, deepLGlossaryLanguage(deepLSourceCode(source)),
+            deepLGlossaryLanguage(targetCode(target)), std::move(done));
+    });
+}
+
+void DeepLEngine::noteGlossaryAnswer(
+    const QString &source, const QString &target, const QString &glossaryId, const EngineAnswer &answer)
+{
+    if (!glossaryId.isEmpty() && (answer.httpStatus == 404 || answer.httpStatus == 400)
+        && answer.body.toLower().contains("glossary"))
+        glossaries.forget(source, target);
+}
+
 void DeepLEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
 {
     // Before the lists are known (a caller that did not ask for offers),
@@ -113,8 +171,10 @@ void DeepLEngine::translate(const QString &source, const QString &target, const 
         refuseLater(std::move(done), u"DeepL does not translate from %1 to %2"_s.arg(source, target));
         return;
     }
-    client.send(call("POST", u"/v2/translate"_s, deepLTranslateBody(from, to, text)),
-        [done = std::move(done)](const EngineAnswer &answer) {
+    const QString glossaryId = glossaries.idFor(source, target);
+    client.send(call("POST", u"/v2/translate"_s, deepLTranslateBody(from, to, text, glossaryId)),
+        [this, source, target, glossaryId, done = std::move(done)](const EngineAnswer &answer) {
+            noteGlossaryAnswer(source, target, glossaryId, answer);
             if (answer.httpStatus == 0)
                 done(EngineResult {EngineResult::Status::Unavailable, QString(), u"DeepL: "_s + answer.error, {}});
             else
@@ -131,13 +191,15 @@ void DeepLEngine::translateBatch(
         Engine::translateBatch(source, target, items, std::move(done));
         return;
     }
-    const auto sendBatch = [this, from, to](
+    const auto sendBatch = [this, source, target, from, to](
                                const QList<BatchItem> &sent, std::function<void(const BatchAnswer &)> answered) {
         QStringList texts;
         for (const BatchItem &item : sent)
             texts.append(item.text);
-        client.send(call("POST", u"/v2/translate"_s, deepLBatchBody(from, to, texts)),
-            [count = texts.size(), answered](const EngineAnswer &answer) {
+        const QString glossaryId = glossaries.idFor(source, target);
+        client.send(call("POST", u"/v2/translate"_s, deepLBatchBody(from, to, texts, glossaryId)),
+            [this, source, target, glossaryId, count = texts.size(), answered](const EngineAnswer &answer) {
+                noteGlossaryAnswer(source, target, glossaryId, answer);
                 if (answer.httpStatus == 0) {
                     answered(unreachableBatch(u"DeepL"_s, answer.error));
                 } else {

@@ -71,17 +71,10 @@ std::optional<QString> fromDeepLXml(const QString &xml)
     return text;
 }
 
-QByteArray deepLTranslateBody(const QString &sourceLang, const QString &targetLang, const QString &maskedText)
+QByteArray deepLTranslateBody(
+    const QString &sourceLang, const QString &targetLang, const QString &maskedText, const QString &glossaryId)
 {
-    const QJsonObject body {
-        {"text"_L1, QJsonArray {toDeepLXml(maskedText)}},
-        {"source_lang"_L1, sourceLang},
-        {"target_lang"_L1, targetLang},
-        {"tag_handling"_L1, "xml"_L1},
-        {"ignore_tags"_L1, QJsonArray {"x"_L1}},
-        {"preserve_formatting"_L1, true},
-    };
-    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+    return deepLBatchBody(sourceLang, targetLang, {maskedText}, glossaryId);
 }
 
 EngineResult parseDeepLTranslation(int httpStatus, const QByteArray &json)
@@ -120,12 +113,13 @@ std::variant<QSet<QString>, QString> parseDeepLLanguages(int httpStatus, const Q
     return codes;
 }
 
-QByteArray deepLBatchBody(const QString &sourceLang, const QString &targetLang, const QStringList &maskedTexts)
+QByteArray deepLBatchBody(
+    const QString &sourceLang, const QString &targetLang, const QStringList &maskedTexts, const QString &glossaryId)
 {
     QJsonArray texts;
     for (const QString &text : maskedTexts)
         texts.append(toDeepLXml(text));
-    const QJsonObject body {
+    QJsonObject body {
         {"text"_L1, texts},
         {"source_lang"_L1, sourceLang},
         {"target_lang"_L1, targetLang},
@@ -133,6 +127,8 @@ QByteArray deepLBatchBody(const QString &sourceLang, const QString &targetLang, 
         {"ignore_tags"_L1, QJsonArray {"x"_L1}},
         {"preserve_formatting"_L1, true},
     };
+    if (!glossaryId.isEmpty())
+        body.insert("glossary_id"_L1, glossaryId);
     return QJsonDocument(body).toJson(QJsonDocument::Compact);
 }
 

@@ -27,8 +27,10 @@ QString toDeepLXml(const QString &maskedText);
 std::optional<QString> fromDeepLXml(const QString &xml);
 
 // The JSON body of POST /v2/translate: one text, XML tag handling with the
-// token element ignored, formatting preserved.
-QByteArray deepLTranslateBody(const QString &sourceLang, const QString &targetLang, const QString &maskedText);
+// token element ignored, formatting preserved, and the glossary when one is
+// given (DeepL then needs the source language, which is always sent).
+QByteArray deepLTranslateBody(const QString &sourceLang, const QString &targetLang, const QString &maskedText,
+    const QString &glossaryId = QString());
 
 // The translation from a /v2/translate answer, as masked text. 456 (the
 // account's character quota is used up) and every other failure leave the
@@ -40,8 +42,9 @@ EngineResult parseDeepLTranslation(int httpStatus, const QByteArray &json);
 std::variant<QSet<QString>, QString> parseDeepLLanguages(int httpStatus, const QByteArray &json);
 
 // Several masked texts in one POST /v2/translate, one `text` value each (at
-// most 50, DeepL's limit for a request).
-QByteArray deepLBatchBody(const QString &sourceLang, const QString &targetLang, const QStringList &maskedTexts);
+// most 50, DeepL's limit for a request), with the glossary as above.
+QByteArray deepLBatchBody(const QString &sourceLang, const QString &targetLang, const QStringList &maskedTexts,
+    const QString &glossaryId = QString());
 
 // The translations of `count` texts from a /v2/translate answer to a batch:
 // exactly that many, each well-formed, or the ones that are not are not

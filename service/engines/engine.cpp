@@ -17,6 +17,11 @@ void Engine::check(CheckCallback done)
     QTimer::singleShot(0, this, [done = std::move(done)]() { done(QString()); });
 }
 
+void Engine::prepareGlossary(const QString &, const QString &, std::function<void()> done)
+{
+    QTimer::singleShot(0, this, std::move(done));
+}
+
 void Engine::translateBatch(
     const QString &source, const QString &target, const QList<BatchItem> &items, BatchCallback done)
 {

@@ -179,6 +179,10 @@ public:
         Q_UNUSED(target);
         return false;
     }
+    // Gets ready what takesGlossary() answers for the pair (DeepL finds or
+    // makes its glossary of the pair) and calls `done` once, later from the
+    // event loop. By default there is nothing to get ready.
+    virtual void prepareGlossary(const QString &source, const QString &target, std::function<void()> done);
 
     // A longer text is sent in pieces (service/engines/wholetext.h).
     virtual TextLimits textLimits() const { return {}; }

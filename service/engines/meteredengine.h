@@ -58,6 +58,10 @@ public:
     {
         return engine->takesGlossary(source, target);
     }
+    void prepareGlossary(const QString &source, const QString &target, std::function<void()> done) override
+    {
+        engine->prepareGlossary(source, target, std::move(done));
+    }
     TokenForm tokenForm(const QString &source, const QString &target) const override
     {
         return engine->tokenForm(source, target);

@@ -50,6 +50,14 @@ TokenForm Router::tokenForm(const QString &source, const QString &target) const
     return chain.empty() ? TokenForm {} : chain.front()->tokenForm(source, target);
 }
 
+void Router::prepareGlossary(const QString &source, const QString &target, std::function<void()> done)
+{
+    if (chain.empty())
+        Engine::prepareGlossary(source, target, std::move(done));
+    else
+        chain.front()->prepareGlossary(source, target, std::move(done));
+}
+
 TextLimits Router::textLimits() const
 {
     if (chain.empty())

@@ -32,6 +32,7 @@ public:
     {
         return !chain.empty() && chain.front()->takesGlossary(source, target);
     }
+    void prepareGlossary(const QString &source, const QString &target, std::function<void()> done) override;
     // The smallest of its engines': any of them may translate a piece.
     TextLimits textLimits() const override;
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;

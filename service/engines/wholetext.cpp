@@ -5,7 +5,6 @@
 
 #include <QPointer>
 #include <QStringList>
-#include <QTimer>
 
 #include "service/engines/engine.h"
 #include "service/text/completeness.h"
@@ -184,14 +183,14 @@ void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
     pump(job);
 }
 
-} // namespace
-
-void translateWholeText(Engine *engine, WholeTextRequest request, std::function<void(const WholeTextResult &)> done)
+// Masks, cuts and sends the text once the engine's glossary is settled.
+void start(const std::shared_ptr<Job> &job)
 {
-    auto job = std::make_shared<Job>();
-    job->engine = engine;
-    job->request = std::move(request);
-    job->done = std::move(done);
+    Engine *engine = job->engine;
+    if (!engine) {
+        job->finish(Outcome::Unavailable, u"The service is stopping."_s);
+        return;
+    }
     // Engines without a glossary of their own are shown its terms masked,
     // and their answers get the team's translations in their place.
     if (!engine->takesGlossary(job->request.source, job->request.target))
@@ -213,7 +212,20 @@ void translateWholeText(Engine *engine, WholeTextRequest request, std::function<
         else
             job->toSend.append(i);
     }
-    QTimer::singleShot(0, engine, [job]() { pump(job); });
+    pump(job);
+}
+
+} // namespace
+
+void translateWholeText(Engine *engine, WholeTextRequest request, std::function<void(const WholeTextResult &)> done)
+{
+    auto job = std::make_shared<Job>();
+    job->engine = engine;
+    job->request = std::move(request);
+    job->done = std::move(done);
+    // An engine with a glossary of its own may have to find or make it
+    // first: only then does takesGlossary() say whether it has one.
+    engine->prepareGlossary(job->request.source, job->request.target, [job]() { start(job); });
 }
 
 } // namespace tarnix::service

@@ -36,6 +36,10 @@ public:
     {
         return engine->takesGlossary(source, target);
     }
+    void prepareGlossary(const QString &source, const QString &target, std::function<void()> done) override
+    {
+        engine->prepareGlossary(source, target, std::move(done));
+    }
     void translate(const QString &source, const QString &target, const QString &text, Callback done) override;
     // The context is part of the key only when the engine uses it: for any
     // other engine the same text has one translation whatever its context.

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,12 +67,111 @@ QByteArray chatAnswer(const QString &content, const char *finish = "stop")
         .toJson(QJsonDocument::Compact);
 }
 
+// The glossaries of a DeepL account, served as DeepL's API documents them
+// (POST and GET /v2/glossaries, GET and DELETE /v2/glossaries/{id}, GET
+// /v2/glossary-language-pairs). They outlive the services that use them. A
+// new glossary is ready once asked for by its id, as a large one may be.
+struct DeepLAccount
+{
+    enum class Behaviour { Faithful, WithoutSpanish, RefusesCreation, IgnoresGlossaries };
+    struct Stored
+    {
+        QJsonObject glossary;
+        QList<std::pair<QString, QString>> entries;
+    };
+    Behaviour behaviour = Behaviour::Faithful;
+    QList<Stored> glossaries;
+    int nextId = 1;
+    int creationsAsked = 0;
+
+    std::optional<Answer> answer(const RecordedRequest &request)
+    {
+        const auto json = [](int status, const QJsonValue &value, int delayMs = 0) {
+            return Answer {Answer::Kind::Complete, status,
+                value.isArray() ? QJsonDocument(value.toArray()).toJson() : QJsonDocument(value.toObject()).toJson(),
+                {}, delayMs};
+        };
+        const QByteArray path = request.path;
+        if (path == "/v2/glossary-language-pairs") {
+            QJsonArray pairs {QJsonObject {{"source_lang"_L1, "en"_L1}, {"target_lang"_L1, "de"_L1}}};
+            if (behaviour != Behaviour::WithoutSpanish)
+                pairs.append(QJsonObject {{"source_lang"_L1, "en"_L1}, {"target_lang"_L1, "es"_L1}});
+            return json(200, QJsonObject {{"supported_languages"_L1, pairs}});
+        }
+        if (path == "/v2/glossaries" && request.method == "GET") {
+            QJsonArray list;
+            for (const Stored &stored : std::as_const(glossaries))
+                list.append(stored.glossary);
+            return json(200, QJsonObject {{"glossaries"_L1, list}});
+        }
+        if (path == "/v2/glossaries" && request.method == "POST") {
+            const QJsonObject body = QJsonDocument::fromJson(request.body).object();
+            ++creationsAsked;
+            if (behaviour == Behaviour::RefusesCreation)
+                return json(456,
+                    QJsonObject {
+                        {"message"_L1, "Quota exceeded. The maximum amount of glossaries has been reached."_L1}});
+            if (body.value("entries_format"_L1) != "tsv"_L1)
+                return json(400, QJsonObject {{"message"_L1, "Unsupported entries format"_L1}});
+            Stored stored;
+            for (const QString &line : body.value("entries"_L1).toString().split(u'\n', Qt::SkipEmptyParts))
+                stored.entries.append({line.section(u'\t', 0, 0), line.section(u'\t', 1)});
+            stored.glossary = QJsonObject {{"glossary_id"_L1, u"g%1"_s.arg(nextId++)},
+                {"name"_L1, body.value("name"_L1)}, {"ready"_L1, false},
+                {"source_lang"_L1, body.value("source_lang"_L1)}, {"target_lang"_L1, body.value("target_lang"_L1)},
+                {"creation_time"_L1, "2026-12-08T10:00:00Z"_L1}, {"entry_count"_L1, stored.entries.size()}};
+            glossaries.append(stored);
+            return json(201, stored.glossary, 200); // slow enough for requests to meet while it is made
+        }
+        if (path == "/v2/translate") {
+            const QJsonValue id = QJsonDocument::fromJson(request.body).object().value("glossary_id"_L1);
+            const bool known = std::any_of(glossaries.cbegin(), glossaries.cend(),
+                [&id](const Stored &stored) { return stored.glossary.value("glossary_id"_L1) == id; });
+            if (id.isUndefined() || known)
+                return std::nullopt;
+            return json(404, QJsonObject {{"message"_L1, "Glossary not found"_L1}});
+        }
+        if (!path.startsWith("/v2/glossaries/"))
+            return std::nullopt;
+        const QString id = QString::fromUtf8(path.sliced(qsizetype(strlen("/v2/glossaries/"))));
+        for (qsizetype i = 0; i < glossaries.size(); ++i) {
+            if (glossaries[i].glossary.value("glossary_id"_L1).toString() != id)
+                continue;
+            if (request.method == "DELETE") {
+                glossaries.removeAt(i);
+                return Answer {Answer::Kind::Complete, 204, {}, {}, 0};
+            }
+            glossaries[i].glossary.insert("ready"_L1, true);
+            return json(200, glossaries[i].glossary);
+        }
+        return json(404, QJsonObject {{"message"_L1, "Glossary not found"_L1}});
+    }
+
+    // A text translated with the glossary a translate request names.
+    QString applied(const QJsonObject &translate, QString text) const
+    {
+        if (behaviour == Behaviour::IgnoresGlossaries)
+            return text;
+        for (const Stored &stored : glossaries) {
+            if (stored.glossary.value("glossary_id"_L1) != translate.value("glossary_id"_L1))
+                continue;
+            for (const auto &[term, translation] : stored.entries)
+                text.replace(QRegularExpression(u"\\b%1\\b"_s.arg(QRegularExpression::escape(term)),
+                                 QRegularExpression::CaseInsensitiveOption),
+                    translation);
+        }
+        return text;
+    }
+};
+
 // How a stand-in spoils its answer to a batch of more than one text.
 enum class Fault { None, DropsOne, DuplicatesOne, Reorders, TooLarge, LosesBracketedTokens };
 
 // The texts of a request to a stand-in of `kind`, and its answer with the
-// texts translated (upper case), spoiled by `fault` when it holds several.
-Answer standInAnswer(const QString &kind, const RecordedRequest &request, Fault fault, int &batches)
+// texts translated (upper case, markup as it was), spoiled by `fault` when
+// it holds several. DeepL's stand-in keeps its glossaries in `account`.
+Answer standInAnswer(
+    const QString &kind, const RecordedRequest &request, Fault fault, int &batches, DeepLAccount *account = nullptr)
 {
     const auto ok = [](const QByteArray &body) { return Answer {Answer::Kind::Complete, 200, body, {}, 0}; };
     const QJsonObject json = QJsonDocument::fromJson(request.body).object();
@@ -91,7 +191,11 @@ Answer standInAnswer(const QString &kind, const RecordedRequest &request, Fault 
     } else if (kind == u"deepl") {
         if (request.path.startsWith("/v2/languages"))
             return ok(R"([{"language": "EN"}, {"language": "ES"}])");
+        if (const auto glossaryAnswer = account ? account->answer(request) : std::nullopt)
+            return *glossaryAnswer;
         texts = json.value("text"_L1).toVariant().toStringList();
+        for (QString &text : texts)
+            text = account ? account->applied(json, text) : text;
     } else {
         if (request.path.endsWith("/models"))
             return ok(R"({"data": [{"id": "m"}]})");
@@ -110,8 +214,16 @@ Answer standInAnswer(const QString &kind, const RecordedRequest &request, Fault 
     if (batch && fault == Fault::TooLarge && texts.size() > 2)
         return Answer {Answer::Kind::Complete, 413, "{}", {}, 0};
     QStringList keys;
+    static const QRegularExpression markup(u"<[^>]*>"_s);
     for (qsizetype i = 0; i < texts.size(); ++i) {
-        texts[i] = texts[i].toUpper();
+        QString upper;
+        qsizetype done = 0;
+        for (auto it = markup.globalMatch(texts[i]); it.hasNext();) {
+            const auto element = it.next();
+            upper += texts[i].sliced(done, element.capturedStart() - done).toUpper() + element.captured();
+            done = element.capturedEnd();
+        }
+        texts[i] = upper + texts[i].sliced(done).toUpper();
         if (fault == Fault::LosesBracketedTokens)
             texts[i].remove(QRegularExpression(u"\u27E6\\d+\u27E7"_s));
         keys.append(QString::number(i + 1));
@@ -469,6 +581,172 @@ private slots:
             QVERIFY(!prompt.contains(u"ventana"_s));
         }
         QVERIFY(standIn.requests().size() > 1); // the refused item was asked again
+    }
+
+    // DeepL is given the team's glossary as a DeepL glossary: one per pair
+    // and version of the file, made once however many requests (at once or
+    // not, single or in batches) come and kept across restarts of the
+    // service. A pair without DeepL glossaries, or one DeepL does not make,
+    // has its terms masked instead; an answer that ignores the glossary is
+    // refused. Each version is one run of a new service against the same
+    // account; "display" is the term, its translation the version.
+    void deepLUsesItsGlossary_data()
+    {
+        using Behaviour = DeepLAccount::Behaviour;
+        QTest::addColumn<QStringList>("versions");
+        QTest::addColumn<bool>("atOnce");
+        QTest::addColumn<int>("behaviour");
+        QTest::addColumn<int>("creations"); // POST /v2/glossaries asked
+        QTest::addColumn<int>("kept"); // glossaries on the account at the end
+        QTest::addColumn<QString>("outcome"); // glossary, masked or refused
+        const QStringList one {u"pantalla"_s};
+        QTest::newRow("many requests, one glossary")
+            << one << false << int(Behaviour::Faithful) << 1 << 1 << u"glossary"_s;
+        QTest::newRow("requests at once, one glossary")
+            << one << true << int(Behaviour::Faithful) << 1 << 1 << u"glossary"_s;
+        QTest::newRow("restart reuses it") << QStringList {u"pantalla"_s, u"pantalla"_s} << true
+                                           << int(Behaviour::Faithful) << 1 << 1 << u"glossary"_s;
+        QTest::newRow("changed file, a new one replaces it") << QStringList {u"pantalla"_s, u"monitor"_s} << false
+                                                             << int(Behaviour::Faithful) << 2 << 1 << u"glossary"_s;
+        QTest::newRow("pair without glossaries: masked")
+            << one << false << int(Behaviour::WithoutSpanish) << 0 << 0 << u"masked"_s;
+        QTest::newRow("creation refused: masked")
+            << one << true << int(Behaviour::RefusesCreation) << 1 << 0 << u"masked"_s;
+        QTest::newRow("glossary ignored: refused")
+            << one << false << int(Behaviour::IgnoresGlossaries) << 1 << 1 << u"refused"_s;
+    }
+
+    void deepLUsesItsGlossary()
+    {
+        QFETCH(QStringList, versions);
+        QFETCH(bool, atOnce);
+        QFETCH(int, behaviour);
+        QFETCH(int, creations);
+        QFETCH(int, kept);
+        QFETCH(QString, outcome);
+        LoopbackServer standIn;
+        QVERIFY(standIn.start());
+        DeepLAccount account;
+        account.behaviour = DeepLAccount::Behaviour(behaviour);
+        int batches = 0;
+        standIn.setResponder([&](const RecordedRequest &request) {
+            return standInAnswer(u"deepl"_s, request, Fault::None, batches, &account);
+        });
+        const QStringList texts {u"Clear the display"_s, u"Show the display"_s, u"Copy the result"_s};
+        for (const QString &version : versions) {
+            GlossarySettings glossary;
+            glossary.tables.insert(u"es"_s, {{u"display"_s, version}, {u"window"_s, u"ventana"_s}});
+            auto deepL = std::make_unique<DeepLEngine>(standIn.url(), u"k"_s);
+            deepL->setGlossary(glossary);
+            std::vector<std::unique_ptr<Engine>> engines;
+            engines.push_back(std::move(deepL));
+            Router router(std::move(engines));
+            TranslationService service(&router);
+            service.setGlossary(glossary);
+            const quint16 port = service.listen(0);
+            QNetworkAccessManager net;
+            standIn.clearRequests();
+            // Each text alone and the three in one batch, one after the other or all at once.
+            QList<QNetworkReply *> replies;
+            for (const QString &text : texts + QStringList {QString()}) {
+                QNetworkRequest request(
+                    QUrl(u"http://127.0.0.1:%1/%2"_s.arg(port).arg(text.isEmpty() ? u"batch"_s : u""_s)));
+                request.setHeader(QNetworkRequest::ContentTypeHeader,
+                    text.isEmpty() ? "application/json"_ba : "application/x-www-form-urlencoded"_ba);
+                replies.append(net.post(request,
+                    text.isEmpty() ? batchBody(texts) : programForm("en", "es", QUrl::toPercentEncoding(text))));
+                if (!atOnce)
+                    QTRY_VERIFY_WITH_TIMEOUT(replies.last()->isFinished(), 20000);
+            }
+            QStringList answers; // per text, its answers alone and in the batch
+            for (QNetworkReply *reply : std::as_const(replies)) {
+                QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 20000);
+                const QByteArray body = reply->readAll();
+                const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+                reply->deleteLater();
+                if (answers.size() < texts.size()) {
+                    answers.append(u"%1 %2"_s.arg(status).arg(QString::fromUtf8(body)));
+                    continue;
+                }
+                QCOMPARE(status, 200);
+                const QJsonArray items = QJsonDocument::fromJson(body).object().value("items"_L1).toArray();
+                for (qsizetype i = 0; i < texts.size(); ++i) {
+                    const QJsonObject item = items.at(i).toObject();
+                    answers[i] += u" | %1 %2"_s.arg(item.value("status"_L1).toInt())
+                                      .arg(item.value("text"_L1).toString() + item.value("reason"_L1).toString());
+                }
+            }
+            // With DeepL's glossary the stand-in writes the term (upper case,
+            // as every word); masked, the service puts the team's in.
+            const QString term = outcome == u"glossary" ? version.toUpper() : version;
+            for (qsizetype i = 0; i < texts.size(); ++i) {
+                const bool hasTerm = texts[i].contains(u"display"_s);
+                const QString translated =
+                    hasTerm ? texts[i].toUpper().replace(u"DISPLAY"_s, term) : texts[i].toUpper();
+                if (outcome == u"refused" && hasTerm)
+                    QVERIFY2(answers[i].startsWith(u"422"_s) && answers[i].contains(u" | 422"_s)
+                            && answers[i].count(u"pantalla"_s) == 2,
+                        qPrintable(answers[i]));
+                else
+                    QVERIFY2(answers[i].startsWith(u"200"_s) && answers[i].count(translated) == 2,
+                        qPrintable(answers[i] + u" lacks "_s + translated));
+            }
+            // What DeepL was sent: the glossary in every translate request, the batch's too, or the terms masked.
+            qsizetype sentTerms = 0;
+            qsizetype firstSent = 0; // requests that held the first text: a refused one was asked again
+            bool batchWithGlossary = false;
+            for (const RecordedRequest &request : standIn.requests()) {
+                if (request.path != "/v2/translate")
+                    continue;
+                const QJsonObject json = QJsonDocument::fromJson(request.body).object();
+                QCOMPARE(json.contains("glossary_id"_L1), outcome != u"masked");
+                QCOMPARE(json.value("source_lang"_L1).toString(), u"EN"_s);
+                sentTerms += request.body.count("display");
+                firstSent += request.body.contains("Clear the display") ? 1 : 0;
+                batchWithGlossary |= json.value("text"_L1).toArray().size() > 1 && json.contains("glossary_id"_L1);
+            }
+            QCOMPARE(sentTerms == 0, outcome == u"masked");
+            if (outcome != u"masked")
+                QCOMPARE(firstSent, outcome == u"refused" ? 3 : 2);
+            QCOMPARE(batchWithGlossary, outcome != u"masked");
+        }
+        QCOMPARE(account.creationsAsked, creations);
+        QTRY_COMPARE(account.glossaries.size(), kept);
+    }
+
+    // A glossary deleted from the account meanwhile: the request naming it
+    // fails, and the pair's next request makes it again.
+    void deepLGlossaryDeletedMeanwhile()
+    {
+        LoopbackServer standIn;
+        QVERIFY(standIn.start());
+        DeepLAccount account;
+        int batches = 0;
+        standIn.setResponder([&](const RecordedRequest &request) {
+            return standInAnswer(u"deepl"_s, request, Fault::None, batches, &account);
+        });
+        GlossarySettings glossary;
+        glossary.tables.insert(u"es"_s, {{u"display"_s, u"pantalla"_s}});
+        DeepLEngine engine(standIn.url(), u"k"_s);
+        engine.setGlossary(glossary);
+        const auto prepared = [&engine]() {
+            bool done = false;
+            engine.prepareGlossary(u"en"_s, u"es"_s, [&done]() { done = true; });
+            return QTest::qWaitFor([&done]() { return done; }, 10000) && engine.takesGlossary(u"en"_s, u"es"_s);
+        };
+        const auto translated = [&engine]() {
+            std::optional<EngineResult> result;
+            engine.translate(
+                u"en"_s, u"es"_s, u"Clear the display"_s, [&result](const EngineResult &answer) { result = answer; });
+            return QTest::qWaitFor([&result]() { return result.has_value(); }, 10000) ? result->text : u"no answer"_s;
+        };
+        QVERIFY(prepared());
+        account.glossaries.clear();
+        QCOMPARE(translated(), QString());
+        QVERIFY(!engine.takesGlossary(u"en"_s, u"es"_s));
+        QVERIFY(prepared());
+        QCOMPARE(translated(), u"CLEAR THE PANTALLA"_s);
+        QCOMPARE(account.creationsAsked, 2);
     }
 
     void refusesMalformedBatches_data()

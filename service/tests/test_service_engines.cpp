@@ -13,6 +13,7 @@
 #include "service/enginelist.h"
 #include "service/engines/apertiumengine.h"
 #include "service/engines/deeplengine.h"
+#include "service/engines/deeplglossaryprotocol.h"
 #include "service/engines/deeplprotocol.h"
 #include "service/engines/engineclient.h"
 #include "service/engines/languagemodelengine.h"
@@ -330,6 +331,37 @@ private slots:
         const QString masked = u"a < b & \"c\" "_s + token + u" d"_s;
         QCOMPARE(fromDeepLXml(toDeepLXml(masked)), std::optional<QString>(masked));
         QCOMPARE(fromDeepLXml(u"<b>bold</b>"_s), std::nullopt);
+    }
+
+    // What DeepL is given of a glossary: entries it would refuse are left
+    // out, and languages are named without their variant.
+    void deepLGlossaryEntries_data()
+    {
+        QTest::addColumn<QString>("sources"); // "|"-separated; each entry's target is "x"
+        QTest::addColumn<QString>("tsv");
+        QTest::newRow("plain") << u"file|box"_s << u"file\tx\nbox\tx\n"_s;
+        QTest::newRow("tab or line break inside") << u"a\tb|c\nd|e"_s << u"e\tx\n"_s;
+        QTest::newRow("padded") << u" file|box "_s << QString();
+        QTest::newRow("given twice") << u"file|file"_s << u"file\tx\n"_s;
+    }
+    void deepLGlossaryEntries()
+    {
+        QFETCH(QString, sources);
+        QFETCH(QString, tsv);
+        QList<GlossaryEntry> entries;
+        for (const QString &source : sources.split(u'|'))
+            entries.append({source, u"x"_s});
+        QCOMPARE(tarnix::service::deepLGlossaryEntries(entries), tsv);
+    }
+    void deepLGlossaryLanguagesAndAnswers()
+    {
+        QCOMPARE(
+            deepLGlossaryLanguage(u"PT-BR"_s) + deepLGlossaryLanguage(u"ZH-HANS"_s) + deepLGlossaryLanguage(u"DE"_s),
+            u"ptzhde"_s);
+        const auto listed = parseDeepLGlossaries(200, R"({"glossaries": [{"glossary_id": "g1", "name": "n",
+            "ready": true, "source_lang": "EN", "target_lang": "de", "entry_count": 2}]})");
+        QCOMPARE(std::get<0>(listed).value(0).sourceLang + std::get<0>(listed).value(0).targetLang, u"ende"_s);
+        QVERIFY(std::holds_alternative<QString>(parseDeepLGlossary(201, R"({"name": "n"})")));
     }
 
     void retryWaits_data()
