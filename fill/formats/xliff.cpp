@@ -179,7 +179,9 @@ void XliffFormat::readUnit(QXmlStreamReader &reader, Catalog &catalog)
             segmentIds.append(reader.attributes().value(u"id"_s).toString());
             unit.entries.append(readPart(reader, unit, m_slots.last()));
         } else if (reader.name() == u"notes") {
+            unit.notesElement = xml::startSpan(reader, m_document.text());
             while (reader.readNextStartElement()) {
+                ++unit.noteCount;
                 const QString category = reader.attributes().value(u"category"_s).toString();
                 if (reader.name() == u"note" && category == originAuthor) {
                     const QString noteId = reader.attributes().value(u"id"_s).toString();
@@ -192,7 +194,7 @@ void XliffFormat::readUnit(QXmlStreamReader &reader, Catalog &catalog)
                     reader.skipCurrentElement();
                 }
             }
-            unit.notesEnd = reader.characterOffset() - qsizetype(u"</notes>"_s.size());
+            xml::finishSpan(unit.notesElement, reader, m_document.text());
         } else {
             reader.skipCurrentElement();
         }
@@ -201,7 +203,8 @@ void XliffFormat::readUnit(QXmlStreamReader &reader, Catalog &catalog)
         Slot &slot = m_slots[i];
         slot.segmentNumber = int(i - firstSlot + 1);
         slot.originNote = unit.originNotes.value(originNoteId(slot.segmentNumber));
-        slot.notesEnd = unit.notesEnd;
+        slot.notes = unit.notesElement;
+        slot.otherNotes = unit.noteCount - (slot.originNote.present() ? 1 : 0);
         slot.unitTagEnd = unitSpan.tagEnd;
         slot.unitStart = unitSpan.tagStart;
     }
@@ -340,6 +343,9 @@ QList<xml::Edit> XliffFormat::originEdits(const Slot &slot, const QString &origi
             originNoteId(slot.segmentNumber), originAuthor, escaped(origin))
         : u"<note from=\"%1\" annotates=\"target\">%2</note>"_s.arg(originAuthor, escaped(origin));
     if (slot.originNote.present()) {
+        // 2.0's <notes> holds at least one note: one left empty goes.
+        if (origin.isEmpty() && m_version2 && slot.otherNotes == 0)
+            return {{lineBefore(text, slot.notes.tagStart), slot.notes.end, QString()}};
         if (origin.isEmpty())
             return {{lineBefore(text, slot.originNote.tagStart), slot.originNote.end, QString()}};
         return {{slot.originNote.tagStart, slot.originNote.end, note}};
@@ -349,8 +355,8 @@ QList<xml::Edit> XliffFormat::originEdits(const Slot &slot, const QString &origi
         const qsizetype at = slot.target.present() ? slot.target.end : slot.insertAfter;
         return {{at, at, xml::breakBefore(text, slot.source) + note}};
     }
-    if (slot.notesEnd >= 0) {
-        const qsizetype at = lineBefore(text, slot.notesEnd);
+    if (slot.notes.present()) {
+        const qsizetype at = lineBefore(text, slot.notes.contentEnd);
         const QString lineBreak = xml::breakBefore(text, slot.unitStart);
         return {{at, at, (lineBreak.isEmpty() ? QString() : lineBreak + u"    "_s) + note}};
     }

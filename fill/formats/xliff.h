@@ -38,7 +38,8 @@ private:
         // <note from="tarnix-fill"> after the target; 2.0 a <note
         // category="tarnix-fill"> in the unit's <notes>, one per segment.
         xml::Span originNote;
-        qsizetype notesEnd = -1; // 2.0: where the unit's <notes> end (before </notes>); -1 when it has none
+        xml::Span notes; // 2.0: the unit's <notes>, when it has them
+        int otherNotes = 0; // 2.0: the notes in them besides this segment's origin note
         qsizetype unitTagEnd = -1; // 2.0: the end of the unit's start tag, where a new <notes> goes
         qsizetype unitStart = -1; // 2.0: the start of the unit's start tag, whose indentation <notes> takes
         int segmentNumber = 0; // 2.0: the segment's number in its unit, from 1
@@ -50,7 +51,8 @@ private:
         QList<Entry> entries;
         QHash<QString, xml::Span> originNotes; // 2.0: the fills' notes by id
         QHash<QString, QString> originTexts;
-        qsizetype notesEnd = -1;
+        xml::Span notesElement; // 2.0: <notes>
+        int noteCount = 0; // the <note>s in it
     };
     bool readDocument(QXmlStreamReader &reader, Catalog &catalog, QString &error);
     void readContainer(QXmlStreamReader &reader, Catalog &catalog, QString &error);
