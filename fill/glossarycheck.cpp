@@ -9,6 +9,7 @@
 #include <QUrlQuery>
 
 #include "fill/accelerator.h"
+#include "service/text/placeholdergrammar.h"
 #include "translate/request.h"
 
 using namespace Qt::StringLiterals;
@@ -48,6 +49,22 @@ TeamGlossary fetchGlossary(const QUrl &service, const QString &source, const QSt
     return answer;
 }
 
+namespace {
+
+// The text with its directives blanked out, as the service's placeholder
+// grammar finds them: a term inside an option or a placeholder
+// ("--from-file", "%{file}") is written as the program needs it, never
+// translated.
+QString withoutDirectives(const QString &text)
+{
+    QString out = text;
+    for (const service::Placeholder &placeholder : service::findPlaceholders(text))
+        out.replace(placeholder.start, placeholder.length, QString(placeholder.length, u' '));
+    return out;
+}
+
+} // namespace
+
 QList<Finding> glossaryFindings(const Entry &entry, const service::Glossary &glossary)
 {
     QList<Finding> found;
@@ -58,8 +75,8 @@ QList<Finding> glossaryFindings(const Entry &entry, const service::Glossary &glo
         if (translation.isEmpty())
             continue;
         const QString &source = i > 0 && entry.plural ? entry.pluralSource : entry.source;
-        const auto missing = glossary.missingIn(
-            withoutAccelerator(source, entry.accelerator), withoutAccelerator(translation, entry.accelerator));
+        const auto missing = glossary.missingIn(withoutDirectives(withoutAccelerator(source, entry.accelerator)),
+            withoutDirectives(withoutAccelerator(translation, entry.accelerator)));
         if (!missing)
             continue;
         const QString form = entry.plural ? u"form %1: "_s.arg(i) : QString();

@@ -30,7 +30,9 @@ TeamGlossary fetchGlossary(const QUrl &service, const QString &source, const QSt
 
 // A person's translation of an entry that does not use the team's term:
 // the glossary's own test (service::Glossary::missingIn, as the service
-// checks every answer), on the label without its accelerator, per form; a
+// checks every answer), on the label without its accelerator and its
+// directives (a term inside an option or a placeholder is no word to
+// translate), per form; a
 // plural's forms after the first against its plural source. One finding per
 // form at most, naming the first term missing.
 QList<Finding> glossaryFindings(const Entry &entry, const service::Glossary &glossary);

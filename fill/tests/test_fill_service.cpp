@@ -566,22 +566,25 @@ private slots:
 
     // --check holds people's translations to the service's glossary
     // ("folder" is "carpeta"), as the service holds every answer: any case,
-    // simple plurals, whole words; machine fills awaiting review (fuzzy, in
+    // simple plurals, whole words, not inside an option or a placeholder;
+    // machine fills awaiting review (fuzzy, in
     // the review record) are not a person's and are left to the reviewer.
     void checkFindsGlossaryTermsNotUsed_data()
     {
         QTest::addColumn<QStringList>("files"); // "path=content", the first the catalog checked
         QTest::addColumn<QStringList>("found"); // "line: what"
-        QTest::newRow("PO") << QStringList {u"glossary/es.po=msgid \"\"\nmsgstr \"\"\n\"Language: es\\n\"\n"
-                                            u"\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
-                                            u"msgid \"Open the folder\"\nmsgstr \"Abrir el directorio\"\n\n"
-                                            u"msgid \"Delete the Folders\"\nmsgstr \"Borrar las carpetas\"\n\n"
-                                            u"#, fuzzy\nmsgid \"Move the folder\"\nmsgstr \"Mover el directorio\"\n\n"
-                                            u"msgid \"Unfolded\"\nmsgstr \"Desplegado\"\n\n"
-                                            u"msgid \"%d folder\"\nmsgid_plural \"%d folders\"\n"
-                                            u"msgstr[0] \"%d carpeta\"\nmsgstr[1] \"%d directorios\"\n"_s}
-                            << QStringList {u"6: \"folder\": the translation does not use the glossary's \"carpeta\""_s,
-                                   u"19: form 1: \"folder\": the translation does not use"_s};
+        QTest::newRow("PO")
+            << QStringList {u"glossary/es.po=msgid \"\"\nmsgstr \"\"\n\"Language: es\\n\"\n"
+                            u"\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                            u"msgid \"Open the folder\"\nmsgstr \"Abrir el directorio\"\n\n"
+                            u"msgid \"Delete the Folders\"\nmsgstr \"Borrar las carpetas\"\n\n"
+                            u"#, fuzzy\nmsgid \"Move the folder\"\nmsgstr \"Mover el directorio\"\n\n"
+                            u"msgid \"Unfolded\"\nmsgstr \"Desplegado\"\n\n"
+                            u"msgid \"%d folder\"\nmsgid_plural \"%d folders\"\n"
+                            u"msgstr[0] \"%d carpeta\"\nmsgstr[1] \"%d directorios\"\n\n"
+                            u"msgid \"use --folder=DIR or %{folder}\"\nmsgstr \"usa --folder=DIR o %{folder}\"\n"_s}
+            << QStringList {u"6: \"folder\": the translation does not use the glossary's \"carpeta\""_s,
+                   u"19: form 1: \"folder\": the translation does not use"_s};
         QTest::newRow("i18next JSON and its review record")
             << QStringList {u"glossary/locales/es/app.json={\"open\": \"Abrir el directorio\", \"move\": "
                             u"\"Mover el directorio\", \"delete\": \"Borrar la carpeta\"}\n"_s,
