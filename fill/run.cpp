@@ -53,6 +53,7 @@ struct FillRun::Job
     QHash<int, int> outstanding; // entry index -> texts not answered yet
     QSet<int> fromMemory; // entries with an answer from the service's memory
     QHash<int, PersonOrigin> people; // entries whose first text a person's translation answered
+    QHash<int, bool> personFills; // Entry::id of a fill from a person's translation: whether a close match
     QList<Fill> fills;
     Counts counts;
     bool newCatalog = false;
@@ -379,9 +380,10 @@ void FillRun::finishEntry(Job &job, int entryIndex, const QStringList &answers)
     const bool fromPerson = person != job.people.cend();
     job.fills.append({entry.id, fill.forms, fromPerson ? originComment(*person) : QString()});
     ++job.counts.filled;
-    if (fromPerson)
+    if (fromPerson) {
         ++(person->close() ? job.counts.close : job.counts.people);
-    else if (job.fromMemory.contains(entryIndex))
+        job.personFills.insert(entry.id, person->close());
+    } else if (job.fromMemory.contains(entryIndex))
         ++job.counts.fromMemory;
 }
 
@@ -405,6 +407,11 @@ void FillRun::write(Job &job)
     }
     if (!result.skipped.isEmpty()) {
         job.counts.filled -= int(result.skipped.size());
+        for (const int id : std::as_const(result.skipped)) {
+            const auto person = job.personFills.constFind(id);
+            if (person != job.personFills.cend())
+                --(*person ? job.counts.close : job.counts.people);
+        }
         job.counts.failed += int(result.skipped.size());
         job.counts.reasons[result.skippedWhy] += int(result.skipped.size());
     }

@@ -183,14 +183,7 @@ QList<xml::Edit> TsFormat::edits(const Slot &slot, const QStringList &forms, con
     QString commentBefore; // a new <translatorcomment> and what goes between it and the <translation>
     if (slot.comment.present() && comment != slot.commentText) {
         if (comment.isEmpty()) {
-            qsizetype from = slot.comment.tagStart;
-            while (from > 0 && (text[from - 1] == u' ' || text[from - 1] == u'\t'))
-                --from;
-            if (from > 0 && text[from - 1] == u'\n')
-                --from;
-            if (from > 0 && text[from] == u'\n' && text[from - 1] == u'\r')
-                --from;
-            edits.append({from, slot.comment.end, QString()});
+            edits.append({xml::lineBefore(text, slot.comment.tagStart), slot.comment.end, QString()});
         } else {
             edits.append({slot.comment.tagStart, slot.comment.end,
                 u"<translatorcomment>"_s + escaped(comment) + u"</translatorcomment>"_s});

@@ -40,20 +40,6 @@ QString originNoteId(int segment)
     return u"tarnix-fill-%1"_s.arg(segment);
 }
 
-// The start of the blanks (and the line break) before an element, so that
-// removing it leaves no empty line.
-qsizetype lineBefore(const QString &text, qsizetype start)
-{
-    qsizetype from = start;
-    while (from > 0 && (text[from - 1] == u' ' || text[from - 1] == u'\t'))
-        --from;
-    if (from > 0 && text[from - 1] == u'\n')
-        --from;
-    if (from > 0 && text[from - 1] == u'\r')
-        --from;
-    return from;
-}
-
 } // namespace
 
 bool XliffFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)
@@ -345,9 +331,9 @@ QList<xml::Edit> XliffFormat::originEdits(const Slot &slot, const QString &origi
     if (slot.originNote.present()) {
         // 2.0's <notes> holds at least one note: one left empty goes.
         if (origin.isEmpty() && m_version2 && slot.otherNotes == 0)
-            return {{lineBefore(text, slot.notes.tagStart), slot.notes.end, QString()}};
+            return {{xml::lineBefore(text, slot.notes.tagStart), slot.notes.end, QString()}};
         if (origin.isEmpty())
-            return {{lineBefore(text, slot.originNote.tagStart), slot.originNote.end, QString()}};
+            return {{xml::lineBefore(text, slot.originNote.tagStart), slot.originNote.end, QString()}};
         return {{slot.originNote.tagStart, slot.originNote.end, note}};
     }
     if (!m_version2) {
@@ -356,7 +342,7 @@ QList<xml::Edit> XliffFormat::originEdits(const Slot &slot, const QString &origi
         return {{at, at, xml::breakBefore(text, slot.source) + note}};
     }
     if (slot.notes.present()) {
-        const qsizetype at = lineBefore(text, slot.notes.contentEnd);
+        const qsizetype at = xml::lineBefore(text, slot.notes.contentEnd);
         const QString lineBreak = xml::breakBefore(text, slot.unitStart);
         return {{at, at, (lineBreak.isEmpty() ? QString() : lineBreak + u"    "_s) + note}};
     }
