@@ -27,6 +27,23 @@ QString errorMessage(const QByteArray &body, const EntityTable &table)
 
 } // namespace
 
+QString originComment(const PersonOrigin &origin)
+{
+    if (!origin.person)
+        return {};
+    const auto oneLine = [](QString text, qsizetype most) {
+        text.replace(u'\\', u"\\\\"_s).replace(u'\n', u"\\n"_s).replace(u'\r', u"\\r"_s).replace(u'\t', u"\\t"_s);
+        return text.size() > most ? text.left(most - 1) + u'…' : text;
+    };
+    QString comment = origin.close() ? u"tarnix: %1% match of \"%2\""_s.arg(origin.score).arg(oneLine(origin.match, 80))
+                                     : u"tarnix: people's translation"_s;
+    if (!origin.note.isEmpty())
+        comment += u" (%1)"_s.arg(oneLine(origin.note, 80));
+    if (origin.contextDiffers)
+        comment += u"; context differs"_s;
+    return comment;
+}
+
 Answer readAnswer(QNetworkReply::NetworkError error, int httpStatus, const QByteArray &body, bool fromMemory,
     const EntityTable &table)
 {
@@ -85,6 +102,12 @@ std::optional<QList<Answer>> readBatchAnswer(const QByteArray &body, qsizetype c
             answer.engine = item.value("engine"_L1).toString();
             answer.requests = item.value("requests"_L1).toDouble();
             answer.characters = qsizetype(item.value("characters"_L1).toDouble());
+            if (answer.kind == Answer::Kind::Translated && item.value("origin"_L1) == "person"_L1) {
+                const QJsonValue match = item.value("match"_L1);
+                answer.origin = {true, item.value("score"_L1).toInt(100),
+                    match.isString() ? match.toString() : QString(), item.value("note"_L1).toString(),
+                    item.value("context-differs"_L1).toBool()};
+            }
             return answer;
         };
         const QString reason = item.value("reason"_L1).toString();

@@ -12,6 +12,29 @@
 
 namespace tarnix::fill {
 
+// Where a translation from the service's memory came from when a person
+// made it (the batch answer's "origin": "person"): the project or file its
+// note names, and for a close match the text the person translated and how
+// alike it is to the one asked.
+struct PersonOrigin
+{
+    bool person = false;
+    int score = 0; // 100: a translation of the text itself
+    QString match; // a close match: the text the person translated; null for the text itself
+    QString note; // where it came from ("GNU hello 2.10", "ui.tmx"); empty when unknown
+    bool contextDiffers = false; // translated in another context than the entry's
+    bool close() const { return person && !match.isNull() && score < 100; }
+    friend bool operator==(const PersonOrigin &, const PersonOrigin &) = default;
+};
+
+// The comment a fill from a person's translation carries, so that its
+// reviewer sees where it came from: "tarnix: people's translation (GNU hello
+// 2.10)", "tarnix: 92% match of "Open the file" (project X)", ending in "; context
+// differs" when it was given in another context. Empty for anything else.
+// One line: line breaks in the matched text are written \n, and a long
+// one is cut.
+QString originComment(const PersonOrigin &origin);
+
 // What the service made of one text.
 struct Answer
 {
@@ -26,6 +49,7 @@ struct Answer
     QString engine = {}; // the engine that answered, as the service names it (batches only)
     double requests = 0; // the engine requests it took (batches only)
     qsizetype characters = 0; // the characters the engines were sent for it (batches only)
+    PersonOrigin origin = {}; // a person's translation: whose, and how close
 };
 
 // Reads the service's answer to one request, with the window's page reading

@@ -65,7 +65,8 @@ std::optional<EstimateAnswer> readEstimateAnswer(const QByteArray &body, qsizety
             return std::nullopt;
         seen[qsizetype(number)] = true;
         answer.items[qsizetype(number)] = {item.value("engine"_L1).toString(), item.value("memory"_L1).toBool(),
-            item.value("status"_L1).toInt() == 200};
+            item.value("status"_L1).toInt() == 200,
+            item.value("origin"_L1) == "person"_L1 ? item.value("score"_L1).toInt(100) : 0};
     }
     for (const QJsonValue &value : engines.toArray()) {
         const QJsonObject engine = value.toObject();
@@ -94,7 +95,8 @@ void addEstimate(CatalogEstimate &into, const EstimateAnswer &answer, const QLis
             ++into.unsupported;
             continue;
         }
-        EngineEstimate &row = into.engines[own.front().engine];
+        const int score = own.front().personScore;
+        EngineEstimate &row = into.engines[score >= 100 ? peoplesEngine : score > 0 ? closeEngine : own.front().engine];
         ++row.entries;
         if (!own.front().engine.isEmpty() && own.front().remembered)
             ++row.remembered;

@@ -27,7 +27,11 @@ struct EngineEstimate
 };
 
 // One catalog and language of an estimate; the engine "" holds entries no
-// engine is needed for (their texts are all placeholders).
+// engine is needed for (their texts are all placeholders), peoplesEngine
+// those people's translations of their own texts would answer, and
+// closeEngine those close matches of people's translations would.
+inline const QString peoplesEngine = QStringLiteral("(people's)");
+inline const QString closeEngine = QStringLiteral("(close match)");
 struct CatalogEstimate
 {
     QString file;
@@ -47,6 +51,7 @@ struct EstimateAnswer
         QString engine;
         bool remembered = false;
         bool offered = true;
+        int personScore = 0; // a person's translation would answer it: 100 of its own text, less a close match
     };
     QList<Item> items;
     QMap<QString, EngineEstimate> engines; // characters, requests, seconds and cost only
@@ -56,8 +61,9 @@ std::optional<EstimateAnswer> readEstimateAnswer(const QByteArray &body, qsizety
 // Adds what the service said of the texts of some entries to `into`:
 // `textsOf` holds, per entry, how many of the answer's texts are its own, in
 // order. An entry goes to the engine of its first text and counts as
-// remembered when that text is (as a run counts it); it is unsupported when
-// any of its texts is.
+// remembered when that text is (as a run counts it), or to peoplesEngine or
+// closeEngine when a person's translation answers that text; it is
+// unsupported when any of its texts is.
 void addEstimate(CatalogEstimate &into, const EstimateAnswer &answer, const QList<int> &textsOf);
 
 // The table --estimate prints: a row per catalog, language and engine, then

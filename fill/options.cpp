@@ -30,8 +30,9 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
         u"en.yml or Android's res/values/strings.xml: start or fill a catalog per language beside it (es.po, "
         u"locales/es/common.json, app_es.arb, es.lproj/Localizable.strings, res/values-es/strings.xml)."_s,
         u"code,..."_s);
-    const QCommandLineOption check(
-        u"check"_s, u"Translate nothing: report every translation whose placeholders differ from its source."_s);
+    const QCommandLineOption check(u"check"_s,
+        u"Translate nothing: report every translation whose placeholders differ from its source, "
+        u"and people's translations that do not use the service's glossary."_s);
     const QCommandLineOption dryRun(u"dry-run"_s, u"Print what would be filled; translate and write nothing."_s);
     const QCommandLineOption estimate(u"estimate"_s,
         u"Ask the service what filling would take of each engine (entries, memory, characters, requests, time, "

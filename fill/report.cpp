@@ -31,15 +31,29 @@ QString summaryTable(const QList<Counts> &rows, bool dryRun)
 {
     const bool unasked =
         !dryRun && std::any_of(rows.cbegin(), rows.cend(), [](const Counts &row) { return notAsked(row) > 0; });
-    QStringList header {u"file"_s, u"language"_s, u"entries"_s, u"translated"_s, u"review"_s,
-        dryRun ? u"to fill"_s : u"filled"_s, u"memory"_s, u"refused"_s, u"failed"_s};
+    const bool people = !dryRun
+        && std::any_of(rows.cbegin(), rows.cend(), [](const Counts &row) { return row.people + row.close > 0; });
+    QStringList header {
+        u"file"_s, u"language"_s, u"entries"_s, u"translated"_s, u"review"_s, dryRun ? u"to fill"_s : u"filled"_s};
+    if (people)
+        header << u"people"_s << u"close"_s;
+    header << u"memory"_s;
+    if (people)
+        header << u"engine"_s;
+    header << u"refused"_s << u"failed"_s;
     if (unasked)
         header.append(u"not asked"_s);
     QList<QStringList> table {header};
     for (const Counts &row : rows) {
         QStringList line {row.file, row.language};
-        for (int n : {row.entries, row.translated, row.review, dryRun ? row.toFill : row.filled, row.fromMemory,
-                 row.refused, row.failed})
+        QList<int> numbers {row.entries, row.translated, row.review, dryRun ? row.toFill : row.filled};
+        if (people)
+            numbers << row.people << row.close;
+        numbers << row.fromMemory;
+        if (people)
+            numbers << row.filled - row.people - row.close - row.fromMemory;
+        numbers << row.refused << row.failed;
+        for (int n : std::as_const(numbers))
             line.append(QString::number(n));
         if (unasked)
             line.append(QString::number(notAsked(row)));

@@ -16,10 +16,12 @@ struct Counts
     int review = 0; // translated but marked as needing review (fuzzy, unfinished) before the run
     int toFill = 0; // what the run set out to fill
     int filled = 0;
-    int fromMemory = 0; // of filled
+    int fromMemory = 0; // of filled: the memory's machine translations
     int refused = 0;
     int failed = 0; // no answer, or the file's charset cannot hold the translation
     QMap<QString, int> reasons; // why entries were refused or failed, and how often
+    int people = 0; // of filled: people's translations of the text itself
+    int close = 0; // of filled: people's translations of a close text (a close match)
 };
 
 // The entries of toFill the run never had an answer for (it was interrupted).
@@ -33,7 +35,10 @@ inline int notAsked(const Counts &row)
 QString alignedTable(const QList<QStringList> &table, qsizetype leftColumns);
 
 // The final table: one row per catalog and language, then the reasons. A
-// "not asked" column appears when an interrupted run left entries unasked.
+// "not asked" column appears when an interrupted run left entries unasked;
+// "people", "close" and "engine" columns when people's translations filled
+// some (the filled entries then split into people's, close matches, the
+// memory's machine translations and the engines' new ones).
 QString summaryTable(const QList<Counts> &rows, bool dryRun);
 
 // One entry --dry-run would fill: "po/es.po:12: Open %s", the source on one

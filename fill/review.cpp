@@ -19,6 +19,9 @@ namespace {
 const QByteArray recordHeader =
     "# tarnix-fill review record: machine-filled entries not yet reviewed, key<TAB>text, see tarnix-fill(1)";
 
+// What starts the field of an item's origin, which no escaped text starts with.
+constexpr QStringView originField = u"\\#";
+
 // Characters that would break a line or a field, in any editor or diff:
 // controls, C1 controls (NEL among them), the Unicode line and paragraph separators.
 bool needsUnicodeEscape(char16_t c)
@@ -133,6 +136,8 @@ QByteArray serialisedRecord(QList<ReviewItem> items)
         QString line = escapedField(item.key);
         for (const QString &form : item.forms)
             line += u'\t' + escapedField(form);
+        if (!item.origin.isEmpty())
+            line += u'\t' + originField.toString() + escapedField(item.origin);
         out += line.toUtf8() + '\n';
     }
     return out;
@@ -151,7 +156,16 @@ std::optional<QList<ReviewItem>> parsedRecord(const QByteArray &bytes, int &badL
         const QStringList fields = QString::fromUtf8(line).split(u'\t');
         ReviewItem item;
         std::optional<QString> key = unescapedField(fields.first());
-        for (qsizetype f = 1; key && f < fields.size(); ++f) {
+        qsizetype formFields = fields.size();
+        if (formFields > 2 && fields.last().startsWith(originField)) {
+            const auto origin = unescapedField(QStringView(fields.last()).sliced(originField.size()));
+            if (!origin)
+                key.reset();
+            else
+                item.origin = *origin;
+            --formFields;
+        }
+        for (qsizetype f = 1; key && f < formFields; ++f) {
             const auto form = unescapedField(fields[f]);
             if (!form)
                 key.reset();

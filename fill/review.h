@@ -18,6 +18,9 @@ struct ReviewItem
 {
     QString key;
     QStringList forms;
+    // Where a person's translation came from (Fill::origin), for its
+    // reviewer; empty for an engine's.
+    QString origin = {};
     friend bool operator==(const ReviewItem &, const ReviewItem &) = default;
 };
 
@@ -33,7 +36,9 @@ QString escapedField(const QString &text);
 std::optional<QString> unescapedField(QStringView field);
 
 // The record's bytes: a header line, then one line per item sorted by key,
-// "key<TAB>form<TAB>form...". No items: no bytes.
+// "key<TAB>form<TAB>form...", and for an item with an origin a last field
+// "\\#" and the origin, escaped as the forms are (no escaped text starts
+// with "\\#", so records without origins read as before). No items: no bytes.
 QByteArray serialisedRecord(QList<ReviewItem> items);
 // The items of a record; nullopt with the 1-based line of a line that is none.
 std::optional<QList<ReviewItem>> parsedRecord(const QByteArray &bytes, int &badLine);

@@ -4,6 +4,7 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -182,10 +183,17 @@ int listUnreviewed(const Options &options)
             continue;
         }
         const QList<Entry> &entries = reviewed->catalog.entries;
-        for (int index : unreviewedEntries(entries, reviewed->format->marksReview(), reviewed->record)) {
+        const bool marks = reviewed->format->marksReview();
+        QHash<QString, QString> origins; // a record's key: where its person's translation came from
+        for (const ReviewItem &item : std::as_const(reviewed->record))
+            origins.insert(item.key, item.origin);
+        for (int index : unreviewedEntries(entries, marks, reviewed->record)) {
             const Entry &entry = entries[index];
             const QString where = entry.line > 0 ? u"%1:%2"_s.arg(path).arg(entry.line) : path;
-            std::puts(qPrintable(where + u": "_s + escapedField(entry.key)));
+            // After a tab, which no key holds: where a person's translation came from.
+            const QString origin = marks ? entry.origin : origins.value(entry.key);
+            std::puts(qPrintable(
+                where + u": "_s + escapedField(entry.key) + (origin.isEmpty() ? QString() : u'\t' + origin)));
             found = true;
         }
     }

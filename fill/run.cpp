@@ -10,10 +10,12 @@
 #include <QHash>
 #include <QSet>
 
+#include "fill/answer.h"
 #include "fill/check.h"
 #include "fill/estimator.h"
 #include "fill/formatfor.h"
 #include "fill/formats/catalog.h"
+#include "fill/glossarycheck.h"
 #include "fill/languages.h"
 #include "fill/plan.h"
 #include "fill/review.h"
@@ -50,6 +52,8 @@ struct FillRun::Job
     QHash<int, QStringList> answers; // entry index -> answers so far
     QHash<int, int> outstanding; // entry index -> texts not answered yet
     QSet<int> fromMemory; // entries with an answer from the service's memory
+    QHash<int, PersonOrigin> people; // entries whose first text a person's translation answered
+    QHash<int, bool> personFills; // Entry::id of a fill from a person's translation: whether a close match
     QList<Fill> fills;
     Counts counts;
     bool newCatalog = false;
@@ -175,13 +179,15 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
             say(u"tarnix-fill: "_s + notice + u'\n');
         notices.insert(notice);
     }
-    if (!options.check && !options.dryRun && !job->format->marksReview()) {
+    if (!options.dryRun && !job->format->marksReview()) {
         // The fills are known as the machine's through the record alone:
-        // a catalog whose record cannot be read is not filled.
-        removeStaleTemporaries(linkTarget(reviewRecordPath(writePath)));
+        // a catalog whose record cannot be read is not filled (nor checked
+        // as a person's).
+        if (!options.check)
+            removeStaleTemporaries(linkTarget(reviewRecordPath(writePath)));
         auto record = readRecord(writePath, job->recordStamp, error);
         if (!record) {
-            fileError(error + u"; the catalog is left as it was"_s);
+            fileError(error + (options.check ? QString() : u"; the catalog is left as it was"_s));
             return;
         }
         job->record = *record;
@@ -220,9 +226,32 @@ void FillRun::addJob(const FormatInfo &format, const CatalogFiles &files, const 
 int FillRun::check()
 {
     int found = 0;
+    // The team's glossary of each pair, as the service that holds it serves
+    // it; people's translations are held to it too.
+    QHash<QString, TeamGlossary> glossaries;
+    bool unreached = false;
     for (const auto &job : jobs) {
-        for (const Entry &entry : job->catalog.entries) {
-            for (const Finding &finding : checkEntry(entry, job->language, job->categories)) {
+        const QString source = job->serviceSource();
+        const QString target = job->language.isEmpty() ? QString() : serviceLanguage(job->language);
+        const QString pair = source + u'|' + target;
+        if (!target.isEmpty() && !glossaries.contains(pair) && !unreached) {
+            glossaries.insert(pair, fetchGlossary(options.service, source, target));
+            if (!glossaries[pair].reached) {
+                unreached = true;
+                say(u"tarnix-fill: no translation service answers at %1: translations are not checked against the "
+                    u"team's glossary\n"_s.arg(options.service.toString()));
+            }
+        }
+        const auto glossary = glossaries.value(pair).glossary;
+        // A person's translation: one that awaits no review.
+        const QList<int> machine = unreviewedEntries(job->catalog.entries, job->format->marksReview(), job->record);
+        const QSet<int> awaiting(machine.cbegin(), machine.cend());
+        for (qsizetype i = 0; i < job->catalog.entries.size(); ++i) {
+            const Entry &entry = job->catalog.entries[i];
+            QList<Finding> findings = checkEntry(entry, job->language, job->categories);
+            if (glossary && !entry.obsolete && !entry.fuzzy && !awaiting.contains(int(i)))
+                findings += glossaryFindings(entry, *glossary);
+            for (const Finding &finding : std::as_const(findings)) {
                 ++found;
                 std::printf("%s:%d: %s\n", qPrintable(job->catalog.path), finding.line, qPrintable(finding.what));
             }
@@ -323,6 +352,8 @@ void FillRun::answered(Job &job, int entryIndex, int textIndex, const Answer &an
         job.answers[entryIndex][textIndex] = answer.text;
         if (answer.fromMemory)
             job.fromMemory.insert(entryIndex);
+        if (textIndex == 0 && answer.origin.person)
+            job.people.insert(entryIndex, answer.origin);
 
         if (--remaining.value() == 0) {
             job.outstanding.erase(remaining);
@@ -345,9 +376,14 @@ void FillRun::finishEntry(Job &job, int entryIndex, const QStringList &answers)
         ++job.counts.reasons[fill.refused];
         return;
     }
-    job.fills.append({entry.id, fill.forms});
+    const auto person = job.people.constFind(entryIndex);
+    const bool fromPerson = person != job.people.cend();
+    job.fills.append({entry.id, fill.forms, fromPerson ? originComment(*person) : QString()});
     ++job.counts.filled;
-    if (job.fromMemory.contains(entryIndex))
+    if (fromPerson) {
+        ++(person->close() ? job.counts.close : job.counts.people);
+        job.personFills.insert(entry.id, person->close());
+    } else if (job.fromMemory.contains(entryIndex))
         ++job.counts.fromMemory;
 }
 
@@ -371,6 +407,11 @@ void FillRun::write(Job &job)
     }
     if (!result.skipped.isEmpty()) {
         job.counts.filled -= int(result.skipped.size());
+        for (const int id : std::as_const(result.skipped)) {
+            const auto person = job.personFills.constFind(id);
+            if (person != job.personFills.cend())
+                --(*person ? job.counts.close : job.counts.people);
+        }
         job.counts.failed += int(result.skipped.size());
         job.counts.reasons[result.skippedWhy] += int(result.skipped.size());
     }
@@ -392,7 +433,7 @@ void FillRun::write(Job &job)
         QList<ReviewItem> filled;
         for (const Fill &fill : std::as_const(job.fills)) {
             if (!result.skipped.contains(fill.id))
-                filled.append({keys.value(fill.id), fill.forms});
+                filled.append({keys.value(fill.id), fill.forms, fill.origin});
         }
         record = mergedRecord(job.record, job.catalog.entries, filled);
         const QString why = putRecord(job.writePath, record, job.recordStamp);
@@ -449,6 +490,8 @@ void FillRun::notWritten(Job &job)
     job.counts.failed += job.counts.filled;
     job.counts.filled = 0;
     job.counts.fromMemory = 0;
+    job.counts.people = 0;
+    job.counts.close = 0;
 }
 
 void FillRun::interrupt()

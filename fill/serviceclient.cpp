@@ -87,9 +87,13 @@ void ServiceClient::sendAlone(Request request)
     track(net.post(makeServiceRequest(url, body.size()), body),
         [this, done = std::move(request.done)](QNetworkReply *reply) {
             const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-            done(readAnswer(reply->error(), status.toInt(),
+            Answer answer = readAnswer(reply->error(), status.toInt(),
                 reply->error() == QNetworkReply::NoError || status.isValid() ? reply->readAll() : QByteArray(),
-                reply->rawHeader("X-Tarnix-Memory") == "yes", entities));
+                reply->rawHeader("X-Tarnix-Memory") == "yes", entities);
+            // A single answer says only that a person translated the text itself.
+            if (answer.kind == Answer::Kind::Translated && reply->rawHeader("X-Tarnix-Origin") == "person")
+                answer.origin = {true, 100, {}, {}, false};
+            done(answer);
         });
 }
 

@@ -28,4 +28,24 @@ QString formOfCategory(const QStringList &forms, const QStringList &categories, 
     return category == u"one"_s ? forms.first() : forms.last();
 }
 
+QString withOrigin(const QString &comments, const QString &origin)
+{
+    QStringList lines = comments.split(u'\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    lines.removeIf([](const QString &line) { return line.startsWith(originPrefix); });
+    if (!origin.isEmpty())
+        lines.append(origin);
+    return lines.join(u'\n');
+}
+
+QString originIn(const QString &comments)
+{
+    for (const QStringView line : QStringView(comments).split(u'\n')) {
+        if (line.startsWith(originPrefix))
+            return line.toString();
+    }
+    return {};
+}
+
 } // namespace tarnix::fill

@@ -27,6 +27,9 @@ struct Entry
     bool plural = false; // msgid_plural, numerus="yes"
     bool fuzzy = false; // translated but marked as needing review (PO fuzzy, TS unfinished, XLIFF needs-review)
     bool obsolete = false; // obsolete, vanished: never filled
+    // The comment an earlier fill left on where a person's translation came
+    // from (Fill::origin), as the format read it; empty when none.
+    QString origin = {};
     // The entry's identity within its catalog, as a person names it on the
     // command line (--accept) and the review record keeps it: a JSON key
     // path, an XLIFF unit's id, a PO message's msgid (after its msgctxt and
@@ -66,7 +69,23 @@ struct Fill
 {
     int id = 0; // Entry::id
     QStringList forms;
+    // Where a person's translation came from, for its reviewer (originComment()
+    // in fill/answer.h: "tarnix: 92% match of ..."); empty for an engine's.
+    // A format with comments a reviewer sees writes it there, replacing the
+    // comment an earlier fill of the entry left; the others keep it in the
+    // review record.
+    QString origin = {};
 };
+
+// How the comment a fill leaves in the catalog starts, so that a later fill
+// of the entry finds and replaces it and leaves every other comment alone.
+inline constexpr QStringView originPrefix = u"tarnix: ";
+
+// `comments` (lines of a translator's comment) without the lines an earlier
+// fill left, and with `origin` as their last line when it is not empty.
+QString withOrigin(const QString &comments, const QString &origin);
+// The line of `comments` an earlier fill left; empty when none.
+QString originIn(const QString &comments);
 
 struct WriteResult
 {

@@ -318,6 +318,7 @@ bool PoFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)
             }
             entry.fuzzy = po_message_is_fuzzy(message);
             entry.obsolete = po_message_is_obsolete(message);
+            entry.origin = originIn(decode(po_message_comments(message)));
             catalog.entries.append(entry);
         }
         po_message_iterator_free(it);
@@ -363,6 +364,17 @@ WriteResult PoFormat::write(const QList<Fill> &fills, const QString &language, i
             po_message_set_msgstr(message, encoded.first().constData());
         }
         po_message_set_fuzzy(message, 1);
+        // Where a person's translation came from, as a translator comment
+        // ("# tarnix: ..."), in place of the one an earlier fill left; the
+        // other comments stay. A charset that cannot hold it gets none.
+        const char *comments = po_message_comments(message);
+        const QByteArray old = comments ? QByteArray(comments) : QByteArray();
+        const auto current = convert(old, target, "UTF-8");
+        if (current && (!fill.origin.isEmpty() || current->contains(originPrefix.toUtf8()))) {
+            const QString merged = withOrigin(QString::fromUtf8(*current), fill.origin);
+            if (const auto bytes = convert((merged.isEmpty() ? merged : merged + u'\n').toUtf8(), "UTF-8", target))
+                po_message_set_comments(message, bytes->constData());
+        }
         // What msgmerge kept of an older source explains an old translation,
         // not this one.
         po_message_set_prev_msgctxt(message, nullptr);

@@ -127,6 +127,12 @@ void TsFormat::readMessage(QXmlStreamReader &reader, const QString &contextName,
                 slot.translation = translation.span;
                 entry.translations = {translation.text};
             }
+        } else if (name == u"translatorcomment") {
+            const xml::Content comment = xml::readContent(reader, text);
+            slot.comment = comment.span;
+            slot.commentText = comment.text;
+            if (!slot.translation.present())
+                slot.insertAfter = reader.characterOffset();
         } else if (name == u"comment" || name == u"extracomment") {
             const bool comment = name == u"comment";
             const QString value = reader.readElementText(QXmlStreamReader::IncludeChildElements);
@@ -152,6 +158,7 @@ void TsFormat::readMessage(QXmlStreamReader &reader, const QString &contextName,
     const bool translated = std::any_of(
         entry.translations.cbegin(), entry.translations.cend(), [](const QString &t) { return !t.isEmpty(); });
     entry.fuzzy = type == u"unfinished" && translated;
+    entry.origin = originIn(slot.commentText);
     entry.id = int(m_slots.size());
     m_slots.append(slot);
     // An id-based message without engineering text has nothing to send.
@@ -159,12 +166,31 @@ void TsFormat::readMessage(QXmlStreamReader &reader, const QString &contextName,
         catalog.entries.append(entry);
 }
 
-QList<xml::Edit> TsFormat::edits(const Slot &slot, const QStringList &forms) const
+QList<xml::Edit> TsFormat::edits(const Slot &slot, const QStringList &forms, const QString &origin) const
 {
     const QString &text = m_document.text();
+    const auto escaped = [this](const QString &plain) {
+        return *xml::toXml(plain, {}, [this](char32_t c) { return tsEscaped(c, m_document); });
+    };
     QStringList content;
     for (const QString &form : forms)
-        content.append(*xml::toXml(form, {}, [this](char32_t c) { return tsEscaped(c, m_document); }));
+        content.append(escaped(form));
+    QList<xml::Edit> edits;
+    // Where a person's translation came from goes in the translator's
+    // comment, as a line of its own that replaces the one an earlier fill
+    // left; a message without a comment gets one before its translation.
+    const QString comment = withOrigin(slot.commentText, origin);
+    QString commentBefore; // a new <translatorcomment> and what goes between it and the <translation>
+    if (slot.comment.present() && comment != slot.commentText) {
+        if (comment.isEmpty()) {
+            edits.append({xml::lineBefore(text, slot.comment.tagStart), slot.comment.end, QString()});
+        } else {
+            edits.append({slot.comment.tagStart, slot.comment.end,
+                u"<translatorcomment>"_s + escaped(comment) + u"</translatorcomment>"_s});
+        }
+    } else if (!slot.comment.present() && !comment.isEmpty()) {
+        commentBefore = u"<translatorcomment>"_s + escaped(comment) + u"</translatorcomment>"_s;
+    }
     const auto numerusBlock = [&content](const QString &lineBreak) {
         QString block;
         for (const QString &form : content)
@@ -176,14 +202,16 @@ QList<xml::Edit> TsFormat::edits(const Slot &slot, const QStringList &forms) con
     if (!t.present()) {
         const QString lineBreak = xml::breakBefore(text, slot.source);
         const QString inner = slot.numerus ? numerusBlock(lineBreak) : content.value(0);
-        return {{slot.insertAfter, slot.insertAfter,
-            lineBreak + u"<translation type=\"unfinished\">"_s + inner + u"</translation>"_s}};
+        edits.append({slot.insertAfter, slot.insertAfter,
+            (commentBefore.isEmpty() ? QString() : lineBreak + commentBefore) + lineBreak
+                + u"<translation type=\"unfinished\">"_s + inner + u"</translation>"_s});
+        return edits;
     }
-    QList<xml::Edit> edits;
     const QString tag = text.mid(t.tagStart, t.tagEnd - t.tagStart);
     const QString unfinished = xml::withAttribute(xml::opened(tag), u"type"_s, u"unfinished"_s);
-    if (unfinished != tag)
-        edits.append({t.tagStart, t.tagEnd, unfinished});
+    if (unfinished != tag || !commentBefore.isEmpty())
+        edits.append({t.tagStart, t.tagEnd,
+            (commentBefore.isEmpty() ? QString() : commentBefore + xml::breakBefore(text, t.tagStart)) + unfinished});
     const auto setContent = [&edits, &t](const QString &inner) {
         edits.append({t.tagEnd, t.contentEnd, inner + (t.selfClosing() ? u"</translation>"_s : QString())});
     };
@@ -237,7 +265,7 @@ WriteResult TsFormat::write(const QList<Fill> &fills, const QString &language, i
     QList<xml::Edit> edits;
     for (const Fill &fill : fills) {
         if (fill.id >= 0 && fill.id < m_slots.size() && !fill.forms.isEmpty())
-            edits.append(this->edits(m_slots[fill.id], fill.forms));
+            edits.append(this->edits(m_slots[fill.id], fill.forms, fill.origin));
     }
     if (!m_hasLanguage && !language.isEmpty() && m_root.present()) {
         const QString &text = m_document.text();

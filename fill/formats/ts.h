@@ -29,9 +29,11 @@ private:
         bool numerus = false;
         qsizetype source = -1; // start of <source>, whose indentation a new <translation> takes
         qsizetype insertAfter = -1; // end of the last element a new <translation> follows
+        xml::Span comment; // <translatorcomment>, where a fill says where a person's translation came from
+        QString commentText;
     };
     void readMessage(QXmlStreamReader &reader, const QString &contextName, Catalog &catalog);
-    QList<xml::Edit> edits(const Slot &slot, const QStringList &forms) const;
+    QList<xml::Edit> edits(const Slot &slot, const QStringList &forms, const QString &origin) const;
 
     xml::Document m_document;
     QList<Slot> m_slots;

@@ -30,6 +30,16 @@ bool untranslated12(QStringView state)
 // Xcode writes this note on every string that has none: no help to anyone.
 const auto noComment = u"No comment provided by engineer."_s;
 
+// Who writes the note that says where a person's translation came from:
+// 1.2's from, 2.0's category.
+const auto originAuthor = u"tarnix-fill"_s;
+
+// A 2.0 origin note's id within its unit: its segment's number.
+QString originNoteId(int segment)
+{
+    return u"tarnix-fill-%1"_s.arg(segment);
+}
+
 } // namespace
 
 bool XliffFormat::read(const CatalogFiles &files, Catalog &catalog, QString &error)
@@ -143,6 +153,7 @@ void XliffFormat::readUnit(QXmlStreamReader &reader, Catalog &catalog)
     Unit unit;
     unit.context = reader.attributes().value(m_version2 ? u"name"_s : u"resname"_s).toString();
     const qsizetype firstSlot = m_slots.size();
+    const xml::Span unitSpan = xml::startSpan(reader, m_document.text());
     if (!m_version2) {
         m_slots.append(Slot {});
         unit.entries.append(readPart(reader, unit, m_slots.last()));
@@ -154,18 +165,39 @@ void XliffFormat::readUnit(QXmlStreamReader &reader, Catalog &catalog)
             segmentIds.append(reader.attributes().value(u"id"_s).toString());
             unit.entries.append(readPart(reader, unit, m_slots.last()));
         } else if (reader.name() == u"notes") {
+            unit.notesElement = xml::startSpan(reader, m_document.text());
             while (reader.readNextStartElement()) {
-                if (reader.name() == u"note")
-                    readNote(reader, unit, reader.attributes().value(u"category"_s).toString());
-                else
+                ++unit.noteCount;
+                const QString category = reader.attributes().value(u"category"_s).toString();
+                if (reader.name() == u"note" && category == originAuthor) {
+                    const QString noteId = reader.attributes().value(u"id"_s).toString();
+                    const xml::Content note = xml::readContent(reader, m_document.text());
+                    unit.originNotes.insert(noteId, note.span);
+                    unit.originTexts.insert(noteId, note.text);
+                } else if (reader.name() == u"note") {
+                    readNote(reader, unit, category);
+                } else {
                     reader.skipCurrentElement();
+                }
             }
+            xml::finishSpan(unit.notesElement, reader, m_document.text());
         } else {
             reader.skipCurrentElement();
         }
     }
+    for (qsizetype i = firstSlot; m_version2 && i < m_slots.size(); ++i) {
+        Slot &slot = m_slots[i];
+        slot.segmentNumber = int(i - firstSlot + 1);
+        slot.originNote = unit.originNotes.value(originNoteId(slot.segmentNumber));
+        slot.notes = unit.notesElement;
+        slot.otherNotes = unit.noteCount - (slot.originNote.present() ? 1 : 0);
+        slot.unitTagEnd = unitSpan.tagEnd;
+        slot.unitStart = unitSpan.tagStart;
+    }
     for (qsizetype i = 0; i < unit.entries.size(); ++i) {
         Entry &entry = unit.entries[i];
+        if (m_version2)
+            entry.origin = unit.originTexts.value(originNoteId(int(i + 1)));
         entry.context = unit.context;
         entry.notes = unit.notes;
         entry.id = int(firstSlot + i);
@@ -202,6 +234,10 @@ Entry XliffFormat::readPart(QXmlStreamReader &reader, Unit &unit, Slot &slot)
             const xml::Content target = xml::readContent(reader, text);
             slot.target = target.span;
             entry.translations = {!m_version2 && untranslated12(state) ? QString() : target.text};
+        } else if (name == u"note" && !m_version2 && reader.attributes().value(u"from"_s) == originAuthor) {
+            const xml::Content note = xml::readContent(reader, text);
+            slot.originNote = note.span;
+            entry.origin = note.text;
         } else if (name == u"note" && !m_version2) {
             readNote(reader, unit, reader.attributes().value(u"from"_s).toString());
         } else {
@@ -279,6 +315,43 @@ std::optional<QList<xml::Edit>> XliffFormat::edits(const Slot &slot, const QStri
     return edits;
 }
 
+QList<xml::Edit> XliffFormat::originEdits(const Slot &slot, const QString &origin) const
+{
+    const QString &text = m_document.text();
+    if (origin.isEmpty() && !slot.originNote.present())
+        return {};
+    const auto escaped = [](const QString &plain) {
+        QString out = plain;
+        return out.replace(u'&', u"&amp;"_s).replace(u'<', u"&lt;"_s).replace(u'>', u"&gt;"_s);
+    };
+    const QString note = m_version2
+        ? u"<note id=\"%1\" category=\"%2\" appliesTo=\"target\">%3</note>"_s.arg(
+            originNoteId(slot.segmentNumber), originAuthor, escaped(origin))
+        : u"<note from=\"%1\" annotates=\"target\">%2</note>"_s.arg(originAuthor, escaped(origin));
+    if (slot.originNote.present()) {
+        // 2.0's <notes> holds at least one note: one left empty goes.
+        if (origin.isEmpty() && m_version2 && slot.otherNotes == 0)
+            return {{xml::lineBefore(text, slot.notes.tagStart), slot.notes.end, QString()}};
+        if (origin.isEmpty())
+            return {{xml::lineBefore(text, slot.originNote.tagStart), slot.originNote.end, QString()}};
+        return {{slot.originNote.tagStart, slot.originNote.end, note}};
+    }
+    if (!m_version2) {
+        // After the target: a new one is part of the target's own edit.
+        const qsizetype at = slot.target.present() ? slot.target.end : slot.insertAfter;
+        return {{at, at, xml::breakBefore(text, slot.source) + note}};
+    }
+    if (slot.notes.present()) {
+        const qsizetype at = xml::lineBefore(text, slot.notes.contentEnd);
+        const QString lineBreak = xml::breakBefore(text, slot.unitStart);
+        return {{at, at, (lineBreak.isEmpty() ? QString() : lineBreak + u"    "_s) + note}};
+    }
+    const QString lineBreak = xml::breakBefore(text, slot.unitStart);
+    const QString inner = lineBreak.isEmpty() ? QString() : lineBreak + u"  "_s;
+    return {{slot.unitTagEnd, slot.unitTagEnd,
+        inner + u"<notes>"_s + (inner.isEmpty() ? QString() : inner + u"  "_s) + note + inner + u"</notes>"_s}};
+}
+
 WriteResult XliffFormat::accept(const QList<int> &ids)
 {
     // A person's yes: 1.2's target and 2.0's segment become "translated";
@@ -306,9 +379,16 @@ WriteResult XliffFormat::write(const QList<Fill> &fills, const QString &language
     for (const Fill &fill : fills) {
         if (fill.id < 0 || fill.id >= m_slots.size() || fill.forms.isEmpty())
             continue;
-        if (const auto slotEdits = this->edits(m_slots[fill.id], fill.forms.first()))
+        if (auto slotEdits = this->edits(m_slots[fill.id], fill.forms.first())) {
+            // A new 1.2 target and the note after it go in at one place, in that order.
+            const QList<xml::Edit> note = originEdits(m_slots[fill.id], fill.origin);
+            if (!m_version2 && !m_slots[fill.id].target.present() && !m_slots[fill.id].originNote.present()
+                && !note.isEmpty())
+                slotEdits->last().text += note.first().text;
+            else
+                slotEdits->append(note);
             edits.append(*slotEdits);
-        else {
+        } else {
             result.skipped.append(fill.id);
             result.skippedWhy =
                 u"XLIFF cannot hold the translation (a control character, or inline elements out of order)"_s;

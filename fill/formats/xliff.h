@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include <QHash>
+
 #include "fill/formats/catalog.h"
 #include "fill/formats/xmledit.h"
 
@@ -32,12 +34,25 @@ private:
         qsizetype insertAfter = -1; // end of <source> (or 1.2 <seg-source>)
         xml::Span segment; // 2.0: the <segment>, which carries the state
         QList<xml::Inline> inlines;
+        // Where a fill says where a person's translation came from: 1.2 a
+        // <note from="tarnix-fill"> after the target; 2.0 a <note
+        // category="tarnix-fill"> in the unit's <notes>, one per segment.
+        xml::Span originNote;
+        xml::Span notes; // 2.0: the unit's <notes>, when it has them
+        int otherNotes = 0; // 2.0: the notes in them besides this segment's origin note
+        qsizetype unitTagEnd = -1; // 2.0: the end of the unit's start tag, where a new <notes> goes
+        qsizetype unitStart = -1; // 2.0: the start of the unit's start tag, whose indentation <notes> takes
+        int segmentNumber = 0; // 2.0: the segment's number in its unit, from 1
     };
     struct Unit
     {
         QString context;
         QStringList notes;
         QList<Entry> entries;
+        QHash<QString, xml::Span> originNotes; // 2.0: the fills' notes by id
+        QHash<QString, QString> originTexts;
+        xml::Span notesElement; // 2.0: <notes>
+        int noteCount = 0; // the <note>s in it
     };
     bool readDocument(QXmlStreamReader &reader, Catalog &catalog, QString &error);
     void readContainer(QXmlStreamReader &reader, Catalog &catalog, QString &error);
@@ -47,6 +62,10 @@ private:
     // The edits that fill one entry; nullopt when XML cannot hold the
     // translation (a control character in 1.2, inline elements out of order).
     std::optional<QList<xml::Edit>> edits(const Slot &slot, const QString &translation) const;
+    // The edits that put a fill's origin note in place of the one an earlier
+    // fill left (none: that one removed). `after` is where a new 1.2 note
+    // goes: after the target.
+    QList<xml::Edit> originEdits(const Slot &slot, const QString &origin) const;
 
     xml::Document m_document;
     QList<Slot> m_slots;

@@ -286,6 +286,18 @@ QString breakBefore(const QString &text, qsizetype elementStart)
     return (lineStart >= 2 && text[lineStart - 2] == u'\r' ? u"\r\n"_s : u"\n"_s) + indent;
 }
 
+qsizetype lineBefore(const QString &text, qsizetype elementStart)
+{
+    qsizetype from = elementStart;
+    while (from > 0 && (text[from - 1] == u' ' || text[from - 1] == u'\t'))
+        --from;
+    if (from > 0 && text[from - 1] == u'\n')
+        --from;
+    if (from > 0 && text[from - 1] == u'\r')
+        --from;
+    return from;
+}
+
 QString applied(const QString &text, QList<Edit> edits)
 {
     // In one pass, so a large catalog with many fills costs its size once; at

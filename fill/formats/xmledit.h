@@ -101,6 +101,10 @@ QString opened(const QString &tag);
 // it stands on its own line, else nothing.
 QString breakBefore(const QString &text, qsizetype elementStart);
 
+// Where the blanks before an element start, with the line break before
+// them: removing from there to the element's end leaves no empty line.
+qsizetype lineBefore(const QString &text, qsizetype elementStart);
+
 struct Edit
 {
     qsizetype start = 0;

@@ -648,6 +648,17 @@ private slots:
         QTest::newRow("an escape never written")
             << "a\tC:\\path\n"_ba << none << none << none << none << QByteArray() << 2;
         QTest::newRow("a short unicode escape") << "a\t\\u00\n"_ba << none << none << none << none << QByteArray() << 2;
+        // Where a person's translation came from: the last field, after "\#".
+        QTest::newRow("an origin stays with its entry")
+            << "greet\tHallo\t\\#tarnix: people's translation (X)\n"_ba << QStringList {u"greet=Hallo"_s} << none
+            << none << QStringList {u"greet"_s} << "greet\tHallo\t\\#tarnix: people's translation (X)\n"_ba << 0;
+        QTest::newRow("a refill replaces the origin, an engine's fill drops it")
+            << "a\tA\t\\#tarnix: 92% match of \"x\" (X)\nb\tB1\tB2\t\\#tarnix: old\n"_ba
+            << QStringList {u"a=A"_s, u"b=B1|B2"_s}
+            << QStringList {u"a=A2#tarnix: people's translation"_s, u"b=C1|C2"_s} << none
+            << QStringList {u"a"_s, u"b"_s} << "a\tA2\t\\#tarnix: people's translation\nb\tC1\tC2\n"_ba << 0;
+        QTest::newRow("a bad escape in an origin")
+            << "a\tA\t\\#x\\q\n"_ba << none << none << none << none << QByteArray() << 2;
     }
     void reviewRecord()
     {
@@ -667,8 +678,10 @@ private slots:
             return;
         const auto items = [](const QStringList &pairs) {
             QList<ReviewItem> out;
-            for (const QString &pair : pairs)
-                out.append({pair.section(u'=', 0, 0), pair.section(u'=', 1).split(u'|')});
+            for (const QString &pair : pairs) {
+                const QString value = pair.section(u'=', 1);
+                out.append({pair.section(u'=', 0, 0), value.section(u'#', 0, 0).split(u'|'), value.section(u'#', 1)});
+            }
             return out;
         };
         QList<Entry> entries;
@@ -705,6 +718,11 @@ private slots:
             "po/es.po  es            165         139      26       0       0        0       0          0\n"
             "ca.po     ca             12           0       0       5       1        1       2          4\n"
             "ca.po (ca): 2 x HTTP 503\n"_s);
+        // People's translations and close matches apart from the memory's and the engines'.
+        Counts people {u"es.po"_s, u"es"_s, 9, 0, 0, 9, 8, 1, 1, 0, {}, 3, 2};
+        QCOMPARE(summaryTable({people}, false),
+            u"file   language  entries  translated  review  filled  people  close  memory  engine  refused  failed\n"
+            "es.po  es              9           0       0       8       3      2       1       2        1       0\n"_s);
         QCOMPARE(summaryTable({done}, true).section(u'\n', 0, 0),
             u"file      language  entries  translated  review  to fill  memory  refused  failed"_s);
         QCOMPARE(plannedEntry(u"po/app.pot"_s, 7, u"es"_s, u"Usage:\n  -x\tlong "_s + QString(60, u'y')),
@@ -737,6 +755,20 @@ private slots:
         QVERIFY2(table.contains(QRegularExpression(u"po/es.po +es +apertium +4 +4 +80 +2 +\\? +1.00 EUR\n"_s)),
             qPrintable(table));
         QVERIFY2(table.contains(u"2 entries have no engine"_s), qPrintable(table));
+        // People's translations, of the text itself and close, each a row of their own.
+        const auto people = readEstimateAnswer(R"({"items": [
+            {"id": 0, "status": 200, "memory": true, "origin": "person", "score": 100},
+            {"id": 1, "status": 200, "memory": true, "origin": "person", "score": 91},
+            {"id": 2, "status": 200, "memory": true, "origin": "person", "score": 100}],
+            "people": {"exact": 2, "close": 1}, "engines": []})"_ba,
+            3);
+        QVERIFY(people);
+        CatalogEstimate ts {u"app_es.ts"_s, u"es"_s, {}, 0};
+        addEstimate(ts, *people, {1, 1, 1});
+        QCOMPARE(ts.engines.value(peoplesEngine).entries, 2);
+        QCOMPARE(ts.engines.value(closeEngine).entries, 1);
+        QVERIFY2(estimateTable({ts}).contains(QRegularExpression(u"app_es.ts +es +\\(close match\\) +1 +0 +0 +0 "_s)),
+            qPrintable(estimateTable({ts})));
         for (const QByteArray &wrong : {R"({"items": []})"_ba, R"(<p>Not Found</p>)"_ba,
                  R"({"items": [{"id": 0}, {"id": 0}, {"id": 1}, {"id": 2}, {"id": 3}], "engines": []})"_ba})
             QVERIFY2(!readEstimateAnswer(wrong, 5), wrong.constData());

@@ -68,7 +68,42 @@ class TestFillService : public QObject
     QUrl modelServiceUrl;
     QProcess apertiumService;
     QUrl apertiumServiceUrl;
+    QProcess peopleService; // the model, a memory of its own that people's translations fill, and a glossary
+    QUrl peopleServiceUrl;
     QStringList prompts;
+
+    void put(const QString &name, const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(scratch.filePath(name)).path());
+        QFile file(scratch.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size());
+    }
+
+    static QByteArray contentOf(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // The numbers of a row of a table tarnix-fill prints, by its header's
+    // names: the row whose first cell is `first`.
+    static QMap<QString, int> tableRow(const QString &output, const QString &first)
+    {
+        const QStringList lines = output.split(u'\n');
+        QStringList header;
+        for (const QString &line : lines) {
+            const QStringList cells = line.split(u' ', Qt::SkipEmptyParts);
+            if (cells.value(0) == u"file"_s)
+                header = cells;
+            else if (cells.value(0) == first && cells.size() == header.size()) {
+                QMap<QString, int> row;
+                for (qsizetype i = 2; i < cells.size(); ++i)
+                    row.insert(header[i], cells[i].toInt());
+                return row;
+            }
+        }
+        return {};
+    }
 
     int fill(const QUrl &service, const QStringList &arguments, QString &output)
     {
@@ -146,12 +181,28 @@ private slots:
                        .toUtf8());
         conf.close();
         modelServiceUrl = start(modelService, {u"--config"_s, conf.fileName()});
+        // The team's glossary and its own memory, which people's
+        // translations of "project X" fill through POST /learn.
+        put(u"people/glossary-es.csv"_s, "folder,carpeta\n");
+        put(u"people/service.conf"_s,
+            u"[engines]\norder = llm\n[llm]\ntype = language-model\nurl = %1/v1\nmodel = stand-in\n"
+            u"[memory]\npath = people.sqlite\n[glossary]\nes = glossary-es.csv\n"_s
+                .arg(model.url().toString(QUrl::StripTrailingSlash))
+                .toUtf8());
+        peopleServiceUrl = start(peopleService, {u"--config"_s, scratch.filePath(u"people/service.conf"_s)});
+        put(u"people/learnt-es.po"_s,
+            "msgid \"\"\nmsgstr \"\"\n\"Project-Id-Version: project X\\n\"\n\"Language: es\\n\"\n"
+            "\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+            "msgid \"Open the file\"\nmsgstr \"Abrir el archivo\"\n\n"
+            "msgctxt \"menu\"\nmsgid \"Save all\"\nmsgstr \"Guardar todo\"\n");
+        QString output;
+        QVERIFY2(fill(peopleServiceUrl, {u"--learn"_s, u"people/learnt-es.po"_s}, output) == 0, qPrintable(output));
         apertiumServiceUrl = start(apertiumService, {u"--engine"_s, u"apertium"_s});
     }
 
     void cleanupTestCase()
     {
-        for (QProcess *service : {&modelService, &apertiumService}) {
+        for (QProcess *service : {&modelService, &apertiumService, &peopleService}) {
             service->terminate();
             service->waitForFinished(15000);
         }
@@ -366,6 +417,196 @@ private slots:
         QVERIFY(plurals > 0);
         const qsizetype brazilian = prompts.filter(u"Brazil"_s).size();
         QVERIFY2(brazilian > 0 && prompts.filter(u"Portuguese"_s).size() == brazilian, qPrintable(prompts.join(u'\n')));
+    }
+
+    // Hand-made catalogs of four texts in every format with comments a
+    // reviewer sees, and two without: "Open the file" a person translated
+    // (learnt from "project X"), "Open the file." close to it, "Save all" a
+    // person translated in another context, "Print" the engine's. The
+    // estimate and the end-of-run table count them apart; each fill from a
+    // person's translation says where it came from in the format's comment
+    // (or the review record), once, also after a second run, beside the
+    // person's own comment; --unreviewed shows it; the format's own tool
+    // reads the file.
+    void peoplesTranslationsSayWhereFrom_data()
+    {
+        QTest::addColumn<QStringList>("files"); // "path=content", the first the catalog filled
+        QTest::addColumn<QString>("marks"); // the file that holds the comments
+        QTest::addColumn<QString>("kept"); // a person's comment that must stay
+        QTest::addColumn<QStringList>("judge"); // a program and its arguments, %1 the catalog
+        const QString po = u"msgid \"\"\nmsgstr \"\"\n\"Language: es\\n\"\n"
+                           u"\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                           u"# Ana checked the menu.\nmsgid \"Open the file\"\nmsgstr \"\"\n\n"
+                           u"msgid \"Open the file.\"\nmsgstr \"\"\n\n"
+                           u"msgctxt \"toolbar\"\nmsgid \"Save all\"\nmsgstr \"\"\n\n"
+                           u"msgid \"Print\"\nmsgstr \"\"\n"_s;
+        QTest::newRow("PO: translator comments")
+            << QStringList {u"marks/es.po="_s + po} << u"marks/es.po"_s << u"# Ana checked the menu."_s
+            << QStringList {u"msgfmt"_s, u"-c"_s, u"-o"_s, u"/dev/null"_s, u"%1"_s};
+        const QString message = u"    <message>\n        <source>%1</source>%2\n"
+                                u"        <translation type=\"unfinished\"></translation>\n    </message>\n"_s;
+        const QString ts = u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE TS>\n"
+                           u"<TS version=\"2.1\" language=\"es\">\n<context>\n    <name>Main</name>\n"_s
+            + message.arg(
+                u"Open the file"_s, u"\n        <translatorcomment>Ana checked the menu.</translatorcomment>"_s)
+            + message.arg(u"Open the file."_s, QString())
+            + message.arg(u"Save all"_s, u"\n        <comment>toolbar</comment>"_s) + message.arg(u"Print"_s, QString())
+            + u"</context>\n</TS>\n"_s;
+        QTest::newRow("TS: translatorcomment")
+            << QStringList {u"marks/app_es.ts="_s + ts} << u"marks/app_es.ts"_s << u"Ana checked the menu."_s
+            << QStringList {QStringLiteral(QT_TOOLS_DIR "/lrelease"), u"-silent"_s, u"%1"_s, u"-qm"_s,
+                   scratch.filePath(u"marks/out.qm"_s)};
+        const QString unit12 =
+            u"      <trans-unit id=\"%1\"%2>\n        <source>%3</source>%4\n      </trans-unit>\n"_s;
+        const QString xliff12 = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"1.2\" "
+                                u"xmlns=\"urn:oasis:names:tc:xliff:document:1.2\">\n  <file source-language=\"en\" "
+                                u"target-language=\"es\" datatype=\"plaintext\" original=\"app\">\n    <body>\n"_s
+            + unit12.arg(u"open"_s, QString(), u"Open the file"_s, QString())
+            + unit12.arg(
+                u"open-dot"_s, QString(), u"Open the file."_s, u"\n        <note>Ana checked the menu.</note>"_s)
+            + unit12.arg(u"save"_s, u" resname=\"toolbar\""_s, u"Save all"_s, QString())
+            + unit12.arg(u"print"_s, QString(), u"Print"_s, QString()) + u"    </body>\n  </file>\n</xliff>\n"_s;
+        const QStringList xmllint {u"xmllint"_s, u"--noout"_s, u"%1"_s};
+        QTest::newRow("XLIFF 1.2: note") << QStringList {u"marks/app.es.xlf="_s + xliff12} << u"marks/app.es.xlf"_s
+                                         << u"<note>Ana checked the menu.</note>"_s << xmllint;
+        const QString unit20 = u"    <unit id=\"%1\"%2>%3\n      <segment>\n        <source>%4</source>\n"
+                               u"      </segment>\n    </unit>\n"_s;
+        const QString xliff20 = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"2.0\" "
+                                u"xmlns=\"urn:oasis:names:tc:xliff:document:2.0\" srcLang=\"en\" trgLang=\"es\">\n"
+                                u"  <file id=\"app\">\n"_s
+            + unit20.arg(u"open"_s, QString(), QString(), u"Open the file"_s)
+            + unit20.arg(u"open-dot"_s, QString(),
+                u"\n      <notes>\n        <note category=\"description\">Ana checked the menu.</note>\n      </notes>"_s,
+                u"Open the file."_s)
+            + unit20.arg(u"save"_s, u" name=\"toolbar\""_s, QString(), u"Save all"_s)
+            + unit20.arg(u"print"_s, QString(), QString(), u"Print"_s) + u"  </file>\n</xliff>\n"_s;
+        // XLIFF 2.0 wants a note in every <notes>: xmllint's XPath finds none empty.
+        QTest::newRow("XLIFF 2.0: note")
+            << QStringList {u"marks/app20.es.xlf="_s + xliff20} << u"marks/app20.es.xlf"_s
+            << u"Ana checked the menu.</note>"_s
+            << QStringList {u"/bin/sh"_s, u"-c"_s,
+                   u"test \"$(xmllint --xpath 'count(//*[local-name()=\"notes\"][not(*)])' \"$0\")\" = 0"_s, u"%1"_s};
+        const QString json = u"{\n  \"open\": \"Open the file\",\n  \"openDot\": \"Open the file.\",\n"
+                             u"  \"save\": \"Save all\",\n  \"print\": \"Print\"\n}\n"_s;
+        QTest::newRow("i18next JSON: review record")
+            << QStringList {u"marks/locales/es/app.json={}\n"_s, u"marks/locales/en/app.json="_s + json}
+            << u"marks/locales/es/app.json.tarnix-review"_s << QString()
+            << QStringList {u"/usr/bin/python3"_s, u"-c"_s,
+                   u"import json, sys\nassert len(json.load(open(sys.argv[1]))) == 4"_s, u"%1"_s};
+        const QString android = u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<resources>\n"
+                                u"    <string name=\"open\">Open the file</string>\n"
+                                u"    <string name=\"open_dot\">Open the file.</string>\n"
+                                u"    <string name=\"save\">Save all</string>\n"
+                                u"    <string name=\"print\">Print</string>\n</resources>\n"_s;
+        QTest::newRow("Android: review record")
+            << QStringList {u"marks/res/values-es/strings.xml=<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                            u"<resources>\n</resources>\n"_s,
+                   u"marks/res/values/strings.xml="_s + android}
+            << u"marks/res/values-es/strings.xml.tarnix-review"_s << QString()
+            << QStringList {u"aapt2"_s, u"compile"_s, u"%1"_s, u"-o"_s, scratch.filePath(u"marks"_s)};
+    }
+
+    void peoplesTranslationsSayWhereFrom()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, marks);
+        QFETCH(QString, kept);
+        QFETCH(QStringList, judge);
+        for (const QString &file : std::as_const(files))
+            put(file.section(u'=', 0, 0), file.section(u'=', 1).toUtf8());
+        const QString catalog = files.first().section(u'=', 0, 0);
+        const bool record = marks.endsWith(u".tarnix-review"_s);
+        const QStringList comments {u"tarnix: people's translation (project X)"_s,
+            u"tarnix: 92% match of \"Open the file\" (project X)"_s,
+            u"tarnix: people's translation (project X); context differs"_s};
+        QString output;
+        QCOMPARE(fill(peopleServiceUrl, {u"--estimate"_s, catalog}, output), 0);
+        static const QRegularExpression people(u"\\(people's\\) +(\\d+)"_s), close(u"\\(close match\\) +(\\d+)"_s);
+        QVERIFY2(people.match(output).captured(1) == u"2"_s && close.match(output).captured(1) == u"1"_s,
+            qPrintable(output));
+        // Filled, filled again from the same memory, then again by a service
+        // whose memory holds no person's translation (the record formats'
+        // entries are not refilled).
+        for (int run = 0; run < 3; ++run) {
+            const QStringList refill = run > 0 ? QStringList {u"--refill-fuzzy"_s} : QStringList();
+            QVERIFY2(fill(run < 2 ? peopleServiceUrl : modelServiceUrl, refill + QStringList {catalog}, output) == 0,
+                qPrintable(output));
+            const QMap<QString, int> counted = tableRow(output, catalog);
+            if (run < 2 && (run == 0 || !record)) {
+                QVERIFY2(counted.value(u"filled"_s) == 4 && counted.value(u"people"_s) == 2
+                        && counted.value(u"close"_s) == 1
+                        && counted.value(u"memory"_s) + counted.value(u"engine"_s) == 1,
+                    qPrintable(output));
+            }
+            // As an XML reader reads it: TS writes quotes as lupdate does (&apos;, &quot;).
+            const QString written = QString::fromUtf8(contentOf(scratch.filePath(marks)))
+                                        .replace(u"&apos;"_s, u"'"_s)
+                                        .replace(u"&quot;"_s, u"\""_s);
+            const bool marked = run < 2 || record;
+            for (const QString &comment : comments) {
+                // "people's translation (project X)" is the start of the context's one too.
+                const qsizetype times = written.count(comment) - (marked && comment == comments.first());
+                QVERIFY2(times == (marked ? 1 : 0), qPrintable(comment + u"\n"_s + written));
+            }
+            QCOMPARE(written.count(u"tarnix: "_s), marked ? 3 : 0);
+            QVERIFY2(written.contains(kept), qPrintable(written));
+            if (record)
+                QVERIFY(!contentOf(scratch.filePath(catalog)).contains("tarnix: "));
+            QCOMPARE(fill(peopleServiceUrl, {u"--unreviewed"_s, catalog}, output), 1);
+            for (const QString &comment : comments)
+                QVERIFY2(output.contains(u'\t' + comment + u'\n') == marked, qPrintable(output));
+            QProcess reader;
+            reader.setProcessChannelMode(QProcess::MergedChannels);
+            reader.start(judge.first(), judge.sliced(1).replaceInStrings(u"%1"_s, scratch.filePath(catalog)));
+            QVERIFY(reader.waitForFinished(60000));
+            QVERIFY2(
+                reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == 0, reader.readAll().constData());
+        }
+    }
+
+    // --check holds people's translations to the service's glossary
+    // ("folder" is "carpeta"), as the service holds every answer: any case,
+    // simple plurals, whole words, not inside an option or a placeholder;
+    // machine fills awaiting review (fuzzy, in
+    // the review record) are not a person's and are left to the reviewer.
+    void checkFindsGlossaryTermsNotUsed_data()
+    {
+        QTest::addColumn<QStringList>("files"); // "path=content", the first the catalog checked
+        QTest::addColumn<QStringList>("found"); // "line: what"
+        QTest::newRow("PO")
+            << QStringList {u"glossary/es.po=msgid \"\"\nmsgstr \"\"\n\"Language: es\\n\"\n"
+                            u"\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                            u"msgid \"Open the folder\"\nmsgstr \"Abrir el directorio\"\n\n"
+                            u"msgid \"Delete the Folders\"\nmsgstr \"Borrar las carpetas\"\n\n"
+                            u"#, fuzzy\nmsgid \"Move the folder\"\nmsgstr \"Mover el directorio\"\n\n"
+                            u"msgid \"Unfolded\"\nmsgstr \"Desplegado\"\n\n"
+                            u"msgid \"%d folder\"\nmsgid_plural \"%d folders\"\n"
+                            u"msgstr[0] \"%d carpeta\"\nmsgstr[1] \"%d directorios\"\n\n"
+                            u"msgid \"use --folder=DIR or %{folder}\"\nmsgstr \"usa --folder=DIR o %{folder}\"\n"_s}
+            << QStringList {u"6: \"folder\": the translation does not use the glossary's \"carpeta\""_s,
+                   u"19: form 1: \"folder\": the translation does not use"_s};
+        QTest::newRow("i18next JSON and its review record")
+            << QStringList {u"glossary/locales/es/app.json={\"open\": \"Abrir el directorio\", \"move\": "
+                            u"\"Mover el directorio\", \"delete\": \"Borrar la carpeta\"}\n"_s,
+                   u"glossary/locales/en/app.json={\"open\": \"Open the folder\", \"move\": \"Move the folder\", "
+                   u"\"delete\": \"Delete the folder\"}\n"_s,
+                   u"glossary/locales/es/app.json.tarnix-review=move\tMover el directorio\n"_s}
+            << QStringList {u"1: \"folder\": the translation does not use the glossary's \"carpeta\""_s};
+    }
+
+    void checkFindsGlossaryTermsNotUsed()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, found);
+        for (const QString &file : std::as_const(files))
+            put(file.section(u'=', 0, 0), file.section(u'=', 1).toUtf8());
+        const QString catalog = files.first().section(u'=', 0, 0);
+        QString output;
+        QCOMPARE(fill(peopleServiceUrl, {u"--check"_s, catalog}, output), 1);
+        const QStringList lines = output.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), found.size());
+        for (qsizetype i = 0; i < found.size(); ++i)
+            QVERIFY2(lines[i].startsWith(catalog + u':' + found[i]), qPrintable(output));
     }
 
     // GNU hello's Spanish catalog, one entry made fuzzy, learnt by the

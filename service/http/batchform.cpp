@@ -130,12 +130,19 @@ QByteArray estimateAnswerJson(
     const BatchForm &form, const QList<EstimatedItem> &items, const QList<EngineShare> &shares)
 {
     QJsonArray itemsJson;
+    int exact = 0;
+    int close = 0;
     for (qsizetype i = 0; i < form.items.size() && i < items.size(); ++i) {
         QJsonObject item {{"id"_L1, form.items[i].id}, {"status"_L1, items[i].offered ? 200 : 422}};
         if (!items[i].engine.isEmpty())
             item.insert("engine"_L1, items[i].engine);
         if (items[i].offered)
             item.insert("memory"_L1, items[i].remembered);
+        if (items[i].personScore > 0) {
+            item.insert("origin"_L1, "person"_L1);
+            item.insert("score"_L1, items[i].personScore);
+            ++(items[i].personScore >= 100 ? exact : close);
+        }
         itemsJson.append(item);
     }
     QJsonArray engines;
@@ -150,7 +157,15 @@ QByteArray estimateAnswerJson(
         }
         engines.append(engine);
     }
-    return QJsonDocument(QJsonObject {{"items"_L1, itemsJson}, {"engines"_L1, engines}}).toJson(QJsonDocument::Compact);
+    const QJsonObject people {{"exact"_L1, exact}, {"close"_L1, close}};
+    return QJsonDocument(QJsonObject {{"items"_L1, itemsJson}, {"people"_L1, people}, {"engines"_L1, engines}})
+        .toJson(QJsonDocument::Compact);
+}
+
+QByteArray glossaryAnswerJson(const QString &source, const QString &target, const QJsonArray &terms)
+{
+    return QJsonDocument(QJsonObject {{"from"_L1, source}, {"to"_L1, target}, {"terms"_L1, terms}})
+        .toJson(QJsonDocument::Compact);
 }
 
 QByteArray batchErrorJson(const QString &message)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QJsonArray>
 #include <QJsonValue>
 #include <QList>
 #include <QString>
@@ -65,11 +66,17 @@ struct EstimatedItem
     QString engine;
     bool remembered = false;
     bool offered = true;
+    // A person's translation would answer it: 100 of the item's own text,
+    // less a close match's score; 0 when none would.
+    int personScore = 0;
 };
 
 // The answer to POST /estimate: {"items": [{"id": …, "engine": …, "memory":
-// true}, {"id": …, "status": 422}], "engines": [{"engine": …, "characters": …,
-// "requests": …, "seconds": …, "cost": …, "currency": …}]}.
+// true}, {"id": …, "memory": true, "origin": "person", "score": 92}, {"id": …,
+// "status": 422}], "people": {"exact": …, "close": …}, "engines": [{"engine":
+// …, "characters": …, "requests": …, "seconds": …, "cost": …, "currency": …}]}.
+// "people" counts the items people's translations would answer, of their own
+// text (score 100) and close matches.
 QByteArray estimateAnswerJson(
     const BatchForm &form, const QList<EstimatedItem> &items, const QList<EngineShare> &shares);
 
@@ -101,6 +108,11 @@ struct LearnForm
 // string, and 1 to maxLearnItems items, each with a non-empty "text" and
 // "translation" string and optionally a "context" string.
 std::variant<LearnForm, FormError> parseLearnForm(QByteArrayView body);
+
+// The answer to GET /glossary: {"from": "en", "to": "es", "terms":
+// [{"source": "file", "target": "fichero"}, …]}, the terms as the glossary
+// of the pair holds them, in its order.
+QByteArray glossaryAnswerJson(const QString &source, const QString &target, const QJsonArray &terms);
 
 // {"error": message}: the answer to a batch refused as a whole.
 QByteArray batchErrorJson(const QString &message);

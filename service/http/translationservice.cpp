@@ -6,11 +6,14 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
 #include <QSet>
 #include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
 
 #include "languages/languagetags.h"
 #include "service/engines/batchqueue.h"
@@ -74,6 +77,7 @@ struct TranslationService::Exchange
     QString note; // why a request was refused, for the log
     std::function<void()> forget; // takes it off the service's waiting list; called once
     bool json = false; // a batch: answered in JSON
+    QByteArray allowed = "POST"_ba; // the method a 405 names
 
     ~Exchange()
     {
@@ -90,7 +94,7 @@ struct TranslationService::Exchange
                 + (note.isEmpty() ? QString() : u" ("_s + escapeForLog(note) + u')');
         Answer sent {status, page, {}, json ? "application/json"_ba : "text/html; charset=utf-8"_ba};
         if (status == int(Status::MethodNotAllowed))
-            sent.headers.append({"Allow"_ba, "POST"_ba});
+            sent.headers.append({"Allow"_ba, allowed});
         else if (fromMemory && status == int(Status::Ok)) // tarnix-fill counts these; the window ignores the header
             sent.headers.append({"X-Tarnix-Memory"_ba, "yes"_ba});
         if (person && status == int(Status::Ok))
@@ -187,7 +191,8 @@ void TranslationService::stop()
 
 void TranslationService::handle(const HttpRequest &request, const Reply &reply)
 {
-    const auto exchange = std::make_shared<Exchange>(Exchange {reply, {}, {}, {}, 0, {}, false, false, {}, {}, false});
+    const auto exchange =
+        std::make_shared<Exchange>(Exchange {reply, {}, {}, {}, 0, {}, false, false, {}, {}, false, "POST"_ba});
     exchange->clock.start();
     const auto place = waiting.insert(waiting.end(), exchange);
     exchange->forget = [service = QPointer<TranslationService>(this), place]() {
@@ -205,6 +210,11 @@ void TranslationService::handle(const HttpRequest &request, const Reply &reply)
             handleBatch(exchange, request);
         else
             handleEstimate(exchange, request);
+        return;
+    }
+    if (targetPath(request.target) == "/glossary") {
+        exchange->json = true;
+        handleGlossary(exchange, request);
         return;
     }
     if (targetPath(request.target) == "/learn") {
@@ -350,7 +360,8 @@ void TranslationService::handleEstimate(const std::shared_ptr<Exchange> &exchang
     // The items a person's translation answers need no engine; the others'
     // texts are cut and masked as they would be sent, so that the memory is
     // asked for exactly what it would be asked for.
-    const auto estimate = [this, exchange, form](const QSet<qsizetype> &people) {
+    // `people`: the items a person's translation would answer, with its score.
+    const auto estimate = [this, exchange, form](const QHash<qsizetype, int> &people) {
         QList<BatchItem> pieces;
         QList<qsizetype> owner; // per piece: its item
         if (form->source != form->target) {
@@ -372,8 +383,10 @@ void TranslationService::handleEstimate(const std::shared_ptr<Exchange> &exchang
             }
         }
         QList<EstimatedItem> items(form->items.size());
-        for (const qsizetype i : people)
-            items[i].remembered = true;
+        for (auto it = people.cbegin(); it != people.cend(); ++it) {
+            items[it.key()].remembered = true;
+            items[it.key()].personScore = it.value();
+        }
         if (pieces.isEmpty()) {
             QTimer::singleShot(0, this,
                 [exchange, form, items]() { exchange->answer(Status::Ok, estimateAnswerJson(*form, items, {})); });
@@ -408,7 +421,7 @@ void TranslationService::handleEstimate(const std::shared_ptr<Exchange> &exchang
     struct Looking
     {
         qsizetype left = 0;
-        QSet<qsizetype> people;
+        QHash<qsizetype, int> people;
     };
     auto looking = std::make_shared<Looking>(Looking {form->items.size(), {}});
     for (qsizetype i = 0; i < form->items.size(); ++i) {
@@ -416,9 +429,9 @@ void TranslationService::handleEstimate(const std::shared_ptr<Exchange> &exchang
             [self = QPointer<TranslationService>(this), exchange, estimate, looking, i,
                 key = MemoryKey {QString(), form->source, form->target, form->items[i].text, form->items[i].context}](
                 const std::optional<PersonMatch> &found) {
-                const auto looked = [self, exchange, estimate, looking, i](bool person) {
-                    if (person)
-                        looking->people.insert(i);
+                const auto looked = [self, exchange, estimate, looking, i](int score) {
+                    if (score > 0)
+                        looking->people.insert(i, score);
                     if (--looking->left > 0)
                         return;
                     if (self)
@@ -430,11 +443,12 @@ void TranslationService::handleEstimate(const std::shared_ptr<Exchange> &exchang
                 // A close match of a person's translation answers a batch
                 // item too: it needs no engine either.
                 if (found || !self || !self->memory) {
-                    looked(found.has_value());
+                    looked(found ? 100 : 0);
                     return;
                 }
-                self->memory->closestPerson(
-                    key, [looked](const std::optional<CloseMatch> &close) { looked(close.has_value()); });
+                self->memory->closestPerson(key, [looked](const std::optional<CloseMatch> &close) {
+                    looked(close ? std::max(1, close->score) : 0);
+                });
             });
     }
 }
@@ -571,6 +585,35 @@ void TranslationService::handleBatch(const std::shared_ptr<Exchange> &exchange, 
                 });
             });
     }
+}
+
+void TranslationService::handleGlossary(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request)
+{
+    if (request.method != "GET") {
+        exchange->allowed = "GET"_ba;
+        exchange->fail(Status::MethodNotAllowed, u"Method Not Allowed"_s, u"The glossary is read with GET."_s);
+        return;
+    }
+    const QUrlQuery query(QUrl::fromEncoded(QByteArray(request.target)).query(QUrl::FullyDecoded));
+    QString source = query.queryItemValue(u"from"_s, QUrl::FullyDecoded);
+    QString target = query.queryItemValue(u"to"_s, QUrl::FullyDecoded);
+    if (source.isEmpty())
+        source = u"en"_s;
+    exchange->source = source;
+    exchange->target = target;
+    if (const auto wrong = readLanguages(source, target, "from", "to")) {
+        exchange->fail(Status::BadRequest, u"Bad Request"_s, *wrong);
+        return;
+    }
+    exchange->source = source;
+    exchange->target = target;
+    QJsonArray terms;
+    for (const GlossaryEntry &entry : glossaryFor(source, target).entries())
+        terms.append(QJsonObject {{"source"_L1, entry.source}, {"target"_L1, entry.target}});
+    exchange->note = u"glossary of %1 terms"_s.arg(terms.size());
+    // Answered from the event loop, as every other answer is.
+    QTimer::singleShot(0, this,
+        [exchange, answer = glossaryAnswerJson(source, target, terms)]() { exchange->answer(Status::Ok, answer); });
 }
 
 void TranslationService::handleLearn(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request)

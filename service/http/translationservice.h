@@ -66,6 +66,9 @@ private:
     void handle(const HttpRequest &request, const Reply &reply);
     void handleBatch(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request);
     void handleLearn(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request);
+    // GET /glossary?from=en&to=es: the team's glossary of the pair, which
+    // every answer must follow, for clients that check people's translations.
+    void handleGlossary(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request);
     // POST /estimate: what a batch of the same texts would take, translating nothing.
     void handleEstimate(const std::shared_ptr<Exchange> &exchange, const HttpRequest &request);
     // A batch request's form, or nothing when the exchange was answered with why not.

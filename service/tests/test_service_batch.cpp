@@ -581,6 +581,19 @@ private slots:
             QVERIFY(!prompt.contains(u"ventana"_s));
         }
         QVERIFY(standIn.requests().size() > 1); // the refused item was asked again
+        // What a client holding people's translations to it is given: the pair's terms, in order.
+        const auto glossaryOf = [&](const QByteArray &method, const QString &query) {
+            return httpExchange(
+                net, QUrl(u"http://127.0.0.1:%1/glossary?%2"_s.arg(port).arg(query)), method, {}, "application/json");
+        };
+        const HttpAnswer spanish = glossaryOf("GET", u"from=en&to=es"_s);
+        const QJsonArray terms = QJsonDocument::fromJson(spanish.body).object().value("terms"_L1).toArray();
+        QVERIFY2(spanish.status == 200 && terms.size() == 3, spanish.body.constData());
+        QCOMPARE(terms.at(1).toObject().value("source"_L1).toString(), u"window"_s);
+        QCOMPARE(terms.at(1).toObject().value("target"_L1).toString(), u"ventana"_s);
+        QCOMPARE(QJsonDocument::fromJson(glossaryOf("GET", u"to=de"_s).body)["terms"_L1].toArray().size(), 0);
+        QCOMPARE(glossaryOf("GET", u"to=English"_s).status, 400);
+        QCOMPARE(glossaryOf("POST", u"to=es"_s).status, 405);
     }
 
     // DeepL is given the team's glossary as a DeepL glossary: one per pair

@@ -187,12 +187,18 @@ private slots:
                 u"[es] Save %s later    0 "_s}));
         // The window asks for its own text: a close match of another is not its answer.
         QVERIFY(httpExchange(net, url, "POST", "sl=en&tl=es&text=Open%20files").body.contains("[es] Open files"));
-        // An estimate of the same batch counts no engine for them.
+        // An estimate of the same batch counts no engine for them, and says
+        // which are people's translations of the text itself and which close.
         const auto estimated = json("estimate", R"({"from": "en", "to": "es", "items": [
-            {"id": 1, "text": "Open file", "context": "toolbar"}, {"id": 2, "text": "Save %s now"}]})");
-        for (const QJsonValue item : estimated.second["items"_L1].toArray())
+            {"id": 1, "text": "Open file", "context": "toolbar"}, {"id": 2, "text": "Save %s now"},
+            {"id": 3, "text": "Open files"}]})");
+        QStringList scores;
+        for (const QJsonValue item : estimated.second["items"_L1].toArray()) {
             QVERIFY(item["memory"_L1].toBool() && !item.toObject().contains("engine"_L1));
-        QCOMPARE(estimated.second["items"_L1].toArray().size(), 2);
+            scores.append(item["origin"_L1].toString() + u' ' + QString::number(item["score"_L1].toInt()));
+        }
+        QCOMPARE(scores, (QStringList {u"person 100"_s, u"person 100"_s, u"person 90"_s}));
+        QCOMPARE(estimated.second["people"_L1].toObject(), (QJsonObject {{"exact"_L1, 2}, {"close"_L1, 1}}));
         for (qsizetype i = seen; i < engine.requests().size(); ++i) // people's texts never reach the engine
             QVERIFY((!engine.requests()[i].body.contains("Open") || engine.requests()[i].body.contains("files"))
                 && (!engine.requests()[i].body.contains("Save") || engine.requests()[i].body.contains("later")));
