@@ -1,6 +1,7 @@
 #include "fill/formats/xliff.h"
 
 #include <algorithm>
+#include <map>
 
 #include <QSet>
 #include <QXmlStreamReader>
@@ -315,41 +316,60 @@ std::optional<QList<xml::Edit>> XliffFormat::edits(const Slot &slot, const QStri
     return edits;
 }
 
+QString XliffFormat::originNote(const Slot &slot, const QString &origin) const
+{
+    QString escaped = origin;
+    escaped.replace(u'&', u"&amp;"_s).replace(u'<', u"&lt;"_s).replace(u'>', u"&gt;"_s);
+    return m_version2 ? u"<note id=\"%1\" category=\"%2\" appliesTo=\"target\">%3</note>"_s.arg(
+                            originNoteId(slot.segmentNumber), originAuthor, escaped)
+                      : u"<note from=\"%1\" annotates=\"target\">%2</note>"_s.arg(originAuthor, escaped);
+}
+
 QList<xml::Edit> XliffFormat::originEdits(const Slot &slot, const QString &origin) const
 {
     const QString &text = m_document.text();
     if (origin.isEmpty() && !slot.originNote.present())
         return {};
-    const auto escaped = [](const QString &plain) {
-        QString out = plain;
-        return out.replace(u'&', u"&amp;"_s).replace(u'<', u"&lt;"_s).replace(u'>', u"&gt;"_s);
-    };
-    const QString note = m_version2
-        ? u"<note id=\"%1\" category=\"%2\" appliesTo=\"target\">%3</note>"_s.arg(
-            originNoteId(slot.segmentNumber), originAuthor, escaped(origin))
-        : u"<note from=\"%1\" annotates=\"target\">%2</note>"_s.arg(originAuthor, escaped(origin));
     if (slot.originNote.present()) {
-        // 2.0's <notes> holds at least one note: one left empty goes.
-        if (origin.isEmpty() && m_version2 && slot.otherNotes == 0)
-            return {{xml::lineBefore(text, slot.notes.tagStart), slot.notes.end, QString()}};
         if (origin.isEmpty())
             return {{xml::lineBefore(text, slot.originNote.tagStart), slot.originNote.end, QString()}};
-        return {{slot.originNote.tagStart, slot.originNote.end, note}};
+        return {{slot.originNote.tagStart, slot.originNote.end, originNote(slot, origin)}};
     }
-    if (!m_version2) {
-        // After the target: a new one is part of the target's own edit.
-        const qsizetype at = slot.target.present() ? slot.target.end : slot.insertAfter;
-        return {{at, at, xml::breakBefore(text, slot.source) + note}};
+    // After the target: a new one is part of the target's own edit.
+    const qsizetype at = slot.target.present() ? slot.target.end : slot.insertAfter;
+    return {{at, at, xml::breakBefore(text, slot.source) + originNote(slot, origin)}};
+}
+
+QList<xml::Edit> XliffFormat::unitOriginEdits(const QList<std::pair<const Slot *, QString>> &filled) const
+{
+    const QString &text = m_document.text();
+    const Slot &unit = *filled.front().first;
+    int notesLeft = unit.otherNotes + (unit.originNote.present() ? 1 : 0);
+    QList<xml::Edit> edits;
+    QString added;
+    const QString lineBreak = xml::breakBefore(text, unit.unitStart);
+    for (const auto &[slot, origin] : filled) {
+        if (slot->originNote.present()) {
+            notesLeft -= origin.isEmpty() ? 1 : 0;
+            edits.append(originEdits(*slot, origin));
+        } else if (!origin.isEmpty()) {
+            added += (lineBreak.isEmpty() ? QString() : lineBreak + u"    "_s) + originNote(*slot, origin);
+        }
     }
-    if (slot.notes.present()) {
-        const qsizetype at = xml::lineBefore(text, slot.notes.contentEnd);
-        const QString lineBreak = xml::breakBefore(text, slot.unitStart);
-        return {{at, at, (lineBreak.isEmpty() ? QString() : lineBreak + u"    "_s) + note}};
+    if (unit.notes.present()) {
+        // <notes> holds at least one note: one left empty goes.
+        if (notesLeft == 0 && added.isEmpty())
+            return {{xml::lineBefore(text, unit.notes.tagStart), unit.notes.end, QString()}};
+        const qsizetype at = xml::lineBefore(text, unit.notes.contentEnd);
+        if (!added.isEmpty())
+            edits.append({at, at, added});
+        return edits;
     }
-    const QString lineBreak = xml::breakBefore(text, slot.unitStart);
+    if (added.isEmpty())
+        return edits;
     const QString inner = lineBreak.isEmpty() ? QString() : lineBreak + u"  "_s;
-    return {{slot.unitTagEnd, slot.unitTagEnd,
-        inner + u"<notes>"_s + (inner.isEmpty() ? QString() : inner + u"  "_s) + note + inner + u"</notes>"_s}};
+    edits.append({unit.unitTagEnd, unit.unitTagEnd, inner + u"<notes>"_s + added + inner + u"</notes>"_s});
+    return edits;
 }
 
 WriteResult XliffFormat::accept(const QList<int> &ids)
@@ -376,17 +396,22 @@ WriteResult XliffFormat::write(const QList<Fill> &fills, const QString &language
 {
     WriteResult result;
     QList<xml::Edit> edits;
+    std::map<qsizetype, QList<std::pair<const Slot *, QString>>> filledOfUnit;
     for (const Fill &fill : fills) {
         if (fill.id < 0 || fill.id >= m_slots.size() || fill.forms.isEmpty())
             continue;
         if (auto slotEdits = this->edits(m_slots[fill.id], fill.forms.first())) {
-            // A new 1.2 target and the note after it go in at one place, in that order.
-            const QList<xml::Edit> note = originEdits(m_slots[fill.id], fill.origin);
-            if (!m_version2 && !m_slots[fill.id].target.present() && !m_slots[fill.id].originNote.present()
-                && !note.isEmpty())
+            const Slot &slot = m_slots[fill.id];
+            if (m_version2) {
+                // A unit's notes are one element for all its segments: edited once.
+                filledOfUnit[slot.unitTagEnd].append({&slot, fill.origin});
+            } else if (const QList<xml::Edit> note = originEdits(slot, fill.origin);
+                !slot.target.present() && !slot.originNote.present() && !note.isEmpty()) {
+                // A new 1.2 target and the note after it go in at one place, in that order.
                 slotEdits->last().text += note.first().text;
-            else
+            } else {
                 slotEdits->append(note);
+            }
             edits.append(*slotEdits);
         } else {
             result.skipped.append(fill.id);
@@ -394,6 +419,8 @@ WriteResult XliffFormat::write(const QList<Fill> &fills, const QString &language
                 u"XLIFF cannot hold the translation (a control character, or inline elements out of order)"_s;
         }
     }
+    for (const auto &[unit, filled] : filledOfUnit)
+        edits.append(unitOriginEdits(filled));
     const QString &text = m_document.text();
     for (const xml::Span &span : std::as_const(m_unlabelled)) {
         if (language.isEmpty())

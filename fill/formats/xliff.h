@@ -62,10 +62,15 @@ private:
     // The edits that fill one entry; nullopt when XML cannot hold the
     // translation (a control character in 1.2, inline elements out of order).
     std::optional<QList<xml::Edit>> edits(const Slot &slot, const QString &translation) const;
+    // The note that says where a fill came from (`origin`, as the reviewer reads it).
+    QString originNote(const Slot &slot, const QString &origin) const;
     // The edits that put a fill's origin note in place of the one an earlier
-    // fill left (none: that one removed). `after` is where a new 1.2 note
-    // goes: after the target.
+    // fill left (none: that one removed); a new 1.2 note goes after the target.
     QList<xml::Edit> originEdits(const Slot &slot, const QString &origin) const;
+    // 2.0: the same for the filled segments of one unit, whose <notes> they
+    // share: a unit without one gets one holding all the new notes, and one
+    // left without a note goes.
+    QList<xml::Edit> unitOriginEdits(const QList<std::pair<const Slot *, QString>> &filled) const;
 
     xml::Document m_document;
     QList<Slot> m_slots;

@@ -480,12 +480,34 @@ private slots:
                 u"Open the file."_s)
             + unit20.arg(u"save"_s, u" name=\"toolbar\""_s, QString(), u"Save all"_s)
             + unit20.arg(u"print"_s, QString(), QString(), u"Print"_s) + u"  </file>\n</xliff>\n"_s;
-        // XLIFF 2.0 wants a note in every <notes>: xmllint's XPath finds none empty.
-        QTest::newRow("XLIFF 2.0: note")
-            << QStringList {u"marks/app20.es.xlf="_s + xliff20} << u"marks/app20.es.xlf"_s
-            << u"Ana checked the menu.</note>"_s
-            << QStringList {u"/bin/sh"_s, u"-c"_s,
-                   u"test \"$(xmllint --xpath 'count(//*[local-name()=\"notes\"][not(*)])' \"$0\")\" = 0"_s, u"%1"_s};
+        // XLIFF 2.0 wants one <notes> at most per unit, and a note in each: xmllint's XPath finds neither
+        // an empty one nor a second one.
+        const QStringList xliff20Judge {u"/bin/sh"_s, u"-c"_s,
+            u"test \"$(xmllint --xpath 'count(//*[local-name()=\"notes\"][not(*)] | "
+            u"//*[local-name()=\"unit\"][count(*[local-name()=\"notes\"]) > 1])' \"$0\")\" = 0"_s,
+            u"%1"_s};
+        QTest::newRow("XLIFF 2.0: note") << QStringList {u"marks/app20.es.xlf="_s + xliff20}
+                                         << u"marks/app20.es.xlf"_s << u"Ana checked the menu.</note>"_s << xliff20Judge;
+        // Two segments of one unit filled from people's translations share one new <notes>.
+        const QString segment = u"\n      <segment>\n        <source>%1</source>\n      </segment>"_s;
+        const QString segments20 =
+            QString(xliff20)
+                .replace(unit20.arg(u"open-dot"_s, QString(),
+                             u"\n      <notes>\n        <note category=\"description\">Ana checked the menu.</note>"
+                             u"\n      </notes>"_s,
+                             u"Open the file."_s),
+                    QString())
+                .replace(unit20.arg(u"open"_s, QString(), QString(), u"Open the file"_s),
+                    u"    <unit id=\"open\">"_s + segment.arg(u"Open the file"_s) + segment.arg(u"Open the file."_s)
+                        + u"\n    </unit>\n"_s)
+                .replace(unit20.arg(u"save"_s, u" name=\"toolbar\""_s, QString(), u"Save all"_s),
+                    unit20.arg(u"save"_s, u" name=\"toolbar\""_s,
+                        u"\n      <notes>\n        <note category=\"description\">Ana checked the menu.</note>"
+                        u"\n      </notes>"_s,
+                        u"Save all"_s));
+        QTest::newRow("XLIFF 2.0: segments") << QStringList {u"marks/seg20.es.xlf="_s + segments20}
+                                             << u"marks/seg20.es.xlf"_s << u"Ana checked the menu.</note>"_s
+                                             << xliff20Judge;
         const QString json = u"{\n  \"open\": \"Open the file\",\n  \"openDot\": \"Open the file.\",\n"
                              u"  \"save\": \"Save all\",\n  \"print\": \"Print\"\n}\n"_s;
         QTest::newRow("i18next JSON: review record")
