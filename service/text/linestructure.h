@@ -19,6 +19,9 @@ namespace tarnix::service {
 // last line loses one of these: an item, a paragraph, or the end of the
 // sentence it finished. `target` is the target's service code: a language
 // written without sentence marks (Thai) is judged on its structure alone.
+// The option, list and table lines of a text that start an item.
+qsizetype itemLines(QStringView text);
+
 std::optional<QString> lostLine(QStringView source, QStringView translation, QStringView target);
 
 } // namespace tarnix::service
