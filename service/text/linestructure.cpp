@@ -147,41 +147,42 @@ bool isLaidOut(QStringView text)
     return false;
 }
 
-// The lines an engine is shown for a text: each run of layout white space
-// (a line break, a column or sentence gap, a tab) is one line break to it.
+// A run of white space an engine is shown as a line break: two characters
+// or more, or a line break or tab (service/text/translationtext.cpp).
+bool isLayoutRun(QStringView run)
+{
+    return run.size() >= 2 || std::any_of(run.cbegin(), run.cend(), [](QChar c) { return c != u' '; });
+}
+
+// The lines an engine is shown for a text.
 qsizetype linesShown(QStringView text)
 {
     qsizetype lines = 1;
-    for (qsizetype i = 0; i < text.size();) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
         qsizetype end = i;
-        bool layout = false;
-        for (; end < text.size() && text[end].isSpace(); ++end)
-            layout = layout || text[end] != u' ';
-        lines += end - i >= 2 || layout ? 1 : 0;
-        i = std::max(end, i + 1);
+        while (end < text.size() && text[end].isSpace())
+            ++end;
+        lines += isLayoutRun(text.sliced(i, end - i)) ? 1 : 0;
+        i = end;
     }
     return lines;
 }
 
-// The last line an engine is shown of a text: what follows its last run of
-// layout white space.
+// The last line an engine is shown of a text: what follows its last layout
+// run.
 QStringView lastLineShown(QStringView text)
 {
-    qsizetype start = text.size();
-    while (start > 0) {
-        if (text[start - 1].isSpace()) {
-            qsizetype run = start - 1;
-            while (run > 0 && text[run - 1].isSpace())
-                --run;
-            if (start - run >= 2 || text.sliced(run, start - run).contains(u'\n')
-                || text.sliced(run, start - run).contains(u'\t'))
-                break;
-            start = run;
-        } else {
+    for (qsizetype end = text.size(); end > 0; --end) {
+        if (!text[end - 1].isSpace())
+            continue;
+        qsizetype start = end - 1;
+        while (start > 0 && text[start - 1].isSpace())
             --start;
-        }
+        if (isLayoutRun(text.sliced(start, end - start)))
+            return text.sliced(end);
+        end = start + 1;
     }
-    return text.sliced(start);
+    return text;
 }
 
 // An option or list mark with at most two words after it ("-P", "--file
@@ -191,6 +192,25 @@ bool isBareItem(QStringView line)
     const QStringView words = line.trimmed();
     return startsItem(words) && words.split(u' ', Qt::SkipEmptyParts).size() <= 3 && !isEndMark(lastMark(words))
         && !words.endsWith(u')');
+}
+
+// The characters of a text's longest line.
+qsizetype widestLine(QStringView text)
+{
+    qsizetype widest = 1;
+    for (const QStringView line : linesOf(text))
+        widest = std::max(widest, line.trimmed().size());
+    return widest;
+}
+
+// The lines of a text that is not blank, each as many as it would take
+// wrapped at `width` characters.
+qsizetype linesAtWidth(QStringView text, qsizetype width)
+{
+    qsizetype lines = 0;
+    for (const QStringView line : linesOf(text))
+        lines += (line.trimmed().size() + width - 1) / width;
+    return lines;
 }
 
 // Chinese, Japanese and Korean put a line's words into fewer columns, and
@@ -269,11 +289,13 @@ std::optional<QString> lostLine(QStringView source, QStringView translation, QSt
     if (isMidSentence(lastMark(to)) && !isMidSentence(lastMark(from)))
         return u"its last line breaks off on \"%1\""_s.arg(lastMark(to));
     // The rest is what people's translations differ in too: a paragraph
-    // joined or split, a period left out, a sentence split in two. A line
-    // lost takes its words along, so these count only in an answer lighter
-    // than the source (most languages run longer than English; one that
-    // runs shorter is judged on them alone), or for a missing end mark, not
-    // a tenth heavier.
+    // joined, an item or a period left out, a sentence split in two. A line
+    // lost takes its words along, so these count in an answer lighter than
+    // the source (most languages run longer than English; one that runs
+    // shorter is judged on the signs alone). A missing end mark counts up to
+    // a fifth heavier, except in a table, whose rows translators often
+    // leave without a period (measured over Debian's catalogs by
+    // bench/fill/lines).
     const TextShape fromShape = textShape(from);
     const TextShape toShape = textShape(to);
     const bool lighter = toShape.weight < fromShape.weight;
@@ -281,15 +303,20 @@ std::optional<QString> lostLine(QStringView source, QStringView translation, QSt
         return u"it has %1 paragraphs and items where the source has %2"_s.arg(is.startingLines).arg(was.startingLines);
     if (lighter && !bare && is.items < was.items)
         return u"it has %1 items or table lines where the source has %2"_s.arg(is.items).arg(was.items);
-    // Translators keep or add the lines of a plain wrapped paragraph.
-    if (lighter && !isLaidOut(from) && !writtenDensely(target) && is.lines < was.lines)
-        return u"it has %1 lines where the source has %2"_s.arg(is.lines).arg(was.lines);
+    // Translators keep or add the lines of a plain wrapped paragraph, or
+    // write it in lines wider than the source's.
+    if (!isLaidOut(from) && !writtenDensely(target)) {
+        const qsizetype lines = linesAtWidth(to, widestLine(from) * 5 / 4);
+        if (lines < was.lines)
+            return u"it has %1 lines where the source has %2"_s.arg(lines).arg(was.lines);
+    }
     if (writtenWithoutSentenceMarks(target))
         return std::nullopt;
     if (lighter && toShape.sentenceEnds < fromShape.sentenceEnds)
         return u"it has %1 sentence ends where the source has %2"_s.arg(toShape.sentenceEnds)
             .arg(fromShape.sentenceEnds);
-    if (toShape.weight < 1.1 * fromShape.weight && endsUnfinished(lastMark(from), lastMark(to)))
+    const double heaviest = was.items == 0 ? 1.2 : 1.0;
+    if (toShape.weight < heaviest * fromShape.weight && endsUnfinished(lastMark(from), lastMark(to)))
         return u"it ends unfinished where the source ends on \"%1\""_s.arg(lastMark(from));
     return std::nullopt;
 }
