@@ -312,9 +312,11 @@ std::optional<QString> lostLine(QStringView source, QStringView translation, QSt
     }
     if (writtenWithoutSentenceMarks(target))
         return std::nullopt;
-    if (lighter && toShape.sentenceEnds < fromShape.sentenceEnds)
-        return u"it has %1 sentence ends where the source has %2"_s.arg(toShape.sentenceEnds)
-            .arg(fromShape.sentenceEnds);
+    // Sentences, the last one counted whether or not it ends on a mark.
+    const qsizetype fromSentences = fromShape.sentenceEnds + (isSentenceEnd(lastMark(from)) ? 0 : 1);
+    const qsizetype toSentences = toShape.sentenceEnds + (isSentenceEnd(lastMark(to)) ? 0 : 1);
+    if (lighter && toSentences < fromSentences)
+        return u"it has %1 sentences where the source has %2"_s.arg(toSentences).arg(fromSentences);
     const double heaviest = was.items == 0 ? 1.2 : 1.0;
     if (toShape.weight < heaviest * fromShape.weight && endsUnfinished(lastMark(from), lastMark(to)))
         return u"it ends unfinished where the source ends on \"%1\""_s.arg(lastMark(from));
