@@ -276,8 +276,10 @@ std::optional<QString> lostLine(QStringView source, QStringView translation, QSt
         return std::nullopt;
     // An engine that answers fewer lines than it was shown leaves the
     // service no way to lay its answer out again: it comes back as bare
-    // lines, and a line fewer than the source shows is a line lost.
-    const bool bare = isLaidOut(from) && !isLaidOut(to);
+    // lines, and a line fewer than the source shows is a line lost. (A
+    // source of one line is left out: translators pad its columns anew,
+    // "alineación : 2**%u" for "alignment  : 2**%u".)
+    const bool bare = from.contains(u'\n') && isLaidOut(from) && !isLaidOut(to);
     if (bare && linesShown(to) < linesShown(from))
         return u"it has %1 lines where the source shows %2"_s.arg(linesShown(to)).arg(linesShown(from));
     if (isBareItem(lastLineShown(to)) && !isBareItem(lastLineShown(from)))
