@@ -274,13 +274,16 @@ std::optional<QString> lostLine(QStringView source, QStringView translation, QSt
     // it may answer one of, "Failed.  Try again." too.
     if (linesShown(from) < 2)
         return std::nullopt;
+    const TextShape fromShape = textShape(from);
+    const TextShape toShape = textShape(to);
+    const bool lighter = toShape.weight < fromShape.weight;
     // An engine that answers fewer lines than it was shown leaves the
     // service no way to lay its answer out again: it comes back as bare
-    // lines, and a line fewer than the source shows is a line lost. (A
-    // source of one line is left out: translators pad its columns anew,
-    // "alineación : 2**%u" for "alignment  : 2**%u".)
-    const bool bare = from.contains(u'\n') && isLaidOut(from) && !isLaidOut(to);
-    if (bare && linesShown(to) < linesShown(from))
+    // lines, and a line fewer than the source shows is a line lost. A
+    // source of one line counts in a lighter answer only: translators pad
+    // its columns anew ("alineación : 2**%u" for "alignment  : 2**%u").
+    const bool bare = isLaidOut(from) && !isLaidOut(to);
+    if (bare && (from.contains(u'\n') || lighter) && linesShown(to) < linesShown(from))
         return u"it has %1 lines where the source shows %2"_s.arg(linesShown(to)).arg(linesShown(from));
     if (isBareItem(lastLineShown(to)) && !isBareItem(lastLineShown(from)))
         return u"its last line \"%1\" is an item without its text"_s.arg(lastLineShown(to));
@@ -298,9 +301,6 @@ std::optional<QString> lostLine(QStringView source, QStringView translation, QSt
     // a fifth heavier, except in a table, whose rows translators often
     // leave without a period (measured over Debian's catalogs by
     // bench/fill/lines).
-    const TextShape fromShape = textShape(from);
-    const TextShape toShape = textShape(to);
-    const bool lighter = toShape.weight < fromShape.weight;
     if (lighter && !bare && is.startingLines < was.startingLines)
         return u"it has %1 paragraphs and items where the source has %2"_s.arg(is.startingLines).arg(was.startingLines);
     if (lighter && !bare && is.items < was.items)
