@@ -194,23 +194,22 @@ bool isBareItem(QStringView line)
         && !words.endsWith(u')');
 }
 
-// The characters of a text's longest line.
-qsizetype widestLine(QStringView text)
+// The characters of the longest of `lines`.
+qsizetype widestLine(const QList<QStringView> &lines)
 {
     qsizetype widest = 1;
-    for (const QStringView line : linesOf(text))
+    for (const QStringView line : lines)
         widest = std::max(widest, line.trimmed().size());
     return widest;
 }
 
-// The lines of a text that is not blank, each as many as it would take
-// wrapped at `width` characters.
-qsizetype linesAtWidth(QStringView text, qsizetype width)
+// How many `lines` would be wrapped at `width` characters.
+qsizetype linesAtWidth(const QList<QStringView> &lines, qsizetype width)
 {
-    qsizetype lines = 0;
-    for (const QStringView line : linesOf(text))
-        lines += (line.trimmed().size() + width - 1) / width;
-    return lines;
+    qsizetype wrapped = 0;
+    for (const QStringView line : lines)
+        wrapped += (line.trimmed().size() + width - 1) / width;
+    return wrapped;
 }
 
 // Chinese, Japanese and Korean put a line's words into fewer columns, and
@@ -231,6 +230,7 @@ struct Layout
     // others are a wrapped paragraph's or item's, which may wrap anew.
     qsizetype startingLines = 0;
     qsizetype openBrackets = 0; // "(" less ")"
+    QList<QStringView> lastBlock; // the lines of the last paragraph or item
 };
 
 Layout layoutOf(QStringView text)
@@ -246,6 +246,9 @@ Layout layoutOf(QStringView text)
         layout.items += item ? 1 : 0;
         layout.lines += 1;
         layout.startingLines += previous.isEmpty() || item ? 1 : 0;
+        if (previous.isEmpty() || item)
+            layout.lastBlock.clear();
+        layout.lastBlock.append(line);
         previous = line;
     }
     for (const QChar c : text)
@@ -305,12 +308,20 @@ std::optional<QString> lostLine(QStringView source, QStringView translation, QSt
         return u"it has %1 paragraphs and items where the source has %2"_s.arg(is.startingLines).arg(was.startingLines);
     if (lighter && !bare && is.items < was.items)
         return u"it has %1 items or table lines where the source has %2"_s.arg(is.items).arg(was.items);
-    // Translators keep or add the lines of a plain wrapped paragraph, or
-    // write it in lines wider than the source's.
-    if (!isLaidOut(from) && !writtenDensely(target)) {
-        const qsizetype lines = linesAtWidth(to, widestLine(from) * 5 / 4);
-        if (lines < was.lines)
-            return u"it has %1 lines where the source has %2"_s.arg(lines).arg(was.lines);
+    // Translators keep or add the lines of a wrapped paragraph or item, or
+    // write them wider than the source's: a plain text's lines, and with
+    // its paragraphs and items kept, those of a laid-out text's last one.
+    if (!writtenDensely(target)) {
+        if (!isLaidOut(from)) {
+            const qsizetype lines = linesAtWidth(linesOf(to), widestLine(linesOf(from)) * 5 / 4);
+            if (lines < was.lines)
+                return u"it has %1 lines where the source has %2"_s.arg(lines).arg(was.lines);
+        } else if (!bare && is.items == was.items && is.startingLines == was.startingLines) {
+            const qsizetype lines = linesAtWidth(is.lastBlock, widestLine(was.lastBlock));
+            if (lines < was.lastBlock.size())
+                return u"its last paragraph or item has %1 lines where the source's has %2"_s.arg(lines).arg(
+                    was.lastBlock.size());
+        }
     }
     if (writtenWithoutSentenceMarks(target))
         return std::nullopt;
