@@ -156,15 +156,15 @@ int main(int argc, char *argv[])
                         qPrintable(name), qPrintable(entry.source), qPrintable(shorter));
             }
         }
-        std::printf(
-            "%s: %lld catalogs, %lld translated messages of several lines: %lld refused (%.2f%%; %lld of "
-            "them lack an option or directive of the source); as a model's answer less the last line "
-            "shown: %lld of %lld caught; the person's layout less its last line: %lld of %lld caught (%.2f%%)\n",
+        std::printf("%s: %lld catalogs, %lld translated messages of several lines: %lld refused (%.2f%%; %lld of "
+                    "them lack an option or directive of the source); as a model's answer less the last line "
+                    "shown: %lld of %lld caught (%.2f%%); the person's layout less its last line: %lld of %lld caught "
+                    "(%.2f%%)\n",
             qPrintable(language), qlonglong(catalogs), qlonglong(counts.entries), qlonglong(counts.flagged),
             100.0 * double(counts.flagged) / double(std::max<qsizetype>(1, counts.entries)),
             qlonglong(counts.flaggedLacking), qlonglong(counts.shownCaught), qlonglong(counts.shown),
-            qlonglong(counts.caught), qlonglong(counts.dropped),
-            100.0 * double(counts.caught) / double(std::max<qsizetype>(1, counts.dropped)));
+            100.0 * double(counts.shownCaught) / double(std::max<qsizetype>(1, counts.shown)), qlonglong(counts.caught),
+            qlonglong(counts.dropped), 100.0 * double(counts.caught) / double(std::max<qsizetype>(1, counts.dropped)));
         all.entries += counts.entries;
         all.flagged += counts.flagged;
         all.flaggedLacking += counts.flaggedLacking;
@@ -173,12 +173,14 @@ int main(int argc, char *argv[])
         all.dropped += counts.dropped;
         all.caught += counts.caught;
     }
-    std::printf("all: %lld messages of several lines, %lld refused (%.3f%%; %lld lacking an option or directive); "
-                "as a model's answer less the last line shown: %lld of %lld caught; the person's layout less its "
-                "last line: %lld of %lld caught (%.2f%%)\n",
+    std::printf(
+        "all: %lld messages of several lines, %lld refused (%.3f%%; %lld lacking an option or directive); "
+        "as a model's answer less the last line shown: %lld of %lld caught (%.2f%%); the person's layout less its "
+        "last line: %lld of %lld caught (%.2f%%)\n",
         qlonglong(all.entries), qlonglong(all.flagged),
         100.0 * double(all.flagged) / double(std::max<qsizetype>(1, all.entries)), qlonglong(all.flaggedLacking),
-        qlonglong(all.shownCaught), qlonglong(all.shown), qlonglong(all.caught), qlonglong(all.dropped),
-        100.0 * double(all.caught) / double(std::max<qsizetype>(1, all.dropped)));
+        qlonglong(all.shownCaught), qlonglong(all.shown),
+        100.0 * double(all.shownCaught) / double(std::max<qsizetype>(1, all.shown)), qlonglong(all.caught),
+        qlonglong(all.dropped), 100.0 * double(all.caught) / double(std::max<qsizetype>(1, all.dropped)));
     return 0;
 }

@@ -173,8 +173,10 @@ private slots:
         QTest::newRow("paragraphs back as lines")
             << (fox + u"\n    \n    "_s).repeated(15) << (zorro + u"\n"_s).repeated(15) << u"es"_s << true;
         QTest::newRow("one paragraph of four lost")
+            << (fox + u"\n\n"_s).repeated(3) + fox << (zorro + u"\n\n"_s).repeated(2) + zorro << u"es"_s << false;
+        QTest::newRow("two paragraphs of four joined")
             << (fox + u"\n\n"_s).repeated(3) + fox << (zorro + u"\n\n"_s).repeated(2) + zorro.repeated(2) << u"es"_s
-            << false;
+            << true;
         QTest::newRow("two paragraphs of four lost")
             << (fox + u"\n\n"_s).repeated(3) + fox << zorro + u"\n\n"_s + zorro.repeated(3) << u"es"_s << false;
         QTest::newRow("paragraphs added") << fox.repeated(6) << (zorro + u"\n\n"_s).repeated(6) << u"es"_s << false;
@@ -200,32 +202,51 @@ private slots:
     }
 
     // People's translations of help texts pass, re-wrapped or not; the same
-    // with their last line dropped do not.
+    // with their last line dropped do not: as the person laid it out, and as
+    // an engine's answer comes back that lost the last of the lines it was
+    // shown (every run of layout white space a line break, which the service
+    // cannot lay out again). A row's "missed" names the forms the check is
+    // known to let through (data/README.md says why).
     void judgesTheLinesOfHelpTexts_data()
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("translation");
+        QTest::addColumn<QStringList>("missed");
         QFile file(QFINDTESTDATA("data/help-texts-es.json"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QJsonArray entries = QJsonDocument::fromJson(file.readAll()).array();
-        QVERIFY(entries.size() >= 15);
+        QVERIFY(entries.size() >= 20);
         for (qsizetype i = 0; i < entries.size(); ++i) {
             const QJsonObject entry = entries[i].toObject();
+            QStringList missed;
+            for (const QJsonValue form : entry["missed"_L1].toArray())
+                missed.append(form.toString());
             QTest::addRow("%lld %s", qlonglong(i), qPrintable(entry["catalog"_L1].toString()))
-                << entry["source"_L1].toString() << entry["translation"_L1].toString();
+                << entry["source"_L1].toString() << entry["translation"_L1].toString() << missed;
         }
     }
     void judgesTheLinesOfHelpTexts()
     {
         QFETCH(QString, source);
         QFETCH(QString, translation);
+        QFETCH(QStringList, missed);
         const auto lastLineDropped = [](QString lines) {
             lines = lines.trimmed();
             return lines.first(std::max<qsizetype>(0, lines.lastIndexOf(u'\n')));
         };
+        const auto asAnsweredLessLastLine = [&](QString lines) {
+            static const QRegularExpression layout(u"[ \\t]*\\n\\s*|[ \\t]{2,}|\\t"_s);
+            return lastLineDropped(lines.trimmed().replace(layout, u"\n"_s));
+        };
         const auto refused = incompleteness(source, translation, u"es"_s);
         QVERIFY2(!refused, qPrintable(refused.value_or(QString())));
-        QVERIFY(incompleteness(source, lastLineDropped(translation), u"es"_s));
+        const std::pair<const char *, QString> forms[] = {
+            {"layout", lastLineDropped(translation)}, {"shown", asAnsweredLessLastLine(translation)}};
+        for (const auto &[form, shorter] : forms) {
+            if (missed.contains(QLatin1StringView(form)))
+                QEXPECT_FAIL("", form, Continue);
+            QVERIFY2(incompleteness(source, shorter, u"es"_s), form);
+        }
     }
 
     // A piece whose answer breaks a placeholder is asked for once more, with

@@ -96,8 +96,9 @@ std::optional<QString> incompleteness(QStringView source, QStringView translatio
     if (to.paragraphBreaks > from.lineBreaks + tolerance(from.lineBreaks, 1))
         return u"it has %1 paragraphs where the source has %2"_s.arg(to.paragraphBreaks + 1)
             .arg(from.paragraphBreaks + 1);
-    if (!writtenWithoutSentenceMarks(target)
-        && std::abs(to.sentenceEnds - from.sentenceEnds) > tolerance(from.sentenceEnds, 2))
+    // A table's rows may gain or lose a period each in translation.
+    if (!writtenWithoutSentenceMarks(target) && from.weight >= shortestJudged
+        && std::abs(to.sentenceEnds - from.sentenceEnds) > tolerance(from.sentenceEnds, 2) + itemLines(source))
         return u"it has %1 sentence ends where the source has %2"_s.arg(to.sentenceEnds).arg(from.sentenceEnds);
     if (from.weight >= shortestJudged) {
         const double ratio = to.weight / from.weight;
