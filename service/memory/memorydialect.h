@@ -30,12 +30,20 @@ struct MemoryDialect
     QString oldestRows; // SELECT of at most :batch least recently used row numbers
     QString touch; // sets `used` to %2 in the rows numbered %1 (a list)
     QString bytesType; // the column type of digests and checksums
-    // People's rows whose text shares the most three-character pieces with
-    // :text, of the pair :source/:target (SQLite: :terms, the pieces as a
-    // full-text query), at most :limit, most alike first: the candidates of a
-    // close match, scored after by edit distance. Columns: row number, text,
-    // context, translation, checksum, note.
+    // Brings the planner's statistics up to date after many rows came in at
+    // once: until the server's autovacuum does, a planner that still
+    // believes the table small reads a pair's rows one by one instead of the
+    // index of trigrams (hundreds of milliseconds a close match).
+    QStringList refreshStatistics;
+    // People's rows of the pair :source/:target whose text shares three-
+    // character pieces with :text, at most :limit: the candidates of a close
+    // match, scored after by edit distance. SQLite: the rows holding two of
+    // the text's rarest pieces (:terms, a full-text query), of a length from
+    // :shortest / 2 to :longest characters; PostgreSQL: the rows pg_trgm's
+    // `%` finds, most alike first. Columns: row number, text, context,
+    // translation, checksum, note.
     QString closeCandidates;
+    int closeLimit = 50; // :limit
 };
 
 const MemoryDialect &sqliteDialect();
@@ -62,9 +70,11 @@ inline constexpr int personTextPrefix = 200;
 // the memory works without close matches: that alone is no error.
 std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect &dialect);
 
-// The full-text query for the SQLite dialect's closeCandidates: the pair and
-// up to `most` distinct three-character pieces of `text`, spread over it.
-// Empty when the text is too short to have any.
-QString closeMatchTerms(const QString &source, const QString &target, const QString &text, int most = 32);
+// The full-text query for the SQLite dialect's closeCandidates: rows of the
+// pair holding at least two of `pieces` (a text's rarest three-character
+// pieces; the one piece when there is one). Requiring two keeps out the rows
+// that share a single piece by chance, while a row a few edits away keeps
+// most of them. Empty without pieces.
+QString closeMatchTerms(const QString &source, const QString &target, const QStringList &pieces);
 
 } // namespace tarnix::service
