@@ -7,7 +7,8 @@
 // catalogs Debian installs (/usr/share/locale/LANG/LC_MESSAGES/*.mo, English
 // msgids with each language's msgstr, the languages with most catalogs
 // first), then, when they run out, variations of their msgids.
-//   bench_closematch [ROWS] [LOCALE_FOLDER]     (default 1000000 /usr/share/locale)
+//   bench_closematch [ROWS] [LOCALE_FOLDER] [sqlite|postgresql]
+// (default: 1000000 rows from /usr/share/locale, both databases)
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <QThread>
 
 #include "service/memory/memoryserver.h"
 #include "service/memory/similarity.h"
@@ -197,21 +199,38 @@ void measure(TranslationMemory &memory, const Rows &rows, const char *where)
     // itself, and a text one edit from one stored.
     constexpr int queries = 400;
     QRandomGenerator random(5);
+    QList<MemoryKey> keys, nearKeys;
+    for (int q = 0; q < queries; ++q) {
+        keys.append(rows.people[random.bounded(rows.people.size())].key);
+        nearKeys.append(keys.last());
+        nearKeys.last().text = oneEdit(nearKeys.last().text, random);
+    }
+    // Once cold, right after filling, as a service would meet them after an
+    // import: a database's look-up over its time limit is skipped, with the
+    // ones after it for a while; then until every text is found again.
+    clock.restart();
+    int skipped = 0;
+    for (int q = 0; q < queries; ++q) {
+        skipped += !memory.lookupPerson(keys[q]);
+        memory.closestPerson(nearKeys[q]);
+    }
+    std::printf("  cold: %d of %d exact look-ups skipped or failed, %.1f s\n", skipped, queries,
+        double(clock.elapsed()) / 1000);
+    for (int wait = 0; wait < 60 && !memory.lookupPerson(keys.first()); ++wait)
+        QThread::sleep(1);
     std::vector<double> exact, close;
-    QList<MemoryKey> nearKeys;
     int exactFound = 0, closeFound = 0;
     for (int q = 0; q < queries; ++q) {
-        const PersonTranslation &row = rows.people[random.bounded(rows.people.size())];
         QElapsedTimer t;
         t.start();
-        exactFound += memory.lookupPerson(row.key).has_value();
+        exactFound += memory.lookupPerson(keys[q]).has_value();
         exact.push_back(double(t.nsecsElapsed()) / 1e6);
-        MemoryKey near = row.key;
-        near.text = oneEdit(near.text, random);
-        nearKeys.append(near);
         t.restart();
-        closeFound += memory.closestPerson(near).has_value();
+        closeFound += memory.closestPerson(nearKeys[q]).has_value();
         close.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (exact.back() > 50 || close.back() > 50)
+            std::printf("  slow: exact %.1f ms, close %.1f ms: %s>%s \"%s\"\n", exact.back(), close.back(),
+                qPrintable(keys[q].source), qPrintable(keys[q].target), qPrintable(nearKeys[q].text.left(80)));
     }
     const double exact50 = percentile(exact, 0.5), close50 = percentile(close, 0.5);
     std::printf("  exact look-up  p50 %8.3f ms  p90 %8.3f ms  (found %d of %d)\n", exact50, percentile(exact, 0.9),
@@ -258,6 +277,7 @@ void measure(TranslationMemory &memory, const Rows &rows, const char *where)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // progress as it comes, also into a file
     const QStringList args = app.arguments().mid(1);
     const qsizetype wanted = args.isEmpty() ? 1000000 : args[0].toLongLong();
     const QString localeFolder = args.value(1, u"/usr/share/locale"_s);
@@ -265,7 +285,8 @@ int main(int argc, char **argv)
     clock.start();
     const Rows rows = catalogRows(localeFolder, wanted);
     if (wanted <= 0 || rows.people.isEmpty()) {
-        std::fprintf(stderr, "usage: bench_closematch [ROWS] [LOCALE_FOLDER]  (no .mo catalogs found)\n");
+        std::fprintf(
+            stderr, "usage: bench_closematch [ROWS] [LOCALE_FOLDER] [sqlite|postgresql]  (no .mo catalogs found)\n");
         return 2;
     }
     std::printf("%lld people's rows: %lld real translations from %lld catalogs in %lld languages (%s ...), %lld "
@@ -274,11 +295,14 @@ int main(int argc, char **argv)
         qPrintable(rows.languages.mid(0, 5).join(u", "_s)), qlonglong(rows.people.size() - rows.real),
         double(clock.elapsed()) / 1000);
 
+    const QString only = args.value(2); // "sqlite" or "postgresql": that one alone
     QTemporaryDir dir;
-    {
+    if (only != u"postgresql") {
         TranslationMemory memory(dir.filePath(u"memory.sqlite"_s), 1000);
         measure(memory, rows, "SQLite file");
     }
+    if (only == u"sqlite")
+        return 0;
 
     // A PostgreSQL cluster in a scratch folder, with a random password.
     QTemporaryDir cluster;

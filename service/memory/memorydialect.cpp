@@ -16,15 +16,21 @@ namespace tarnix::service {
 const MemoryDialect &sqliteDialect()
 {
     static const MemoryDialect dialect {
-        u"QSQLITE"_s, u"rowid"_s,
+        u"QSQLITE"_s,
+        u"rowid"_s,
         u"CREATE TABLE IF NOT EXISTS translations (key BLOB NOT NULL UNIQUE, engine TEXT NOT NULL, "
         u"source TEXT NOT NULL, target TEXT NOT NULL, text TEXT NOT NULL, context TEXT NOT NULL DEFAULT '', "
         u"translation TEXT NOT NULL, stored INTEGER NOT NULL, used INTEGER NOT NULL, checksum BLOB, "
         u"origin TEXT NOT NULL DEFAULT 'machine', note TEXT NOT NULL DEFAULT '')"_s,
-        {u"BEGIN IMMEDIATE"_s}, {u"BEGIN IMMEDIATE"_s}, {u"BEGIN IMMEDIATE"_s}, {},
+        {u"BEGIN IMMEDIATE"_s},
+        {u"BEGIN IMMEDIATE"_s},
+        {u"BEGIN IMMEDIATE"_s},
+        {},
         {u"PRAGMA wal_checkpoint(TRUNCATE)"_s, u"VACUUM"_s},
         u"SELECT rowid FROM translations WHERE origin = 'machine' ORDER BY used, rowid LIMIT :batch"_s,
-        u"UPDATE translations SET used = %2 WHERE rowid IN (%1)"_s, u"BLOB"_s, {},
+        u"UPDATE translations SET used = %2 WHERE rowid IN (%1)"_s,
+        u"BLOB"_s,
+        {},
         // Unranked: bm25 reads the whole list of rows of every piece asked
         // for (its idf), most of the query's time in a large memory. The full-
         // text table drives the join (CROSS JOIN keeps it outside).
@@ -33,6 +39,7 @@ const MemoryDialect &sqliteDialect()
         u"AND t.source = :source AND t.target = :target AND length(t.text) <= :longest AND 2 * length(t.text) >= "
         u":shortest LIMIT :limit"_s,
         1000, // scored by edit distance, each in a few microseconds
+        {},
     };
     return dialect;
 }
@@ -65,6 +72,7 @@ const MemoryDialect &postgresDialect()
         u"source = :source AND target = :target AND text % :text ORDER BY similarity(text, :text) DESC "
         u"LIMIT :limit"_s,
         50,
+        u"SET pg_trgm.similarity_threshold = %1"_s,
     };
     return dialect;
 }
@@ -176,6 +184,11 @@ void setUpCloseIndex(QSqlQuery &query, const MemoryDialect &dialect)
 }
 
 } // namespace
+
+double closeCandidateSimilarity(int threshold)
+{
+    return std::clamp(0.4 - (85 - threshold) * 0.02, 0.1, 0.4);
+}
 
 QString closeMatchTerms(const QString &source, const QString &target, const QStringList &pieces)
 {

@@ -44,7 +44,16 @@ struct MemoryDialect
     // translation, checksum, note.
     QString closeCandidates;
     int closeLimit = 50; // :limit
+    // Sets the least similarity of closeCandidates' rows (%1, from 0 to 1).
+    QString setCloseSimilarity;
 };
+
+// The least pg_trgm similarity of the candidates of close matches scoring
+// `threshold` by edit distance: 0.4 from 85 up, the lowest similarity of pairs of
+// Debian's catalog texts that score 85 ("%.1f KiB", "%.1f MiB": few word
+// pieces; pg_trgm's own default of 0.3 makes a look-up in a million rows
+// twice as slow for nothing more), less below it, down to 0.1.
+double closeCandidateSimilarity(int threshold);
 
 const MemoryDialect &sqliteDialect();
 const MemoryDialect &postgresDialect();

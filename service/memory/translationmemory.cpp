@@ -193,6 +193,7 @@ void TranslationMemory::open()
         checkpointer = std::make_unique<WalCheckpointer>(filePath);
     corruptOnce = false;
     peopleSinceSample.reset(); // another file, or the same changed meanwhile
+    sessionThreshold = -1; // a new session
     entriesAtMost = std::numeric_limits<qint64>::max(); // counted by trim()
     trim();
 }
@@ -520,6 +521,14 @@ QList<CloseMatch> TranslationMemory::closeMatches(const MemoryKey &key)
         return {};
     QSqlQuery &find = statements->closeCandidates;
     const QString text = key.text.isNull() ? u""_s : key.text;
+    const int threshold = std::clamp(matchThreshold, 1, 100);
+    const qsizetype longest = text.size() * 100 / threshold;
+    // Too short for a single edit within the threshold: only the same text
+    // would do, which lookupPerson finds. pg_trgm sees no piece in a text
+    // without letters or digits, and would read its whole index for it.
+    if (longest * (100 - threshold) / 100 == 0
+        || (link && std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetterOrNumber(); })))
+        return {};
     if (dialect == &sqliteDialect()) {
         if (!peopleSinceSample || *peopleSinceSample > std::max<qsizetype>(1000, rarity.texts()))
             sampleRarity();
@@ -529,11 +538,18 @@ QList<CloseMatch> TranslationMemory::closeMatches(const MemoryKey &key)
         // Only a text of a length within the threshold's edits can score it
         // (in UTF-16 units; SQLite counts characters, at most that many and
         // at least half).
-        const int threshold = std::clamp(matchThreshold, 1, 100);
         find.bindValue(u":terms"_s, terms);
         find.bindValue(u":shortest"_s, text.size() - text.size() * (100 - threshold) / 100);
-        find.bindValue(u":longest"_s, text.size() * 100 / threshold);
+        find.bindValue(u":longest"_s, longest);
     } else {
+        if (sessionThreshold != matchThreshold) {
+            QSqlQuery set(statements->db);
+            if (!set.exec(dialect->setCloseSimilarity.arg(closeCandidateSimilarity(matchThreshold)))) {
+                failed(set.lastError(), u"read"_s);
+                return {};
+            }
+            sessionThreshold = matchThreshold;
+        }
         find.bindValue(u":text"_s, text);
     }
     find.bindValue(u":source"_s, key.source);

@@ -336,17 +336,25 @@ private slots:
                 {person(u"Open the folder"_s), u"Abrir la carpeta"_s, u"project X"_s},
                 {person(u"Open the file?"_s, u"en"_s, u"fr"_s), u"Ouvrir le fichier ?"_s, u"project Y"_s}}));
         }
+        const QString earlierIndex =
+            u"SELECT count(*) FROM pg_indexes WHERE indexname = 'translations_person_trigrams'"_s;
         {
-            // As a memory from before the index.
+            // As a memory from before the index (PostgreSQL: from before the
+            // pair was in it).
             QSqlDatabase file = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"noindex"_s);
             file.setDatabaseName(path);
             QSqlQuery query(shared ? check : (file.open() ? file : QSqlDatabase()));
-            for (const QString &statement : shared ? QStringList {u"DROP INDEX translations_person_trigrams"_s}
-                                                   : QStringList {u"DROP TABLE people_trigrams"_s})
+            for (const QString &statement : shared
+                    ? QStringList {u"DROP INDEX translations_person_pair_trigrams"_s,
+                        u"CREATE INDEX translations_person_trigrams ON translations USING gin (text gin_trgm_ops) "
+                        u"WHERE origin = 'person'"_s}
+                    : QStringList {u"DROP TABLE people_trigrams"_s})
                 QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
         }
         QSqlDatabase::removeDatabase(u"noindex"_s);
         const auto memory = open();
+        if (shared)
+            QCOMPARE(sql(earlierIndex).toInt(), 0);
         const auto found = memory->closestPerson(person(u"Open the file."_s));
         QVERIFY(found);
         QCOMPARE(found->text, u"Open the file"_s);
