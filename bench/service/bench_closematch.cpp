@@ -218,12 +218,21 @@ void measure(TranslationMemory &memory, const Rows &rows, const char *where)
         double(clock.elapsed()) / 1000);
     for (int wait = 0; wait < 60 && !memory.lookupPerson(keys.first()); ++wait)
         QThread::sleep(1);
+    // Then warm. A look-up skipped (after one over the time limit) is not
+    // timed: the next waits until the memory answers again.
     std::vector<double> exact, close;
     int exactFound = 0, closeFound = 0;
+    skipped = 0;
     for (int q = 0; q < queries; ++q) {
         QElapsedTimer t;
         t.start();
-        exactFound += memory.lookupPerson(keys[q]).has_value();
+        if (!memory.lookupPerson(keys[q])) {
+            ++skipped;
+            for (int wait = 0; wait < 60 && !memory.lookupPerson(keys.first()); ++wait)
+                QThread::sleep(1);
+            continue;
+        }
+        ++exactFound;
         exact.push_back(double(t.nsecsElapsed()) / 1e6);
         t.restart();
         closeFound += memory.closestPerson(nearKeys[q]).has_value();
@@ -233,8 +242,8 @@ void measure(TranslationMemory &memory, const Rows &rows, const char *where)
                 qPrintable(keys[q].source), qPrintable(keys[q].target), qPrintable(nearKeys[q].text.left(80)));
     }
     const double exact50 = percentile(exact, 0.5), close50 = percentile(close, 0.5);
-    std::printf("  exact look-up  p50 %8.3f ms  p90 %8.3f ms  (found %d of %d)\n", exact50, percentile(exact, 0.9),
-        exactFound, queries);
+    std::printf("  exact look-up  p50 %8.3f ms  p90 %8.3f ms  (found %d of %d; %d skipped)\n", exact50,
+        percentile(exact, 0.9), exactFound, queries, skipped);
     std::printf("  close match    p50 %8.3f ms  p90 %8.3f ms  (found %d of %d)  p50 = %.1f x the exact one "
                 "(target <= 20 ms)\n",
         close50, percentile(close, 0.9), closeFound, queries, close50 / exact50);
@@ -258,6 +267,8 @@ void measure(TranslationMemory &memory, const Rows &rows, const char *where)
         }
         if (wanted.isEmpty())
             continue;
+        for (int wait = 0; wait < 60 && !memory.lookupPerson(keys.first()); ++wait)
+            QThread::sleep(1); // not while look-ups are skipped
         ++withMatch;
         closeEnough += wanted.size();
         for (const CloseMatch &match : memory.closeMatches(near))

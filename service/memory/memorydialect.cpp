@@ -197,11 +197,11 @@ QString closeMatchTerms(const QString &source, const QString &target, const QStr
         return {};
     QStringList either;
     for (qsizetype i = 0; i < pieces.size(); ++i) {
-        for (qsizetype j = i + 1; j < pieces.size(); ++j)
+        if (pieces.size() < 5)
+            either.append(quoted(pieces[i]));
+        for (qsizetype j = i + 1; j < pieces.size() && pieces.size() >= 5; ++j)
             either.append(u"(%1 AND %2)"_s.arg(quoted(pieces[i]), quoted(pieces[j])));
     }
-    if (either.isEmpty())
-        either.append(quoted(pieces.first()));
     return u"pair : %1 AND text : (%2)"_s.arg(quoted(u"|%1|%2|"_s.arg(source, target)), either.join(u" OR "_s));
 }
 

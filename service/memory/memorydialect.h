@@ -81,9 +81,10 @@ std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect
 
 // The full-text query for the SQLite dialect's closeCandidates: rows of the
 // pair holding at least two of `pieces` (a text's rarest three-character
-// pieces; the one piece when there is one). Requiring two keeps out the rows
-// that share a single piece by chance, while a row a few edits away keeps
-// most of them. Empty without pieces.
+// pieces), or one of them when there are fewer than five. Requiring two keeps
+// out the rows that share a single piece by chance, while a row a few edits
+// away keeps most of them (one edit takes at most three pieces away).
+// Empty without pieces.
 QString closeMatchTerms(const QString &source, const QString &target, const QStringList &pieces);
 
 } // namespace tarnix::service

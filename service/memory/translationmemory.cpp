@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -524,10 +525,12 @@ QList<CloseMatch> TranslationMemory::closeMatches(const MemoryKey &key)
     const int threshold = std::clamp(matchThreshold, 1, 100);
     const qsizetype longest = text.size() * 100 / threshold;
     // Too short for a single edit within the threshold: only the same text
-    // would do, which lookupPerson finds. pg_trgm sees no piece in a text
-    // without letters or digits, and would read its whole index for it.
-    if (longest * (100 - threshold) / 100 == 0
-        || (link && std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetterOrNumber(); })))
+    // would do, which lookupPerson finds. pg_trgm's pieces are those of the
+    // words (runs of letters and digits): without a word of two characters
+    // or more ("%s: %s"), the few pieces left are in nearly every row, and
+    // it would read them all (seconds in a million rows).
+    static const QRegularExpression word(u"[\\p{L}\\p{N}]{2}"_s);
+    if (longest * (100 - threshold) / 100 == 0 || (link && !text.contains(word)))
         return {};
     if (dialect == &sqliteDialect()) {
         if (!peopleSinceSample || *peopleSinceSample > std::max<qsizetype>(1000, rarity.texts()))

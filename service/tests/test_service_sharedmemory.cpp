@@ -10,10 +10,12 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include "httpclient.h"
 #include "service/config.h"
 #include "service/memory/memorydialect.h"
+#include "service/memory/similarity.h"
 #include "service/memory/translationmemory.h"
 #include "tests/support/loopbackserver.h"
 
@@ -375,6 +377,80 @@ private slots:
         QCOMPARE(memory->closestPerson(person(u"Open the file."_s)), std::nullopt);
         QVERIFY(memory->storePerson(person(u"Open the file"_s), u"Abrir"_s, QString()));
         QCOMPARE(memory->closestPerson(person(u"Open the file."_s))->translation, u"Abrir"_s);
+        memory->clear(true);
+    }
+
+    // The close match of a text one edit from a stored one is as good as the
+    // best that scoring every row finds, whatever the edit, over the 360
+    // source texts of qpdfview 0.5's German catalog (fill/tests/data); in
+    // PostgreSQL, unless pg_trgm's similarity of the best ones is below the
+    // candidates' least ("Save..." and "Sae...": 0.29).
+    void closeMatchesAsGoodAsEveryRow_data() { closeMatchesOfPeople_data(); }
+    void closeMatchesAsGoodAsEveryRow()
+    {
+        QFETCH(bool, shared);
+        if (shared && !check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        QFile catalog(QStringLiteral(CATALOG_DATA "/qpdfview_de.ts"));
+        QVERIFY(catalog.open(QIODevice::ReadOnly));
+        QStringList texts;
+        for (QXmlStreamReader ts(&catalog); !ts.atEnd();) {
+            if (ts.readNext() == QXmlStreamReader::StartElement && ts.name() == u"source")
+                texts.append(ts.readElementText());
+        }
+        texts.removeDuplicates();
+        QCOMPARE(texts.size(), 360);
+        MemoryServer server = std::get<MemoryServer>(parseMemoryServer(url, {}));
+        server.password = password;
+        const auto memory = shared ? std::make_unique<TranslationMemory>(server, 5)
+                                   : std::make_unique<TranslationMemory>(dir.filePath(u"every.sqlite"_s), 5);
+        memory->clear(true);
+        QList<PersonTranslation> people;
+        for (const QString &text : std::as_const(texts))
+            people.append({{QString(), u"en"_s, u"de"_s, text}, u"de: "_s + text, QString()});
+        QVERIFY(memory->storePeople(people));
+        QRandomGenerator random(17);
+        QStringList worse;
+        for (const QString &text : std::as_const(texts)) {
+            if (text.isEmpty())
+                continue;
+            QString near = text;
+            const qsizetype at = random.bounded(near.size());
+            switch (random.bounded(3)) {
+            case 0:
+                near.remove(at, 1);
+                break;
+            case 1:
+                near[at] = near[at] == u'q' ? u'z' : u'q';
+                break;
+            default:
+                near.insert(at, u'q');
+            }
+            int best = -1;
+            QStringList bestRows;
+            for (const QString &row : std::as_const(texts)) {
+                const int score = similarityScore(near, row, memory->threshold());
+                if (score > best)
+                    bestRows.clear();
+                if (score >= best && score >= 0)
+                    bestRows.append(row);
+                best = std::max(best, score);
+            }
+            const auto found = memory->closestPerson({QString(), u"en"_s, u"de"_s, near});
+            if ((found ? found->score : -1) == best)
+                continue;
+            QSqlQuery similarity(check);
+            const bool unseen = shared && std::all_of(bestRows.cbegin(), bestRows.cend(), [&](const QString &row) {
+                similarity.prepare(u"SELECT similarity(:a, :b)"_s);
+                similarity.bindValue(u":a"_s, near);
+                similarity.bindValue(u":b"_s, row);
+                return similarity.exec() && similarity.next()
+                    && similarity.value(0).toDouble() < closeCandidateSimilarity(memory->threshold());
+            });
+            if (!unseen)
+                worse.append(u"\"%1\": %2 for %3"_s.arg(near).arg(found ? found->score : -1).arg(best));
+        }
+        QVERIFY2(worse.isEmpty(), qPrintable(worse.join(u"; "_s)));
         memory->clear(true);
     }
 
