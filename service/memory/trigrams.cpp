@@ -1,6 +1,7 @@
 #include "service/memory/trigrams.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace tarnix::service {
 
@@ -24,9 +25,15 @@ void TrigramRarity::add(QStringView text)
 
 QStringList TrigramRarity::rarest(QStringView text, int most) const
 {
+    // A piece the sample never saw may be in no row at all (a typo, a new
+    // word): those come after the pieces seen, rarest first.
     QStringList pieces = textTrigrams(text);
-    std::stable_sort(pieces.begin(), pieces.end(),
-        [this](const QString &a, const QString &b) { return counts.value(a) < counts.value(b); });
+    const auto rank = [this](const QString &piece) {
+        const int count = counts.value(piece);
+        return count > 0 ? count : std::numeric_limits<int>::max();
+    };
+    std::stable_sort(
+        pieces.begin(), pieces.end(), [&rank](const QString &a, const QString &b) { return rank(a) < rank(b); });
     return pieces.mid(0, most);
 }
 

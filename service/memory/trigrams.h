@@ -19,8 +19,8 @@ class TrigramRarity
 public:
     void add(QStringView text);
     qsizetype texts() const { return sampled; }
-    // Up to `most` distinct pieces of `text`, the rarest in the sample first
-    // (ties in the order of the text).
+    // Up to `most` distinct pieces of `text`, the rarest in the sample first,
+    // those it never saw last (ties in the order of the text).
     QStringList rarest(QStringView text, int most) const;
 
 private:
