@@ -172,9 +172,8 @@ void TranslationMemory::open()
              std::pair {&prepared->findPerson,
                  u"SELECT %1, translation, checksum, note, context FROM translations WHERE origin = 'person' AND "
                  u"source = :source AND target = :target AND substr(text, 1, %2) = substr(:text, 1, %2) AND "
-                 u"(text || '') = :text ORDER BY CASE WHEN context = :context THEN 0 WHEN context = '' THEN 1 ELSE 2 "
-                 u"END, "
-                 u"stored DESC LIMIT 16"_s.arg(dialect->rowId)
+                 u"(text || '') = :text ORDER BY CASE WHEN context = :context THEN 0 WHEN context = '' THEN 1 "
+                 u"ELSE 2 END, stored DESC LIMIT 16"_s.arg(dialect->rowId)
                      .arg(personTextPrefix)},
              std::pair {&prepared->storePerson,
                  u"INSERT INTO translations (key, engine, source, target, text, context, translation, stored, used, "
@@ -515,8 +514,8 @@ void TranslationMemory::sampleRarity()
 
 QList<CloseMatch> TranslationMemory::closeMatches(const MemoryKey &key)
 {
-    // A text's rarest pieces that the SQLite query asks for, two of them in
-    // a row.
+    // How many of a text's rarest pieces the SQLite query asks for (a
+    // candidate holds two of them).
     constexpr int pieces = 6;
     if (!usable() || !statements->closeMatches)
         return {};
