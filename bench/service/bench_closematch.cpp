@@ -241,6 +241,10 @@ void measure(TranslationMemory &memory, const Rows &rows, const char *where)
             std::printf("  slow: exact %.1f ms, close %.1f ms: %s>%s \"%s\"\n", exact.back(), close.back(),
                 qPrintable(keys[q].source), qPrintable(keys[q].target), qPrintable(nearKeys[q].text.left(80)));
     }
+    if (exact.empty()) {
+        std::printf("  every look-up was skipped\n");
+        return;
+    }
     const double exact50 = percentile(exact, 0.5), close50 = percentile(close, 0.5);
     std::printf("  exact look-up  p50 %8.3f ms  p90 %8.3f ms  (found %d of %d; %d skipped)\n", exact50,
         percentile(exact, 0.9), exactFound, queries, skipped);

@@ -69,8 +69,8 @@ const MemoryDialect &postgresDialect()
         u"BYTEA"_s,
         {u"BEGIN"_s, u"SET LOCAL statement_timeout = 0"_s, u"ANALYZE translations"_s, u"COMMIT"_s},
         u"SELECT id, text, context, translation, checksum, note FROM translations WHERE origin = 'person' AND "
-        u"source = :source AND target = :target AND text % :text ORDER BY similarity(text, :text) DESC "
-        u"LIMIT :limit"_s,
+        u"source = :source AND target = :target AND length(text) <= :longest AND 2 * length(text) >= :shortest "
+        u"AND text % :text ORDER BY similarity(text, :text) DESC LIMIT :limit"_s,
         50,
         u"SET pg_trgm.similarity_threshold = %1"_s,
     };
