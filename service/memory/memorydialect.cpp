@@ -30,9 +30,16 @@ const MemoryDialect &sqliteDialect()
         u"SELECT rowid FROM translations WHERE origin = 'machine' ORDER BY used, rowid LIMIT :batch"_s,
         u"UPDATE translations SET used = %2 WHERE rowid IN (%1)"_s,
         u"BLOB"_s,
-        u"SELECT t.rowid, t.text, t.context, t.translation, t.checksum, t.note FROM (SELECT rowid FROM "
-        u"people_trigrams WHERE people_trigrams MATCH :terms ORDER BY rank LIMIT :limit) AS m JOIN translations "
-        u"AS t ON t.rowid = m.rowid WHERE t.origin = 'person' AND t.source = :source AND t.target = :target"_s,
+        {},
+        // Unranked: bm25 reads the whole list of rows of every piece asked
+        // for (its idf), most of the query's time in a large memory. The full-
+        // text table drives the join (CROSS JOIN keeps it outside).
+        u"SELECT t.rowid, t.text, t.context, t.translation, t.checksum, t.note FROM people_trigrams AS m CROSS "
+        u"JOIN translations AS t ON t.rowid = m.rowid WHERE m.people_trigrams MATCH :terms AND t.origin = 'person' "
+        u"AND t.source = :source AND t.target = :target AND length(t.text) <= :longest AND 2 * length(t.text) >= "
+        u":shortest LIMIT :limit"_s,
+        1000, // scored by edit distance, each in a few microseconds
+        {},
     };
     return dialect;
 }
@@ -60,9 +67,12 @@ const MemoryDialect &postgresDialect()
         u"UPDATE translations SET used = %2 WHERE id IN "
         u"(SELECT id FROM translations WHERE id IN (%1) FOR UPDATE SKIP LOCKED)"_s,
         u"BYTEA"_s,
+        {u"BEGIN"_s, u"SET LOCAL statement_timeout = 0"_s, u"ANALYZE translations"_s, u"COMMIT"_s},
         u"SELECT id, text, context, translation, checksum, note FROM translations WHERE origin = 'person' AND "
-        u"source = :source AND target = :target AND text % :text ORDER BY similarity(text, :text) DESC "
-        u"LIMIT :limit"_s,
+        u"source = :source AND target = :target AND length(text) <= :longest AND 2 * length(text) >= :shortest "
+        u"AND text % :text ORDER BY similarity(text, :text) DESC LIMIT :limit"_s,
+        50,
+        u"SET pg_trgm.similarity_threshold = %1"_s,
     };
     return dialect;
 }
@@ -109,16 +119,32 @@ const QString sqlitePair = u"'|' || %1source || '|' || %1target || '|'"_s;
 void setUpCloseIndex(QSqlQuery &query, const MemoryDialect &dialect)
 {
     if (dialect.driver == u"QPSQL") {
+        // The pair in the same index (btree_gin): the trigrams' lists are then
+        // read for the pair's rows alone, not for every language's copy of the
+        // same source text. Without btree_gin, the texts alone. New rows wait
+        // in a short list (256 kB, not 4 MB) that every look-up reads whole.
         query.exec(u"SAVEPOINT trigrams"_s);
-        if (!query.exec(u"CREATE EXTENSION IF NOT EXISTS pg_trgm"_s)
-            || !query.exec(u"CREATE INDEX IF NOT EXISTS translations_person_trigrams ON translations USING gin "
+        if (query.exec(u"CREATE EXTENSION IF NOT EXISTS pg_trgm"_s)) {
+            query.exec(u"SAVEPOINT pairs"_s);
+            if (query.exec(u"CREATE EXTENSION IF NOT EXISTS btree_gin"_s)
+                && query.exec(
+                    u"CREATE INDEX IF NOT EXISTS translations_person_pair_trigrams ON translations USING "
+                    u"gin (source, target, text gin_trgm_ops) WITH (gin_pending_list_limit = 256) WHERE origin = "
+                    u"'person'"_s)
+                && query.exec(u"DROP INDEX IF EXISTS translations_person_trigrams"_s)) {
+                query.exec(u"RELEASE SAVEPOINT trigrams"_s);
+                return;
+            }
+            query.exec(u"ROLLBACK TO SAVEPOINT pairs"_s);
+            if (query.exec(u"CREATE INDEX IF NOT EXISTS translations_person_trigrams ON translations USING gin "
                            u"(text gin_trgm_ops) WHERE origin = 'person'"_s)) {
-            qWarning().noquote() << u"translation memory: no index of people's texts by trigrams (%1); close "
-                                    u"matches are not looked for"_s.arg(query.lastError().text());
-            query.exec(u"ROLLBACK TO SAVEPOINT trigrams"_s);
-            return;
+                query.exec(u"RELEASE SAVEPOINT trigrams"_s);
+                return;
+            }
         }
-        query.exec(u"RELEASE SAVEPOINT trigrams"_s);
+        qWarning().noquote() << u"translation memory: no index of people's texts by trigrams (%1); close "
+                                u"matches are not looked for"_s.arg(query.lastError().text());
+        query.exec(u"ROLLBACK TO SAVEPOINT trigrams"_s);
         return;
     }
     if (query.exec(u"SELECT count(*) FROM sqlite_master WHERE name = 'people_trigrams'"_s) && query.next()
@@ -159,22 +185,24 @@ void setUpCloseIndex(QSqlQuery &query, const MemoryDialect &dialect)
 
 } // namespace
 
-QString closeMatchTerms(const QString &source, const QString &target, const QString &text, int most)
+double closeCandidateSimilarity(int threshold)
+{
+    return std::clamp(0.4 - (85 - threshold) * 0.02, 0.1, 0.4);
+}
+
+QString closeMatchTerms(const QString &source, const QString &target, const QStringList &pieces)
 {
     const auto quoted = [](QString phrase) { return u'"' + phrase.replace(u'"', u"\"\""_s) + u'"'; };
-    QStringList pieces;
-    for (qsizetype i = 0; i + 3 <= text.size(); ++i) {
-        const QString piece = text.mid(i, 3).toLower();
-        if (!pieces.contains(piece))
-            pieces.append(piece);
-    }
     if (pieces.isEmpty())
         return {};
-    QStringList chosen;
-    const qsizetype count = std::min<qsizetype>(most, pieces.size());
-    for (qsizetype k = 0; k < count; ++k)
-        chosen.append(quoted(pieces[k * pieces.size() / count]));
-    return u"pair : %1 AND text : (%2)"_s.arg(quoted(u"|%1|%2|"_s.arg(source, target)), chosen.join(u" OR "_s));
+    QStringList either;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (pieces.size() < 5)
+            either.append(quoted(pieces[i]));
+        for (qsizetype j = i + 1; j < pieces.size() && pieces.size() >= 5; ++j)
+            either.append(u"(%1 AND %2)"_s.arg(quoted(pieces[i]), quoted(pieces[j])));
+    }
+    return u"pair : %1 AND text : (%2)"_s.arg(quoted(u"|%1|%2|"_s.arg(source, target)), either.join(u" OR "_s));
 }
 
 std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect &dialect)

@@ -30,13 +30,30 @@ struct MemoryDialect
     QString oldestRows; // SELECT of at most :batch least recently used row numbers
     QString touch; // sets `used` to %2 in the rows numbered %1 (a list)
     QString bytesType; // the column type of digests and checksums
-    // People's rows whose text shares the most three-character pieces with
-    // :text, of the pair :source/:target (SQLite: :terms, the pieces as a
-    // full-text query), at most :limit, most alike first: the candidates of a
-    // close match, scored after by edit distance. Columns: row number, text,
-    // context, translation, checksum, note.
+    // Brings the planner's statistics up to date after many rows came in at
+    // once: until the server's autovacuum does, a planner that still
+    // believes the table small reads a pair's rows one by one instead of the
+    // index of trigrams (hundreds of milliseconds a close match).
+    QStringList refreshStatistics;
+    // People's rows of the pair :source/:target whose text shares three-
+    // character pieces with :text, at most :limit: the candidates of a close
+    // match, scored after by edit distance. SQLite: the rows holding two of
+    // the text's rarest pieces (:terms, a full-text query), of a length from
+    // :shortest / 2 to :longest characters; PostgreSQL: the rows pg_trgm's
+    // `%` finds, most alike first. Columns: row number, text, context,
+    // translation, checksum, note.
     QString closeCandidates;
+    int closeLimit = 50; // :limit
+    // Sets the least similarity of closeCandidates' rows (%1, from 0 to 1).
+    QString setCloseSimilarity;
 };
+
+// The least pg_trgm similarity of the candidates of close matches scoring
+// `threshold` by edit distance: 0.4 from 85 up, the lowest similarity of pairs of
+// Debian's catalog texts that score 85 ("%.1f KiB", "%.1f MiB": few word
+// pieces; pg_trgm's own default of 0.3 makes a look-up in a million rows
+// twice as slow for nothing more), less below it, down to 0.1.
+double closeCandidateSimilarity(int threshold);
 
 const MemoryDialect &sqliteDialect();
 const MemoryDialect &postgresDialect();
@@ -62,9 +79,12 @@ inline constexpr int personTextPrefix = 200;
 // the memory works without close matches: that alone is no error.
 std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect &dialect);
 
-// The full-text query for the SQLite dialect's closeCandidates: the pair and
-// up to `most` distinct three-character pieces of `text`, spread over it.
-// Empty when the text is too short to have any.
-QString closeMatchTerms(const QString &source, const QString &target, const QString &text, int most = 32);
+// The full-text query for the SQLite dialect's closeCandidates: rows of the
+// pair holding at least two of `pieces` (a text's rarest three-character
+// pieces), or one of them when there are fewer than five. Requiring two keeps
+// out the rows that share a single piece by chance, while a row a few edits
+// away keeps most of them (one edit takes at most three pieces away).
+// Empty without pieces.
+QString closeMatchTerms(const QString &source, const QString &target, const QStringList &pieces);
 
 } // namespace tarnix::service

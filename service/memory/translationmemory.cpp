@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -37,6 +38,9 @@ constexpr int selfCheckpointPages = 10000;
 // eviction holds no lock for long.
 constexpr qint64 evictionBatch = 1000;
 constexpr int evictionBatchesPerStore = 10;
+// People's rows stored (an import, a catalog learnt) after which the
+// database's statistics are refreshed.
+constexpr qsizetype refreshStatisticsAfter = 20000;
 
 // SQLite's primary result codes that decide what a failure means.
 constexpr int sqliteBusy = 5;
@@ -160,12 +164,16 @@ void TranslationMemory::open()
                  u"checksum) VALUES (:key, :engine, :source, :target, :text, :context, :translation, :now, :now, "
                  u":checksum) ON CONFLICT (key) DO NOTHING"_s},
              std::pair {&prepared->erase, u"DELETE FROM translations WHERE "_s + keyMatches},
-             // The same context first, then none, then the most recent.
+             // The same context first, then none, then the most recent. The
+             // whole text is compared as an expression, not as the column:
+             // SQLite would otherwise put :text in place of `text` in the
+             // prefix comparison (constant propagation), which then no longer
+             // matches the index's expression, and scan every row of the pair.
              std::pair {&prepared->findPerson,
                  u"SELECT %1, translation, checksum, note, context FROM translations WHERE origin = 'person' AND "
                  u"source = :source AND target = :target AND substr(text, 1, %2) = substr(:text, 1, %2) AND "
-                 u"text = :text ORDER BY CASE WHEN context = :context THEN 0 WHEN context = '' THEN 1 ELSE 2 END, "
-                 u"stored DESC LIMIT 16"_s.arg(dialect->rowId)
+                 u"(text || '') = :text ORDER BY CASE WHEN context = :context THEN 0 WHEN context = '' THEN 1 "
+                 u"ELSE 2 END, stored DESC LIMIT 16"_s.arg(dialect->rowId)
                      .arg(personTextPrefix)},
              std::pair {&prepared->storePerson,
                  u"INSERT INTO translations (key, engine, source, target, text, context, translation, stored, used, "
@@ -184,6 +192,8 @@ void TranslationMemory::open()
     else
         checkpointer = std::make_unique<WalCheckpointer>(filePath);
     corruptOnce = false;
+    peopleSinceSample.reset(); // another file, or the same changed meanwhile
+    sessionThreshold = -1; // a new session
     entriesAtMost = std::numeric_limits<qint64>::max(); // counted by trim()
     trim();
 }
@@ -471,51 +481,120 @@ std::optional<PersonMatch> TranslationMemory::lookupPerson(const MemoryKey &key)
     return found;
 }
 
-std::optional<CloseMatch> TranslationMemory::closestPerson(const MemoryKey &key)
+void TranslationMemory::sampleRarity()
 {
-    // Candidates beyond the first few dozen by shared pieces are rarely
-    // closer by edit distance; each costs a score.
-    constexpr int candidates = 50;
+    // A few dozen people's rows from each of a couple of hundred points spread
+    // over the row numbers: each point one step of the primary key's index.
+    constexpr int points = 200;
+    constexpr int rowsAtEach = 50;
+    rarity = {};
+    peopleSinceSample = 0;
+    QSqlQuery query(statements->db);
+    query.setForwardOnly(true);
+    if (!query.exec(u"SELECT min(%1), max(%1) FROM translations"_s.arg(dialect->rowId)) || !query.next())
+        return;
+    const qint64 first = query.value(0).toLongLong(), last = query.value(1).toLongLong();
+    query.finish();
+    if (!query.prepare(u"SELECT %1, text FROM translations WHERE %1 >= :from AND origin = 'person' ORDER BY %1 "
+                       u"LIMIT %2"_s.arg(dialect->rowId)
+                           .arg(rowsAtEach)))
+        return;
+    qint64 after = first - 1; // the last row sampled: a small memory's rows are sampled once
+    for (int point = 0; point < points && after < last; ++point) {
+        query.bindValue(u":from"_s, std::max(after + 1, first + (last - first) * point / points));
+        if (!query.exec())
+            return;
+        while (query.next()) {
+            after = query.value(0).toLongLong();
+            rarity.add(query.value(1).toString());
+        }
+    }
+    query.finish();
+}
+
+QList<CloseMatch> TranslationMemory::closeMatches(const MemoryKey &key)
+{
+    // How many of a text's rarest pieces the SQLite query asks for (a
+    // candidate holds two of them).
+    constexpr int pieces = 6;
     if (!usable() || !statements->closeMatches)
-        return std::nullopt;
+        return {};
     QSqlQuery &find = statements->closeCandidates;
     const QString text = key.text.isNull() ? u""_s : key.text;
-    const QString context = key.context.isNull() ? u""_s : key.context;
+    const int threshold = std::clamp(matchThreshold, 1, 100);
+    const qsizetype longest = text.size() * 100 / threshold;
+    // Too short for a single edit within the threshold: only the same text
+    // would do, which lookupPerson finds. pg_trgm's pieces are those of the
+    // words (runs of letters and digits): without a word of two characters
+    // or more ("%s: %s"), the few pieces left are in nearly every row, and
+    // it would read them all (seconds in a million rows).
+    static const QRegularExpression word(u"[\\p{L}\\p{N}]{2}"_s);
+    if (longest * (100 - threshold) / 100 == 0 || (link && !text.contains(word)))
+        return {};
     if (dialect == &sqliteDialect()) {
-        const QString terms = closeMatchTerms(key.source, key.target, text);
+        if (!peopleSinceSample || *peopleSinceSample > std::max<qsizetype>(1000, rarity.texts()))
+            sampleRarity();
+        const QString terms = closeMatchTerms(key.source, key.target, rarity.rarest(text, pieces));
         if (terms.isEmpty())
-            return std::nullopt;
+            return {};
         find.bindValue(u":terms"_s, terms);
     } else {
+        if (sessionThreshold != matchThreshold) {
+            QSqlQuery set(statements->db);
+            if (!set.exec(dialect->setCloseSimilarity.arg(closeCandidateSimilarity(matchThreshold)))) {
+                failed(set.lastError(), u"read"_s);
+                return {};
+            }
+            sessionThreshold = matchThreshold;
+        }
         find.bindValue(u":text"_s, text);
     }
+    // Only a text of a length within the threshold's edits can score it (in
+    // UTF-16 units; the databases count characters, at most that many and at
+    // least half).
+    find.bindValue(u":shortest"_s, text.size() - text.size() * (100 - threshold) / 100);
+    find.bindValue(u":longest"_s, longest);
     find.bindValue(u":source"_s, key.source);
     find.bindValue(u":target"_s, key.target);
-    find.bindValue(u":limit"_s, candidates);
+    find.bindValue(u":limit"_s, dialect->closeLimit);
     if (!find.exec()) {
-        failed(find.lastError(), u"read"_s);
-        return std::nullopt;
+        // A close match over the time limit (a long text has hundreds of
+        // pieces to read) skips itself alone: that says nothing of how the
+        // database answers the exact look-ups.
+        if (!link || !MemoryServerLink::overTimeLimit(find.lastError()))
+            failed(find.lastError(), u"read"_s);
+        return {};
     }
-    std::optional<CloseMatch> best;
-    int bestRank = 0; // 0 the key's context, 1 none, 2 another
+    QList<CloseMatch> matches;
     while (find.next()) {
         CloseMatch match {
             find.value(1).toString(), find.value(3).toString(), find.value(5).toString(), find.value(2).toString(), 0};
-        match.score = similarityScore(text, match.text, best ? best->score : matchThreshold);
+        match.score = similarityScore(text, match.text, matchThreshold);
         if (match.score < 0)
-            continue;
-        const int rank = match.context == context ? 0 : match.context.isEmpty() ? 1 : 2;
-        if (best && (match.score < best->score || (match.score == best->score && rank >= bestRank)))
             continue;
         if (find.value(4).toByteArray()
             != rowChecksum({QString(), key.source, key.target, match.text, match.context}, match.translation))
             continue; // changed on disk: never served (lookupPerson removes it when its text is asked for)
-        best = std::move(match);
-        bestRank = rank;
+        matches.append(std::move(match));
     }
     find.finish();
     if (link)
         link->answered();
+    return matches;
+}
+
+std::optional<CloseMatch> TranslationMemory::closestPerson(const MemoryKey &key)
+{
+    const QString context = key.context.isNull() ? u""_s : key.context;
+    std::optional<CloseMatch> best;
+    int bestRank = 0; // 0 the key's context, 1 none, 2 another
+    for (CloseMatch &match : closeMatches(key)) {
+        const int rank = match.context == context ? 0 : match.context.isEmpty() ? 1 : 2;
+        if (best && (match.score < best->score || (match.score == best->score && rank >= bestRank)))
+            continue;
+        best = std::move(match);
+        bestRank = rank;
+    }
     return best;
 }
 
@@ -552,6 +631,20 @@ std::optional<qsizetype> TranslationMemory::storePeople(const QList<PersonTransl
     }
     if (!execute(u"COMMIT"_s))
         return std::nullopt;
+    if (peopleSinceSample)
+        *peopleSinceSample += entries.size();
+    if ((peopleSinceStatistics += entries.size()) >= refreshStatisticsAfter && !dialect->refreshStatistics.isEmpty()) {
+        peopleSinceStatistics = 0;
+        QSqlQuery query(statements->db);
+        for (const QString &statement : dialect->refreshStatistics) {
+            if (!query.exec(statement)) {
+                qWarning().noquote() << u"translation memory: cannot refresh the statistics of %1 (%2)"_s.arg(
+                    filePath, query.lastError().text());
+                query.exec(u"ROLLBACK"_s);
+                break;
+            }
+        }
+    }
     if (checkpointer && (commitsSinceCheckpoint += 1 + int(entries.size() / 100)) >= commitsPerCheckpoint) {
         commitsSinceCheckpoint = 0;
         checkpointer->request();

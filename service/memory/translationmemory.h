@@ -10,6 +10,7 @@
 
 #include "service/memory/memorykey.h"
 #include "service/memory/memoryserver.h"
+#include "service/memory/trigrams.h"
 
 class QSqlDatabase;
 class QSqlError;
@@ -125,6 +126,10 @@ public:
     // none. Nothing when none is that close or
     // the database has no such index.
     std::optional<CloseMatch> closestPerson(const MemoryKey &key);
+    // Every person's translation of the pair that the index offers as a
+    // candidate and that scores at least the threshold (rows failing their
+    // checksum left out), in the database's order.
+    QList<CloseMatch> closeMatches(const MemoryKey &key);
     void setMatchThreshold(int threshold) { matchThreshold = threshold; }
     int threshold() const { return matchThreshold; }
     // Stores a person's translation, replacing a person's older one for the
@@ -153,6 +158,7 @@ private:
     bool intact();
     void moveAside(const QString &why);
     void trim();
+    void sampleRarity();
 
     QString filePath;
     const MemoryDialect *dialect;
@@ -169,6 +175,13 @@ private:
     bool corruptOnce = false;
     bool inTransaction = false; // between a BEGIN and its COMMIT
     bool removedDamaged = false; // the last find() removed a row that failed its checksum
+    // Which pieces of people's texts are rare (SQLite's close matches ask for
+    // those), from a sample taken at the first close match and again after
+    // as many people's rows more were stored.
+    TrigramRarity rarity;
+    std::optional<qsizetype> peopleSinceSample; // none: no sample yet
+    int sessionThreshold = -1; // the threshold the session's close-match similarity was set for; -1: none yet
+    qsizetype peopleSinceStatistics = 0; // stored since the planner's statistics were last refreshed
 };
 
 } // namespace tarnix::service

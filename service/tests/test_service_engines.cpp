@@ -516,8 +516,8 @@ private slots:
     void namesConfigurationMistakes_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QByteArray>("keyFile"); // the key file "k" beside it, when set
-        QTest::addColumn<QString>("says"); // the error, or "model= url= note= memory=" of an accepted file
+        QTest::addColumn<QByteArray>("keyFile"); // the file "k" beside it (a key, a glossary), when set
+        QTest::addColumn<QString>("says"); // the error, or "model= url= note= threshold= memory=" of an accepted file
         const QByteArray model = "[llm]\ntype = language-model\n";
         QTest::newRow("mistyped engine key")
             << model + "url = http://h/v1\nmodel = m\nmodle = n\n"
@@ -542,6 +542,30 @@ private slots:
             << "[memory]\npath = ~/m.sqlite\n"_ba << QByteArray() << u"memory=@home/m.sqlite$"_s;
         QTest::newRow("memory beside the configuration")
             << "[memory]\npath = m.sqlite\n"_ba << QByteArray() << u"memory=@dir/m.sqlite$"_s;
+        const QString thresholdSays = u"^@dir/service.conf, line 3: match-threshold is a whole number from 1 to 100$"_s;
+        QTest::newRow("match threshold") << "[memory]\nmemory = on\nmatch-threshold = 100\n"_ba << QByteArray()
+                                         << u" threshold=100 "_s;
+        QTest::newRow("match threshold by default") << "[memory]\n"_ba << QByteArray() << u" threshold=85 "_s;
+        QTest::newRow("match threshold 0") << "[memory]\n\nmatch-threshold = 0\n"_ba << QByteArray() << thresholdSays;
+        QTest::newRow("match threshold 101")
+            << "[memory]\n\nmatch-threshold = 101\n"_ba << QByteArray() << thresholdSays;
+        QTest::newRow("match threshold a fraction")
+            << "[memory]\n\nmatch-threshold = 0.85\n"_ba << QByteArray() << thresholdSays;
+        QTest::newRow("match threshold a percentage")
+            << "[memory]\n\nmatch-threshold = 85%\n"_ba << QByteArray() << thresholdSays;
+        QTest::newRow("glossary key misspelt") << "[glossary]\nfiles = team.tbx\n"_ba << QByteArray()
+                                               << u"^@dir/service.conf, line 2: \\[glossary\\] takes \"file = "_s;
+        QTest::newRow("glossary without its file") << "[glossary]\nes =\n"_ba << QByteArray()
+                                                   << u"^@dir/service.conf, line 2: \\[glossary\\] es needs a file$"_s;
+        QTest::newRow("glossary missing") << "[glossary]\nes = none.csv\n"_ba << QByteArray()
+                                          << u"^@dir/service.conf: cannot read the glossary @dir/none.csv: "_s;
+        QTest::newRow("glossary table of one column")
+            << "[glossary]\nes = k\n"_ba
+            << "file,archivo\nkey\n"_ba
+            << u"^@dir/service.conf: the glossary @dir/k, line 2: a line is a source term and its translation"_s;
+        QTest::newRow("glossary TBX cut short")
+            << "[glossary]\nfile = k\n"_ba
+            << "<tbx>\n<conceptEntry>\n</tbx>"_ba << u"^@dir/service.conf: the glossary @dir/k, line 3: "_s;
     }
     void namesConfigurationMistakes()
     {
@@ -558,8 +582,8 @@ private slots:
         QString said;
         if (const auto *config = std::get_if<ServiceConfig>(&loaded)) {
             const EngineConfig &engine = config->engines.first();
-            said = u"model=%1 url=%2 note=%3 memory=%4"_s.arg(
-                engine.model, engine.url.toString(), engine.note, config->memory.path);
+            said = u"model=%1 url=%2 note=%3 threshold=%4 memory=%5"_s.arg(engine.model, engine.url.toString(),
+                engine.note, QString::number(config->memory.matchThreshold), config->memory.path);
         } else {
             said = std::get<QString>(loaded);
         }

@@ -1,0 +1,40 @@
+#include "service/memory/trigrams.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace tarnix::service {
+
+QStringList textTrigrams(QStringView text)
+{
+    QStringList pieces;
+    for (qsizetype i = 0; i + 3 <= text.size(); ++i) {
+        const QString piece = text.mid(i, 3).toString().toLower();
+        if (!pieces.contains(piece))
+            pieces.append(piece);
+    }
+    return pieces;
+}
+
+void TrigramRarity::add(QStringView text)
+{
+    ++sampled;
+    for (const QString &piece : textTrigrams(text))
+        ++counts[piece];
+}
+
+QStringList TrigramRarity::rarest(QStringView text, int most) const
+{
+    // A piece the sample never saw may be in no row at all (a typo, a new
+    // word): those come after the pieces seen, rarest first.
+    QStringList pieces = textTrigrams(text);
+    const auto rank = [this](const QString &piece) {
+        const int count = counts.value(piece);
+        return count > 0 ? count : std::numeric_limits<int>::max();
+    };
+    std::stable_sort(
+        pieces.begin(), pieces.end(), [&rank](const QString &a, const QString &b) { return rank(a) < rank(b); });
+    return pieces.mid(0, most);
+}
+
+} // namespace tarnix::service

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace tarnix::service {
+
+// The three-character pieces of a text as the SQLite index of people's texts
+// holds them (lower-cased), each once, in the order they first occur.
+QStringList textTrigrams(QStringView text);
+
+// How many texts of a sample of people's hold each piece, so that a close-
+// match query asks for a text's rare pieces: a common one ("the", "ing")
+// would bring every other row as a candidate.
+class TrigramRarity
+{
+public:
+    void add(QStringView text);
+    qsizetype texts() const { return sampled; }
+    // Up to `most` distinct pieces of `text`, the rarest in the sample first,
+    // those it never saw last (ties in the order of the text).
+    QStringList rarest(QStringView text, int most) const;
+
+private:
+    QHash<QString, int> counts;
+    qsizetype sampled = 0;
+};
+
+} // namespace tarnix::service
