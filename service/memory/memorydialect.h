@@ -46,6 +46,9 @@ struct MemoryDialect
     int closeLimit = 50; // :limit
     // Sets the least similarity of closeCandidates' rows (%1, from 0 to 1).
     QString setCloseSimilarity;
+    // Indexes the people's rows stored in this transaction, run before it
+    // commits (SQLite; PostgreSQL's index keeps itself up to date).
+    QStringList flushCloseIndex;
 };
 
 // The least pg_trgm similarity of the candidates of close matches scoring

@@ -629,6 +629,10 @@ std::optional<qsizetype> TranslationMemory::storePeople(const QList<PersonTransl
             return std::nullopt;
         }
     }
+    for (const QString &statement : statements->closeMatches ? dialect->flushCloseIndex : QStringList()) {
+        if (!execute(statement))
+            return std::nullopt;
+    }
     if (!execute(u"COMMIT"_s))
         return std::nullopt;
     if (peopleSinceSample)
