@@ -287,6 +287,31 @@ const QStringList plainTexts {u"Display control"_s, u"Clear the display"_s, u"Co
     u"Show the functions"_s, u"Open the preferences"_s, u"Quit the program"_s, u"Change the number base"_s,
     u"Use radians for angles"_s, u"Show the memory buttons"_s};
 
+// A service in front of one engine, both given the team's glossary.
+struct GlossaryService
+{
+    template <typename EngineType>
+    GlossaryService(std::unique_ptr<EngineType> engine, const GlossarySettings &glossary)
+        : router(alone(std::move(engine), glossary))
+        , service(&router)
+    {
+        service.setGlossary(glossary);
+        port = service.listen(0);
+    }
+    template <typename EngineType>
+    static std::vector<std::unique_ptr<Engine>> alone(
+        std::unique_ptr<EngineType> engine, const GlossarySettings &glossary)
+    {
+        engine->setGlossary(glossary);
+        std::vector<std::unique_ptr<Engine>> engines;
+        engines.push_back(std::move(engine));
+        return engines;
+    }
+    Router router;
+    TranslationService service;
+    quint16 port = 0;
+};
+
 } // namespace
 
 // Batches: how each engine's answer to many texts is cut back and judged,
@@ -338,11 +363,9 @@ private slots:
         QTest::newRow("model out of order")
             << u"model"_s << 200 << chatAnswer(u"{\"2\": \"Cerrar\", \"1\": \"Abrir\"}"_s) << 2 << u"?|?"_s;
         QTest::newRow("model two swapped of three")
-            << u"model"_s << 200 << chatAnswer(u"{\"2\": \"B\", \"1\": \"A\", \"3\": \"C\"}"_s) << 3
-            << u"?|?|C"_s;
+            << u"model"_s << 200 << chatAnswer(u"{\"2\": \"B\", \"1\": \"A\", \"3\": \"C\"}"_s) << 3 << u"?|?|C"_s;
         QTest::newRow("model last moved first")
-            << u"model"_s << 200 << chatAnswer(u"{\"3\": \"C\", \"1\": \"A\", \"2\": \"B\"}"_s) << 3
-            << u"?|?|?"_s;
+            << u"model"_s << 200 << chatAnswer(u"{\"3\": \"C\", \"1\": \"A\", \"2\": \"B\"}"_s) << 3 << u"?|?|?"_s;
         QTest::newRow("model one left out, two swapped")
             << u"model"_s << 200 << chatAnswer(u"{\"3\": \"C\", \"2\": \"B\"}"_s) << 3 << u"?|?|?"_s;
         QTest::newRow("model key twice") << u"model"_s << 200
@@ -550,14 +573,9 @@ private slots:
         GlossarySettings glossary;
         glossary.tables.insert(
             u"es"_s, {{u"display"_s, u"pantalla"_s}, {u"window"_s, u"ventana"_s}, {u"result"_s, u"the result"_s}});
-        auto model = std::make_unique<LanguageModelEngine>(standIn.url().resolved(QUrl(u"/v1"_s)), u"m"_s, QString());
-        model->setGlossary(glossary);
-        std::vector<std::unique_ptr<Engine>> engines;
-        engines.push_back(std::move(model));
-        Router router(std::move(engines));
-        TranslationService service(&router);
-        service.setGlossary(glossary);
-        const quint16 port = service.listen(0);
+        GlossaryService service(
+            std::make_unique<LanguageModelEngine>(standIn.url().resolved(QUrl(u"/v1"_s)), u"m"_s, QString()), glossary);
+        const quint16 port = service.port;
         QNetworkAccessManager net;
         const HttpAnswer answer = httpExchange(net, QUrl(u"http://127.0.0.1:%1/batch"_s.arg(port)), "POST",
             batchBody({u"Clear the display"_s, u"Copy the result"_s}), "application/json");
@@ -649,14 +667,8 @@ private slots:
         for (const QString &version : versions) {
             GlossarySettings glossary;
             glossary.tables.insert(u"es"_s, {{u"display"_s, version}, {u"window"_s, u"ventana"_s}});
-            auto deepL = std::make_unique<DeepLEngine>(standIn.url(), u"k"_s);
-            deepL->setGlossary(glossary);
-            std::vector<std::unique_ptr<Engine>> engines;
-            engines.push_back(std::move(deepL));
-            Router router(std::move(engines));
-            TranslationService service(&router);
-            service.setGlossary(glossary);
-            const quint16 port = service.listen(0);
+            GlossaryService service(std::make_unique<DeepLEngine>(standIn.url(), u"k"_s), glossary);
+            const quint16 port = service.port;
             QNetworkAccessManager net;
             standIn.clearRequests();
             // Each text alone and the three in one batch, one after the other or all at once.
