@@ -496,8 +496,7 @@ void modelBatchRow(const QTemporaryDir &scratch)
     QHash<QString, QString> honest;
     const std::pair<ModelFault, const char *> faults[] = {{ModelFault::None, "honest"},
         {ModelFault::DropsItem, "leaves an item out"}, {ModelFault::Shuffles, "answers in reverse order"},
-        {ModelFault::SwapsTwo, "swaps two items"},
-        {ModelFault::DropsLine, "drops an item's last line"}};
+        {ModelFault::SwapsTwo, "swaps two items"}, {ModelFault::DropsLine, "drops an item's last line"}};
     for (const auto &[fault, name] : faults) {
         LoopbackServer model;
         if (!model.start())

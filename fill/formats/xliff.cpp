@@ -321,7 +321,7 @@ QString XliffFormat::originNote(const Slot &slot, const QString &origin) const
     QString escaped = origin;
     escaped.replace(u'&', u"&amp;"_s).replace(u'<', u"&lt;"_s).replace(u'>', u"&gt;"_s);
     return m_version2 ? u"<note id=\"%1\" category=\"%2\" appliesTo=\"target\">%3</note>"_s.arg(
-                            originNoteId(slot.segmentNumber), originAuthor, escaped)
+               originNoteId(slot.segmentNumber), originAuthor, escaped)
                       : u"<note from=\"%1\" annotates=\"target\">%2</note>"_s.arg(originAuthor, escaped);
 }
 
@@ -406,7 +406,7 @@ WriteResult XliffFormat::write(const QList<Fill> &fills, const QString &language
                 // A unit's notes are one element for all its segments: edited once.
                 filledOfUnit[slot.unitTagEnd].append({&slot, fill.origin});
             } else if (const QList<xml::Edit> note = originEdits(slot, fill.origin);
-                !slot.target.present() && !slot.originNote.present() && !note.isEmpty()) {
+                       !slot.target.present() && !slot.originNote.present() && !note.isEmpty()) {
                 // A new 1.2 target and the note after it go in at one place, in that order.
                 slotEdits->last().text += note.first().text;
             } else {

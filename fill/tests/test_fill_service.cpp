@@ -486,8 +486,8 @@ private slots:
             u"test \"$(xmllint --xpath 'count(//*[local-name()=\"notes\"][not(*)] | "
             u"//*[local-name()=\"unit\"][count(*[local-name()=\"notes\"]) > 1])' \"$0\")\" = 0"_s,
             u"%1"_s};
-        QTest::newRow("XLIFF 2.0: note") << QStringList {u"marks/app20.es.xlf="_s + xliff20}
-                                         << u"marks/app20.es.xlf"_s << u"Ana checked the menu.</note>"_s << xliff20Judge;
+        QTest::newRow("XLIFF 2.0: note") << QStringList {u"marks/app20.es.xlf="_s + xliff20} << u"marks/app20.es.xlf"_s
+                                         << u"Ana checked the menu.</note>"_s << xliff20Judge;
         // Two segments of one unit filled from people's translations share one new <notes>.
         const QString segment = u"\n      <segment>\n        <source>%1</source>\n      </segment>"_s;
         const QString segments20 =
@@ -505,9 +505,9 @@ private slots:
                         u"\n      <notes>\n        <note category=\"description\">Ana checked the menu.</note>"
                         u"\n      </notes>"_s,
                         u"Save all"_s));
-        QTest::newRow("XLIFF 2.0: segments") << QStringList {u"marks/seg20.es.xlf="_s + segments20}
-                                             << u"marks/seg20.es.xlf"_s << u"Ana checked the menu.</note>"_s
-                                             << xliff20Judge;
+        QTest::newRow("XLIFF 2.0: segments")
+            << QStringList {u"marks/seg20.es.xlf="_s + segments20} << u"marks/seg20.es.xlf"_s
+            << u"Ana checked the menu.</note>"_s << xliff20Judge;
         const QString json = u"{\n  \"open\": \"Open the file\",\n  \"openDot\": \"Open the file.\",\n"
                              u"  \"save\": \"Save all\",\n  \"print\": \"Print\"\n}\n"_s;
         QTest::newRow("i18next JSON: review record")
