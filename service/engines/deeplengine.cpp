@@ -153,15 +153,23 @@ void DeepLEngine::prepareGlossary(const QString &source, const QString &target, 
     });
 }
 
-void DeepLEngine::noteGlossaryAnswer(
+bool DeepLEngine::glossaryGone(
     const QString &source, const QString &target, const QString &glossaryId, const EngineAnswer &answer)
 {
-    if (!glossaryId.isEmpty() && (answer.httpStatus == 404 || answer.httpStatus == 400)
-        && answer.body.toLower().contains("glossary"))
-        glossaries.forget(source, target);
+    if (glossaryId.isEmpty() || (answer.httpStatus != 404 && answer.httpStatus != 400)
+        || !answer.body.toLower().contains("glossary"))
+        return false;
+    glossaries.forget(source, target);
+    return true;
 }
 
 void DeepLEngine::translate(const QString &source, const QString &target, const QString &text, Callback done)
+{
+    translateOnce(source, target, text, std::move(done), true);
+}
+
+void DeepLEngine::translateOnce(
+    const QString &source, const QString &target, const QString &text, Callback done, bool again)
 {
     // Before the lists are known (a caller that did not ask for offers),
     // DeepL's preferred code is sent and DeepL itself refuses what it lacks.
@@ -173,8 +181,13 @@ void DeepLEngine::translate(const QString &source, const QString &target, const 
     }
     const QString glossaryId = glossaries.idFor(source, target);
     client.send(call("POST", u"/v2/translate"_s, deepLTranslateBody(from, to, text, glossaryId)),
-        [this, source, target, glossaryId, done = std::move(done)](const EngineAnswer &answer) {
-            noteGlossaryAnswer(source, target, glossaryId, answer);
+        [this, source, target, text, glossaryId, again, done = std::move(done)](const EngineAnswer &answer) mutable {
+            if (glossaryGone(source, target, glossaryId, answer) && again) {
+                prepareGlossary(source, target, [this, source, target, text, done = std::move(done)]() mutable {
+                    translateOnce(source, target, text, std::move(done), false);
+                });
+                return;
+            }
             if (answer.httpStatus == 0)
                 done(EngineResult {EngineResult::Status::Unavailable, QString(), u"DeepL: "_s + answer.error, {}});
             else
@@ -199,7 +212,15 @@ void DeepLEngine::translateBatch(
         const QString glossaryId = glossaries.idFor(source, target);
         client.send(call("POST", u"/v2/translate"_s, deepLBatchBody(from, to, texts, glossaryId)),
             [this, source, target, glossaryId, count = texts.size(), answered](const EngineAnswer &answer) {
-                noteGlossaryAnswer(source, target, glossaryId, answer);
+                // Its texts are asked again, by then with the glossary made anew.
+                if (glossaryGone(source, target, glossaryId, answer)) {
+                    prepareGlossary(source, target, [count, answered]() {
+                        BatchAnswer untrusted;
+                        untrusted.items.resize(std::size_t(count));
+                        answered(untrusted);
+                    });
+                    return;
+                }
                 if (answer.httpStatus == 0) {
                     answered(unreachableBatch(u"DeepL"_s, answer.error));
                 } else {

@@ -46,10 +46,12 @@ private:
     EngineCall call(const QByteArray &method, const QString &path, const QByteArray &body = {}) const;
     void loadLanguages(std::function<void(const OfferCache::Loaded &)> loaded);
     QString targetCode(const QString &serviceCode) const;
-    // An answer to a request that named the pair's glossary: when DeepL no
-    // longer knows it, the next request looks for it again.
-    void noteGlossaryAnswer(
+    // An answer to a request that named the pair's glossary: whether DeepL no
+    // longer knows it (deleted from the account meanwhile); then it is
+    // forgotten, and made again before the request is sent once more.
+    bool glossaryGone(
         const QString &source, const QString &target, const QString &glossaryId, const EngineAnswer &answer);
+    void translateOnce(const QString &source, const QString &target, const QString &text, Callback done, bool again);
 
     EngineClient client;
     OfferCache pairs;
