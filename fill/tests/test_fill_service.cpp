@@ -191,7 +191,7 @@ private slots:
                 .toUtf8());
         peopleServiceUrl = start(peopleService, {u"--config"_s, scratch.filePath(u"people/service.conf"_s)});
         put(u"people/learnt-es.po"_s,
-            "msgid \"\"\nmsgstr \"\"\n\"Project-Id-Version: project X\\n\"\n\"Language: es\\n\"\n"
+            "msgid \"\"\nmsgstr \"\"\n\"Project-Id-Version: project X <&>\\n\"\n\"Language: es\\n\"\n"
             "\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
             "msgid \"Open the file\"\nmsgstr \"Abrir el archivo\"\n\n"
             "msgctxt \"menu\"\nmsgid \"Save all\"\nmsgstr \"Guardar todo\"\n");
@@ -538,9 +538,10 @@ private slots:
             put(file.section(u'=', 0, 0), file.section(u'=', 1).toUtf8());
         const QString catalog = files.first().section(u'=', 0, 0);
         const bool record = marks.endsWith(u".tarnix-review"_s);
-        const QStringList comments {u"tarnix: people's translation (project X)"_s,
-            u"tarnix: 92% match of \"Open the file\" (project X)"_s,
-            u"tarnix: people's translation (project X); context differs"_s};
+        // The project's name holds what XML must escape.
+        const QStringList comments {u"tarnix: people's translation (project X <&>)"_s,
+            u"tarnix: 92% match of \"Open the file\" (project X <&>)"_s,
+            u"tarnix: people's translation (project X <&>); context differs"_s};
         QString output;
         QCOMPARE(fill(peopleServiceUrl, {u"--estimate"_s, catalog}, output), 0);
         static const QRegularExpression people(u"\\(people's\\) +(\\d+)"_s), close(u"\\(close match\\) +(\\d+)"_s);
@@ -563,7 +564,10 @@ private slots:
             // As an XML reader reads it: TS writes quotes as lupdate does (&apos;, &quot;).
             const QString written = QString::fromUtf8(contentOf(scratch.filePath(marks)))
                                         .replace(u"&apos;"_s, u"'"_s)
-                                        .replace(u"&quot;"_s, u"\""_s);
+                                        .replace(u"&quot;"_s, u"\""_s)
+                                        .replace(u"&lt;"_s, u"<"_s)
+                                        .replace(u"&gt;"_s, u">"_s)
+                                        .replace(u"&amp;"_s, u"&"_s);
             const bool marked = run < 2 || record;
             for (const QString &comment : comments) {
                 // "people's translation (project X)" is the start of the context's one too.
