@@ -379,6 +379,8 @@ private slots:
         QTest::newRow("model cut off") << u"model"_s << 200 << chatAnswer(u"{\"1\": \"Abrir\"}"_s, "length") << 2
                                        << u"?|?"_s;
         QTest::newRow("model no object") << u"model"_s << 200 << chatAnswer(u"Abrir, Cerrar"_s) << 2 << u"?|?"_s;
+        QTest::newRow("model string not closed")
+            << u"model"_s << 200 << chatAnswer(u"{\"1\": \"Abrir\", \"2\": \"Cerr}"_s) << 2 << u"?|?"_s;
     }
 
     void answersAreCutBack()
