@@ -83,6 +83,20 @@ constexpr int modelLimit = 4;
 constexpr int modelEntries = 400;
 constexpr int bigCatalog = 20000;
 
+// Whether a catalog's message goes into a bench's texts: one text (not a
+// plural), no control characters but line breaks and tabs, not blank, at most
+// `longest` characters and not taken before (then `seen` holds it).
+bool takeMessage(const tarnix::fill::Entry &entry, qsizetype longest, QSet<QString> &seen)
+{
+    const bool control = std::any_of(entry.source.cbegin(), entry.source.cend(),
+        [](QChar c) { return c.unicode() < 0x20 && c != u'\n' && c != u'\t'; });
+    if (entry.plural || control || entry.source.size() > longest || entry.source.trimmed().isEmpty()
+        || seen.contains(entry.source))
+        return false;
+    seen.insert(entry.source);
+    return true;
+}
+
 // Distinct English messages from the Spanish catalogs Debian installs, in a
 // fixed order: short and long, with their placeholders.
 QStringList realMessages(int wanted)
@@ -98,12 +112,8 @@ QStringList realMessages(int wanted)
             continue;
         const tarnix::fill::Catalog &catalog = *read;
         for (const tarnix::fill::Entry &entry : catalog.entries) {
-            const bool control = std::any_of(entry.source.cbegin(), entry.source.cend(),
-                [](QChar c) { return c.unicode() < 0x20 && c != u'\n' && c != u'\t'; });
-            if (entry.plural || control || entry.source.size() > 200 || entry.source.trimmed().isEmpty()
-                || seen.contains(entry.source))
+            if (!takeMessage(entry, 200, seen))
                 continue;
-            seen.insert(entry.source);
             messages.append(entry.source);
             if (messages.size() == wanted)
                 return messages;
@@ -136,12 +146,8 @@ QStringList gnuMessages(int wanted)
             continue;
         const tarnix::fill::Catalog &catalog = *read;
         for (const tarnix::fill::Entry &entry : catalog.entries) {
-            const bool control = std::any_of(entry.source.cbegin(), entry.source.cend(),
-                [](QChar c) { return c.unicode() < 0x20 && c != u'\n' && c != u'\t'; });
-            if (entry.plural || control || entry.source.size() > 1500 || entry.source.trimmed().isEmpty()
-                || seen.contains(entry.source))
+            if (!takeMessage(entry, 1500, seen))
                 continue;
-            seen.insert(entry.source);
             (entry.source.trimmed().contains(u'\n') ? multi : single).append(entry.source);
         }
     }

@@ -42,8 +42,9 @@ struct PlistMember
 // language) is an entry of its own, written as that key in every language
 // whose rule lacks that category too (Latvian's "zero" takes 10 to 20 as
 // well: there the plural's translation goes). A
-// format key with words of its own is an entry too. The format spec type and value type
-// keys stay as the source has them; other rule types are left alone.
+// format key with words of its own is an entry too. The keys naming the
+// format specifier's type and the value's type stay as the source has them;
+// other rule types are left alone.
 //
 // A target that exists is edited in place: empty and missing category keys
 // are filled where they belong, a key it lacks is the source's, laid out as
