@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QUrlQuery>
 
 #include "fill/accelerator.h"
@@ -47,6 +48,37 @@ TeamGlossary fetchGlossary(const QUrl &service, const QString &source, const QSt
             answer.glossary = service::Glossary(*entries);
     }
     return answer;
+}
+
+std::variant<service::GlossarySettings, QString> readGlossaryFiles(const QStringList &given)
+{
+    // "es=terms.csv", "pt_BR=terms.csv", "sr@latin=…": a language code before
+    // the first '='; any other '=' belongs to the file's name.
+    static const QRegularExpression withLanguage(u"^([A-Za-z]{2,3}(?:[_@-][A-Za-z0-9]+)*)=(.+)$"_s);
+    service::GlossarySettings settings;
+    for (const QString &value : given) {
+        const QRegularExpressionMatch match = withLanguage.match(value);
+        const QString path = match.hasMatch() ? match.captured(2) : value;
+        if (!match.hasMatch() && path.endsWith(u".tbx"_s, Qt::CaseInsensitive)) {
+            auto concepts = service::readTbx(path);
+            if (const auto *error = std::get_if<QString>(&concepts))
+                return *error;
+            settings.concepts += std::get<0>(std::move(concepts));
+            continue;
+        }
+        auto table = service::readGlossaryTable(path);
+        if (const auto *error = std::get_if<QString>(&table))
+            return *error;
+        settings.tables[match.hasMatch() ? match.captured(1) : u"*"_s] += std::get<0>(std::move(table));
+    }
+    return settings;
+}
+
+service::Glossary glossaryOf(const service::GlossarySettings &settings, const QString &source, const QString &target)
+{
+    // The language's own table, then the TBX's concepts, then the tables
+    // given for every language: of two entries for one term the first counts.
+    return service::Glossary(settings.entriesFor(source, target) + settings.tables.value(u"*"_s));
 }
 
 namespace {

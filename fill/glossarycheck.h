@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <variant>
 
 #include <QByteArray>
 #include <QList>
@@ -27,6 +28,15 @@ struct TeamGlossary
 // Asks the service at `service` for its glossary from `source` to `target`
 // (its codes), waiting at most a few seconds.
 TeamGlossary fetchGlossary(const QUrl &service, const QString &source, const QString &target);
+
+// The glossaries --glossary names ("LANG=FILE" a CSV or TSV for the
+// catalogs of LANG, a bare CSV or TSV for every catalog, "FILE.tbx" a TBX of
+// many languages), read as the service reads its own; a bare table is kept
+// under the language "*". Errors name the file and line.
+std::variant<service::GlossarySettings, QString> readGlossaryFiles(const QStringList &given);
+
+// The terms from `source` to `target` of glossaries read by readGlossaryFiles.
+service::Glossary glossaryOf(const service::GlossarySettings &settings, const QString &source, const QString &target);
 
 // A person's translation of an entry that does not use the team's term:
 // the glossary's own test (service::Glossary::missingIn, as the service

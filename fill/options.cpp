@@ -33,6 +33,11 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
     const QCommandLineOption check(u"check"_s,
         u"Translate nothing: report every translation whose placeholders differ from its source, "
         u"and people's translations that do not use the service's glossary."_s);
+    const QCommandLineOption glossary(u"glossary"_s,
+        u"With --check: hold people's translations to this glossary instead of the service's: a TBX file of many "
+        u"languages, or a CSV or TSV file of \"source,target\" lines, for the catalogs of LANG only when given "
+        u"as LANG=FILE. May be given more than once."_s,
+        u"[lang=]file"_s);
     const QCommandLineOption dryRun(u"dry-run"_s, u"Print what would be filled; translate and write nothing."_s);
     const QCommandLineOption estimate(u"estimate"_s,
         u"Ask the service what filling would take of each engine (entries, memory, characters, requests, time, "
@@ -55,8 +60,8 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
         u"The file a catalog takes its source texts from, where the project does not keep it where its format "
         u"usually does."_s,
         u"file"_s);
-    parser.addOptions(
-        {language, to, source, check, dryRun, estimate, refillFuzzy, unreviewed, accept, learn, service, jobs});
+    parser.addOptions({language, to, source, check, glossary, dryRun, estimate, refillFuzzy, unreviewed, accept, learn,
+        service, jobs});
     parser.addPositionalArgument(u"FILE"_s,
         u"Catalogs: .po, .pot, .ts, .xlf, .xliff, .json, .arb, .xcstrings, .strings, .stringsdict, .properties, "
         u".yml, .yaml, .xml."_s,
@@ -88,6 +93,9 @@ std::variant<Options, OptionsExit> parseOptions(const QStringList &arguments, co
                 2};
     }
     options.check = parser.isSet(check);
+    options.glossaries = parser.values(glossary);
+    if (!options.glossaries.isEmpty() && !options.check)
+        return OptionsExit {u"--glossary names the terms --check holds translations to: give it with --check\n"_s, 2};
     options.dryRun = parser.isSet(dryRun);
     options.estimate = parser.isSet(estimate);
     options.refillFuzzy = parser.isSet(refillFuzzy);

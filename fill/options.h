@@ -15,6 +15,7 @@ struct Options
     QString source; // --source: the file catalogs take their source texts from, where the layout does not say
     QString sourceLanguage = QStringLiteral("en"); // the source file's language
     bool check = false;
+    QStringList glossaries; // --glossary: "[LANG=]FILE", as given; --check's terms instead of the service's
     bool dryRun = false;
     bool estimate = false; // --estimate: what a run would take of each engine; translate nothing
     bool refillFuzzy = false;

@@ -227,14 +227,27 @@ int FillRun::check()
 {
     int found = 0;
     // The team's glossary of each pair, as the service that holds it serves
-    // it; people's translations are held to it too.
+    // it; people's translations are held to it too. --glossary's files stand
+    // in for the service's.
     QHash<QString, TeamGlossary> glossaries;
+    std::optional<service::GlossarySettings> given;
+    if (!options.glossaries.isEmpty()) {
+        auto read = readGlossaryFiles(options.glossaries);
+        if (const auto *error = std::get_if<QString>(&read)) {
+            say(u"tarnix-fill: --glossary: %1\n"_s.arg(*error));
+            errors = true;
+            return 0;
+        }
+        given = std::get<service::GlossarySettings>(std::move(read));
+    }
     bool unreached = false;
     for (const auto &job : jobs) {
         const QString source = job->serviceSource();
         const QString target = job->language.isEmpty() ? QString() : serviceLanguage(job->language);
         const QString pair = source + u'|' + target;
-        if (!target.isEmpty() && !glossaries.contains(pair) && !unreached) {
+        if (given && !target.isEmpty() && !glossaries.contains(pair))
+            glossaries.insert(pair, TeamGlossary {true, glossaryOf(*given, source, target)});
+        if (!given && !target.isEmpty() && !glossaries.contains(pair) && !unreached) {
             glossaries.insert(pair, fetchGlossary(options.service, source, target));
             if (!glossaries[pair].reached) {
                 unreached = true;

@@ -579,6 +579,8 @@ private slots:
         QTest::newRow("--to without a template") << QStringList {u"--to"_s, u"es"_s, u"es.po"_s} << 2 << QStringList();
         QTest::newRow("check takes no --dry-run")
             << QStringList {u"--check"_s, u"--dry-run"_s, u"es.po"_s} << 2 << QStringList();
+        QTest::newRow("glossary without check")
+            << QStringList {u"--glossary"_s, u"terms.csv"_s, u"es.po"_s} << 2 << QStringList {u"--glossary"_s};
         QTest::newRow("service not http")
             << QStringList {u"--service"_s, u"ftp://h/"_s, u"es.po"_s} << 2 << QStringList();
         QTest::newRow("service without host")

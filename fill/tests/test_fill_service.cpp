@@ -595,44 +595,69 @@ private slots:
     // simple plurals, whole words, not inside an option or a placeholder;
     // machine fills awaiting review (fuzzy, in
     // the review record) are not a person's and are left to the reviewer.
+    // --glossary's files stand in for the service's, with no service at all.
     void checkFindsGlossaryTermsNotUsed_data()
     {
         QTest::addColumn<QStringList>("files"); // "path=content", the first the catalog checked
-        QTest::addColumn<QStringList>("found"); // "line: what"
-        QTest::newRow("PO")
-            << QStringList {u"glossary/es.po=msgid \"\"\nmsgstr \"\"\n\"Language: es\\n\"\n"
-                            u"\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
-                            u"msgid \"Open the folder\"\nmsgstr \"Abrir el directorio\"\n\n"
-                            u"msgid \"Delete the Folders\"\nmsgstr \"Borrar las carpetas\"\n\n"
-                            u"#, fuzzy\nmsgid \"Move the folder\"\nmsgstr \"Mover el directorio\"\n\n"
-                            u"msgid \"Unfolded\"\nmsgstr \"Desplegado\"\n\n"
-                            u"msgid \"%d folder\"\nmsgid_plural \"%d folders\"\n"
-                            u"msgstr[0] \"%d carpeta\"\nmsgstr[1] \"%d directorios\"\n\n"
-                            u"msgid \"use --folder=DIR or %{folder}\"\nmsgstr \"usa --folder=DIR o %{folder}\"\n"_s}
-            << QStringList {u"6: \"folder\": the translation does not use the glossary's \"carpeta\""_s,
-                   u"19: form 1: \"folder\": the translation does not use"_s};
+        QTest::addColumn<QStringList>("glossaries"); // --glossary's values; none: the service's
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("found"); // "line: what", or the start of the message
+        const QString po = u"glossary/es.po=msgid \"\"\nmsgstr \"\"\n\"Language: es\\n\"\n"
+                           u"\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                           u"msgid \"Open the folder\"\nmsgstr \"Abrir el directorio\"\n\n"
+                           u"msgid \"Delete the Folders\"\nmsgstr \"Borrar las carpetas\"\n\n"
+                           u"#, fuzzy\nmsgid \"Move the folder\"\nmsgstr \"Mover el directorio\"\n\n"
+                           u"msgid \"Unfolded\"\nmsgstr \"Desplegado\"\n\n"
+                           u"msgid \"%d folder\"\nmsgid_plural \"%d folders\"\n"
+                           u"msgstr[0] \"%d carpeta\"\nmsgstr[1] \"%d directorios\"\n\n"
+                           u"msgid \"use --folder=DIR or %{folder}\"\nmsgstr \"usa --folder=DIR o %{folder}\"\n"_s;
+        const QStringList poFound {u"6: \"folder\": the translation does not use the glossary's \"carpeta\""_s,
+            u"19: form 1: \"folder\": the translation does not use"_s};
+        const QString csv = u"glossary/terms.csv=folder,carpeta\n"_s;
+        QTest::newRow("PO") << QStringList {po} << QStringList() << 1 << poFound;
         QTest::newRow("i18next JSON and its review record")
             << QStringList {u"glossary/locales/es/app.json={\"open\": \"Abrir el directorio\", \"move\": "
                             u"\"Mover el directorio\", \"delete\": \"Borrar la carpeta\"}\n"_s,
                    u"glossary/locales/en/app.json={\"open\": \"Open the folder\", \"move\": \"Move the folder\", "
                    u"\"delete\": \"Delete the folder\"}\n"_s,
                    u"glossary/locales/es/app.json.tarnix-review=move\tMover el directorio\n"_s}
+            << QStringList() << 1
             << QStringList {u"1: \"folder\": the translation does not use the glossary's \"carpeta\""_s};
+        QTest::newRow("a CSV for every language")
+            << QStringList {po, csv} << QStringList {u"glossary/terms.csv"_s} << 1 << poFound;
+        QTest::newRow("a CSV for the catalog's language")
+            << QStringList {po, csv} << QStringList {u"es=glossary/terms.csv"_s} << 1 << poFound;
+        QTest::newRow("a CSV for another language")
+            << QStringList {po, csv} << QStringList {u"fr=glossary/terms.csv"_s} << 0 << QStringList();
+        QTest::newRow("a TBX") << QStringList {po,
+            u"glossary/team.tbx=<tbx><text><body><termEntry><langSet xml:lang=\"en\"><tig><term>folder</term>"
+            u"</tig></langSet><langSet xml:lang=\"es\"><tig><term>carpeta</term></tig></langSet></termEntry>"
+            u"</body></text></tbx>\n"_s}
+                               << QStringList {u"glossary/team.tbx"_s} << 1 << poFound;
+        QTest::newRow("an unreadable glossary") << QStringList {po} << QStringList {u"glossary/none.csv"_s} << 2
+                                                << QStringList {u"tarnix-fill: --glossary: "_s};
     }
 
     void checkFindsGlossaryTermsNotUsed()
     {
         QFETCH(QStringList, files);
+        QFETCH(QStringList, glossaries);
+        QFETCH(int, status);
         QFETCH(QStringList, found);
         for (const QString &file : std::as_const(files))
             put(file.section(u'=', 0, 0), file.section(u'=', 1).toUtf8());
         const QString catalog = files.first().section(u'=', 0, 0);
+        QStringList arguments {u"--check"_s, catalog};
+        for (const QString &glossary : std::as_const(glossaries))
+            arguments << u"--glossary"_s << glossary;
+        // Given glossaries, no service is asked: none answers at port 9.
+        const QUrl service = glossaries.isEmpty() ? peopleServiceUrl : QUrl(u"http://127.0.0.1:9/"_s);
         QString output;
-        QCOMPARE(fill(peopleServiceUrl, {u"--check"_s, catalog}, output), 1);
+        QCOMPARE(fill(service, arguments, output), status);
         const QStringList lines = output.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), found.size());
         for (qsizetype i = 0; i < found.size(); ++i)
-            QVERIFY2(lines[i].startsWith(catalog + u':' + found[i]), qPrintable(output));
+            QVERIFY2(lines[i].startsWith(status == 2 ? found[i] : catalog + u':' + found[i]), qPrintable(output));
     }
 
     // GNU hello's Spanish catalog, one entry made fuzzy, learnt by the
