@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSysInfo>
 
 #include "service/configtext.h"
 
@@ -474,15 +475,20 @@ std::variant<ServiceConfig, QString> loadServiceConfig(const QString &path, bool
                 config.keptTerms.append(line.trimmed());
         }
     }
+    // The files' full paths and this host name where they were read: the
+    // glossary's origin (GlossarySettings::originFor()).
     GlossarySettings &glossary = config.glossary;
-    for (auto it = glossary.tableFiles.cbegin(); it != glossary.tableFiles.cend(); ++it) {
-        auto table = readGlossaryTable(configPath(folder, it.value()));
+    glossary.host = QSysInfo::machineHostName();
+    for (auto it = glossary.tableFiles.begin(); it != glossary.tableFiles.end(); ++it) {
+        it.value() = QDir::cleanPath(configPath(folder, it.value()));
+        auto table = readGlossaryTable(it.value());
         if (const auto *error = std::get_if<QString>(&table))
             return path + u": "_s + *error;
         glossary.tables.insert(it.key(), std::get<QList<GlossaryEntry>>(std::move(table)));
     }
     if (!glossary.tbxFile.isEmpty()) {
-        auto concepts = readTbx(configPath(folder, glossary.tbxFile));
+        glossary.tbxFile = QDir::cleanPath(configPath(folder, glossary.tbxFile));
+        auto concepts = readTbx(glossary.tbxFile);
         if (const auto *error = std::get_if<QString>(&concepts))
             return path + u": "_s + *error;
         glossary.concepts = std::get<0>(std::move(concepts));

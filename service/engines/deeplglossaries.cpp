@@ -49,6 +49,7 @@ void DeepLGlossaries::prepare(const QString &source, const QString &target, cons
         pair.target = target;
         pair.sourceLang = sourceLang;
         pair.targetLang = targetLang;
+        pair.origin = settings.originFor(target);
         pair.glossary = Glossary(settings.entriesFor(source, target));
         if (pair.glossary.isEmpty() || deepLGlossaryEntries(pair.glossary.entries()).isEmpty()) {
             pair.state = Pair::State::Without;
@@ -96,7 +97,7 @@ void DeepLGlossaries::look(const QString &key)
         }
         const QList<DeepLGlossary> &existing = std::get<QList<DeepLGlossary>>(listed);
         const Pair &pair = pairs[key];
-        const QString name = deepLGlossaryName(pair.source, pair.target, pair.glossary.digest());
+        const QString name = nameOf(pair);
         const DeepLGlossary *found = nullptr;
         for (const DeepLGlossary &glossary : existing) {
             if (glossary.name == name && glossary.sourceLang == pair.sourceLang
@@ -115,7 +116,7 @@ void DeepLGlossaries::look(const QString &key)
 void DeepLGlossaries::create(const QString &key, const QList<DeepLGlossary> &existing)
 {
     const Pair &pair = pairs[key];
-    const QString name = deepLGlossaryName(pair.source, pair.target, pair.glossary.digest());
+    const QString name = nameOf(pair);
     send("POST", u"/v2/glossaries"_s,
         deepLGlossaryBody(name, pair.sourceLang, pair.targetLang, deepLGlossaryEntries(pair.glossary.entries())),
         [this, key, name, existing](const EngineAnswer &answer) {
@@ -167,19 +168,26 @@ void DeepLGlossaries::ready(const QString &key, const QString &id, const QList<D
     Pair &pair = pairs[key];
     pair.state = Pair::State::Ready;
     pair.id = id;
-    // Older versions of the pair's glossary: the account keeps only so many.
-    const QString prefix = deepLGlossaryNamePrefix(pair.source, pair.target);
-    const QString name = deepLGlossaryName(pair.source, pair.target, pair.glossary.digest());
+    // Older versions of the pair's glossary made of the same files: the
+    // account keeps only so many. Another service's, made of other files,
+    // stay. One already gone (another service of the same files deleted it
+    // first) needs no word in the log.
     for (const DeepLGlossary &old : existing) {
-        if (!old.name.startsWith(prefix) || old.name == name || old.id == id)
+        if (old.id == id
+            || !isOlderDeepLGlossary(old.name, pair.source, pair.target, pair.origin, pair.glossary.digest()))
             continue;
         send("DELETE", u"/v2/glossaries/"_s + old.id, {}, [name = old.name](const EngineAnswer &answer) {
-            if (answer.httpStatus < 200 || answer.httpStatus > 299)
+            if ((answer.httpStatus < 200 || answer.httpStatus > 299) && answer.httpStatus != 404)
                 logLine(u"DeepL did not delete the older glossary %1: %2"_s.arg(
                     name, answer.httpStatus ? u"HTTP %1"_s.arg(answer.httpStatus) : answer.error));
         });
     }
     settle(key);
+}
+
+QString DeepLGlossaries::nameOf(const Pair &pair) const
+{
+    return deepLGlossaryName(pair.source, pair.target, pair.origin, pair.glossary.digest());
 }
 
 void DeepLGlossaries::fail(const QString &key, const QString &why)

@@ -15,13 +15,15 @@
 
 namespace tarnix::service {
 
-// The DeepL glossaries that carry the team's glossary: one per language pair
-// and version of its entries (Glossary::digest()), named for both
-// (deepLGlossaryName()). The first request of a pair looks for it on the
-// account by that name, so a restarted service reuses it, and creates it
-// only when it is not there; requests of the pair that come meanwhile wait
-// for that one look. Once a new version is ready, the pair's older versions
-// are deleted. A pair whose glossary DeepL does not take, or could not
+// The DeepL glossaries that carry the team's glossary: one per language pair,
+// origin of its files (GlossarySettings::originFor()) and version of its
+// entries (Glossary::digest()), named for all three (deepLGlossaryName()).
+// The first request of a pair looks for it on the account by that name, so
+// a restarted service reuses it, and creates it only when it is not there;
+// requests of the pair that come meanwhile wait for that one look. Once a
+// new version is ready, the pair's older versions of the same origin are
+// deleted (isOlderDeepLGlossary()): services that share an account but read
+// other files keep their own. A pair whose glossary DeepL does not take, or could not
 // make, goes without (its terms are then masked), said once in the log; a
 // failed one is tried again after `retryAfter`.
 class DeepLGlossaries : public QObject
@@ -66,6 +68,7 @@ private:
         QString target;
         QString sourceLang;
         QString targetLang;
+        QString origin;
         Glossary glossary;
         QString id;
         QDeadlineTimer retry;
@@ -78,6 +81,7 @@ private:
     void ready(const QString &key, const QString &id, const QList<DeepLGlossary> &existing);
     void fail(const QString &key, const QString &why);
     void settle(const QString &key);
+    QString nameOf(const Pair &pair) const;
 
     Send send;
     GlossarySettings settings;

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include "service/engines/engine.h"
 #include "service/engines/enginerequest.h"
@@ -39,14 +40,26 @@ QString deepLGlossaryLanguage(const QString &deepLCode)
     return deepLCode.section(u'-', 0, 0).toLower();
 }
 
-QString deepLGlossaryName(const QString &source, const QString &target, const QString &digest)
+QString deepLGlossaryName(const QString &source, const QString &target, const QString &origin, const QString &digest)
 {
-    return deepLGlossaryNamePrefix(source, target) + digest;
+    return u"tarnix-%1-%2-%3-%4"_s.arg(source, target, origin, digest);
 }
 
-QString deepLGlossaryNamePrefix(const QString &source, const QString &target)
+bool isOlderDeepLGlossary(
+    const QString &name, const QString &source, const QString &target, const QString &origin, const QString &digest)
 {
-    return u"tarnix-%1-%2-"_s.arg(source, target);
+    if (name == deepLGlossaryName(source, target, origin, digest))
+        return false;
+    // The pair's name and then only hex digits: "tarnix-en-pt-" is not followed by "BR-…" of another pair.
+    const QString pair = u"tarnix-%1-%2-"_s.arg(source, target);
+    if (!name.startsWith(pair))
+        return false;
+    static const QRegularExpression versioned(u"^[0-9a-f]+$"_s);
+    static const QRegularExpression unnamedOrigin(u"^[0-9a-f]{12}$"_s);
+    const QString rest = name.sliced(pair.size());
+    if (rest.startsWith(origin + u'-'))
+        return versioned.match(rest.sliced(origin.size() + 1)).hasMatch();
+    return unnamedOrigin.match(rest).hasMatch();
 }
 
 QString deepLGlossaryEntries(const QList<GlossaryEntry> &entries)

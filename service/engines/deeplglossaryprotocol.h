@@ -26,12 +26,18 @@ struct DeepLGlossary
 // "PT-BR" and "pt" are "pt", "ZH-HANS" is "zh".
 QString deepLGlossaryLanguage(const QString &deepLCode);
 
-// What the service names the glossary of a pair of service codes in one
-// version: "tarnix-en-pt-BR-<digest>". Another service that reads the same
-// files finds it by that name, and a changed file names another.
-QString deepLGlossaryName(const QString &source, const QString &target, const QString &digest);
-// The names of every version of that pair's glossary start so.
-QString deepLGlossaryNamePrefix(const QString &source, const QString &target);
+// What the service names the glossary of a pair of service codes made of
+// the files of one origin (GlossarySettings::originFor()) in one version of
+// their entries (Glossary::digest()): "tarnix-en-pt-BR-<origin>-<digest>".
+// A restarted service, or another that reads the same files on the same
+// host, finds it by that name, and a changed file names another.
+QString deepLGlossaryName(const QString &source, const QString &target, const QString &origin, const QString &digest);
+// Whether `name` is an older version of that glossary: one of the same pair
+// and origin with another digest, or one named before names held their
+// origin ("tarnix-en-pt-BR-<digest>"). Those are deleted once a new version
+// is ready; other origins' glossaries are left alone.
+bool isOlderDeepLGlossary(
+    const QString &name, const QString &source, const QString &target, const QString &origin, const QString &digest);
 
 // The entries as DeepL's TSV: one "source<TAB>target" line each. DeepL
 // refuses an entry with a tab or a line break in it, one with white space

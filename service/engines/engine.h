@@ -46,6 +46,12 @@ struct EngineResult
     // once more, with `text` (the same source masked with other tokens), and
     // calls `done` once with that engine's second result.
     std::function<void(const QString &text, std::function<void(const EngineResult &)> done)> askAgain = nullptr;
+    // Set by the router on a result that is no translation when the engine
+    // that failed was sent the glossary's terms as written (it takes the
+    // glossary itself) and an engine further down the chain does not: sends
+    // `text` (the same source with the glossary's terms masked) on down the
+    // chain and calls `done` once with what comes of it.
+    std::function<void(const QString &text, std::function<void(const EngineResult &)> done)> fallBack = nullptr;
 };
 
 // How much one engine takes at once: the longest text (UTF-16 units) it

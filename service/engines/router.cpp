@@ -34,6 +34,9 @@ struct Router::Attempt
     OfferCallback offered;
     QStringList failedEngines;
     QStringList failures; // "engine: why", in the order they came
+    // The text holds the glossary's terms as written: the engine that
+    // translates the pair takes the glossary itself (Router::takesGlossary()).
+    bool glossaryUnmasked = false;
 };
 
 Router::Router(std::vector<std::unique_ptr<Engine>> engines, QObject *parent)
@@ -45,17 +48,42 @@ Router::Router(std::vector<std::unique_ptr<Engine>> engines, QObject *parent)
 
 Router::~Router() = default;
 
+namespace {
+
+QString pairKey(const QString &source, const QString &target)
+{
+    return source + u'|' + target;
+}
+
+} // namespace
+
 TokenForm Router::tokenForm(const QString &source, const QString &target) const
 {
     return chain.empty() ? TokenForm {} : chain.front()->tokenForm(source, target);
 }
 
+bool Router::takesGlossary(const QString &source, const QString &target) const
+{
+    const std::size_t index = translating.value(pairKey(source, target), 0);
+    return index < chain.size() && chain[index]->takesGlossary(source, target);
+}
+
 void Router::prepareGlossary(const QString &source, const QString &target, std::function<void()> done)
 {
-    if (chain.empty())
-        Engine::prepareGlossary(source, target, std::move(done));
-    else
-        chain.front()->prepareGlossary(source, target, std::move(done));
+    // The glossary of the engine that will translate the pair, which is not
+    // the first engine where that one does not offer it.
+    QPointer<Router> self(this);
+    firstOffering(source, target, 0, [self, source, target, done = std::move(done)](std::size_t index) mutable {
+        if (!self) {
+            done();
+            return;
+        }
+        self->translating.insert(pairKey(source, target), index);
+        if (index < self->chain.size())
+            self->chain[index]->prepareGlossary(source, target, std::move(done));
+        else
+            self->Engine::prepareGlossary(source, target, std::move(done));
+    });
 }
 
 TextLimits Router::textLimits() const
@@ -73,7 +101,7 @@ TextLimits Router::textLimits() const
 
 void Router::offers(const QString &source, const QString &target, OfferCallback done)
 {
-    tryFrom(std::make_shared<Attempt>(Attempt {source, target, {}, {}, {}, std::move(done), {}, {}}), 0);
+    tryFrom(std::make_shared<Attempt>(Attempt {source, target, {}, {}, {}, std::move(done), {}, {}, false}), 0);
 }
 
 void Router::translate(const QString &source, const QString &target, const QString &text, Callback done)
@@ -84,7 +112,9 @@ void Router::translate(const QString &source, const QString &target, const QStri
 void Router::translateInContext(
     const QString &source, const QString &target, const QString &text, const QString &context, Callback done)
 {
-    tryFrom(std::make_shared<Attempt>(Attempt {source, target, text, context, std::move(done), {}, {}, {}}), 0);
+    tryFrom(std::make_shared<Attempt>(
+                Attempt {source, target, text, context, std::move(done), {}, {}, {}, takesGlossary(source, target)}),
+        0);
 }
 
 void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
@@ -98,7 +128,8 @@ void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
         const auto failed = [&](const QString &why) {
             attempt->failedEngines.append(engine->name());
             attempt->failures.append(failure(*engine, why));
-            tryFrom(attempt, index + 1);
+            if (!handOver(attempt, index))
+                tryFrom(attempt, index + 1);
         };
         if (offer.answer == PairOffer::Answer::NotOffered) {
             tryFrom(attempt, index + 1);
@@ -120,7 +151,8 @@ void Router::tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index)
                         attempt->failedEngines.append(engine->name());
                         attempt->failures.append(failure(*engine, result.detail));
                     }
-                    tryFrom(attempt, index + 1);
+                    if (!handOver(attempt, index))
+                        tryFrom(attempt, index + 1);
                 });
         }
     });
@@ -189,10 +221,11 @@ void Router::translateBatch(
                     }
                 };
                 auto collected = std::make_shared<Collected>(Collected {results, 1, done});
+                const bool unmasked = self && self->takesGlossary(source, target);
                 for (qsizetype i = 0; i < items.size(); ++i) {
                     EngineResult &result = collected->results[std::size_t(i)];
                     const auto attempt = std::make_shared<Attempt>(
-                        Attempt {source, target, items[i].text, items[i].context, {}, {}, {}, {}});
+                        Attempt {source, target, items[i].text, items[i].context, {}, {}, {}, {}, unmasked});
                     if (result.status == EngineResult::Status::Translated) {
                         result.engine = engine ? engine->name() : QString();
                         if (engine)
@@ -210,7 +243,8 @@ void Router::translateBatch(
                         collected->results[std::size_t(i)] = later;
                         collected->one();
                     };
-                    self->tryFrom(attempt, index + 1);
+                    if (!self->handOver(attempt, index))
+                        self->tryFrom(attempt, index + 1);
                 }
                 collected->one();
             });
@@ -233,6 +267,50 @@ std::function<void(const QString &, Engine::Callback)> Router::askAgain(Engine *
     };
 }
 
+bool Router::handOver(const std::shared_ptr<Attempt> &attempt, std::size_t index)
+{
+    if (!attempt->glossaryUnmasked || index >= chain.size()
+        || !chain[index]->takesGlossary(attempt->source, attempt->target))
+        return false;
+    const auto rest = chain.begin() + std::ptrdiff_t(std::min(index + 1, chain.size()));
+    if (std::all_of(rest, chain.end(), [&attempt](const std::unique_ptr<Engine> &engine) {
+            return engine->takesGlossary(attempt->source, attempt->target);
+        }))
+        return false;
+    EngineResult result = unanswered(*attempt);
+    Attempt onwards = *attempt;
+    onwards.translated = nullptr;
+    result.fallBack = [self = QPointer<Router>(this), onwards, index](const QString &text, Callback done) {
+        if (!self) {
+            done(EngineResult {EngineResult::Status::Unavailable, QString(), u"the service is stopping"_s, {}});
+            return;
+        }
+        auto masked = std::make_shared<Attempt>(onwards);
+        masked->text = text;
+        masked->glossaryUnmasked = false;
+        masked->translated = std::move(done);
+        self->tryFrom(masked, index + 1);
+    };
+    attempt->translated(result);
+    return true;
+}
+
+EngineResult Router::unanswered(const Attempt &attempt)
+{
+    if (attempt.failures.isEmpty()) {
+        return EngineResult {EngineResult::Status::Unsupported, QString(),
+            u"No configured engine translates from %1 to %2: add one that has both languages to service.conf "
+            u"(a language model, LibreTranslate or DeepL), or check the codes."_s.arg(attempt.source, attempt.target),
+            {}};
+    }
+    return EngineResult {
+        EngineResult::Status::Unavailable,
+        QString(),
+        attempt.failures.join(u"; "_s),
+        attempt.failedEngines.join(u','),
+    };
+}
+
 void Router::finish(const std::shared_ptr<Attempt> &attempt)
 {
     if (attempt->offered) {
@@ -241,19 +319,7 @@ void Router::finish(const std::shared_ptr<Attempt> &attempt)
                 : PairOffer {PairOffer::Answer::Unknown, attempt->failures.join(u"; "_s)});
         return;
     }
-    if (attempt->failures.isEmpty()) {
-        attempt->translated(EngineResult {EngineResult::Status::Unsupported, QString(),
-            u"No configured engine translates from %1 to %2: add one that has both languages to service.conf "
-            u"(a language model, LibreTranslate or DeepL), or check the codes."_s.arg(attempt->source, attempt->target),
-            {}});
-    } else {
-        attempt->translated(EngineResult {
-            EngineResult::Status::Unavailable,
-            QString(),
-            attempt->failures.join(u"; "_s),
-            attempt->failedEngines.join(u','),
-        });
-    }
+    attempt->translated(unanswered(*attempt));
 }
 
 } // namespace tarnix::service

@@ -3,6 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include <QHash>
+
 #include "service/engines/engine.h"
 
 namespace tarnix::service {
@@ -13,7 +15,12 @@ namespace tarnix::service {
 // key refused, an answer that is no translation) the next one that offers
 // the pair is asked. A pair that no engine offers is refused without asking
 // any engine to translate. Each result names the engine that gave it, and a
-// translated one can ask that engine again (EngineResult::askAgain).
+// translated one can ask that engine again (EngineResult::askAgain). A text
+// sent with the glossary's terms as written, because the engine that
+// translates the pair takes the glossary itself, goes no further down the
+// chain to an engine that does not take it: the result hands the caller
+// the rest of the chain instead (EngineResult::fallBack), for the text
+// with the terms masked.
 class Router : public Engine
 {
     Q_OBJECT
@@ -27,11 +34,10 @@ public:
     void offers(const QString &source, const QString &target, OfferCallback done) override;
     // The first engine's: the one that translates the pair whenever it can.
     TokenForm tokenForm(const QString &source, const QString &target) const override;
-    // The first engine's, as the token form.
-    bool takesGlossary(const QString &source, const QString &target) const override
-    {
-        return !chain.empty() && chain.front()->takesGlossary(source, target);
-    }
+    // The engine's that translates the pair: the first that offers it, as
+    // prepareGlossary() last found it (before that, the first engine's).
+    bool takesGlossary(const QString &source, const QString &target) const override;
+    // Finds the first engine that offers the pair and gets its glossary ready.
     void prepareGlossary(const QString &source, const QString &target, std::function<void()> done) override;
     // The smallest of its engines': any of them may translate a piece.
     TextLimits textLimits() const override;
@@ -50,6 +56,14 @@ private:
     struct Attempt;
     void tryFrom(const std::shared_ptr<Attempt> &attempt, std::size_t index);
     void finish(const std::shared_ptr<Attempt> &attempt);
+    // What an attempt that no engine translated answers.
+    static EngineResult unanswered(const Attempt &attempt);
+    // After the engine at `index`, which takes the glossary, failed the
+    // attempt: when its text holds the glossary's terms as written and an
+    // engine further down does not take the glossary, answers the attempt
+    // with the rest of the chain to be asked with the terms masked
+    // (EngineResult::fallBack), and says so.
+    bool handOver(const std::shared_ptr<Attempt> &attempt, std::size_t index);
     // Calls `found` with the index of the first engine from `index` that
     // offers the pair, or the chain's size when none does.
     void firstOffering(
@@ -58,6 +72,7 @@ private:
     static std::function<void(const QString &, Callback)> askAgain(Engine *engine, const Attempt &attempt);
 
     std::vector<std::unique_ptr<Engine>> chain;
+    QHash<QString, std::size_t> translating; // "source|target": the first engine that offered the pair
 };
 
 } // namespace tarnix::service

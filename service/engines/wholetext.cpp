@@ -1,6 +1,7 @@
 #include "service/engines/wholetext.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QPointer>
@@ -28,6 +29,10 @@ struct Job
     std::vector<PreparedText> prepared;
     std::vector<bool> askedAgain; // per piece: its second ask was made
     std::vector<bool> askedAlone; // per piece: its batch answer failed and it was asked alone
+    // Per piece: it went on down the chain to an engine without the glossary,
+    // with the glossary's terms masked (EngineResult::fallBack).
+    std::vector<bool> fellBack;
+    std::optional<KeptTerms> maskedTerms; // the request's terms and the glossary's, once a piece needs them
     QStringList translated;
     std::vector<std::function<void(bool, EngineResult::Kept)>> checked;
     QStringList answers; // per piece: the engine's text before it was finished
@@ -54,6 +59,13 @@ struct Job
 // placeholders checked, the piece checked for completeness on its own.
 void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResult &result);
 
+// The terms a piece is masked with: the glossary's too where the engine
+// has no glossary of its own.
+const KeptTerms &termsOf(const Job &job, std::size_t piece)
+{
+    return job.fellBack[piece] ? *job.maskedTerms : job.request.terms;
+}
+
 // Engines trip over one token form where they copy another (Apertium moves
 // two names past each other, or glues a number into a compound): a piece
 // whose answer breaks a placeholder is asked for once more from the same
@@ -65,7 +77,7 @@ bool askAgain(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
         return false;
     job->askedAgain[piece] = true;
     const TokenForm other = job->form == TokenForm::Natural ? TokenForm::Bracketed : TokenForm::Natural;
-    PreparedText again = prepareForEngine(job->prepared[piece].source, other, job->request.terms);
+    PreparedText again = prepareForEngine(job->prepared[piece].source, other, termsOf(*job, piece));
     if (again.masked.text == job->prepared[piece].masked.text)
         return false;
     job->notes.append(u"asked again: "_s + fault);
@@ -132,6 +144,20 @@ void received(const std::shared_ptr<Job> &job, qsizetype index, const EngineResu
     --job->waiting;
     if (job->over)
         return;
+    // The engine that takes the glossary failed the piece, which was sent
+    // with the terms as written: the engines further down are sent it with
+    // the terms masked, as if they had been asked first.
+    if (result.status != EngineResult::Status::Translated && result.fallBack) {
+        const auto piece = std::size_t(index);
+        if (!job->maskedTerms)
+            job->maskedTerms = job->request.terms.withGlossary(job->request.glossary);
+        job->fellBack[piece] = true;
+        job->prepared[piece] = prepareForEngine(job->prepared[piece].source, job->form, *job->maskedTerms);
+        ++job->waiting;
+        result.fallBack(
+            job->prepared[piece].masked.text, [job, index](const EngineResult &next) { received(job, index, next); });
+        return;
+    }
     job->requests += result.requests;
     if (!result.fromMemory && result.status != EngineResult::Status::Unsupported)
         job->characters += job->prepared[std::size_t(index)].masked.text.size();
@@ -203,6 +229,7 @@ void start(const std::shared_ptr<Job> &job)
     job->checked.resize(std::size_t(count));
     job->askedAgain.resize(std::size_t(count));
     job->askedAlone.resize(std::size_t(count));
+    job->fellBack.resize(std::size_t(count));
     for (qsizetype i = 0; i < count; ++i) {
         job->prepared.push_back(prepareForEngine(job->pieces.pieces[i], job->form, job->request.terms));
         // Placeholders, kept terms or white space alone: nothing for an

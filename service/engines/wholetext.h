@@ -47,8 +47,10 @@ struct WholeTextRequest
 // engine's `parallel` at a time, each with its placeholders masked and
 // checked (an answer that breaks one is asked for once more from the same
 // engine with the other token form, which engines trip over differently),
-// and put back together with the source's own white space. Then the
-// whole answer must look complete beside the source
+// and put back together with the source's own white space. A piece that
+// the engine taking the glossary itself fails goes on down the chain with
+// the glossary's terms masked (EngineResult::fallBack). Then the whole
+// answer must look complete beside the source
 // (service/text/completeness.h). Only then does the translation memory keep
 // the pieces: a refused text leaves nothing of itself there. `done` is called
 // once, later from the event loop.

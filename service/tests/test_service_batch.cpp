@@ -1,6 +1,9 @@
+#include <map>
 #include <memory>
 #include <optional>
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +15,8 @@
 
 #include "apyservice.h"
 #include "httpclient.h"
+#include "service/config.h"
+#include "service/enginelist.h"
 #include "service/engines/apyprotocol.h"
 #include "service/engines/batch.h"
 #include "service/engines/deeplengine.h"
@@ -73,7 +78,9 @@ QByteArray chatAnswer(const QString &content, const char *finish = "stop")
 // new glossary is ready once asked for by its id, as a large one may be.
 struct DeepLAccount
 {
-    enum class Behaviour { Faithful, WithoutSpanish, RefusesCreation, IgnoresGlossaries };
+    // FailsTranslations: every translate request is answered 503, as DeepL
+    // answers when it is overloaded.
+    enum class Behaviour { Faithful, WithoutSpanish, RefusesCreation, IgnoresGlossaries, FailsTranslations };
     struct Stored
     {
         QJsonObject glossary;
@@ -124,6 +131,8 @@ struct DeepLAccount
             return json(201, stored.glossary, 200); // slow enough for requests to meet while it is made
         }
         if (path == "/v2/translate") {
+            if (behaviour == Behaviour::FailsTranslations)
+                return json(503, QJsonObject {{"message"_L1, "Service unavailable"_L1}});
             const QJsonValue id = QJsonDocument::fromJson(request.body).object().value("glossary_id"_L1);
             const bool known = std::any_of(glossaries.cbegin(), glossaries.cend(),
                 [&id](const Stored &stored) { return stored.glossary.value("glossary_id"_L1) == id; });
@@ -190,7 +199,7 @@ Answer standInAnswer(
                                              : QStringList {json.value("q"_L1).toString()};
     } else if (kind == u"deepl") {
         if (request.path.startsWith("/v2/languages"))
-            return ok(R"([{"language": "EN"}, {"language": "ES"}])");
+            return ok(R"([{"language": "EN"}, {"language": "ES"}, {"language": "DE"}])");
         if (const auto glossaryAnswer = account ? account->answer(request) : std::nullopt)
             return *glossaryAnswer;
         texts = json.value("text"_L1).toVariant().toStringList();
@@ -311,6 +320,65 @@ struct GlossaryService
     TranslationService service;
     quint16 port = 0;
 };
+
+// A service configured as a user would, in `folder`: `conf` is its
+// service.conf, "@deepl" and "@lt" in it the stand-ins' addresses, and
+// `files` are written beside it (name: content).
+struct ConfiguredService
+{
+    ConfiguredService(const QString &folder, QString conf, QMap<QString, QString> files, const LoopbackServer &deepL,
+        const LoopbackServer *libreTranslate = nullptr)
+    {
+        qputenv("TARNIX_TEST_DEEPL_KEY", "k");
+        QDir().mkpath(folder);
+        files[u"service.conf"_s] =
+            conf.replace(u"@deepl"_s, deepL.url().toString())
+                .replace(u"@lt"_s, libreTranslate ? libreTranslate->url().toString() : QString());
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            QFile file(folder + u'/' + it.key());
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(it.value().toUtf8()) < 0)
+                return;
+        }
+        const auto loaded = loadServiceConfig(folder + u"/service.conf"_s, true);
+        if (const auto *why = std::get_if<QString>(&loaded)) {
+            problem = *why;
+            return;
+        }
+        const ServiceConfig &config = std::get<ServiceConfig>(loaded);
+        router = makeRouter(config.engines, {}, nullptr, nullptr, nullptr, config.glossary);
+        service = std::make_unique<TranslationService>(router.get());
+        service->setGlossary(config.glossary);
+        port = service->listen(0);
+    }
+
+    QString problem;
+    std::unique_ptr<Router> router;
+    std::unique_ptr<TranslationService> service;
+    quint16 port = 0;
+};
+
+// Each text asked alone, then all of them in one batch: "<status> <the
+// translation, or why not>" per answer, the single ones first.
+QStringList askedAloneAndInBatch(quint16 port, const QString &target, const QStringList &texts)
+{
+    QNetworkAccessManager net;
+    QStringList answers;
+    for (const QString &text : texts) {
+        const HttpAnswer single = httpExchange(net, QUrl(u"http://127.0.0.1:%1/"_s.arg(port)), "POST",
+            programForm("en", target.toUtf8(), QUrl::toPercentEncoding(text)));
+        const QString page = QString::fromUtf8(single.body);
+        const QString translation = page.section(u"class=short_text>"_s, 1).section(u"</span>"_s, 0, 0);
+        answers.append(u"%1 %2"_s.arg(single.status).arg(translation.isEmpty() ? page : translation));
+    }
+    const HttpAnswer batch = httpExchange(
+        net, QUrl(u"http://127.0.0.1:%1/batch"_s.arg(port)), "POST", batchBody(texts, target), "application/json");
+    for (const QJsonValue &item : QJsonDocument::fromJson(batch.body).object().value("items"_L1).toArray()) {
+        const QJsonObject answer = item.toObject();
+        answers.append(u"%1 %2"_s.arg(answer.value("status"_L1).toInt())
+                           .arg(answer.value("text"_L1).toString() + answer.value("reason"_L1).toString()));
+    }
+    return answers;
+}
 
 } // namespace
 
@@ -784,6 +852,145 @@ private slots:
         QVERIFY(QTest::qWaitFor([&texts]() { return texts.has_value(); }, 10000));
         QCOMPARE(*texts, (QStringList {u"CLEAR THE PANTALLA"_s, u"SHOW THE PANTALLA"_s}));
         QCOMPARE(account.creationsAsked, 3);
+    }
+
+    // The glossary goes to the engine that translates the pair: to DeepL
+    // where the engine before it lacks the pair. Where DeepL, sent the
+    // terms as written with its glossary, fails a text, the next engine is
+    // sent the terms masked, as if it had been asked first. LibreTranslate's
+    // stand-in has en>es only; the stand-ins answer in upper case, DeepL's
+    // with its glossary's terms, and a masked term comes back as the team's.
+    void glossaryGoesWithTheEngineThatTranslates_data()
+    {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("behaviour");
+        QTest::addColumn<QString>("translation"); // of "Clear the display"
+        QTest::addColumn<QString>("deepLSent"); // glossary, masked or nothing
+        using Behaviour = DeepLAccount::Behaviour;
+        QTest::newRow("DeepL first, its glossary")
+            << u"deepl, lt"_s << u"es"_s << int(Behaviour::Faithful) << u"CLEAR THE PANTALLA"_s << u"glossary"_s;
+        QTest::newRow("DeepL after one without the pair, its glossary")
+            << u"lt, deepl"_s << u"de"_s << int(Behaviour::Faithful) << u"CLEAR THE ANZEIGE"_s << u"glossary"_s;
+        QTest::newRow("DeepL after one with the pair, not asked")
+            << u"lt, deepl"_s << u"es"_s << int(Behaviour::Faithful) << u"CLEAR THE pantalla"_s << u"nothing"_s;
+        QTest::newRow("DeepL fails, the next one masked")
+            << u"deepl, lt"_s << u"es"_s << int(Behaviour::FailsTranslations) << u"CLEAR THE pantalla"_s
+            << u"glossary"_s;
+    }
+
+    void glossaryGoesWithTheEngineThatTranslates()
+    {
+        QFETCH(QString, order);
+        QFETCH(QString, target);
+        QFETCH(int, behaviour);
+        QFETCH(QString, translation);
+        QFETCH(QString, deepLSent);
+        LoopbackServer deepL;
+        LoopbackServer libreTranslate;
+        QVERIFY(deepL.start() && libreTranslate.start());
+        DeepLAccount account;
+        account.behaviour = DeepLAccount::Behaviour(behaviour);
+        int batches = 0;
+        deepL.setResponder([&](const RecordedRequest &request) {
+            return standInAnswer(u"deepl"_s, request, Fault::None, batches, &account);
+        });
+        libreTranslate.setResponder([&](const RecordedRequest &request) {
+            return standInAnswer(u"libretranslate"_s, request, Fault::None, batches);
+        });
+        QTemporaryDir dir;
+        const ConfiguredService configured(dir.path(),
+            u"[engines]\norder = %1\n[deepl]\nurl = @deepl\nkey-env = TARNIX_TEST_DEEPL_KEY\n"
+            u"[lt]\ntype = libretranslate\nurl = @lt\n[glossary]\nes = es.csv\nde = de.csv\n"_s.arg(order),
+            {{u"es.csv"_s, u"display,pantalla\n"_s}, {u"de.csv"_s, u"display,Anzeige\n"_s}}, deepL, &libreTranslate);
+        QVERIFY2(configured.port, qPrintable(configured.problem));
+        const QStringList answers =
+            askedAloneAndInBatch(configured.port, target, {u"Clear the display"_s, u"Copy the result"_s});
+        const QString plain = u"200 COPY THE RESULT"_s;
+        QCOMPARE(answers, (QStringList {u"200 "_s + translation, plain, u"200 "_s + translation, plain}));
+        // DeepL's translate requests: with its glossary and the term as written, or masked.
+        QStringList sent;
+        for (const RecordedRequest &request : deepL.requests()) {
+            if (request.path != "/v2/translate")
+                continue;
+            const bool withGlossary = QJsonDocument::fromJson(request.body).object().contains("glossary_id"_L1);
+            if (request.body.contains("Clear the"))
+                QCOMPARE(request.body.contains("Clear the display"), withGlossary);
+            sent.append(withGlossary ? u"glossary"_s : u"masked"_s);
+        }
+        sent.removeDuplicates();
+        QCOMPARE(sent.value(0, u"nothing"_s), deepLSent);
+        QCOMPARE(sent.size(), deepLSent == u"nothing" ? 0 : 1);
+    }
+
+    // Services that share a DeepL account but read other glossary files
+    // (other folders here, as on other hosts) keep each their own DeepL
+    // glossary: a new version deletes only the older versions made of the
+    // same files, and a glossary named as before names held their origin.
+    // Each step is one service's folder and its Spanish term for "display";
+    // a service is started on its folder's first step, and started again
+    // when its file changes or the step says "restart".
+    void deepLGlossariesOfOtherFilesStay_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("olderNames"); // the account holds glossaries named before and others' own
+        QTest::addColumn<int>("creations");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("two files, each its own")
+            << QStringList {u"a pantalla"_s, u"b monitor"_s, u"a pantalla"_s, u"b monitor"_s} << false << 2 << 2;
+        QTest::newRow("a restart reuses its own")
+            << QStringList {u"a pantalla"_s, u"b monitor"_s, u"a pantalla restart"_s} << false << 2 << 2;
+        QTest::newRow("a changed file replaces only its own")
+            << QStringList {u"a pantalla"_s, u"b monitor"_s, u"a visor"_s, u"b monitor"_s} << false << 3 << 2;
+        QTest::newRow("older names deleted, others' left") << QStringList {u"a pantalla"_s} << true << 1 << 3;
+    }
+
+    void deepLGlossariesOfOtherFilesStay()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, olderNames);
+        QFETCH(int, creations);
+        QFETCH(int, kept);
+        LoopbackServer deepL;
+        QVERIFY(deepL.start());
+        DeepLAccount account;
+        int batches = 0;
+        deepL.setResponder([&](const RecordedRequest &request) {
+            return standInAnswer(u"deepl"_s, request, Fault::None, batches, &account);
+        });
+        if (olderNames) {
+            // As an earlier version named en>es, and as it named en>es-…
+            // (not this pair), and a glossary the team made by hand.
+            for (const QString &name :
+                {u"tarnix-en-es-0123456789ab"_s, u"tarnix-en-es-MX-0123456789ab"_s, u"team terms"_s}) {
+                DeepLAccount::Stored stored;
+                stored.glossary = QJsonObject {{"glossary_id"_L1, u"old%1"_s.arg(account.glossaries.size())},
+                    {"name"_L1, name}, {"ready"_L1, true}, {"source_lang"_L1, "en"_L1}, {"target_lang"_L1, "es"_L1},
+                    {"entry_count"_L1, 0}};
+                account.glossaries.append(stored);
+            }
+        }
+        QTemporaryDir dir;
+        std::map<QString, std::unique_ptr<ConfiguredService>> services;
+        std::map<QString, QString> terms;
+        for (const QString &step : steps) {
+            const QString folder = step.section(u' ', 0, 0);
+            const QString term = step.section(u' ', 1, 1);
+            if (!services[folder] || terms[folder] != term || step.endsWith(u" restart"_s)) {
+                services[folder].reset();
+                services[folder] = std::make_unique<ConfiguredService>(dir.filePath(folder),
+                    u"[engines]\norder = deepl\n[deepl]\nurl = @deepl\nkey-env = TARNIX_TEST_DEEPL_KEY\n"
+                    u"[glossary]\nes = es.csv\n"_s,
+                    QMap<QString, QString> {{u"es.csv"_s, u"display,%1\n"_s.arg(term)}}, deepL);
+                terms[folder] = term;
+            }
+            QVERIFY2(services[folder]->port, qPrintable(services[folder]->problem));
+            const QStringList answers = askedAloneAndInBatch(services[folder]->port, u"es"_s, {u"Clear the display"_s});
+            const QString translated = u"200 CLEAR THE "_s + term.toUpper();
+            QCOMPARE(answers, (QStringList {translated, translated}));
+        }
+        QCOMPARE(account.creationsAsked, creations);
+        QTRY_COMPARE(account.glossaries.size(), kept);
     }
 
     void refusesMalformedBatches_data()

@@ -182,6 +182,18 @@ QList<GlossaryEntry> GlossarySettings::entriesFor(const QString &source, const Q
     return entries;
 }
 
+QString GlossarySettings::originFor(const QString &target) const
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData((host + u'\n').toUtf8());
+    for (auto it = tableFiles.cbegin(); it != tableFiles.cend(); ++it) {
+        if (sameLanguage(it.key(), target))
+            hash.addData((it.value() + u'\n').toUtf8());
+    }
+    hash.addData(tbxFile.toUtf8());
+    return QString::fromLatin1(hash.result().toHex().left(8));
+}
+
 std::variant<QList<GlossaryEntry>, QString> readGlossaryTable(const QString &path)
 {
     QFile file(path);

@@ -70,8 +70,9 @@ private:
 // `tables` and `concepts`.
 struct GlossarySettings
 {
-    QMap<QString, QString> tableFiles; // target language: the path as written
-    QString tbxFile; // as written
+    QMap<QString, QString> tableFiles; // target language: the path as written, made full by loadServiceConfig()
+    QString tbxFile; // as written, made full by loadServiceConfig()
+    QString host; // the machine's name, where loadServiceConfig() read the files
     QMap<QString, QList<GlossaryEntry>> tables; // target language: its entries, whatever the source
     QList<QMap<QString, QStringList>> concepts; // per TBX entry: language (lowercase): its terms
 
@@ -79,6 +80,11 @@ struct GlossarySettings
     // The glossary from `source` to `target`: the target's table first, then
     // every TBX concept that has a term in both (its first term in each).
     QList<GlossaryEntry> entriesFor(const QString &source, const QString &target) const;
+    // Where the glossary to `target` comes from, as a short digest of the
+    // host and the paths of the files that give its entries: DeepL's
+    // glossaries made of them are named for it, so that a service that reads
+    // other files leaves them alone.
+    QString originFor(const QString &target) const;
 };
 
 // A CSV (comma) or TSV (tab, when the first line holds one) file of
