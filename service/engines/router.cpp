@@ -59,7 +59,8 @@ QString pairKey(const QString &source, const QString &target)
 
 TokenForm Router::tokenForm(const QString &source, const QString &target) const
 {
-    return chain.empty() ? TokenForm {} : chain.front()->tokenForm(source, target);
+    const std::size_t index = translating.value(pairKey(source, target), 0);
+    return index < chain.size() ? chain[index]->tokenForm(source, target) : TokenForm {};
 }
 
 bool Router::takesGlossary(const QString &source, const QString &target) const

@@ -32,7 +32,7 @@ public:
     const std::vector<std::unique_ptr<Engine>> &engines() const { return chain; }
 
     void offers(const QString &source, const QString &target, OfferCallback done) override;
-    // The first engine's: the one that translates the pair whenever it can.
+    // The engine's that translates the pair, as takesGlossary() finds it.
     TokenForm tokenForm(const QString &source, const QString &target) const override;
     // The engine's that translates the pair: the first that offers it, as
     // prepareGlossary() last found it (before that, the first engine's).

@@ -18,6 +18,7 @@
 #include "service/engines/apyprocess.h"
 #include "service/engines/router.h"
 #include "service/http/translationservice.h"
+#include "service/text/placeholders.h"
 #include "tests/support/loopbackserver.h"
 #include "tests/support/serviceurlseam.h"
 #include "tests/support/windowdriver.h"
@@ -124,6 +125,12 @@ private slots:
         QCOMPARE(
             result->status, engine.isEmpty() ? EngineResult::Status::Unsupported : EngineResult::Status::Translated);
         QCOMPARE(translations(model), engine == u"llm" ? 1 : 0);
+        // Texts are masked for the engine that translates the pair: names
+        // and numbers for Apertium, which parses them, brackets for the others.
+        bool prepared = false;
+        router->prepareGlossary(u"en"_s, target, [&prepared]() { prepared = true; });
+        QTRY_VERIFY(prepared);
+        QCOMPARE(router->tokenForm(u"en"_s, target), engine == u"apertium" ? TokenForm::Natural : TokenForm::Bracketed);
     }
 
     // An answer the check refuses is asked for once more of the engine that
