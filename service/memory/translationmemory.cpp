@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -41,6 +42,13 @@ constexpr int evictionBatchesPerStore = 10;
 // People's rows stored (an import, a catalog learnt) after which the
 // database's statistics are refreshed.
 constexpr qsizetype refreshStatisticsAfter = 20000;
+// A file's transaction of this many people's rows or more has a page cache
+// of bulkCacheKiB: the rows' digests and texts put them all over the
+// indexes, and with SQLite's default cache (2 MB) most pages they touch are
+// written out to the log and read back several times before the commit
+// (nearly half an import's time). The cache is given back after the commit.
+constexpr qsizetype bulkRows = 1000;
+constexpr int bulkCacheKiB = 65536;
 
 // SQLite's primary result codes that decide what a failure means.
 constexpr int sqliteBusy = 5;
@@ -610,6 +618,19 @@ std::optional<qsizetype> TranslationMemory::storePeople(const QList<PersonTransl
 {
     if (!usable(true))
         return std::nullopt;
+    std::optional<int> cacheSize; // the connection's own, while the batch has a larger one
+    if (!link && entries.size() >= bulkRows) {
+        QSqlQuery pragma(statements->db);
+        if (pragma.exec(u"PRAGMA cache_size"_s) && pragma.next())
+            cacheSize = pragma.value(0).toInt();
+        pragma.finish();
+        if (cacheSize && !pragma.exec(u"PRAGMA cache_size = %1"_s.arg(-bulkCacheKiB)))
+            cacheSize.reset();
+    }
+    const auto restoreCache = qScopeGuard([&]() {
+        if (cacheSize && statements)
+            QSqlQuery(statements->db).exec(u"PRAGMA cache_size = %1"_s.arg(*cacheSize));
+    });
     for (const QString &statement : dialect->beginWrite) {
         if (!execute(statement))
             return std::nullopt;
