@@ -13,6 +13,21 @@ using namespace Qt::StringLiterals;
 
 namespace tarnix::service {
 
+namespace {
+
+// What the SQLite index holds of a people's row: its pair, delimited by
+// control characters no language code or text holds, then its text. The
+// index keeps no positions (detail=none, a third of the time and a quarter
+// of the size of one that does), so a query can ask for single pieces
+// alone: the pair is found as all of its delimited pieces, which no other
+// pair's rows have together.
+QString sqliteDocument(const QString &row)
+{
+    return u"char(1) || %1source || char(2) || %1target || char(3) || %1text"_s.arg(row);
+}
+
+} // namespace
+
 const MemoryDialect &sqliteDialect()
 {
     static const MemoryDialect dialect {
@@ -34,16 +49,15 @@ const MemoryDialect &sqliteDialect()
         // Unranked: bm25 reads the whole list of rows of every piece asked
         // for (its idf), most of the query's time in a large memory. The full-
         // text table drives the join (CROSS JOIN keeps it outside).
-        u"SELECT t.rowid, t.text, t.context, t.translation, t.checksum, t.note FROM people_trigrams AS m CROSS "
-        u"JOIN translations AS t ON t.rowid = m.rowid WHERE m.people_trigrams MATCH :terms AND t.origin = 'person' "
+        u"SELECT t.rowid, t.text, t.context, t.translation, t.checksum, t.note FROM people_pieces AS m CROSS "
+        u"JOIN translations AS t ON t.rowid = m.rowid WHERE m.people_pieces MATCH :terms AND t.origin = 'person' "
         u"AND t.source = :source AND t.target = :target AND length(t.text) <= :longest AND 2 * length(t.text) >= "
         u":shortest LIMIT :limit"_s,
         1000, // scored by edit distance, each in a few microseconds
         {},
-        {u"INSERT INTO people_trigrams (rowid, pair, text) SELECT t.rowid, '|' || t.source || '|' || t.target || "
-         u"'|', t.text FROM people_trigrams_pending AS p CROSS JOIN translations AS t ON t.rowid = p.id WHERE "
-         u"t.origin = 'person' ORDER BY p.id"_s,
-            u"DELETE FROM people_trigrams_pending"_s},
+        {u"INSERT INTO people_pieces (rowid, doc) SELECT t.rowid, %1 FROM people_pieces_pending AS p CROSS JOIN "
+         u"translations AS t ON t.rowid = p.id WHERE t.origin = 'person' ORDER BY p.id"_s.arg(sqliteDocument(u"t."_s)),
+            u"DELETE FROM people_pieces_pending"_s},
     };
     return dialect;
 }
@@ -112,10 +126,6 @@ std::optional<QSqlError> addChecksums(QSqlDatabase &db, const MemoryDialect &dia
     return std::nullopt;
 }
 
-// The pair of a row as the SQLite index holds it: delimited, so that one
-// pair's code is never found inside another's.
-const QString sqlitePair = u"'|' || %1source || '|' || %1target || '|'"_s;
-
 // SQLite: a contentless FTS5 table (the texts stay in `translations` alone)
 // of people's rows, numbered as they are, kept in step by triggers on every
 // insert, update and delete, whatever deletes (a replace, --forget, a trim).
@@ -158,50 +168,55 @@ void setUpCloseIndex(QSqlQuery &query, const MemoryDialect &dialect)
         query.finish();
         return found;
     };
-    const bool indexed = exists(u"people_trigrams"_s);
-    if (indexed && exists(u"people_trigrams_pending"_s) && exists(u"people_trigrams_insert"_s)
-        && exists(u"people_trigrams_update"_s) && exists(u"people_trigrams_delete"_s))
+    // An earlier version's index (people_trigrams: with positions, the
+    // pair a column of its own) goes, with its triggers; an earlier
+    // tarnix-service that opens the file again makes its own again.
+    const bool earlier =
+        exists(u"people_trigrams"_s) || exists(u"people_trigrams_pending"_s) || exists(u"people_trigrams_insert"_s);
+    const bool indexed = exists(u"people_pieces"_s);
+    if (!earlier && indexed && exists(u"people_pieces_pending"_s) && exists(u"people_pieces_insert"_s)
+        && exists(u"people_pieces_update"_s) && exists(u"people_pieces_delete"_s))
         return;
     // New people's rows are indexed when their transaction is about to
     // commit (flushCloseIndex), all at once: FTS5 writes out what it holds
     // whenever another table is written in its transaction, so indexing
     // each row as it is inserted made a bulk import five times slower. A
     // pending row that goes again before then was never indexed.
-    const QString oldPair = sqlitePair.arg(u"old."_s);
-    const QString forget = u"INSERT INTO people_trigrams (people_trigrams, rowid, pair, text) SELECT 'delete', "
-                           u"old.rowid, %1, old.text WHERE old.origin = 'person' AND NOT EXISTS (SELECT 1 FROM "
-                           u"people_trigrams_pending WHERE id = old.rowid); DELETE FROM people_trigrams_pending WHERE "
-                           u"id = old.rowid;"_s.arg(oldPair);
+    const QString forget =
+        u"INSERT INTO people_pieces (people_pieces, rowid, doc) SELECT 'delete', old.rowid, %1 "
+        u"WHERE old.origin = 'person' AND NOT EXISTS (SELECT 1 FROM people_pieces_pending WHERE id "
+        u"= old.rowid); DELETE FROM people_pieces_pending WHERE id = old.rowid;"_s.arg(sqliteDocument(u"old."_s));
     const QString learn =
-        u"INSERT OR IGNORE INTO people_trigrams_pending (id) SELECT new.rowid WHERE new.origin = 'person';"_s;
+        u"INSERT OR IGNORE INTO people_pieces_pending (id) SELECT new.rowid WHERE new.origin = 'person';"_s;
     QStringList statements;
-    for (const QString &trigger : {u"insert"_s, u"update"_s, u"delete"_s})
-        statements.append(u"DROP TRIGGER IF EXISTS people_trigrams_"_s + trigger);
+    for (const QString &name : {u"people_trigrams_insert"_s, u"people_trigrams_update"_s, u"people_trigrams_delete"_s,
+             u"people_pieces_insert"_s, u"people_pieces_update"_s, u"people_pieces_delete"_s})
+        statements.append(u"DROP TRIGGER IF EXISTS "_s + name);
+    statements += {u"DROP TABLE IF EXISTS people_trigrams"_s, u"DROP TABLE IF EXISTS people_trigrams_pending"_s};
     if (!indexed)
-        statements.append(u"CREATE VIRTUAL TABLE people_trigrams USING fts5(pair, text, content='', "
-                          u"tokenize='trigram')"_s);
+        statements.append(u"CREATE VIRTUAL TABLE people_pieces USING fts5(doc, content='', tokenize='trigram', "
+                          u"detail=none, columnsize=0)"_s);
     statements += {
-        u"CREATE TABLE IF NOT EXISTS people_trigrams_pending (id INTEGER PRIMARY KEY)"_s,
-        u"CREATE TRIGGER people_trigrams_insert AFTER INSERT ON translations BEGIN %1 END"_s.arg(learn),
-        u"CREATE TRIGGER people_trigrams_delete AFTER DELETE ON translations BEGIN %1 END"_s.arg(forget),
+        u"CREATE TABLE IF NOT EXISTS people_pieces_pending (id INTEGER PRIMARY KEY)"_s,
+        u"CREATE TRIGGER people_pieces_insert AFTER INSERT ON translations BEGIN %1 END"_s.arg(learn),
+        u"CREATE TRIGGER people_pieces_delete AFTER DELETE ON translations BEGIN %1 END"_s.arg(forget),
         // A person's translation replaced keeps its text: nothing to index again.
-        u"CREATE TRIGGER people_trigrams_update AFTER UPDATE OF origin, source, target, text ON translations "
+        u"CREATE TRIGGER people_pieces_update AFTER UPDATE OF origin, source, target, text ON translations "
         u"WHEN old.origin IS NOT new.origin OR old.source IS NOT new.source OR old.target IS NOT new.target OR "
         u"old.text IS NOT new.text BEGIN %1 %2 END"_s.arg(forget, learn),
     };
     if (!indexed) {
-        statements.append(u"INSERT INTO people_trigrams (rowid, pair, text) SELECT rowid, %1, text FROM translations "
-                          u"WHERE origin = 'person'"_s.arg(sqlitePair.arg(QString())));
-        statements.append(u"DELETE FROM people_trigrams_pending"_s);
+        statements.append(u"INSERT INTO people_pieces (rowid, doc) SELECT rowid, %1 FROM translations WHERE origin = "
+                          u"'person'"_s.arg(sqliteDocument(QString())));
+        statements.append(u"DELETE FROM people_pieces_pending"_s);
     }
     for (const QString &statement : std::as_const(statements)) {
         if (!query.exec(statement)) {
             qWarning().noquote() << u"translation memory: no index of people's texts by trigrams (%1: SQLite "
                                     u"without FTS5?); close matches are not looked for"_s.arg(query.lastError().text());
-            for (const QString &drop :
-                {u"DROP TRIGGER IF EXISTS people_trigrams_insert"_s, u"DROP TRIGGER IF EXISTS people_trigrams_delete"_s,
-                    u"DROP TRIGGER IF EXISTS people_trigrams_update"_s, u"DROP TABLE IF EXISTS people_trigrams"_s,
-                    u"DROP TABLE IF EXISTS people_trigrams_pending"_s})
+            for (const QString &drop : {u"DROP TRIGGER IF EXISTS people_pieces_insert"_s,
+                     u"DROP TRIGGER IF EXISTS people_pieces_delete"_s, u"DROP TRIGGER IF EXISTS people_pieces_update"_s,
+                     u"DROP TABLE IF EXISTS people_pieces"_s, u"DROP TABLE IF EXISTS people_pieces_pending"_s})
                 query.exec(drop);
             return;
         }
@@ -220,6 +235,11 @@ QString closeMatchTerms(const QString &source, const QString &target, const QStr
     const auto quoted = [](QString phrase) { return u'"' + phrase.replace(u'"', u"\"\""_s) + u'"'; };
     if (pieces.isEmpty())
         return {};
+    // The pair's delimited pieces, as sqliteDocument() writes them.
+    const QString pair = u"\x01%1\x02%2\x03"_s.arg(source, target);
+    QStringList all;
+    for (qsizetype i = 0; i + 3 <= pair.size(); ++i)
+        all.append(quoted(pair.mid(i, 3)));
     QStringList either;
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         if (pieces.size() < 5)
@@ -227,7 +247,7 @@ QString closeMatchTerms(const QString &source, const QString &target, const QStr
         for (qsizetype j = i + 1; j < pieces.size() && pieces.size() >= 5; ++j)
             either.append(u"(%1 AND %2)"_s.arg(quoted(pieces[i]), quoted(pieces[j])));
     }
-    return u"pair : %1 AND text : (%2)"_s.arg(quoted(u"|%1|%2|"_s.arg(source, target)), either.join(u" OR "_s));
+    return u"%1 AND (%2)"_s.arg(all.join(u" AND "_s), either.join(u" OR "_s));
 }
 
 std::optional<QSqlError> setUpMemorySchema(QSqlDatabase &db, const MemoryDialect &dialect)

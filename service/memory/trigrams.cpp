@@ -7,9 +7,16 @@ namespace tarnix::service {
 
 QStringList textTrigrams(QStringView text)
 {
+    // By characters, not UTF-16 units (one beyond U+FFFF is one of the
+    // index's three), each lower-cased alone as the index folds them: a
+    // piece is then always a single one of the index's pieces.
+    QList<char32_t> characters;
+    characters.reserve(text.size());
+    for (const char32_t c : text.toUcs4())
+        characters.append(QChar::toLower(c));
     QStringList pieces;
-    for (qsizetype i = 0; i + 3 <= text.size(); ++i) {
-        const QString piece = text.mid(i, 3).toString().toLower();
+    for (qsizetype i = 0; i + 3 <= characters.size(); ++i) {
+        const QString piece = QString::fromUcs4(characters.constData() + i, 3);
         if (!pieces.contains(piece))
             pieces.append(piece);
     }

@@ -8,7 +8,8 @@
 namespace tarnix::service {
 
 // The three-character pieces of a text as the SQLite index of people's texts
-// holds them (lower-cased), each once, in the order they first occur.
+// holds them (characters lower-cased one by one), each once, in the order
+// they first occur.
 QStringList textTrigrams(QStringView text);
 
 // How many texts of a sample of people's hold each piece, so that a close-

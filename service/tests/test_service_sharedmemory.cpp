@@ -263,9 +263,9 @@ private slots:
             QSqlQuery query(shared ? check : (file.open() ? file : QSqlDatabase()));
             for (const QString &statement :
                 {u"DROP INDEX translations_by_person_text"_s, u"DROP INDEX translations_by_use"_s,
-                    shared ? u"SELECT 1"_s : u"DROP TRIGGER people_trigrams_insert"_s,
-                    shared ? u"SELECT 1"_s : u"DROP TRIGGER people_trigrams_update"_s,
-                    shared ? u"SELECT 1"_s : u"DROP TRIGGER people_trigrams_delete"_s,
+                    shared ? u"SELECT 1"_s : u"DROP TRIGGER people_pieces_insert"_s,
+                    shared ? u"SELECT 1"_s : u"DROP TRIGGER people_pieces_update"_s,
+                    shared ? u"SELECT 1"_s : u"DROP TRIGGER people_pieces_delete"_s,
                     u"ALTER TABLE translations DROP COLUMN origin"_s, u"ALTER TABLE translations DROP COLUMN note"_s,
                     u"CREATE INDEX translations_by_use ON translations (used)"_s,
                     u"UPDATE tarnix_schema SET version = 2"_s})
@@ -340,9 +340,11 @@ private slots:
         }
         const QString earlierIndex =
             u"SELECT count(*) FROM pg_indexes WHERE indexname = 'translations_person_trigrams'"_s;
+        const QString earlierFileIndex = u"SELECT count(*) FROM sqlite_master WHERE name LIKE 'people_trigrams%'"_s;
         {
-            // As a memory from before the index (PostgreSQL: from before the
-            // pair was in it).
+            // As a memory with an earlier version's index (PostgreSQL:
+            // without the pair; SQLite: with positions, the pair a column
+            // of its own, its triggers queueing rows for it).
             QSqlDatabase file = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"noindex"_s);
             file.setDatabaseName(path);
             QSqlQuery query(shared ? check : (file.open() ? file : QSqlDatabase()));
@@ -350,13 +352,32 @@ private slots:
                     ? QStringList {u"DROP INDEX translations_person_pair_trigrams"_s,
                         u"CREATE INDEX translations_person_trigrams ON translations USING gin (text gin_trgm_ops) "
                         u"WHERE origin = 'person'"_s}
-                    : QStringList {u"DROP TABLE people_trigrams"_s})
+                    : QStringList {u"DROP TRIGGER people_pieces_insert"_s, u"DROP TRIGGER people_pieces_update"_s,
+                        u"DROP TRIGGER people_pieces_delete"_s, u"DROP TABLE people_pieces"_s,
+                        u"DROP TABLE people_pieces_pending"_s,
+                        u"CREATE VIRTUAL TABLE people_trigrams USING fts5(pair, text, content='', "
+                        u"tokenize='trigram')"_s,
+                        u"CREATE TABLE people_trigrams_pending (id INTEGER PRIMARY KEY)"_s,
+                        u"CREATE TRIGGER people_trigrams_insert AFTER INSERT ON translations BEGIN INSERT OR IGNORE "
+                        u"INTO people_trigrams_pending (id) SELECT new.rowid WHERE new.origin = 'person'; END"_s})
                 QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
         }
         QSqlDatabase::removeDatabase(u"noindex"_s);
         const auto memory = open();
-        if (shared)
+        if (shared) {
             QCOMPARE(sql(earlierIndex).toInt(), 0);
+        } else {
+            int left = -1; // the earlier index's tables and triggers
+            {
+                QSqlDatabase file = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"earlier"_s);
+                file.setDatabaseName(path);
+                QSqlQuery query(file.open() ? file : QSqlDatabase());
+                if (query.exec(earlierFileIndex) && query.next())
+                    left = query.value(0).toInt();
+            }
+            QSqlDatabase::removeDatabase(u"earlier"_s);
+            QCOMPARE(left, 0);
+        }
         const auto found = memory->closestPerson(person(u"Open the file."_s));
         QVERIFY(found);
         QCOMPARE(found->text, u"Open the file"_s);
@@ -385,6 +406,46 @@ private slots:
     // source texts of qpdfview 0.5's German catalog (fill/tests/data); in
     // PostgreSQL, unless pg_trgm's similarity of the best ones is below the
     // candidates' least ("Save..." and "Sae...": 0.29).
+    // A text whose pieces are not three UTF-16 units each: a character
+    // beyond U+FFFF, one that lower-cases to two ("İ"). Its close match is
+    // found, and asking for it is no error that would leave the memory alone.
+    void closeMatchesBeyondAscii_data()
+    {
+        QTest::addColumn<bool>("shared");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("near");
+        for (const bool shared : {false, true}) {
+            const char *where = shared ? "PostgreSQL" : "SQLite file";
+            QTest::addRow("%s: dotted capital I", where)
+                << shared << u"İstanbul ofisi kapalı"_s << u"İstanbul ofisi kapali"_s;
+            QTest::addRow("%s: emoji", where)
+                << shared << u"Tap 👍 to like the photo"_s << u"Tap 👍 to like the photos"_s;
+            QTest::addRow("%s: mathematical letters", where)
+                << shared << u"Use 𝐛𝐨𝐥𝐝 for the title"_s << u"Use 𝐛𝐨𝐥𝐝 for the titles"_s;
+        }
+    }
+    void closeMatchesBeyondAscii()
+    {
+        QFETCH(bool, shared);
+        QFETCH(QString, stored);
+        QFETCH(QString, near);
+        if (shared && !check.isOpen())
+            QSKIP("PostgreSQL is not installed (Debian package postgresql)");
+        MemoryServer server = std::get<MemoryServer>(parseMemoryServer(url, {}));
+        server.password = password;
+        const auto memory = shared ? std::make_unique<TranslationMemory>(server, 5)
+                                   : std::make_unique<TranslationMemory>(dir.filePath(u"beyond.sqlite"_s), 5);
+        memory->clear(true);
+        const MemoryKey key {QString(), u"en"_s, u"tr"_s, stored};
+        QVERIFY(memory->storePeople({{key, u"tr: "_s + stored, QString()},
+            {{QString(), u"en"_s, u"tr"_s, u"Open the file"_s}, u"Dosyayı aç"_s, QString()}}));
+        const auto found = memory->closestPerson({QString(), u"en"_s, u"tr"_s, near});
+        QVERIFY(found);
+        QCOMPARE(found->text, stored);
+        QVERIFY(memory->lookupPerson(key)); // still answering
+        memory->clear(true);
+    }
+
     void closeMatchesAsGoodAsEveryRow_data() { closeMatchesOfPeople_data(); }
     void closeMatchesAsGoodAsEveryRow()
     {
