@@ -46,7 +46,7 @@ constexpr qsizetype refreshStatisticsAfter = 20000;
 // of bulkCacheKiB: the rows' digests and texts put them all over the
 // indexes, and with SQLite's default cache (2 MB) most pages they touch are
 // written out to the log and read back several times before the commit
-// (nearly half an import's time). The cache is given back after the commit.
+// (two fifths of an import's time). The cache is given back after the commit.
 constexpr qsizetype bulkRows = 1000;
 constexpr int bulkCacheKiB = 65536;
 
