@@ -16,11 +16,12 @@ namespace tarnix::service {
 namespace {
 
 // What the SQLite index holds of a people's row: its pair, delimited by
-// control characters no language code or text holds, then its text. The
+// control characters (which no language code holds), then its text. The
 // index keeps no positions (detail=none, a third of the time and a quarter
 // of the size of one that does), so a query can ask for single pieces
 // alone: the pair is found as all of its delimited pieces, which no other
-// pair's rows have together.
+// pair's rows have together (and the query compares the pair's columns
+// after, should a text hold such characters).
 QString sqliteDocument(const QString &row)
 {
     return u"char(1) || %1source || char(2) || %1target || char(3) || %1text"_s.arg(row);
