@@ -1,6 +1,7 @@
 #include "service/memory/memorydialect.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QDebug>
 #include <QSqlDatabase>
@@ -8,6 +9,7 @@
 #include <QSqlRecord>
 
 #include "service/memory/memorykey.h"
+#include "service/memory/trigrams.h"
 
 using namespace Qt::StringLiterals;
 
@@ -59,6 +61,7 @@ const MemoryDialect &sqliteDialect()
         {u"INSERT INTO people_pieces (rowid, doc) SELECT t.rowid, %1 FROM people_pieces_pending AS p CROSS JOIN "
          u"translations AS t ON t.rowid = p.id WHERE t.origin = 'person' ORDER BY p.id"_s.arg(sqliteDocument(u"t."_s)),
             u"DELETE FROM people_pieces_pending"_s},
+        {},
     };
     return dialect;
 }
@@ -93,6 +96,10 @@ const MemoryDialect &postgresDialect()
         50,
         u"SET pg_trgm.similarity_threshold = %1"_s,
         {},
+        u"SELECT id, text, context, translation, checksum, note FROM translations WHERE origin = 'person' AND "
+        u"length(text) > %1 AND source = :source AND target = :target AND length(text) <= :longest AND "
+        u"2 * length(text) >= :shortest AND (substr(text, 1, %1) % substr(:text, 1, %1) OR right(text, %1) % "
+        u"right(:text, %1)) ORDER BY similarity(text, :text) DESC LIMIT :limit"_s.arg(closeMatchEnds),
     };
     return dialect;
 }
@@ -139,21 +146,31 @@ void setUpCloseIndex(QSqlQuery &query, const MemoryDialect &dialect)
         // read for the pair's rows alone, not for every language's copy of the
         // same source text. Without btree_gin, the texts alone. New rows wait
         // in a short list (256 kB, not 4 MB) that every look-up reads whole.
+        // Beside it, the rows over closeMatchEnds characters by the trigrams
+        // of their first and of their last closeMatchEnds characters
+        // (closeEndCandidates), made for the rows already there.
+        const auto indexes = [&](const QString &prefix, const QString &pair, const QString &options) {
+            const QString make = u"CREATE INDEX IF NOT EXISTS translations_person_%1%2 ON translations USING gin "
+                                 u"(%3%4 gin_trgm_ops)%5 WHERE origin = 'person'%6"_s;
+            const QString longRows = u" AND length(text) > %1"_s.arg(closeMatchEnds);
+            return query.exec(make.arg(prefix, u"trigrams"_s, pair, u"text"_s, options, QString()))
+                && query.exec(
+                    make.arg(prefix, u"heads"_s, pair, u"substr(text, 1, %1)"_s.arg(closeMatchEnds), options, longRows))
+                && query.exec(
+                    make.arg(prefix, u"tails"_s, pair, u"right(text, %1)"_s.arg(closeMatchEnds), options, longRows));
+        };
         query.exec(u"SAVEPOINT trigrams"_s);
         if (query.exec(u"CREATE EXTENSION IF NOT EXISTS pg_trgm"_s)) {
             query.exec(u"SAVEPOINT pairs"_s);
             if (query.exec(u"CREATE EXTENSION IF NOT EXISTS btree_gin"_s)
-                && query.exec(
-                    u"CREATE INDEX IF NOT EXISTS translations_person_pair_trigrams ON translations USING "
-                    u"gin (source, target, text gin_trgm_ops) WITH (gin_pending_list_limit = 256) WHERE origin = "
-                    u"'person'"_s)
-                && query.exec(u"DROP INDEX IF EXISTS translations_person_trigrams"_s)) {
+                && indexes(u"pair_"_s, u"source, target, "_s, u" WITH (gin_pending_list_limit = 256)"_s)
+                && query.exec(u"DROP INDEX IF EXISTS translations_person_trigrams, translations_person_heads, "
+                              u"translations_person_tails"_s)) {
                 query.exec(u"RELEASE SAVEPOINT trigrams"_s);
                 return;
             }
             query.exec(u"ROLLBACK TO SAVEPOINT pairs"_s);
-            if (query.exec(u"CREATE INDEX IF NOT EXISTS translations_person_trigrams ON translations USING gin "
-                           u"(text gin_trgm_ops) WHERE origin = 'person'"_s)) {
+            if (indexes(QString(), QString(), QString())) {
                 query.exec(u"RELEASE SAVEPOINT trigrams"_s);
                 return;
             }
@@ -229,6 +246,17 @@ void setUpCloseIndex(QSqlQuery &query, const MemoryDialect &dialect)
 double closeCandidateSimilarity(int threshold)
 {
     return std::clamp(0.4 - (85 - threshold) * 0.02, 0.1, 0.4);
+}
+
+double closeCandidateSimilarity(int threshold, QStringView text)
+{
+    constexpr qsizetype surelyFoundEdits = 3;
+    threshold = std::clamp(threshold, 1, 100);
+    const qsizetype longest = text.size() * 100 / threshold;
+    const qsizetype edits = std::min(longest * (100 - threshold) / 100, surelyFoundEdits);
+    const double pieces = double(wordTrigramCount(text));
+    const double least = pieces > 0 ? (pieces - 3.0 * double(edits)) / (pieces + 3.0 * double(edits)) : 0;
+    return std::clamp(std::floor(least * 20 + 1e-9) / 20, 0.1, closeCandidateSimilarity(threshold));
 }
 
 QString closeMatchTerms(const QString &source, const QString &target, const QStringList &pieces)

@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 class QSqlDatabase;
 
@@ -49,14 +50,34 @@ struct MemoryDialect
     // Indexes the people's rows stored in this transaction, run before it
     // commits (SQLite; PostgreSQL's index keeps itself up to date).
     QStringList flushCloseIndex;
+    // closeCandidates for a text whose candidates all have more than
+    // closeMatchEnds characters (PostgreSQL; none in SQLite): the rows that
+    // long whose first or last closeMatchEnds characters pg_trgm's `%` finds
+    // alike the text's, most alike first. Hundreds of a long text's pieces
+    // read in the index of every row took tens of milliseconds; those of its
+    // two ends in indexes of the long rows alone, a few.
+    QString closeEndCandidates;
 };
 
+// How many characters at each end of a long text closeEndCandidates compares.
+inline constexpr int closeMatchEnds = 100;
+
 // The least pg_trgm similarity of the candidates of close matches scoring
-// `threshold` by edit distance: 0.4 from 85 up, the lowest similarity of pairs of
+// `threshold` by edit distance, for a text of many pieces: 0.4 from 85 up, the lowest similarity of pairs of
 // Debian's catalog texts that score 85 ("%.1f KiB", "%.1f MiB": few word
 // pieces; pg_trgm's own default of 0.3 makes a look-up in a million rows
 // twice as slow for nothing more), less below it, down to 0.1.
 double closeCandidateSimilarity(int threshold);
+
+// The least pg_trgm similarity for the candidates of `text`: the least a text
+// within three edits of it can have (one edit changes at most three of the
+// pieces of its words: (pieces - 3 × edits) / (pieces + 3 × edits)), or
+// within the edits `threshold` allows when fewer, down to 0.1 and never above
+// closeCandidateSimilarity(threshold). A short text has few pieces ("Save...":
+// five, one edit from "Sae..." at 0.29), so that the threshold's edits can
+// take it below the general least. Rounded down to a twentieth, so that the
+// session's setting changes seldom.
+double closeCandidateSimilarity(int threshold, QStringView text);
 
 const MemoryDialect &sqliteDialect();
 const MemoryDialect &postgresDialect();

@@ -94,7 +94,9 @@ struct TranslationMemory::Statements
     QSqlQuery findPerson {db};
     QSqlQuery storePerson {db};
     QSqlQuery closeCandidates {db};
+    QSqlQuery closeEndCandidates {db};
     bool closeMatches = false; // false: the database has no index for close matches
+    bool closeEnds = false; // closeEndCandidates is prepared
 };
 
 TranslationMemory::TranslationMemory(const QString &path, int maxEntries)
@@ -194,6 +196,8 @@ void TranslationMemory::open()
             return failed(statement->lastError(), u"open"_s);
     }
     prepared->closeMatches = prepared->closeCandidates.prepare(dialect->closeCandidates);
+    prepared->closeEnds = prepared->closeMatches && !dialect->closeEndCandidates.isEmpty()
+        && prepared->closeEndCandidates.prepare(dialect->closeEndCandidates);
     statements = std::move(prepared);
     if (link)
         link->connected();
@@ -201,7 +205,7 @@ void TranslationMemory::open()
         checkpointer = std::make_unique<WalCheckpointer>(filePath);
     corruptOnce = false;
     peopleSinceSample.reset(); // another file, or the same changed meanwhile
-    sessionThreshold = -1; // a new session
+    sessionSimilarity = -1; // a new session
     entriesAtMost = std::numeric_limits<qint64>::max(); // counted by trim()
     trim();
 }
@@ -527,7 +531,6 @@ QList<CloseMatch> TranslationMemory::closeMatches(const MemoryKey &key)
     constexpr int pieces = 6;
     if (!usable() || !statements->closeMatches)
         return {};
-    QSqlQuery &find = statements->closeCandidates;
     const QString text = key.text.isNull() ? u""_s : key.text;
     const int threshold = std::clamp(matchThreshold, 1, 100);
     const qsizetype longest = text.size() * 100 / threshold;
@@ -539,53 +542,73 @@ QList<CloseMatch> TranslationMemory::closeMatches(const MemoryKey &key)
     static const QRegularExpression word(u"[\\p{L}\\p{N}]{2}"_s);
     if (longest * (100 - threshold) / 100 == 0 || (link && !text.contains(word)))
         return {};
+    // Only a text of a length within the threshold's edits can score it (in
+    // UTF-16 units; the databases count characters, at most that many and at
+    // least half).
+    const qsizetype edits = text.size() * (100 - threshold) / 100;
+    const qsizetype shortest = text.size() - edits;
+    QSqlQuery *find = &statements->closeCandidates;
     if (dialect == &sqliteDialect()) {
         if (!peopleSinceSample || *peopleSinceSample > std::max<qsizetype>(1000, rarity.texts()))
             sampleRarity();
         const QString terms = closeMatchTerms(key.source, key.target, rarity.rarest(text, pieces));
         if (terms.isEmpty())
             return {};
-        find.bindValue(u":terms"_s, terms);
+        find->bindValue(u":terms"_s, terms);
     } else {
-        if (sessionThreshold != matchThreshold) {
+        // The fewest characters a text scoring the threshold can have: its
+        // UTF-16 units (`shortest` or more) less its pairs of surrogates, of
+        // which it has at most as many as this text plus one an edit. A text
+        // whose every candidate is longer than closeMatchEnds characters is
+        // looked for by its two ends.
+        const qsizetype surrogates =
+            std::count_if(text.cbegin(), text.cend(), [](QChar c) { return c.isHighSurrogate(); });
+        const bool ends =
+            statements->closeEnds && std::max((shortest + 1) / 2, shortest - surrogates - edits) > closeMatchEnds;
+        const double similarity = ends
+            ? std::min(closeCandidateSimilarity(matchThreshold, QStringView(text).left(closeMatchEnds)),
+                closeCandidateSimilarity(matchThreshold, QStringView(text).right(closeMatchEnds)))
+            : closeCandidateSimilarity(matchThreshold, text);
+        if (similarity != sessionSimilarity) {
+            // pg_trgm compares its similarity, a float, with the setting, a
+            // double: a hair below, so that one equal to it passes.
             QSqlQuery set(statements->db);
-            if (!set.exec(dialect->setCloseSimilarity.arg(closeCandidateSimilarity(matchThreshold)))) {
+            if (!set.exec(dialect->setCloseSimilarity.arg(similarity - 1e-6))) {
                 failed(set.lastError(), u"read"_s);
                 return {};
             }
-            sessionThreshold = matchThreshold;
+            sessionSimilarity = similarity;
         }
-        find.bindValue(u":text"_s, text);
+        if (ends)
+            find = &statements->closeEndCandidates;
+        find->bindValue(u":text"_s, text);
     }
-    // Only a text of a length within the threshold's edits can score it (in
-    // UTF-16 units; the databases count characters, at most that many and at
-    // least half).
-    find.bindValue(u":shortest"_s, text.size() - text.size() * (100 - threshold) / 100);
-    find.bindValue(u":longest"_s, longest);
-    find.bindValue(u":source"_s, key.source);
-    find.bindValue(u":target"_s, key.target);
-    find.bindValue(u":limit"_s, dialect->closeLimit);
-    if (!find.exec()) {
+    find->bindValue(u":shortest"_s, shortest);
+    find->bindValue(u":longest"_s, longest);
+    find->bindValue(u":source"_s, key.source);
+    find->bindValue(u":target"_s, key.target);
+    find->bindValue(u":limit"_s, dialect->closeLimit);
+    if (!find->exec()) {
         // A close match over the time limit (a long text has hundreds of
         // pieces to read) skips itself alone: that says nothing of how the
         // database answers the exact look-ups.
-        if (!link || !MemoryServerLink::overTimeLimit(find.lastError()))
-            failed(find.lastError(), u"read"_s);
+        if (!link || !MemoryServerLink::overTimeLimit(find->lastError()))
+            failed(find->lastError(), u"read"_s);
         return {};
     }
     QList<CloseMatch> matches;
-    while (find.next()) {
-        CloseMatch match {
-            find.value(1).toString(), find.value(3).toString(), find.value(5).toString(), find.value(2).toString(), 0};
+    while (find->next()) {
+        CloseMatch match {find->value(1).toString(), find->value(3).toString(), find->value(5).toString(),
+            find->value(2).toString(), 0};
         match.score = similarityScore(text, match.text, matchThreshold);
         if (match.score < 0)
             continue;
-        if (find.value(4).toByteArray()
+        if (find->value(4).toByteArray()
             != rowChecksum({QString(), key.source, key.target, match.text, match.context}, match.translation))
             continue; // changed on disk: never served (lookupPerson removes it when its text is asked for)
         matches.append(std::move(match));
     }
-    find.finish();
+    find->finish();
     if (link)
         link->answered();
     return matches;

@@ -180,7 +180,7 @@ private:
     // as many people's rows more were stored.
     TrigramRarity rarity;
     std::optional<qsizetype> peopleSinceSample; // none: no sample yet
-    int sessionThreshold = -1; // the threshold the session's close-match similarity was set for; -1: none yet
+    double sessionSimilarity = -1; // the session's least similarity of close-match candidates; -1: not set yet
     qsizetype peopleSinceStatistics = 0; // stored since the planner's statistics were last refreshed
 };
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include <QSet>
+
 namespace tarnix::service {
 
 QStringList textTrigrams(QStringView text)
@@ -21,6 +23,28 @@ QStringList textTrigrams(QStringView text)
             pieces.append(piece);
     }
     return pieces;
+}
+
+qsizetype wordTrigramCount(QStringView text)
+{
+    QSet<QString> pieces;
+    QList<char32_t> word {U' ', U' '};
+    const auto endWord = [&]() {
+        if (word.size() == 2)
+            return;
+        word.append(U' ');
+        for (qsizetype i = 0; i + 3 <= word.size(); ++i)
+            pieces.insert(QString::fromUcs4(word.constData() + i, 3));
+        word.resize(2);
+    };
+    for (const char32_t c : text.toString().toLower().toUcs4()) {
+        if (QChar::isLetterOrNumber(c))
+            word.append(c);
+        else
+            endWord();
+    }
+    endWord();
+    return pieces.size();
 }
 
 void TrigramRarity::add(QStringView text)

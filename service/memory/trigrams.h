@@ -12,6 +12,12 @@ namespace tarnix::service {
 // they first occur.
 QStringList textTrigrams(QStringView text);
 
+// How many distinct three-character pieces pg_trgm makes of a text: those of
+// each word (a run of letters and digits, lower-cased) with two spaces before
+// it and one after. The server's locale decides what a letter is and how it
+// lower-cases; this count follows Unicode's.
+qsizetype wordTrigramCount(QStringView text);
+
 // How many texts of a sample of people's hold each piece, so that a close-
 // match query asks for a text's rare pieces: a common one ("the", "ing")
 // would bring every other row as a candidate.
