@@ -125,6 +125,17 @@ private slots:
         QCOMPARE(
             result->status, engine.isEmpty() ? EngineResult::Status::Unsupported : EngineResult::Status::Translated);
         QCOMPARE(translations(model), engine == u"llm" ? 1 : 0);
+        // A batch goes the same way, and one of a pair nobody offers is
+        // refused item by item.
+        std::vector<EngineResult> batch;
+        router->translateBatch(u"en"_s, target, {{u"Hello world"_s, QString()}, {u"Good morning"_s, QString()}},
+            [&batch](const std::vector<EngineResult> &results) { batch = results; });
+        QTRY_COMPARE_WITH_TIMEOUT(batch.size(), std::size_t(2), 30000);
+        for (const EngineResult &item : batch) {
+            QCOMPARE(item.engine, engine);
+            QCOMPARE(
+                item.status, engine.isEmpty() ? EngineResult::Status::Unsupported : EngineResult::Status::Translated);
+        }
         // Texts are masked for the engine that translates the pair: names
         // and numbers for Apertium, which parses them, brackets for the others.
         bool prepared = false;
