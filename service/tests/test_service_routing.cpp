@@ -136,6 +136,19 @@ private slots:
             QCOMPARE(
                 item.status, engine.isEmpty() ? EngineResult::Status::Unsupported : EngineResult::Status::Translated);
         }
+        // An estimate names the same engine for both, or neither as offered.
+        std::optional<std::pair<QList<EngineShare>, QList<qsizetype>>> estimated;
+        router->estimate(u"en"_s, target, {{u"Hello world"_s, QString()}, {u"Good morning"_s, QString()}},
+            [&estimated](const QList<EngineShare> &shares, const QList<qsizetype> &unsupported) {
+                estimated = std::make_pair(shares, unsupported);
+            });
+        QTRY_VERIFY_WITH_TIMEOUT(estimated.has_value(), 30000);
+        const QList<qsizetype> both {0, 1};
+        QCOMPARE(estimated->second, engine.isEmpty() ? both : QList<qsizetype>());
+        if (!engine.isEmpty()) {
+            QCOMPARE(estimated->first.size(), 1);
+            QCOMPARE(estimated->first.first().items, both);
+        }
         // Texts are masked for the engine that translates the pair: names
         // and numbers for Apertium, which parses them, brackets for the others.
         bool prepared = false;
